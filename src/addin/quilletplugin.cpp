@@ -1,0 +1,8 @@
+#include "quilletplugin.h"
+
+#include "swaddin.h"
+
+QObject *QuilletPlugin::createAddIn()
+{
+    return new swAddIn;
+}

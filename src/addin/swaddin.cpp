@@ -1,0 +1,38 @@
+#include "swaddin.h"
+
+#include "maindialog/usrform.h"
+#include "platform/moduleinfo.h"
+#include "quilletmain.h"
+
+bool swAddIn::SwAddIn_ConnectToSW(std::shared_ptr<CadApplication> ThisSW, int Cookie)
+{
+    Quilletmain::fillFromVersionResource();
+    swInst = std::move(ThisSW);
+    Quilletmain::hostApp = swInst;
+    swInst->RegisterCallbacks(moduleHandle(), this, Cookie);
+    menuItemPath = Quilletmain::productAndVersion() + QLatin1Char('@')
+        + swInst->StandardMenuName(CadCode::MenuTools);
+    swInst->AddCommandItem(CadCode::DocDrawing, Cookie, menuItemPath, 0, callbackName,
+                           QStringLiteral("1"), Quilletmain::fileDescription);
+    swInst->MainFrame()->SetStatusBarText(Quilletmain::productAndVersion() + QLatin1Char(' ')
+                                          + Quilletmain::legalCopyright);
+    return true;
+}
+
+bool swAddIn::SwAddIn_DisconnectFromSW()
+{
+    // The path kept from connect, whatever the host calls its menu now.
+    swInst->RemoveCommandItem(CadCode::DocDrawing, menuItemPath, callbackName);
+    swInst->MainFrame()->SetStatusBarText(QStringLiteral("Thank you for using ")
+                                          + Quilletmain::productAndVersion());
+    return true;
+}
+
+bool swAddIn::showForm()
+{
+    // A fresh dialog for every command; nothing of the last one survives.
+    auto form = std::make_unique<usrForm>();
+    if (form->loaded())
+        form->exec();
+    return true;
+}

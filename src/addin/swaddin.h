@@ -1,0 +1,21 @@
+#pragma once
+
+#include "CadHost.h"
+
+#include <QObject>
+
+// The add-in object the host creates: it connects, offers the one menu command for drawings and
+// answers it by name.
+class swAddIn : public QObject, public CadAddIn {
+    Q_OBJECT
+
+public:
+    static inline const QString callbackName = QStringLiteral("showForm");
+
+    bool SwAddIn_ConnectToSW(std::shared_ptr<CadApplication> ThisSW, int Cookie) override;
+    bool SwAddIn_DisconnectFromSW() override;
+    Q_INVOKABLE bool showForm();
+
+    std::shared_ptr<CadApplication> swInst;
+    QString menuItemPath;
+};

@@ -1,0 +1,269 @@
+#include "filesystemobject.h"
+
+#include "quilleterror.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSaveFile>
+
+namespace {
+
+QMap<QChar, QString> defaultDrives()
+{
+    return { { QChar('C'), QDir::cleanPath(QDir::homePath()) }, { QChar('Z'), QStringLiteral("/") } };
+}
+
+QMap<QChar, QString> drivesFromEnvironment()
+{
+    const QString text = qEnvironmentVariable("QUILLET_DRIVES");
+    if (text.isEmpty())
+        return defaultDrives();
+    QMap<QChar, QString> map;
+    const QStringList specs = text.split(QLatin1Char(';'), Qt::SkipEmptyParts);
+    for (const QString &spec : specs) {
+        QChar letter;
+        QString root;
+        // A malformed entry is left out; the well-formed ones still make the map.
+        if (FileSystemObject::parseDriveSpec(spec.trimmed(), &letter, &root))
+            map.insert(letter, root);
+    }
+    return map;
+}
+
+QMap<QChar, QString> &driveMap()
+{
+    static QMap<QChar, QString> map = drivesFromEnvironment();
+    return map;
+}
+
+bool isSeparator(QChar c)
+{
+    return c == QLatin1Char('\\') || c == QLatin1Char('/');
+}
+
+bool hasDriveLetter(const QString &path)
+{
+    return path.size() >= 2 && path.at(1) == QLatin1Char(':') && path.at(0).isLetter()
+        && path.at(0).unicode() < 128;
+}
+
+// The part of a path after its last separator (and after a drive specification).
+QString lastLevel(const QString &path)
+{
+    QString text = path;
+    while (!text.isEmpty() && isSeparator(text.back()))
+        text.chop(1);
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (isSeparator(text.at(i)) || (i == 1 && hasDriveLetter(text)))
+            start = i + 1;
+    }
+    return text.mid(start);
+}
+
+} // namespace
+
+QMap<QChar, QString> FileSystemObject::drives()
+{
+    return driveMap();
+}
+
+void FileSystemObject::setDrive(QChar letter, const QString &nativeRoot)
+{
+    driveMap().insert(letter.toUpper(), QDir::cleanPath(QDir(nativeRoot).absolutePath()));
+}
+
+void FileSystemObject::setDrives(const QMap<QChar, QString> &map)
+{
+    driveMap().clear();
+    for (auto it = map.cbegin(); it != map.cend(); ++it)
+        setDrive(it.key(), it.value());
+}
+
+void FileSystemObject::resetDrives()
+{
+    driveMap() = drivesFromEnvironment();
+}
+
+bool FileSystemObject::parseDriveSpec(const QString &spec, QChar *letter, QString *nativeRoot)
+{
+    if (spec.size() < 4 || !hasDriveLetter(spec) || spec.at(2) != QLatin1Char('='))
+        return false;
+    const QString root = spec.mid(3);
+    if (root.contains(QChar(0)))
+        return false;
+    *letter = spec.at(0).toUpper();
+    *nativeRoot = QDir::cleanPath(QDir(root).absolutePath());
+    return true;
+}
+
+bool FileSystemObject::folderExists(const QString &path) const
+{
+    return QFileInfo(toNative(path)).isDir();
+}
+
+bool FileSystemObject::fileexists(const QString &path) const
+{
+    const QFileInfo info(toNative(path));
+    return info.exists() && !info.isDir();
+}
+
+QString FileSystemObject::buildpath(const QString &path, const QString &name) const
+{
+    if (path.isEmpty())
+        return name;
+    // A bare drive specification stays drive-relative: "C:" and "x" give "C:x".
+    if (path.size() == 2 && hasDriveLetter(path))
+        return path + name;
+    qsizetype keep = path.size();
+    while (keep > 0 && isSeparator(path.at(keep - 1)))
+        --keep;
+    qsizetype skip = 0;
+    while (skip < name.size() && isSeparator(name.at(skip)))
+        ++skip;
+    return path.left(keep) + QLatin1Char('\\') + name.mid(skip);
+}
+
+void FileSystemObject::createfolder(const QString &path) const
+{
+    const QString native = toNative(path);
+    const QFileInfo info(native);
+    if (info.exists())
+        throw PlatformError::make(PlatformError::FileAlreadyExists);
+    if (!info.dir().exists())
+        throw PlatformError::make(PlatformError::PathNotFound);
+    if (!QDir().mkdir(native))
+        throw PlatformError::make(PlatformError::PermissionDenied);
+}
+
+QString FileSystemObject::GetFileName(const QString &path) const
+{
+    return lastLevel(path);
+}
+
+QString FileSystemObject::GetBaseName(const QString &path) const
+{
+    const QString name = lastLevel(path);
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    return dot < 0 ? name : name.left(dot);
+}
+
+QString FileSystemObject::GetDriveName(const QString &path) const
+{
+    if (hasDriveLetter(path))
+        return path.left(2);
+    if (path.size() > 2 && isSeparator(path.at(0)) && isSeparator(path.at(1))) {
+        // \\server\share: up to the separator after the share name.
+        const qsizetype serverEnd = path.indexOf(QLatin1Char('\\'), 2);
+        if (serverEnd < 0)
+            return path;
+        const qsizetype shareEnd = path.indexOf(QLatin1Char('\\'), serverEnd + 1);
+        return shareEnd < 0 ? path : path.left(shareEnd);
+    }
+    return {};
+}
+
+bool FileSystemObject::DriveExists(const QString &drive) const
+{
+    if (!hasDriveLetter(drive))
+        return false;
+    const QString rest = drive.mid(2);
+    if (!rest.isEmpty() && rest != QLatin1String("\\"))
+        return false;
+    return driveMap().contains(drive.at(0).toUpper());
+}
+
+QString FileSystemObject::toNative(const QString &path) const
+{
+    if (path.contains(QChar(0)))
+        throw PlatformError::make(PlatformError::BadFileName);
+#ifdef Q_OS_WIN
+    return path;
+#else
+    QString root;
+    QString rest;
+    if (hasDriveLetter(path)) {
+        const QChar letter = path.at(0).toUpper();
+        if (!driveMap().contains(letter))
+            throw PlatformError::make(PlatformError::DeviceUnavailable);
+        root = driveMap().value(letter);
+        rest = path.mid(2);
+    } else if (path.size() > 1 && isSeparator(path.at(0)) && isSeparator(path.at(1))) {
+        // Network shares are not mapped.
+        throw PlatformError::make(PlatformError::DeviceUnavailable);
+    } else if (!path.isEmpty() && isSeparator(path.at(0))) {
+        // Rooted text without a drive belongs to the system drive.
+        if (!driveMap().contains(QLatin1Char('C')))
+            throw PlatformError::make(PlatformError::DeviceUnavailable);
+        root = driveMap().value(QLatin1Char('C'));
+        rest = path;
+    } else {
+        root = QDir::currentPath();
+        rest = path;
+    }
+    QStringList levels;
+    for (const QString &level : rest.split(QRegularExpression(QStringLiteral("[\\\\/]")),
+                                           Qt::SkipEmptyParts)) {
+        if (level == QLatin1String(".") || level == QLatin1String(".."))
+            throw PlatformError::make(PlatformError::BadFileName);
+        levels.append(level);
+    }
+    if (levels.isEmpty())
+        return root;
+    return (root == QLatin1String("/") ? QString() : root) + QLatin1Char('/')
+        + levels.join(QLatin1Char('/'));
+#endif
+}
+
+QString FileSystemObject::fromNative(const QString &nativePath) const
+{
+    if (nativePath.contains(QChar(0)))
+        throw PlatformError::make(PlatformError::BadFileName);
+#ifdef Q_OS_WIN
+    return QDir::toNativeSeparators(nativePath);
+#else
+    const QString absolute = QDir::cleanPath(QDir(nativePath).absolutePath());
+    QChar bestLetter;
+    QString bestRoot;
+    const auto &map = driveMap();
+    for (auto it = map.cbegin(); it != map.cend(); ++it) {
+        const QString &root = it.value();
+        const bool covers = root == QLatin1String("/") || absolute == root
+            || absolute.startsWith(root + QLatin1Char('/'));
+        if (covers && (bestLetter.isNull() || root.size() > bestRoot.size())) {
+            bestLetter = it.key();
+            bestRoot = root;
+        }
+    }
+    if (bestLetter.isNull())
+        throw PlatformError::make(PlatformError::DeviceUnavailable);
+    QString rest = absolute.mid(bestRoot == QLatin1String("/") ? 1 : bestRoot.size() + 1);
+    rest.replace(QLatin1Char('/'), QLatin1Char('\\'));
+    return QString(bestLetter) + QStringLiteral(":\\") + rest;
+#endif
+}
+
+QByteArray FileSystemObject::readFile(const QString &path) const
+{
+    QFile file(toNative(path));
+    if (!file.exists())
+        throw PlatformError::make(PlatformError::FileNotFound);
+    if (!file.open(QIODevice::ReadOnly))
+        throw PlatformError::make(PlatformError::PermissionDenied);
+    return file.readAll();
+}
+
+void FileSystemObject::replaceFile(const QString &path, const QByteArray &content) const
+{
+    const QString native = toNative(path);
+    const QFileInfo info(native);
+    if (!info.exists() || info.isDir())
+        throw PlatformError::make(PlatformError::FileNotFound);
+    if (!info.isWritable())
+        throw PlatformError::make(PlatformError::PermissionDenied);
+    QSaveFile file(native);
+    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size() || !file.commit())
+        throw PlatformError::make(PlatformError::PathFileAccessError);
+}

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QByteArray>
+#include <QMap>
+#include <QString>
+
+// The add-in's file system, spoken in Windows path text: "\" between levels and an optional drive
+// specification "X:" in front. This is the only place where such text becomes a native path.
+//
+// On Windows the mapping is the identity. Elsewhere a process-wide drive map plays the drives:
+// by default C: is the user's home directory and Z: is "/"; QUILLET_DRIVES ("C:=/srv/cad;Z:=/")
+// replaces the default, and setDrive() changes it for the process. A drive exists exactly when it
+// is mapped. Text that the operating system cannot take (a NUL), names a drive that is not mapped,
+// or holds a "." or ".." level is refused with a QuilletError, never shortened or resolved, so
+// relative text joined to a directory can only ever land below it.
+class FileSystemObject {
+public:
+    // Drive map.
+    static QMap<QChar, QString> drives();
+    static void setDrive(QChar letter, const QString &nativeRoot);
+    static void setDrives(const QMap<QChar, QString> &map);
+    // Back to QUILLET_DRIVES, or the default map when it is unset.
+    static void resetDrives();
+    // "X:=DIR"; DIR may be relative to the current directory. False for malformed text.
+    static bool parseDriveSpec(const QString &spec, QChar *letter, QString *nativeRoot);
+
+    bool folderExists(const QString &path) const;
+    bool fileexists(const QString &path) const;
+    // The two joined with exactly one "\" between them.
+    QString buildpath(const QString &path, const QString &name) const;
+    // One directory whose parent exists.
+    void createfolder(const QString &path) const;
+    QString GetFileName(const QString &path) const;
+    QString GetBaseName(const QString &path) const;
+    // "C:" for C:\Out, "\\server\share" for a network path, "" when there is none.
+    QString GetDriveName(const QString &path) const;
+    bool DriveExists(const QString &drive) const;
+
+    QString toNative(const QString &path) const;
+    // Through the longest mapped root; a native path outside every root is refused.
+    QString fromNative(const QString &nativePath) const;
+
+    QByteArray readFile(const QString &path) const;
+    // Replaces the content of an existing, writable file in one step; a failure leaves the old
+    // content as it was.
+    void replaceFile(const QString &path, const QByteArray &content) const;
+};

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QString>
+
+#include <exception>
+
+// The one failure type above the host and platform boundary: a number, the fixed description of
+// that number, and the procedure that raised or re-raised it.
+class QuilletError : public std::exception {
+public:
+    QuilletError(int number, QString description, QString source = {})
+        : number(number)
+        , description(std::move(description))
+        , source(std::move(source))
+        , utf8(this->description.toUtf8())
+    {
+    }
+
+    // The same error passed on by a handler that names itself as the source.
+    QuilletError reraisedFrom(const QString &procedure) const
+    {
+        return QuilletError(number, description, procedure);
+    }
+
+    const char *what() const noexcept override { return utf8.constData(); }
+
+    int number;
+    QString description;
+    QString source;
+
+private:
+    QByteArray utf8;
+};
+
+// Numbers and descriptions of the platform's own failures.
+namespace PlatformError {
+inline constexpr int BadFileName = 52;
+inline constexpr int FileNotFound = 53;
+inline constexpr int FileAlreadyExists = 58;
+inline constexpr int DeviceUnavailable = 68;
+inline constexpr int PermissionDenied = 70;
+inline constexpr int PathFileAccessError = 75;
+inline constexpr int PathNotFound = 76;
+
+QuilletError make(int number);
+} // namespace PlatformError

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+
+// The per-user settings store: named text values by application, section and key.
+class SettingsStore {
+public:
+    virtual ~SettingsStore() = default;
+    virtual QString read(const QString &app, const QString &section, const QString &key,
+                         const QString &defaultValue) const = 0;
+    virtual void write(const QString &app, const QString &section, const QString &key,
+                       const QString &text) = 0;
+};
+
+// QSettings in the user scope: the registry under HKEY_CURRENT_USER\Software\<app>\<section> on
+// Windows, the INI file $XDG_CONFIG_HOME/<app>/<app>.ini with group <section> elsewhere.
+class QSettingsStore : public SettingsStore {
+public:
+    QString read(const QString &app, const QString &section, const QString &key,
+                 const QString &defaultValue) const override;
+    void write(const QString &app, const QString &section, const QString &key,
+               const QString &text) override;
+};

@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QString>
+
+// Every character of unwantedCharacters removed from str, compared exactly.
+QString cleanString(QString str, const QString &unwantedCharacters);
+
+// Creates dirName ("\"-separated levels, blanks around each level trimmed, empty levels skipped)
+// below the existing directory path, level by level. Leaves the deepest level's full path in
+// s_DirSpec and returns true; every failure is raised as a QuilletError (11901 when path does not
+// exist, 12101 when a level is still missing after its creation, or the platform's own error),
+// leaving s_DirSpec as it was and the levels already made on disk.
+bool mkRecurseDir(const QString &path, const QString &dirName, QString &s_DirSpec);

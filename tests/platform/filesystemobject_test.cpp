@@ -1,0 +1,148 @@
+#include "platform/filesystemobject.h"
+#include "platform/quilleterror.h"
+#include "testsupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+int errorNumber(const std::function<void()> &call)
+{
+    try {
+        call();
+    } catch (const QuilletError &error) {
+        return error.number;
+    }
+    return 0;
+}
+
+} // namespace
+
+TEST(FileSystemObject, PathTextPartsFollowWindowsRules)
+{
+    const FileSystemObject fso;
+    EXPECT_EQ(fso.GetFileName(QStringLiteral("C:\\Out\\PLATE.SLDDRW")), QStringLiteral("PLATE.SLDDRW"));
+    EXPECT_EQ(fso.GetBaseName(QStringLiteral("C:\\Out\\PLATE.SLDDRW")), QStringLiteral("PLATE"));
+    EXPECT_EQ(fso.GetBaseName(QStringLiteral("C:\\Out\\a.b.c")), QStringLiteral("a.b"));
+    EXPECT_EQ(fso.GetBaseName(QStringLiteral("C:\\Out\\noext")), QStringLiteral("noext"));
+    EXPECT_EQ(fso.GetBaseName(QString()), QString());
+    EXPECT_EQ(fso.GetFileName(QStringLiteral("C:\\Out\\DXF\\")), QStringLiteral("DXF"));
+    EXPECT_EQ(fso.GetFileName(QStringLiteral("C:name.txt")), QStringLiteral("name.txt"));
+    EXPECT_EQ(fso.GetFileName(QStringLiteral("C:\\")), QString());
+
+    EXPECT_EQ(fso.GetDriveName(QStringLiteral("C:\\Out\\DXF")), QStringLiteral("C:"));
+    EXPECT_EQ(fso.GetDriveName(QStringLiteral("q:\\Out")), QStringLiteral("q:"));
+    EXPECT_EQ(fso.GetDriveName(QStringLiteral("DXF\\2005")), QString());
+    EXPECT_EQ(fso.GetDriveName(QStringLiteral("\\Out")), QString());
+    EXPECT_EQ(fso.GetDriveName(QStringLiteral("\\\\server\\share\\dir")), QStringLiteral("\\\\server\\share"));
+}
+
+TEST(FileSystemObject, BuildpathJoinsWithExactlyOneSeparator)
+{
+    const FileSystemObject fso;
+    EXPECT_EQ(fso.buildpath(QStringLiteral("C:\\Out"), QStringLiteral("DXF")), QStringLiteral("C:\\Out\\DXF"));
+    EXPECT_EQ(fso.buildpath(QStringLiteral("C:\\Out\\"), QStringLiteral("DXF")), QStringLiteral("C:\\Out\\DXF"));
+    EXPECT_EQ(fso.buildpath(QStringLiteral("C:\\Out\\"), QStringLiteral("\\DXF")), QStringLiteral("C:\\Out\\DXF"));
+    EXPECT_EQ(fso.buildpath(QStringLiteral("C:\\"), QStringLiteral("DXF")), QStringLiteral("C:\\DXF"));
+    EXPECT_EQ(fso.buildpath(QStringLiteral("C:"), QStringLiteral("DXF")), QStringLiteral("C:DXF"));
+    EXPECT_EQ(fso.buildpath(QString(), QStringLiteral("DXF")), QStringLiteral("DXF"));
+    EXPECT_EQ(fso.buildpath(QStringLiteral("\\"), QStringLiteral("DXF")), QStringLiteral("\\DXF"));
+}
+
+TEST(FileSystemObject, DriveMapBothWays)
+{
+    TempDrive drive(QLatin1Char('T'));
+    const FileSystemObject fso;
+    EXPECT_TRUE(fso.DriveExists(QStringLiteral("T:")));
+    EXPECT_TRUE(fso.DriveExists(QStringLiteral("t:")));
+    EXPECT_TRUE(fso.DriveExists(QStringLiteral("T:\\")));
+    EXPECT_FALSE(fso.DriveExists(QString()));
+    EXPECT_FALSE(fso.DriveExists(QStringLiteral("\\\\server\\share")));
+
+    EXPECT_EQ(fso.toNative(QStringLiteral("T:\\a\\b.txt")), drive.native(QStringLiteral("a/b.txt")));
+    EXPECT_EQ(fso.toNative(QStringLiteral("t:\\a/b\\\\c")), drive.native(QStringLiteral("a/b/c")));
+    EXPECT_EQ(fso.toNative(QStringLiteral("T:\\")), drive.native());
+    EXPECT_EQ(fso.toNative(QStringLiteral("T:")), drive.native());
+    EXPECT_EQ(fso.fromNative(drive.native(QStringLiteral("a/b.txt"))), QStringLiteral("T:\\a\\b.txt"));
+    EXPECT_EQ(fso.fromNative(drive.native()), QStringLiteral("T:\\"));
+
+    // The longest mapped root wins; a root that is only a name prefix does not count.
+    TempDrive inner(QLatin1Char('U'));
+    FileSystemObject::setDrive(QLatin1Char('V'), drive.native(QStringLiteral("sub")));
+    EXPECT_EQ(fso.fromNative(drive.native(QStringLiteral("sub/x"))), QStringLiteral("V:\\x"));
+    EXPECT_EQ(fso.fromNative(drive.native(QStringLiteral("subway/x"))), QStringLiteral("T:\\subway\\x"));
+}
+
+TEST(FileSystemObject, UnmappedDrivesDoNotExist)
+{
+    FileSystemObject::setDrives({ { QLatin1Char('C'), QDir::tempPath() } });
+    const FileSystemObject fso;
+    EXPECT_FALSE(fso.DriveExists(QStringLiteral("Q:")));
+    EXPECT_EQ(errorNumber([&] { fso.folderExists(QStringLiteral("Q:\\Out")); }), PlatformError::DeviceUnavailable);
+    EXPECT_EQ(errorNumber([&] { fso.toNative(QStringLiteral("\\\\server\\share\\x")); }), PlatformError::DeviceUnavailable);
+    EXPECT_EQ(errorNumber([&] { fso.fromNative(QStringLiteral("/")); }), QDir::tempPath() == QLatin1String("/") ? 0 : PlatformError::DeviceUnavailable);
+    FileSystemObject::resetDrives();
+}
+
+TEST(FileSystemObject, RefusesTextTheSystemCannotTake)
+{
+    TempDrive drive;
+    const FileSystemObject fso;
+    const QString withNul = drive.win(QStringLiteral("a")) + QChar(0) + QStringLiteral("b");
+    EXPECT_EQ(errorNumber([&] { fso.createfolder(withNul); }), PlatformError::BadFileName);
+    EXPECT_EQ(errorNumber([&] { fso.fileexists(withNul); }), PlatformError::BadFileName);
+    EXPECT_FALSE(QFileInfo::exists(drive.native(QStringLiteral("a"))));
+
+    // Dot levels would let joined text climb out of the directory it was joined to.
+    EXPECT_EQ(errorNumber([&] { fso.createfolder(drive.win(QStringLiteral("x\\..\\..\\escaped"))); }),
+              PlatformError::BadFileName);
+    EXPECT_EQ(errorNumber([&] { fso.folderExists(drive.win(QStringLiteral("."))); }), PlatformError::BadFileName);
+    EXPECT_TRUE(QDir(drive.native()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).isEmpty());
+}
+
+TEST(FileSystemObject, CreatesOneLevelWhoseParentExists)
+{
+    TempDrive drive;
+    const FileSystemObject fso;
+    fso.createfolder(drive.win(QStringLiteral("A")));
+    EXPECT_TRUE(fso.folderExists(drive.win(QStringLiteral("A"))));
+    EXPECT_FALSE(fso.fileexists(drive.win(QStringLiteral("A"))));
+    EXPECT_EQ(errorNumber([&] { fso.createfolder(drive.win(QStringLiteral("A"))); }), PlatformError::FileAlreadyExists);
+    EXPECT_EQ(errorNumber([&] { fso.createfolder(drive.win(QStringLiteral("B\\C"))); }), PlatformError::PathNotFound);
+    EXPECT_FALSE(QFileInfo::exists(drive.native(QStringLiteral("B"))));
+}
+
+TEST(FileSystemObject, ReplaceFileKeepsTheOldContentOnFailure)
+{
+    TempDrive drive;
+    const FileSystemObject fso;
+    const QString path = drive.win(QStringLiteral("list.txt"));
+    EXPECT_EQ(errorNumber([&] { fso.replaceFile(path, "new"); }), PlatformError::FileNotFound);
+    EXPECT_FALSE(QFileInfo::exists(drive.native(QStringLiteral("list.txt"))));
+
+    writeNative(drive.native(QStringLiteral("list.txt")), "old");
+    fso.replaceFile(path, "new\r\n");
+    EXPECT_EQ(fso.readFile(path), QByteArray("new\r\n"));
+
+    QFile::setPermissions(drive.native(QStringLiteral("list.txt")), QFile::ReadOwner);
+    if (QFileInfo(drive.native(QStringLiteral("list.txt"))).isWritable())
+        GTEST_SKIP() << "running with rights that ignore read-only files";
+    EXPECT_EQ(errorNumber([&] { fso.replaceFile(path, "lost"); }), PlatformError::PermissionDenied);
+    EXPECT_EQ(readNative(drive.native(QStringLiteral("list.txt"))), QByteArray("new\r\n"));
+}
+
+TEST(FileSystemObject, DriveSpecificationsParse)
+{
+    QChar letter;
+    QString root;
+    ASSERT_TRUE(FileSystemObject::parseDriveSpec(QStringLiteral("k:=/srv/cad/"), &letter, &root));
+    EXPECT_EQ(letter, QLatin1Char('K'));
+    EXPECT_EQ(root, QStringLiteral("/srv/cad"));
+    EXPECT_FALSE(FileSystemObject::parseDriveSpec(QStringLiteral("K=/srv"), &letter, &root));
+    EXPECT_FALSE(FileSystemObject::parseDriveSpec(QStringLiteral("K:="), &letter, &root));
+    EXPECT_FALSE(FileSystemObject::parseDriveSpec(QStringLiteral("1:=/srv"), &letter, &root));
+}

@@ -1,0 +1,74 @@
+#include "testsupport.h"
+
+#include "platform/filesystemobject.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <stdexcept>
+
+TempDrive::TempDrive(QChar letter)
+    : letter(letter)
+    , savedDrives(FileSystemObject::drives())
+{
+    if (!dir.isValid())
+        throw std::runtime_error("cannot create a temporary directory");
+    FileSystemObject::setDrive(letter, dir.path());
+}
+
+TempDrive::~TempDrive()
+{
+    FileSystemObject::setDrives(savedDrives);
+}
+
+QString TempDrive::win(const QString &relative) const
+{
+    return QString(letter) + QStringLiteral(":\\") + relative;
+}
+
+QString TempDrive::native(const QString &relative) const
+{
+    QString rel = relative;
+    rel.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    return rel.isEmpty() ? dir.path() : dir.path() + QLatin1Char('/') + rel;
+}
+
+QString TempDrive::copyData(const QString &dataRelative, const QString &toRelative) const
+{
+    const QString target = toRelative.isEmpty() ? QFileInfo(dataRelative).fileName() : toRelative;
+    const QString nativeTarget = native(target);
+    QDir().mkpath(QFileInfo(nativeTarget).absolutePath());
+    QFile::remove(nativeTarget);
+    if (!QFile::copy(testDataPath(dataRelative), nativeTarget))
+        throw std::runtime_error("cannot copy test data " + dataRelative.toStdString());
+    QFile::setPermissions(nativeTarget, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup
+                              | QFile::ReadOther);
+    return win(target);
+}
+
+void TempDrive::mkdir(const QString &relative) const
+{
+    QDir().mkpath(native(relative));
+}
+
+QString testDataPath(const QString &relative)
+{
+    return QStringLiteral(QUILLET_TEST_DATA) + QLatin1Char('/') + relative;
+}
+
+QByteArray readNative(const QString &nativePath)
+{
+    QFile file(nativePath);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return file.readAll();
+}
+
+void writeNative(const QString &nativePath, const QByteArray &content)
+{
+    QDir().mkpath(QFileInfo(nativePath).absolutePath());
+    QFile file(nativePath);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(content) != content.size())
+        throw std::runtime_error("cannot write " + nativePath.toStdString());
+}
