@@ -1,0 +1,29 @@
+#pragma once
+
+#include "documentdata.h"
+
+#include <QIODevice>
+#include <QString>
+
+#include <functional>
+
+// What the stand-in host hands the exporters when it saves a drawing in a format other than its
+// own: the drawing, which sheet, and how to reach the model of a view.
+struct ExportRequest {
+    const DocumentData *drawing = nullptr;
+    // The drawing's title (file name with extension, or DrawN), for the title block.
+    QString title;
+    int sheetIndex = 0;
+    // A multi-page PDF: every sheet, one page each, instead of the one at sheetIndex.
+    bool allSheets = false;
+    // The model a view shows, or nullptr when it cannot be read.
+    std::function<const DocumentData *(const ViewData &)> modelOf;
+    // Upper case with the dot: ".DXF", ".PDF", ".JPG" or ".TIF".
+    QString extension;
+};
+
+// True for the extensions writeExport can write.
+bool isExportExtension(const QString &upperExtension);
+
+// Writes the export into device. On failure returns false with a short reason in error.
+bool writeExport(const ExportRequest &request, QIODevice &device, QString *error);

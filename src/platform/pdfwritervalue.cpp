@@ -1,0 +1,39 @@
+#include "pdfwritervalue.h"
+
+#include <QSettings>
+
+#include <memory>
+
+namespace {
+
+std::unique_ptr<QSettings> pdfWriterSettings()
+{
+#ifdef Q_OS_WIN
+    return std::make_unique<QSettings>(
+        QStringLiteral("HKEY_CURRENT_USER\\Software\\Bluebeam Software\\Pushbutton PDF"),
+        QSettings::NativeFormat);
+#else
+    return std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
+                                       QStringLiteral("Bluebeam Software"),
+                                       QStringLiteral("Pushbutton PDF"));
+#endif
+}
+
+const QString valueKey = QStringLiteral("SolidWorksLt/WhatToPlot");
+
+} // namespace
+
+int readPdfWriterValue()
+{
+    bool ok = false;
+    const int value = pdfWriterSettings()->value(valueKey).toString().trimmed().toInt(&ok);
+    return ok ? value : 0;
+}
+
+bool writePdfWriterValue(int value)
+{
+    const auto settings = pdfWriterSettings();
+    settings->setValue(valueKey, value);
+    settings->sync();
+    return settings->status() == QSettings::NoError;
+}
