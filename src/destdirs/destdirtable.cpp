@@ -1,0 +1,61 @@
+#include "destdirtable.h"
+
+#include "addin/quilletmain.h"
+#include "maindialog/outputformats.h"
+#include "platform/filesystemobject.h"
+#include "platform/quilleterror.h"
+#include "platform/settingsstore.h"
+#include "save/pathutils.h"
+
+namespace {
+
+const QString section = QStringLiteral("Startup");
+
+} // namespace
+
+QString DestDirTable::settingsKey(int outFmtIndex)
+{
+    return QStringLiteral("DestinationDirectory") + OutputFormats::outFmtTag().value(outFmtIndex);
+}
+
+DestDirTable DestDirTable::fromSettings(const SettingsStore &store)
+{
+    DestDirTable table;
+    const QStringList captions = OutputFormats::outFmtCaption();
+    for (int i = 0; i < OutputFormats::count; ++i) {
+        table.entries.insert(OutputFormats::destDirKey(i),
+                             store.read(Quilletmain::productName, section, settingsKey(i),
+                                        captions.at(i)));
+    }
+    return table;
+}
+
+QString DestDirTable::entry(const QString &key) const
+{
+    const auto it = entries.constFind(key);
+    if (it == entries.cend())
+        throw QuilletError(5, QStringLiteral("Invalid procedure call or argument"));
+    return it.value();
+}
+
+void DestDirTable::persist(SettingsStore &store) const
+{
+    for (int i = 0; i < OutputFormats::count; ++i) {
+        store.write(Quilletmain::productName, section, settingsKey(i),
+                    entries.value(OutputFormats::destDirKey(i)));
+    }
+}
+
+QString resolveDestDir(const QString &entry, const QString &base, QString &s_DirSpec)
+{
+    const FileSystemObject fso;
+    if (fso.DriveExists(fso.GetDriveName(entry.trimmed()))) {
+        // An absolute entry is never created; when it is gone the file goes to the base.
+        return fso.folderExists(entry) ? entry : base;
+    }
+    // The directory made is the result: its levels are trimmed and empty ones skipped, so it names
+    // the same place as the typed text on Windows and the only right one where blanks are kept.
+    if (mkRecurseDir(base, cleanString(entry, QStringLiteral(":")), s_DirSpec))
+        return s_DirSpec;
+    return base;
+}

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QHash>
+#include <QString>
+
+class SettingsStore;
+
+// One destination directory per output format, keyed "[" + extension + "]" (for example [.DXF]).
+// An entry is relative to the output base directory unless it begins with a drive that exists.
+class DestDirTable {
+public:
+    // Every format's entry from the settings store; a missing key reads as the format's caption,
+    // a stored empty value stays empty.
+    static DestDirTable fromSettings(const SettingsStore &store);
+
+    bool contains(const QString &key) const { return entries.contains(key); }
+    // Raises error 5 when the table has no entry for the key.
+    QString entry(const QString &key) const;
+    void replace(const QString &key, const QString &text) { entries.insert(key, text); }
+    // Writes all seven entries in table order.
+    void persist(SettingsStore &store) const;
+
+    static QString settingsKey(int outFmtIndex);
+
+private:
+    QHash<QString, QString> entries;
+};
+
+// The directory a file of this entry is saved in, given the output base directory. An existing
+// absolute entry is used as it stands and a missing one falls back to the base (nothing is
+// created); a relative entry loses its ":" characters and is created below the base with
+// mkRecurseDir, whose errors pass through. s_DirSpec is mkRecurseDir's result member.
+QString resolveDestDir(const QString &entry, const QString &base, QString &s_DirSpec);

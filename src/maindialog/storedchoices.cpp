@@ -1,0 +1,85 @@
+#include "storedchoices.h"
+
+#include "addin/quilletmain.h"
+#include "outputformats.h"
+#include "platform/settingsstore.h"
+
+namespace {
+
+const QString section = QStringLiteral("Startup");
+
+QString readKey(const SettingsStore &store, const QString &key, const QString &defaultValue)
+{
+    return store.read(Quilletmain::productName, section, key, defaultValue);
+}
+
+void writeKey(SettingsStore &store, const QString &key, const QString &text)
+{
+    store.write(Quilletmain::productName, section, key, text);
+}
+
+// A stored whole number from low to high replaces value; anything else leaves it.
+void readNumber(const SettingsStore &store, const QString &key, const QString &defaultValue,
+                int low, int high, int &value)
+{
+    bool ok = false;
+    const int number = readKey(store, key, defaultValue).trimmed().toInt(&ok);
+    if (ok && number >= low && number <= high)
+        value = number;
+}
+
+void readCheck(const SettingsStore &store, const QString &key, const QString &defaultValue,
+               bool &value)
+{
+    int state = value ? 1 : 0;
+    readNumber(store, key, defaultValue, 0, 1, state);
+    value = state == 1;
+}
+
+QString checkText(bool value)
+{
+    return value ? QStringLiteral("1") : QStringLiteral("0");
+}
+
+} // namespace
+
+QString StoredChoices::filenameFormatKey(const QString &formatListKey)
+{
+    // "[.1.PDF]" is stored as FilenameFormat.1.PDF.
+    return QStringLiteral("FilenameFormat") + formatListKey.mid(1, formatListKey.size() - 2);
+}
+
+StoredChoices StoredChoices::read(const SettingsStore &store)
+{
+    StoredChoices choices;
+    choices.path = readKey(store, QStringLiteral("Path"), QStringLiteral("c:\\"));
+    readNumber(store, QStringLiteral("OutputFormatIndex"), QStringLiteral("0"), 0,
+               OutputFormats::count - 1, choices.outFmtIndex);
+    readCheck(store, QStringLiteral("isDisplayDiags"), QStringLiteral("1"), choices.displayDiags);
+
+    const QStringList captions = OutputFormats::outFmtCaption();
+    for (int i = 0; i < OutputFormats::count; ++i) {
+        for (const QString &key : OutputFormats::formatListKeys(i)) {
+            choices.currentFmts.insert(
+                key, readKey(store, filenameFormatKey(key), defaultFilenameFormat));
+        }
+        choices.ocDestDir.replace(OutputFormats::destDirKey(i),
+                                  readKey(store, DestDirTable::settingsKey(i), captions.at(i)));
+    }
+
+    readNumber(store, QStringLiteral("SaveSheetSelectionType"), QStringLiteral("0"), 0, 2,
+               choices.sheetSelType);
+    readCheck(store, QStringLiteral("isUseDestDirs"), QStringLiteral("0"), choices.useDestDirs);
+    return choices;
+}
+
+void StoredChoices::write(SettingsStore &store) const
+{
+    writeKey(store, QStringLiteral("Path"), path);
+    writeKey(store, QStringLiteral("OutputFormatIndex"), QString::number(outFmtIndex));
+    writeKey(store, QStringLiteral("isDisplayDiags"), checkText(displayDiags));
+    for (const QString &key : OutputFormats::allFormatListKeys())
+        writeKey(store, filenameFormatKey(key), currentFmts.value(key));
+    writeKey(store, QStringLiteral("SaveSheetSelectionType"), QString::number(sheetSelType));
+    writeKey(store, QStringLiteral("isUseDestDirs"), checkText(useDestDirs));
+}

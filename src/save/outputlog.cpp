@@ -1,0 +1,7 @@
+#include "outputlog.h"
+
+OutputLog &OutputLog::instance()
+{
+    static OutputLog log;
+    return log;
+}

@@ -1,0 +1,203 @@
+#include "saverun.h"
+
+#include "addin/quilletmain.h"
+#include "filenamebuilder.h"
+#include "platform/blanks.h"
+#include "platform/filesystemobject.h"
+#include "platform/quilleterror.h"
+#include "runsurroundings.h"
+#include "savestate.h"
+
+namespace {
+
+const QString saveError = QStringLiteral("SOMETHING WRONG, FILE SAVE ERROR!!!");
+
+template<typename T>
+T &required(const std::shared_ptr<T> &object)
+{
+    if (!object)
+        throw QuilletError(91, QStringLiteral("Object variable or With block variable not set"));
+    return *object;
+}
+
+QStringList sheetList(const SaveState &state)
+{
+    if (!state.sheetFrameEnabled || state.sheetSelType == 0)
+        return { required(required(state.activeDoc).GetCurrentSheet()).GetName() };
+    if (state.sheetSelType == 1)
+        return state.docSheetNames.mid(0, state.docSheetCount);
+    return state.selectedSheets;
+}
+
+void appendHeading(const SaveState &state, RunSurroundings &surroundings)
+{
+    surroundings.appendLog(QStringLiteral("Drawing Document Name: ")
+                           + (state.docBaseName.isEmpty() ? QStringLiteral("NULL")
+                                                          : state.docBaseName));
+    if (state.useDestDirs)
+        surroundings.appendLog(QStringLiteral("Using Destination Directories..."));
+    surroundings.appendLog(QStringLiteral("Output Base Directory: ") + state.baseDir
+                           + QLatin1Char('\\'));
+    surroundings.appendLog(QStringLiteral("Output format is ") + trimBlanks(state.outFmtCaption));
+    surroundings.appendLog(QStringLiteral("Filename format: ") + state.filenameFormat);
+    surroundings.appendLog(QStringLiteral("Document has ") + QString::number(state.docSheetCount)
+                           + (state.docSheetCount == 1 ? QStringLiteral(" sheet")
+                                                       : QStringLiteral(" sheets")));
+    surroundings.appendLog(QString());
+}
+
+void appendNotes(RunSurroundings &surroundings)
+{
+    surroundings.appendLog(QStringLiteral("NOTES:"));
+    surroundings.appendLog(QStringLiteral("     - ") + Quilletmain::productName
+                           + QStringLiteral(" will NOT overwrite ReadOnly files."));
+    surroundings.appendLog(
+        QStringLiteral("     - SolidWorks may return success even if files are NOT saved."));
+    surroundings.appendLog(QStringLiteral("     - Ensure that there is adequate disk space."));
+    surroundings.appendLog(
+        QStringLiteral("     - Ensure write permission to destination directory."));
+    surroundings.appendLog(QString());
+}
+
+QString outputDirectory(SaveState &state)
+{
+    if (!state.useDestDirs)
+        return state.baseDir;
+    const QString key = QLatin1Char('[') + state.outFmtTag.toUpper() + QLatin1Char(']');
+    return resolveDestDir(state.ocDestDir.entry(key), state.baseDir, state.s_DirSpec);
+}
+
+// The saved file takes the place of the drawing that was open before the run.
+void replaceByLastSaved(SaveState &state, const QString &lastSaved, RunSurroundings &surroundings)
+{
+    CadApplication &app = required(Quilletmain::hostApp);
+    CadDocument &drawing = required(state.activeDoc);
+    const QString pathName = drawing.PathName();
+    app.CloseDocument(pathName.isEmpty() ? drawing.Title() : pathName);
+    int errors = 0;
+    int warnings = 0;
+    state.activeDoc = app.OpenDocument(lastSaved, CadCode::DocDrawing, 1, QString(), errors,
+                                       warnings);
+    if (state.activeDoc) {
+        state.activeDoc
+            = app.ActivateDocument(state.activeDoc->PathName(), true, state.activateErrors);
+    }
+    if (!state.activeDoc) {
+        surroundings.appendLog(QStringLiteral("Error activating saved document"));
+        surroundings.appendLog(QString());
+    }
+}
+
+void reactivateDrawing(SaveState &state)
+{
+    const QString pathName = required(state.activeDoc).PathName();
+    state.activeDoc = required(Quilletmain::hostApp).ActivateDocument(pathName, true,
+                                                                       state.activateErrors);
+}
+
+QString failureStatusText(const SaveRunResult &result)
+{
+    const QString detail = result.sheets == 0
+        ? QStringLiteral("[no sheet to save]")
+        : QLatin1Char('[') + QString::number(result.failed) + QStringLiteral(" of ")
+            + QString::number(result.sheets) + QStringLiteral(" files not saved]");
+    return Quilletmain::productAndVersion() + QStringLiteral(": ") + saveError
+        + QLatin1Char(' ') + detail;
+}
+
+SaveRunResult run(SaveState &state, RunSurroundings &surroundings)
+{
+    const FileSystemObject fso;
+    const QStringList sheets = sheetList(state);
+    state.docBaseName = fso.GetBaseName(state.docPathName);
+
+    if (state.displayDiags) {
+        surroundings.hideMainDialog();
+        surroundings.showLogModeless();
+        surroundings.refreshLog();
+        appendHeading(state, surroundings);
+    }
+    surroundings.refreshLog();
+    state.curSheetNumber = 0;
+    state.selSheetCount = int(sheets.size());
+
+    SaveRunResult result;
+    result.sheets = int(sheets.size());
+    QString lastSaved;
+    for (const QString &sheetName : sheets) {
+        state.curSheetNumber += 1;
+        state.curSheetName = sheetName;
+        CadDocument &drawing = required(state.activeDoc);
+        if (!drawing.ActivateSheet(sheetName)) {
+            throw QuilletError(10601, QStringLiteral("Unable to activate sheet [") + sheetName
+                                   + QLatin1Char(']'));
+        }
+        const QString outputName = getFilenameFromDoc(state, drawing, state.fmtFields, surroundings)
+            + trimBlanks(state.outFmtTag);
+        if (state.displayDiags) {
+            surroundings.appendLog(trimBlanks(sheetName) + QStringLiteral(" filename: ")
+                                   + trimBlanks(outputName));
+        }
+        surroundings.refreshLog();
+
+        result.lastOutputDir = outputDirectory(state);
+        lastSaved = fso.buildpath(result.lastOutputDir, trimBlanks(outputName));
+        int errors = 0;
+        int warnings = 0;
+        result.lastStatus = drawing.SaveToPath(lastSaved, 0, 3, errors, warnings);
+        if (!result.lastStatus)
+            ++result.failed;
+        if (state.displayDiags) {
+            surroundings.appendLog(QStringLiteral("     Save Status [")
+                                   + (result.lastStatus ? QStringLiteral("True")
+                                                        : QStringLiteral("False"))
+                                   + QStringLiteral("] Errors [") + QString::number(errors)
+                                   + QStringLiteral("] Warnings [") + QString::number(warnings)
+                                   + QLatin1Char(']'));
+            surroundings.appendLog(QString());
+        }
+    }
+
+    // The finishing path follows the last save; the verdict counts every save of the run.
+    if (result.lastStatus) {
+        if (state.outFmtIndex == 0)
+            replaceByLastSaved(state, lastSaved, surroundings);
+        else
+            reactivateDrawing(state);
+    }
+    if (!result.allSaved()) {
+        surroundings.appendLog(saveError);
+        surroundings.appendLog(QString());
+    }
+
+    if (state.displayDiags) {
+        if (result.allSaved()) {
+            surroundings.appendLog(QStringLiteral("Finished, but check output files!"));
+            surroundings.appendLog(QString());
+        }
+        appendNotes(surroundings);
+        surroundings.hideLog();
+        surroundings.showLogModal();
+    } else {
+        surroundings.hideMainDialog();
+        required(required(Quilletmain::hostApp).MainFrame())
+            .SetStatusBarText(result.allSaved()
+                                  ? Quilletmain::productAndVersion()
+                                      + QStringLiteral(": Files output to [")
+                                      + result.lastOutputDir + QStringLiteral("\\]")
+                                  : failureStatusText(result));
+    }
+    return result;
+}
+
+} // namespace
+
+SaveRunResult Quillet(SaveState &state, RunSurroundings &surroundings)
+{
+    Quilletmain::curProcName = QStringLiteral("Quillet");
+    try {
+        return run(state, surroundings);
+    } catch (const QuilletError &error) {
+        throw error.reraisedFrom(Quilletmain::curProcName);
+    }
+}

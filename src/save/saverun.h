@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+
+class RunSurroundings;
+struct SaveState;
+
+// How a save run went, for callers that report it further (quillet-batch's exit status).
+struct SaveRunResult {
+    int sheets = 0;
+    int failed = 0;
+    // The save status of the last sheet; false when there was no sheet.
+    bool lastStatus = false;
+    QString lastOutputDir;
+
+    bool allSaved() const { return sheets > 0 && failed == 0; }
+};
+
+// Saves the chosen sheets of the active drawing, one file per sheet, and reports every step.
+// The first error ends the run and is raised again with the procedure name recorded last as its
+// source; files saved before it stay.
+SaveRunResult Quillet(SaveState &state, RunSurroundings &surroundings);
