@@ -1,0 +1,235 @@
+#include "batchrun.h"
+
+#include "addin/errortext.h"
+#include "addin/quilletmain.h"
+#include "maindialog/outputformats.h"
+#include "maindialog/pdfoption.h"
+#include "maindialog/refreshrules.h"
+#include "maindialog/storedchoices.h"
+#include "platform/filesystemobject.h"
+#include "platform/settingsstore.h"
+#include "save/pathutils.h"
+#include "save/runsurroundings.h"
+#include "save/saverun.h"
+#include "save/savestate.h"
+#include "standinhost.h"
+
+#include <QFileInfo>
+
+#include <cstdio>
+
+namespace {
+
+void printLine(std::FILE *stream, const QString &line)
+{
+    const QByteArray bytes = line.toLocal8Bit();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
+    std::fputc('\n', stream);
+    std::fflush(stream);
+}
+
+// Status texts and messages: one line each, trailing blanks removed.
+void printError(const QString &text)
+{
+    QString line = text;
+    line.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    while (line.endsWith(QLatin1Char(' ')))
+        line.chop(1);
+    printLine(stderr, line);
+}
+
+// The log window of the console: every line appended is printed at once, unless quiet.
+class ConsoleSurroundings : public RunSurroundings {
+public:
+    explicit ConsoleSurroundings(bool quiet)
+        : quiet(quiet)
+    {
+    }
+    void refreshLog() override { }
+    void showLogModeless() override { }
+    void hideLog() override { }
+    void showLogModal() override { }
+    void hideMainDialog() override { }
+
+protected:
+    void lineAppended(const QString &line) override
+    {
+        if (!quiet)
+            printLine(stdout, line);
+    }
+
+private:
+    bool quiet;
+};
+
+class BatchError {
+public:
+    int status;
+    QString message;
+};
+
+// The sheet choice, and the names for "Selected Sheets", from the option or the stored choice.
+void chooseSheets(const BatchOptions &options, const StoredChoices &stored,
+                  const QStringList &docSheetNames, int &sheetSelType, QStringList &selected)
+{
+    sheetSelType = stored.sheetSelType;
+    if (!options.sheets)
+        return;
+    const QString text = options.sheets->trimmed();
+    if (text.compare(QLatin1String("current"), Qt::CaseInsensitive) == 0) {
+        sheetSelType = 0;
+    } else if (text.compare(QLatin1String("all"), Qt::CaseInsensitive) == 0) {
+        sheetSelType = 1;
+    } else {
+        sheetSelType = 2;
+        for (const QString &name : text.split(QLatin1Char(','))) {
+            if (!docSheetNames.contains(name)) {
+                throw BatchError { BatchStatus::RunError,
+                                   QStringLiteral("quillet-batch: the drawing has no sheet named \"")
+                                       + name + QLatin1Char('"') };
+            }
+        }
+        // The sheet list's selection runs in document order, as the dialog's list does.
+        const QStringList names = text.split(QLatin1Char(','));
+        for (const QString &name : docSheetNames) {
+            if (names.contains(name))
+                selected.append(name);
+        }
+    }
+}
+
+QString outputBase(const BatchOptions &options, const StoredChoices &stored)
+{
+    const FileSystemObject fso;
+    if (options.output) {
+        const QFileInfo info(*options.output);
+        if (!info.isDir()) {
+            throw BatchError { BatchStatus::RunError,
+                               QStringLiteral("quillet-batch: output directory does not exist: ")
+                                   + *options.output };
+        }
+        return fso.fromNative(info.absoluteFilePath());
+    }
+    if (!fso.folderExists(stored.path)) {
+        throw BatchError { BatchStatus::RunError,
+                           QStringLiteral("quillet-batch: the stored output directory does not "
+                                          "exist: ")
+                               + stored.path };
+    }
+    return stored.path;
+}
+
+std::shared_ptr<CadDocument> openDrawing(StandInApplication &app, const QString &path)
+{
+    if (!QFileInfo(path).isFile()) {
+        throw BatchError { BatchStatus::RunError,
+                           QStringLiteral("quillet-batch: no such drawing: ") + path };
+    }
+    try {
+        app.open(QFileInfo(path).absoluteFilePath());
+    } catch (const std::exception &error) {
+        throw BatchError { BatchStatus::RunError,
+                           QStringLiteral("quillet-batch: ") + QString::fromUtf8(error.what()) };
+    }
+    // The same checks as the main dialog's load.
+    Quilletmain::curProcName = QStringLiteral("usrForm Load");
+    std::shared_ptr<CadDocument> doc = app.ActiveDocument();
+    if (!doc) {
+        throw BatchError { BatchStatus::RunError,
+                           ErrorText::loadFailure(QuilletError(
+                               10101, QStringLiteral("No active document in SolidWorks."))) };
+    }
+    if (doc->DocumentType() != CadCode::DocDrawing) {
+        throw BatchError { BatchStatus::RunError,
+                           ErrorText::loadFailure(QuilletError(
+                               10201,
+                               QStringLiteral("Document open in SolidWorks is not a drawing."))) };
+    }
+    return doc;
+}
+
+int runDrawing(StandInApplication &app, const BatchOptions &options, const StoredChoices &stored,
+               const QString &drawingPath)
+{
+    SaveState state;
+    state.activeDoc = openDrawing(app, drawingPath);
+    state.docPathName = state.activeDoc->PathName();
+    state.docSheetCount = state.activeDoc->GetSheetCount();
+    state.docSheetNames = state.activeDoc->GetSheetNames();
+
+    const int outFmtIndex = options.outFmtIndex.value_or(stored.outFmtIndex);
+    const bool singleFile = options.singleFile || getPDFRegKey() == 1;
+    int sheetSelType = 0;
+    chooseSheets(options, stored, state.docSheetNames, sheetSelType, state.selectedSheets);
+
+    const ControlStates controls = refreshRules(
+        { outFmtIndex, singleFile, sheetSelType, int(state.docSheetNames.size()),
+          int(state.selectedSheets.size()), options.useDestDirs.value_or(stored.useDestDirs) });
+    if (!controls.goEnabled) {
+        throw BatchError { BatchStatus::Usage,
+                           QStringLiteral("quillet-batch: no sheet chosen; name the sheets with "
+                                          "--sheets") };
+    }
+
+    state.outFmtIndex = outFmtIndex;
+    state.outFmtCaption = OutputFormats::outFmtCaption().at(outFmtIndex);
+    state.outFmtTag = OutputFormats::outFmtTag().at(outFmtIndex);
+    state.sheetSelType = controls.sheetSelType;
+    state.sheetFrameEnabled = controls.sheetFrameEnabled;
+    state.displayDiags = !options.quiet;
+    state.useDestDirs = options.useDestDirs.value_or(stored.useDestDirs);
+    state.ocDestDir = stored.ocDestDir;
+    state.baseDir = outputBase(options, stored);
+
+    if (outFmtIndex == OutputFormats::pdfIndex)
+        setPDFRegKey(singleFile ? 1 : 0);
+    const QString format = options.filenameFormat.value_or(
+        stored.currentFmts.value(controls.formatListKey, StoredChoices::defaultFilenameFormat));
+    state.filenameFormat = cleanString(format, Quilletmain::unwantedPathChars);
+    if (state.filenameFormat.isEmpty()) {
+        throw BatchError { BatchStatus::RunError,
+                           ErrorText::commandFailure(
+                               QuilletError(10401,
+                                            QStringLiteral("Invalid or empty filename "
+                                                           "specification.")),
+                               Quilletmain::curProcName) };
+    }
+    state.fmtFields = state.filenameFormat.split(QLatin1Char('|'));
+
+    ConsoleSurroundings console(options.quiet);
+    try {
+        const SaveRunResult result = Quillet(state, console);
+        return result.allSaved() ? BatchStatus::Saved : BatchStatus::SaveFailed;
+    } catch (const QuilletError &error) {
+        throw BatchError { BatchStatus::RunError,
+                           ErrorText::commandFailure(error, Quilletmain::curProcName) };
+    }
+}
+
+} // namespace
+
+int runBatch(StandInApplication &app, const BatchOptions &options)
+{
+    Quilletmain::fillFromVersionResource();
+    Quilletmain::hostApp = app.shared_from_this();
+    QObject::connect(app.frame().get(), &StandInFrame::statusBarTextChanged,
+                     [](const QString &text) { printError(text); });
+
+    const QSettingsStore settings;
+    const StoredChoices stored = StoredChoices::read(settings);
+    int status = BatchStatus::Saved;
+    for (const QString &drawing : options.drawings) {
+        try {
+            status = std::max(status, runDrawing(app, options, stored, drawing));
+        } catch (const BatchError &error) {
+            printError(error.message);
+            status = std::max(status, error.status);
+        } catch (const QuilletError &error) {
+            printError(ErrorText::commandFailure(error, Quilletmain::curProcName));
+            status = std::max(status, int(BatchStatus::RunError));
+        }
+        // Each drawing starts in an empty host, as if opened on its own.
+        app.closeAllDocuments();
+    }
+    return status;
+}

@@ -1,0 +1,119 @@
+#include "addin/quilletmain.h"
+#include "batchrun.h"
+#include "maindialog/outputformats.h"
+#include "platform/filesystemobject.h"
+#include "quilletversion.h"
+#include "standinhost.h"
+
+#include <QCommandLineParser>
+#include <QGuiApplication>
+
+#include <cstdio>
+
+namespace {
+
+[[noreturn]] void usageError(const QString &message)
+{
+    std::fprintf(stderr, "quillet-batch: %s\nTry 'quillet-batch --help'.\n", qPrintable(message));
+    std::exit(BatchStatus::Usage);
+}
+
+// Only the log, status texts and messages reach the streams.
+void quietMessages(QtMsgType type, const QMessageLogContext &, const QString &message)
+{
+    if (type == QtFatalMsg) {
+        std::fprintf(stderr, "%s\n", qPrintable(message));
+        std::abort();
+    }
+}
+
+BatchOptions parseOptions(const QCoreApplication &app)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Names and saves the sheets of stand-in drawings with the Quillet save pipeline, without "
+        "dialogs. Options left out take the choices stored by the main dialog."));
+    const QCommandLineOption format({ "f", "format" },
+                                    "SLDDRW | DXF | DWG | eDrawing | EDRW | JPG | TIFF | TIF | PDF "
+                                    "(caption or extension, any case); default: the stored choice.",
+                                    "F");
+    const QCommandLineOption filenameFormat(
+        { "n", "filename-format" },
+        "Fields separated by \"|\"; default: the stored current format of that output format.",
+        "S");
+    const QCommandLineOption sheets({ "s", "sheets" },
+                                    "current | all | NAME[,NAME...]; default: the stored choice.",
+                                    "W");
+    const QCommandLineOption output({ "o", "output" },
+                                    "Output base directory (a native path); default: the stored "
+                                    "\"Path\".",
+                                    "DIR");
+    const QCommandLineOption destDirs("dest-dirs", "Use the file destination directories.");
+    const QCommandLineOption noDestDirs("no-dest-dirs", "Save into the output base directory.");
+    const QCommandLineOption singleFile(
+        "single-file", "PDF as one single file (default: the PDF writer's value).");
+    const QCommandLineOption quiet({ "q", "quiet" },
+                                   "Diagnostics off: the log is not printed; the status text is.");
+    const QCommandLineOption drive("drive", "Map a drive, for example C:=/srv/cad (repeatable).",
+                                   "X:=DIR");
+    parser.addOptions({ format, filenameFormat, sheets, output, destDirs, noDestDirs, singleFile,
+                        quiet, drive });
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addPositionalArgument("DRAWING", "Stand-in drawings (.SLDDRW) to save.", "DRAWING...");
+
+    if (!parser.parse(app.arguments()))
+        usageError(parser.errorText());
+    if (parser.isSet(QStringLiteral("help")))
+        parser.showHelp(0);
+    if (parser.isSet(QStringLiteral("version")))
+        parser.showVersion();
+
+    BatchOptions options;
+    if (parser.isSet(format)) {
+        const int index = OutputFormats::indexOf(parser.value(format));
+        if (index < 0)
+            usageError(QStringLiteral("unknown format \"%1\"").arg(parser.value(format)));
+        options.outFmtIndex = index;
+    }
+    if (parser.isSet(filenameFormat))
+        options.filenameFormat = parser.value(filenameFormat);
+    if (parser.isSet(sheets))
+        options.sheets = parser.value(sheets);
+    if (parser.isSet(output))
+        options.output = parser.value(output);
+    if (parser.isSet(destDirs) && parser.isSet(noDestDirs))
+        usageError(QStringLiteral("--dest-dirs and --no-dest-dirs exclude each other"));
+    if (parser.isSet(destDirs) || parser.isSet(noDestDirs))
+        options.useDestDirs = parser.isSet(destDirs);
+    options.singleFile = parser.isSet(singleFile);
+    options.quiet = parser.isSet(quiet);
+    for (const QString &spec : parser.values(drive)) {
+        QChar letter;
+        QString root;
+        if (!FileSystemObject::parseDriveSpec(spec, &letter, &root))
+            usageError(QStringLiteral("bad drive mapping \"%1\" (expected X:=DIR)").arg(spec));
+        FileSystemObject::setDrive(letter, root);
+    }
+    options.drawings = parser.positionalArguments();
+    if (options.drawings.isEmpty())
+        usageError(QStringLiteral("no drawing given"));
+    return options;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    // Sheets are painted and PDFs written without any window.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    qInstallMessageHandler(quietMessages);
+    QGuiApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("quillet-batch"));
+    QCoreApplication::setApplicationVersion(
+        Quilletmain::formatVersion(QUILLET_VERSION_MAJOR, QUILLET_VERSION_MINOR));
+    const BatchOptions options = parseOptions(app);
+    auto host = StandInApplication::create();
+    return runBatch(*host, options);
+}

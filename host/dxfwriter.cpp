@@ -1,0 +1,442 @@
+#include "dxfwriter.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <string>
+
+namespace {
+
+const char *const borderLayer = "BORDER";
+const char *const titleLayer = "TITLE";
+const char *const geometryLayer = "GEOMETRY";
+const char *const textLayer = "TEXT";
+
+// Group codes, then values, one per line; codes right-aligned in three columns as DXF files
+// usually have them. Sent to the device in blocks of a fixed size, so a sheet of large models never
+// holds its whole text in memory and no buffer is copied as it grows.
+class DxfStream {
+public:
+    explicit DxfStream(QIODevice &device)
+        : device(device)
+    {
+        out.reserve(blockSize + 4096);
+    }
+
+    // False once the device took less than it was given.
+    bool finish()
+    {
+        flush();
+        return ok;
+    }
+
+    void code(int groupCode)
+    {
+        char line[8] = { ' ', ' ', ' ' };
+        char *end = line + 3;
+        if (groupCode >= 100) {
+            end = std::to_chars(line, line + 7, groupCode).ptr;
+        } else {
+            line[2] = char('0' + groupCode % 10);
+            if (groupCode >= 10)
+                line[1] = char('0' + groupCode / 10);
+        }
+        *end++ = '\n';
+        out.append(line, end - line);
+    }
+    void text(int groupCode, const char *value)
+    {
+        code(groupCode);
+        out.append(value);
+        out.push_back('\n');
+    }
+    void text(int groupCode, const QByteArray &value)
+    {
+        code(groupCode);
+        out.append(value.constData(), value.size());
+        out.push_back('\n');
+    }
+    void integer(int groupCode, int value)
+    {
+        code(groupCode);
+        char buffer[16];
+        const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+        out.append(buffer, result.ptr - buffer);
+        out.push_back('\n');
+    }
+    // Fixed notation: some readers take no exponents.
+    void real(int groupCode, double value)
+    {
+        code(groupCode);
+        if (value == 0 || std::abs(value) < 5e-7) {
+            out.append("0.0\n");
+            return;
+        }
+        char buffer[400];
+        const auto result
+            = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 6);
+        const char *end = result.ptr;
+        while (end[-1] == '0' && end[-2] != '.')
+            --end;
+        out.append(buffer, end - buffer);
+        out.push_back('\n');
+    }
+    void point(int baseCode, const QPointF &p)
+    {
+        real(baseCode, p.x());
+        real(baseCode + 10, p.y());
+        real(baseCode + 20, 0);
+    }
+    void entity(const char *type, const char *layer)
+    {
+        if (out.size() >= blockSize)
+            flush();
+        text(0, type);
+        text(8, layer);
+    }
+
+private:
+    static constexpr std::size_t blockSize = 64 * 1024;
+
+    void flush()
+    {
+        if (ok && !out.empty())
+            ok = device.write(out.data(), qint64(out.size())) == qint64(out.size());
+        out.clear();
+    }
+
+    QIODevice &device;
+    std::string out;
+    bool ok = true;
+};
+
+class Extents {
+public:
+    void add(const QPointF &p)
+    {
+        if (!any) {
+            low = high = p;
+            any = true;
+            return;
+        }
+        low = QPointF(std::min(low.x(), p.x()), std::min(low.y(), p.y()));
+        high = QPointF(std::max(high.x(), p.x()), std::max(high.y(), p.y()));
+    }
+    void add(const QRectF &rect)
+    {
+        add(rect.topLeft());
+        add(rect.bottomRight());
+    }
+
+    QPointF low;
+    QPointF high;
+
+private:
+    bool any = false;
+};
+
+class SheetDxf {
+public:
+    SheetDxf(const SheetLayout &layout, QIODevice &device)
+        : layout(layout)
+        , file(device)
+    {
+    }
+
+    bool write()
+    {
+        writeHeader();
+        writeTables();
+        file.text(0, "SECTION");
+        file.text(2, "BLOCKS");
+        file.text(0, "ENDSEC");
+        file.text(0, "SECTION");
+        file.text(2, "ENTITIES");
+        writeEntities();
+        file.text(0, "ENDSEC");
+        file.text(0, "EOF");
+        return file.finish();
+    }
+
+private:
+    // The paper, the views' geometry and the texts as far as a reader is likely to draw them.
+    Extents extents() const
+    {
+        Extents extents;
+        extents.add(QRectF(QPointF(0, 0), layout.paper));
+        for (const PlacedView &view : layout.views) {
+            if (view.model)
+                extents.add(view.bounds);
+        }
+        for (const QList<SheetText> *texts : { &layout.titleTexts, &layout.texts }) {
+            for (const SheetText &text : *texts) {
+                if (!text.text.isEmpty())
+                    extents.add(textBox(text));
+            }
+        }
+        return extents;
+    }
+
+    // Baseline start and width of the text as written.
+    static std::pair<QPointF, double> placement(const SheetText &text)
+    {
+        double width = SheetLayout::estimatedWidth(text.text, text.height);
+        if (text.maxWidth > 0 && width > text.maxWidth)
+            width = text.maxWidth;
+        const double left = text.align == SheetText::Align::Centre ? text.position.x() - width / 2
+                                                                   : text.position.x();
+        return { QPointF(left, text.position.y()), width };
+    }
+
+    static QRectF textBox(const SheetText &text)
+    {
+        const auto [start, width] = placement(text);
+        return QRectF(start - QPointF(0, text.height * 0.3), start + QPointF(width, text.height));
+    }
+
+    void writeHeader()
+    {
+        const Extents extent = extents();
+        file.text(0, "SECTION");
+        file.text(2, "HEADER");
+        file.text(9, "$ACADVER");
+        file.text(1, "AC1009");
+        // Texts are plain ASCII with \U+XXXX escapes, so any code page reads them the same.
+        file.text(9, "$DWGCODEPAGE");
+        file.text(3, "ANSI_1252");
+        file.text(9, "$INSBASE");
+        file.point(10, QPointF());
+        file.text(9, "$EXTMIN");
+        file.point(10, extent.low);
+        file.text(9, "$EXTMAX");
+        file.point(10, extent.high);
+        file.text(9, "$LIMMIN");
+        file.real(10, 0);
+        file.real(20, 0);
+        file.text(9, "$LIMMAX");
+        file.real(10, layout.paper.width());
+        file.real(20, layout.paper.height());
+        file.text(0, "ENDSEC");
+    }
+
+    void writeTables()
+    {
+        file.text(0, "SECTION");
+        file.text(2, "TABLES");
+
+        file.text(0, "TABLE");
+        file.text(2, "LTYPE");
+        file.integer(70, 1);
+        file.text(0, "LTYPE");
+        file.text(2, "CONTINUOUS");
+        file.integer(70, 0);
+        file.text(3, "Solid line");
+        file.integer(72, 65);
+        file.integer(73, 0);
+        file.real(40, 0);
+        file.text(0, "ENDTAB");
+
+        const char *const layers[] = { "0", borderLayer, titleLayer, geometryLayer, textLayer };
+        file.text(0, "TABLE");
+        file.text(2, "LAYER");
+        file.integer(70, int(std::size(layers)));
+        for (const char *layer : layers) {
+            file.text(0, "LAYER");
+            file.text(2, layer);
+            file.integer(70, 0);
+            file.integer(62, 7);
+            file.text(6, "CONTINUOUS");
+        }
+        file.text(0, "ENDTAB");
+
+        file.text(0, "TABLE");
+        file.text(2, "STYLE");
+        file.integer(70, 1);
+        file.text(0, "STYLE");
+        file.text(2, "STANDARD");
+        file.integer(70, 0);
+        file.real(40, 0);
+        file.real(41, 1);
+        file.real(50, 0);
+        file.integer(71, 0);
+        file.real(42, 2.5);
+        file.text(3, "txt");
+        file.text(4, "");
+        file.text(0, "ENDTAB");
+
+        file.text(0, "ENDSEC");
+    }
+
+    void writeEntities()
+    {
+        const QRectF &border = layout.border;
+        startPolyline(borderLayer, true);
+        for (const QPointF &corner :
+            { border.topLeft(), border.topRight(), border.bottomRight(), border.bottomLeft() })
+            writeVertex(borderLayer, corner);
+        file.entity("SEQEND", borderLayer);
+        for (const QLineF &line : layout.titleLines)
+            writeLine(titleLayer, line.p1(), line.p2());
+        for (const SheetText &text : layout.titleTexts)
+            writeText(titleLayer, text);
+        for (const PlacedView &view : layout.views) {
+            if (!view.model)
+                continue;
+            for (const Shape &shape : view.model->geometry) {
+                if (SheetLayout::isDrawable(shape))
+                    writeShape(view, shape);
+            }
+        }
+        for (const SheetText &text : layout.texts)
+            writeText(textLayer, text);
+    }
+
+    void writeShape(const PlacedView &view, const Shape &shape)
+    {
+        if (const auto *polyline = std::get_if<PolylineShape>(&shape)) {
+            startPolyline(geometryLayer, polyline->closed);
+            for (const QPointF &p : polyline->points)
+                writeVertex(geometryLayer, view.toSheet(p));
+            file.entity("SEQEND", geometryLayer);
+        } else if (const auto *circle = std::get_if<CircleShape>(&shape)) {
+            writeCircle(view.toSheet(circle->centre), circle->radius * view.scale);
+        } else if (const auto *line = std::get_if<LineShape>(&shape)) {
+            writeLine(geometryLayer, view.toSheet(line->from), view.toSheet(line->to));
+        } else {
+            const auto &arc = std::get<ArcShape>(shape);
+            const QPointF centre = view.toSheet(arc.centre);
+            const double radius = arc.radius * view.scale;
+            const double start = normalizedAngle(arc.startAngle);
+            const double end = normalizedAngle(arc.endAngle);
+            // Equal angles sweep the whole circle, as the painter draws them.
+            if (start == end) {
+                writeCircle(centre, radius);
+                return;
+            }
+            file.entity("ARC", geometryLayer);
+            file.point(10, centre);
+            file.real(40, radius);
+            file.real(50, start);
+            file.real(51, end);
+        }
+    }
+
+    static double normalizedAngle(double degrees)
+    {
+        double angle = std::fmod(degrees, 360.0);
+        if (angle < 0)
+            angle += 360;
+        // Rounded as written, so 359.9999999 and 0 do not pass for different angles.
+        angle = std::round(angle * 1e6) / 1e6;
+        return angle >= 360 ? 0 : angle;
+    }
+
+    void writeLine(const char *layer, const QPointF &from, const QPointF &to)
+    {
+        file.entity("LINE", layer);
+        file.point(10, from);
+        file.point(11, to);
+    }
+
+    void writeCircle(const QPointF &centre, double radius)
+    {
+        file.entity("CIRCLE", geometryLayer);
+        file.point(10, centre);
+        file.real(40, radius);
+    }
+
+    // Vertices and a SEQEND follow.
+    void startPolyline(const char *layer, bool closed)
+    {
+        file.entity("POLYLINE", layer);
+        file.integer(66, 1);
+        file.point(10, QPointF());
+        file.integer(70, closed ? 1 : 0);
+    }
+
+    void writeVertex(const char *layer, const QPointF &p)
+    {
+        file.entity("VERTEX", layer);
+        file.point(10, p);
+    }
+
+    void writeText(const char *layer, const SheetText &text)
+    {
+        if (text.text.isEmpty())
+            return;
+        const auto [start, width] = placement(text);
+        const bool fit = width < SheetLayout::estimatedWidth(text.text, text.height);
+
+        file.entity("TEXT", layer);
+        file.point(10, start);
+        file.real(40, text.height);
+        file.text(1, DxfWriter::encodeText(text.text));
+        if (fit) {
+            // Fitted between two points, the reader squeezes the text into the width.
+            file.integer(72, 5);
+            file.point(11, start + QPointF(width, 0));
+        } else if (text.align == SheetText::Align::Centre) {
+            file.integer(72, 1);
+            file.point(11, text.position);
+        }
+    }
+
+    const SheetLayout &layout;
+    DxfStream file;
+};
+
+bool startsCode(const QString &text, qsizetype backslash)
+{
+    if (backslash + 2 >= text.size() || text.at(backslash + 2) != QLatin1Char('+'))
+        return false;
+    const QChar letter = text.at(backslash + 1).toUpper();
+    return letter == QLatin1Char('U') || letter == QLatin1Char('M');
+}
+
+void appendUnicode(QByteArray &out, char16_t code)
+{
+    static const char hex[] = "0123456789ABCDEF";
+    out.append("\\U+");
+    for (int shift = 12; shift >= 0; shift -= 4)
+        out.append(hex[(code >> shift) & 0xF]);
+}
+
+} // namespace
+
+bool DxfWriter::write(const SheetLayout &layout, QIODevice &device)
+{
+    return SheetDxf(layout, device).write();
+}
+
+QByteArray DxfWriter::encodeText(const QString &text)
+{
+    QByteArray out;
+    out.reserve(text.size() + 16);
+    const auto isPercent = [&text](qsizetype i) {
+        return i >= 0 && i < text.size() && text.at(i) == QLatin1Char('%');
+    };
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text.at(i).unicode();
+        if (QChar::isHighSurrogate(c) && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
+            // \U+ reaches only the first 65536 code points: the replacement character marks
+            // what R12 cannot hold.
+            appendUnicode(out, 0xFFFD);
+            ++i;
+        } else if (c < 0x20 || QChar::isSurrogate(c)) {
+            continue;
+        } else if (c == '^') {
+            // A caret escapes a control character; "^ " is the caret itself.
+            out.append("^ ");
+        } else if (c == '\\' && startsCode(text, i)) {
+            appendUnicode(out, c);
+        } else if (c == '%' && (isPercent(i - 1) || isPercent(i + 1))) {
+            // "%%" starts a special character or an underline; "%%%" is a percent sign.
+            out.append("%%%");
+        } else if (c < 0x7F) {
+            out.append(char(c));
+        } else {
+            appendUnicode(out, c);
+        }
+    }
+    return out;
+}

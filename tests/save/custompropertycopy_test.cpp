@@ -1,0 +1,78 @@
+#include "save/custompropertycopy.h"
+#include "savefixture.h"
+
+class CustomPropertyCopy : public SaveFixture {
+protected:
+    void SetUp() override
+    {
+        SaveFixture::SetUp();
+        writeDocument(QStringLiteral("M.SLDPRT"), R"({ "quilletStandIn": 1, "type": "part",
+            "configurations": ["Default", "X1"],
+            "properties": { "": { "Material": "steel", "Revision": "A", "Finish": "  anodised  " },
+                            "X1": { "Revision": "B" } }, "geometry": [] })");
+        writeDocument(QStringLiteral("EMPTY.SLDPRT"), R"({ "quilletStandIn": 1, "type": "part",
+            "configurations": ["Default"], "properties": {}, "geometry": [] })");
+        writeDocument(QStringLiteral("D.SLDDRW"), R"({ "quilletStandIn": 1, "type": "drawing",
+            "properties": { "": { "Revision": "X", "Title": "kept" } },
+            "sheets": [ { "name": "S", "paper": [420, 297], "views": [] } ] })");
+        drawing = openDrawing(QStringLiteral("D.SLDDRW"));
+    }
+
+    std::shared_ptr<CadDocument> model(const QString &name)
+    {
+        return app->open(drive.native(name));
+    }
+
+    QList<std::pair<QString, QString>> drawingProperties() const
+    {
+        QList<std::pair<QString, QString>> result;
+        for (const QString &name : drawing->CustomPropertyNames(QString()))
+            result.append({ name, drawing->CustomInfo2(QString(), name) });
+        return result;
+    }
+
+    std::shared_ptr<StandInDocument> drawing;
+};
+
+TEST_F(CustomPropertyCopy, ConfigurationValuesWinOverGeneralOnes)
+{
+    ASSERT_TRUE(copyCustomProps(*model(QStringLiteral("M.SLDPRT")), QStringLiteral("X1"), *drawing));
+    const QList<std::pair<QString, QString>> expected {
+        { "Revision", "B" }, { "Title", "kept" }, { "Material", "steel" }, { "Finish", "anodised" }
+    };
+    EXPECT_EQ(drawingProperties(), expected);
+
+    // A second copy changes nothing.
+    ASSERT_TRUE(copyCustomProps(*model(QStringLiteral("M.SLDPRT")), QStringLiteral("X1"), *drawing));
+    EXPECT_EQ(drawingProperties(), expected);
+}
+
+TEST_F(CustomPropertyCopy, GeneralConfigurationRepeatsTheFirstPass)
+{
+    ASSERT_TRUE(copyCustomProps(*model(QStringLiteral("M.SLDPRT")), QString(), *drawing));
+    EXPECT_EQ(drawing->CustomInfo2(QString(), QStringLiteral("Revision")), QStringLiteral("A"));
+}
+
+TEST_F(CustomPropertyCopy, AModelWithoutPropertiesWritesNothing)
+{
+    ASSERT_TRUE(copyCustomProps(*model(QStringLiteral("EMPTY.SLDPRT")), QStringLiteral("Default"), *drawing));
+    const QList<std::pair<QString, QString>> expected { { "Revision", "X" }, { "Title", "kept" } };
+    EXPECT_EQ(drawingProperties(), expected);
+}
+
+// A model that counts properties it then cannot name: only a failing host does that.
+class CountingButNamelessModel : public StandInDocument {
+public:
+    using StandInDocument::StandInDocument;
+    int CustomPropertyCount(const QString &) override { return 2; }
+    QStringList CustomPropertyNames(const QString &) override { return {}; }
+};
+
+TEST_F(CustomPropertyCopy, AnEmptyNameListEndsTheCopyWithFalse)
+{
+    DocumentData data;
+    data.type = DocumentData::Type::Part;
+    CountingButNamelessModel nameless(app, data, drive.native(QStringLiteral("N.SLDPRT")), QStringLiteral("N.SLDPRT"));
+    EXPECT_FALSE(copyCustomProps(nameless, QStringLiteral("Default"), *drawing));
+    EXPECT_EQ(drawingProperties().size(), 2);
+}
