@@ -264,6 +264,8 @@ void FileSystemObject::replaceFile(const QString &path, const QByteArray &conten
     if (!info.isWritable())
         throw PlatformError::make(PlatformError::PermissionDenied);
     QSaveFile file(native);
-    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size() || !file.commit())
+    // The flush is checked before the commit: a full disk must not rename a short file into place.
+    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size() || !file.flush()
+        || file.error() != QFileDevice::NoError || !file.commit())
         throw PlatformError::make(PlatformError::PathFileAccessError);
 }

@@ -8,6 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <sys/resource.h>
+
 namespace {
 
 int errorNumber(const std::function<void()> &call)
@@ -133,6 +136,31 @@ TEST(FileSystemObject, ReplaceFileKeepsTheOldContentOnFailure)
         GTEST_SKIP() << "running with rights that ignore read-only files";
     EXPECT_EQ(errorNumber([&] { fso.replaceFile(path, "lost"); }), PlatformError::PermissionDenied);
     EXPECT_EQ(readNative(drive.native(QStringLiteral("list.txt"))), QByteArray("new\r\n"));
+}
+
+TEST(FileSystemObject, ReplaceFileKeepsTheOldContentWhenTheDiskIsFull)
+{
+    TempDrive drive;
+    const FileSystemObject fso;
+    writeNative(drive.native(QStringLiteral("list.txt")), "old");
+
+    // A file size limit makes the write fail, whoever runs the test.
+    struct sigaction ignore { };
+    struct sigaction previous { };
+    ignore.sa_handler = SIG_IGN;
+    sigaction(SIGXFSZ, &ignore, &previous);
+    rlimit saved {};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    rlimit small = saved;
+    small.rlim_cur = 16;
+    setrlimit(RLIMIT_FSIZE, &small);
+    const int number = errorNumber([&] { fso.replaceFile(drive.win(QStringLiteral("list.txt")), QByteArray(4096, 'x')); });
+    setrlimit(RLIMIT_FSIZE, &saved);
+    sigaction(SIGXFSZ, &previous, nullptr);
+
+    EXPECT_EQ(number, PlatformError::PathFileAccessError);
+    EXPECT_EQ(readNative(drive.native(QStringLiteral("list.txt"))), QByteArray("old"));
+    EXPECT_EQ(QDir(drive.native()).entryList(QDir::Files | QDir::Hidden), QStringList { QStringLiteral("list.txt") });
 }
 
 TEST(FileSystemObject, DriveSpecificationsParse)

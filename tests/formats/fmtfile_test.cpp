@@ -1,0 +1,426 @@
+#include "addin/quilletmain.h"
+#include "formats/fmtfile.h"
+#include "formats/fmtlists.h"
+#include "platform/clock.h"
+#include "platform/filesystemobject.h"
+#include "platform/moduleinfo.h"
+#include "testsupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <gtest/gtest.h>
+#include <ostream>
+#include <random>
+
+static void PrintTo(const QString &text, std::ostream *os)
+{
+    *os << '"' << text.toStdString() << '"';
+}
+
+namespace {
+
+using Expected = QList<std::pair<QString, QStringList>>;
+
+const QDateTime createdOn(QDate(2026, 1, 2), QTime(15, 4, 5));
+const QString example = QStringLiteral("DRWNAME|_|SHEETNAME|_|Revision|_|DATE|_|TIME");
+
+const QByteArray headerBeforeDate = "# Quillet 1.00, Copyright (C) 2026 The Quillet developers\r\n"
+                                    "#\r\n"
+                                    "# Filename formats file for SolidWorks Addin DLL Quillet\r\n"
+                                    "# File created on: ";
+const QByteArray headerAfterDate
+    = "\r\n"
+      "# You may edit this file if you know what your are doing.\r\n"
+      "#\r\n"
+      "# Field separation character is (|)\r\n"
+      "#\r\n"
+      "# The following KEYWORDS have special meanings...\r\n"
+      "#\r\n"
+      "# DRWNAME, FILENAME (both mean the same)\r\n"
+      "# SHEETNAME\r\n"
+      "# SHEETNUMBER, CURRENTSHEETNUMBER (both mean the same)\r\n"
+      "# TOTALSELSHEETS\r\n"
+      "# TOTALDOCSHEETS, TOTALDRWSHEETS (both mean the same)\r\n"
+      "# DATE (YYYY-MM-DD)\r\n"
+      "# YEAR (YYYY)\r\n"
+      "# MONTH (MM)\r\n"
+      "# DAY (DD)\r\n"
+      "# TIME (HH_MM)\r\n"
+      "# MODELNAME, MODELFILENAME, MODELFILENAMEWITHOUTEXTN (they all mean the same)\r\n"
+      "# MODELFILENAMEWITHEXTN\r\n"
+      "#\r\n"
+      "# Any other string is used to retrive CPs... \r\n"
+      "# ...and if that fails, they are copied literally\r\n"
+      "#\r\n";
+
+QByteArray expectedHeader()
+{
+    return headerBeforeDate + generalDateText(createdOn).toLocal8Bit() + headerAfterDate;
+}
+
+// Every key of the file in order, with only the lists named in expected holding formats.
+void expectLists(const FmtLists &fmtLists, const Expected &expected)
+{
+    EXPECT_EQ(fmtLists.keys(), FmtLists::standardKeys());
+    for (const QString &key : FmtLists::standardKeys()) {
+        QStringList formats;
+        for (const auto &[expectedKey, expectedFormats] : expected) {
+            if (expectedKey == key)
+                formats = expectedFormats;
+        }
+        EXPECT_EQ(fmtLists.list(key), formats) << "in " << key.toStdString();
+    }
+}
+
+// What the formats file holds after its header, one line each.
+QList<QByteArray> linesAfterHeader(const QByteArray &content)
+{
+    QList<QByteArray> lines = content.split('\n');
+    EXPECT_TRUE(lines.size() > 26 && lines.last().isEmpty());
+    lines.removeLast();
+    for (QByteArray &line : lines) {
+        EXPECT_TRUE(line.endsWith('\r'));
+        line.chop(1);
+    }
+    return lines.mid(26);
+}
+
+} // namespace
+
+class FmtFile : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        savedSource = Clock::setSource([] { return createdOn; });
+        Quilletmain::productName = QStringLiteral("Quillet");
+        Quilletmain::versionString = QStringLiteral("1.00");
+        Quilletmain::legalCopyright = QStringLiteral("Copyright (C) 2026 The Quillet developers");
+    }
+    void TearDown() override
+    {
+        Clock::setSource(savedSource);
+        Quilletmain::productName = savedProductName;
+        Quilletmain::versionString = savedVersionString;
+        Quilletmain::legalCopyright = savedLegalCopyright;
+    }
+
+    QByteArray saved() const { return readNative(drive.native(QStringLiteral("Quillet.FMT"))); }
+    void writeFile(const QByteArray &content) const
+    {
+        writeNative(drive.native(QStringLiteral("Quillet.FMT")), content);
+    }
+    FmtLists loaded() const
+    {
+        FmtLists result = FmtLists::withStandardKeys();
+        loadFmtFile(result, path);
+        return result;
+    }
+
+    TempDrive drive;
+    const QString path = drive.win(QStringLiteral("Quillet.FMT"));
+    FmtLists fmtLists = FmtLists::withStandardKeys();
+
+private:
+    Clock::Source savedSource;
+    QString savedProductName = Quilletmain::productName;
+    QString savedVersionString = Quilletmain::versionString;
+    QString savedLegalCopyright = Quilletmain::legalCopyright;
+};
+
+TEST_F(FmtFile, SaveReplacesTheFileWithHeaderAndEverySectionByteForByte)
+{
+    writeFile("# a comment of the user\r\n\r\n[.DXF]\r\nOLD\r\n");
+    fmtLists.append(QStringLiteral("[.DXF]"), example);
+    fmtLists.append(QStringLiteral("[.1.PDF]"), example);
+    saveFmtFile(fmtLists, path);
+
+    const QByteArray format = example.toLatin1();
+    EXPECT_EQ(saved(),
+        expectedHeader() + "[.SLDDRW]\r\n[.DXF]\r\n" + format
+            + "\r\n[.DWG]\r\n[.EDRW]\r\n[.JPG]\r\n[.TIF]\r\n[.0.PDF]\r\n[.1.PDF]\r\n" + format
+            + "\r\n");
+    EXPECT_EQ(linesAfterHeader(saved()).size(), 10);
+}
+
+TEST_F(FmtFile, SaveWritesEverySectionInFixedOrderWhateverTheFileHeld)
+{
+    writeFile("[.1.PDF]\nP1\n[.PNG]\nIgnored\n[.DXF]\nD1\nd1\nD2\n[.dwg]\nLost\n[.DXF]\nD3\n");
+    fmtLists = loaded();
+    fmtLists.append(QStringLiteral("[.SLDDRW]"), QStringLiteral("  Padded\t"));
+    saveFmtFile(fmtLists, path);
+
+    const QList<QByteArray> expected { "[.SLDDRW]", "  Padded\t", "[.DXF]", "D1", "D2", "D3",
+        "[.DWG]", "[.EDRW]", "[.JPG]", "[.TIF]", "[.0.PDF]", "[.1.PDF]", "P1" };
+    EXPECT_EQ(linesAfterHeader(saved()), expected);
+    EXPECT_TRUE(saved().startsWith(expectedHeader()));
+}
+
+TEST_F(FmtFile, SavedFormatsReadBackUnchanged)
+{
+    const QStringList formats { example, QStringLiteral("Größe|_|DRWNAME"),
+        QStringLiteral("\tTabbed\t"), QStringLiteral("Nul") + QChar(0) + QStringLiteral("Inside"),
+        QStringLiteral("[REV]|_|DRWNAME"), QStringLiteral("[.DWG]"),
+        QStringLiteral("After the bracketed ones") };
+    for (const QString &format : formats)
+        ASSERT_TRUE(fmtLists.append(QStringLiteral("[.DXF]"), format));
+    ASSERT_TRUE(fmtLists.append(QStringLiteral("[.JPG]"), QStringLiteral("JPG only")));
+    writeFile(QByteArray());
+    saveFmtFile(fmtLists, path);
+
+    expectLists(loaded(),
+        { { QStringLiteral("[.DXF]"), formats },
+            { QStringLiteral("[.JPG]"), { QStringLiteral("JPG only") } } });
+    // The local 8-bit encoding, and a blank in front of a format that would otherwise read back
+    // as a section name.
+    const QList<QByteArray> lines = linesAfterHeader(saved());
+    EXPECT_EQ(lines.at(3), QStringLiteral("Größe|_|DRWNAME").toLocal8Bit());
+    EXPECT_EQ(lines.at(5), QByteArray("Nul\0Inside", 10));
+    EXPECT_EQ(lines.at(6), QByteArray(" [REV]|_|DRWNAME"));
+    EXPECT_EQ(lines.at(7), QByteArray(" [.DWG]"));
+}
+
+TEST_F(FmtFile, FormatsThatCannotReadBackWholeLoseOnlyWhatTheReaderDrops)
+{
+    ASSERT_TRUE(fmtLists.append(QStringLiteral("[.DXF]"), QStringLiteral("A#B")));
+    ASSERT_TRUE(fmtLists.append(QStringLiteral("[.DXF]"), QStringLiteral("Two\nLines")));
+    ASSERT_TRUE(fmtLists.append(QStringLiteral("[.DXF]"), QStringLiteral("Windows\r\nBreak")));
+    ASSERT_TRUE(fmtLists.append(QStringLiteral("[.DXF]"), QStringLiteral("  Blanks  ")));
+    ASSERT_TRUE(fmtLists.append(QStringLiteral("[.DXF]"), QStringLiteral("Last")));
+    writeFile(QByteArray());
+    saveFmtFile(fmtLists, path);
+
+    // "#" is written whole but starts a comment when read; a line break inside a format would
+    // split its line, so it is not written.
+    const QList<QByteArray> lines = linesAfterHeader(saved());
+    EXPECT_EQ(lines.mid(2, 5),
+        (QList<QByteArray> { "A#B", "TwoLines", "Windows\rBreak", "  Blanks  ", "Last" }));
+    expectLists(loaded(),
+        { { QStringLiteral("[.DXF]"),
+            { QStringLiteral("A"), QStringLiteral("TwoLines"), QStringLiteral("Windows\rBreak"),
+                QStringLiteral("Blanks"), QStringLiteral("Last") } } });
+}
+
+TEST_F(FmtFile, SaveCreatesNoFileThatIsNotThere)
+{
+    fmtLists.append(QStringLiteral("[.DXF]"), example);
+    EXPECT_NO_THROW(saveFmtFile(fmtLists, path));
+    EXPECT_FALSE(QFileInfo::exists(drive.native(QStringLiteral("Quillet.FMT"))));
+
+    // Also when it was there at load and went away before Go.
+    writeFile("[.DXF]\r\nA\r\n");
+    fmtLists = loaded();
+    ASSERT_TRUE(QFile::remove(drive.native(QStringLiteral("Quillet.FMT"))));
+    EXPECT_NO_THROW(saveFmtFile(fmtLists, path));
+    EXPECT_TRUE(QDir(drive.native())
+                    .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden)
+                    .isEmpty());
+}
+
+TEST_F(FmtFile, SaveLeavesAReadOnlyFileAsItWas)
+{
+    const QByteArray before = "[.DXF]\r\nKept\r\n";
+    writeFile(before);
+    const QString native = drive.native(QStringLiteral("Quillet.FMT"));
+    ASSERT_TRUE(
+        QFile::setPermissions(native, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+    if (QFileInfo(native).isWritable())
+        GTEST_SKIP() << "read-only files are writable for this user";
+    fmtLists.append(QStringLiteral("[.DXF]"), example);
+    EXPECT_NO_THROW(saveFmtFile(fmtLists, path));
+    EXPECT_EQ(saved(), before);
+    EXPECT_EQ(
+        QDir(drive.native()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+        QStringList { QStringLiteral("Quillet.FMT") });
+}
+
+TEST_F(FmtFile, PathsThatLeadNowhereAreNoFailure)
+{
+    QChar unmapped = QLatin1Char('Q');
+    while (FileSystemObject::drives().contains(unmapped))
+        unmapped = QChar(unmapped.unicode() + 1);
+    fmtLists.append(QStringLiteral("[.DXF]"), example);
+    for (const QString &nowhere : { QString(unmapped) + QStringLiteral(":\\Quillet.FMT"),
+             drive.win(QStringLiteral("Qu") + QChar(0) + QStringLiteral("illet.FMT")),
+             drive.win(QStringLiteral("Missing\\Quillet.FMT")), drive.win() }) {
+        EXPECT_NO_THROW(saveFmtFile(fmtLists, nowhere));
+        FmtLists target = FmtLists::withStandardKeys();
+        EXPECT_NO_THROW(loadFmtFile(target, nowhere));
+        expectLists(target, {});
+    }
+    EXPECT_TRUE(QDir(drive.native())
+                    .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden)
+                    .isEmpty());
+}
+
+TEST_F(FmtFile, LoadAddsToTheListsAndLeavesThemWhenThereIsNothingToRead)
+{
+    fmtLists.append(QStringLiteral("[.DXF]"), QStringLiteral("mine"));
+    loadFmtFile(fmtLists, path);
+    expectLists(fmtLists, { { QStringLiteral("[.DXF]"), { QStringLiteral("mine") } } });
+
+    writeFile("[.DXF]\r\nMINE\r\nfrom file\r\n");
+    loadFmtFile(fmtLists, path);
+    expectLists(fmtLists,
+        { { QStringLiteral("[.DXF]"), { QStringLiteral("mine"), QStringLiteral("from file") } } });
+
+    const QString native = drive.native(QStringLiteral("Quillet.FMT"));
+    writeFile("[.DXF]\r\nunreadable\r\n");
+    ASSERT_TRUE(QFile::setPermissions(native, QFileDevice::Permissions()));
+    if (QFile(native).open(QIODevice::ReadOnly))
+        GTEST_SKIP() << "unreadable files are readable for this user";
+    EXPECT_NO_THROW(loadFmtFile(fmtLists, path));
+    expectLists(fmtLists,
+        { { QStringLiteral("[.DXF]"), { QStringLiteral("mine"), QStringLiteral("from file") } } });
+}
+
+TEST_F(FmtFile, GeneralDateIsShortDateAndLongTimeWithoutZone)
+{
+    const QDateTime utc(QDate(2026, 1, 2), QTime(15, 4, 5), Qt::UTC);
+    EXPECT_EQ(generalDateText(utc, QLocale::c()), QStringLiteral("2 Jan 2026 15:04:05"));
+    EXPECT_EQ(generalDateText(utc, QLocale(QStringLiteral("en_US"))),
+        QStringLiteral("1/2/26 3:04:05 PM"));
+    EXPECT_EQ(generalDateText(utc, QLocale(QStringLiteral("de_DE"))),
+        QStringLiteral("02.01.26 15:04:05"));
+    EXPECT_EQ(generalDateText(utc, QLocale(QStringLiteral("zh_CN"))),
+        QStringLiteral("2026/1/2 15:04:05"));
+    EXPECT_EQ(generalDateText(utc, QLocale(QStringLiteral("fa_IR"))),
+        QStringLiteral("۲۰۲۶/۱/۲ ۱۵:۰۴:۰۵"));
+    EXPECT_EQ(generalDateText(createdOn, QLocale::c()), QStringLiteral("2 Jan 2026 15:04:05"));
+}
+
+TEST_F(FmtFile, PathIsTheProductNameBesideTheModule)
+{
+    Quilletmain::fillFromVersionResource();
+    const QString fmtPath = fmtFilePath();
+    EXPECT_TRUE(fmtPath.endsWith(QStringLiteral("\\Quillet.FMT"))) << fmtPath.toStdString();
+    EXPECT_EQ(FileSystemObject().toNative(fmtPath),
+        QDir(moduleDirectory()).filePath(QStringLiteral("Quillet.FMT")));
+}
+
+TEST_F(FmtFile, GarbageLoadsWithoutHarmAndSurvivesARoundTrip)
+{
+    std::mt19937 random(4711);
+    const QByteArray alphabet("[#\r\n \t\0.DXFdxf", 15);
+    QByteArray garbage;
+    for (int i = 0; i < 256 * 1024; ++i) {
+        const unsigned value = random();
+        if (value % 97 == 0)
+            garbage += FmtLists::standardKeys().at(value % 8).toLatin1();
+        else if (value % 2 == 0)
+            garbage += alphabet.at(value / 2 % alphabet.size());
+        else
+            garbage += char(value >> 8);
+    }
+    writeFile(garbage);
+    const FmtLists fromGarbage = loaded();
+    EXPECT_EQ(fromGarbage.keys(), FmtLists::standardKeys());
+    qsizetype count = 0;
+    for (const QString &key : fromGarbage.keys()) {
+        for (const QString &format : fromGarbage.list(key)) {
+            ++count;
+            EXPECT_FALSE(format.isEmpty() || format == QLatin1String("\r")
+                || format.contains(QLatin1Char('#')) || format.contains(QLatin1Char('\n'))
+                || format.startsWith(QLatin1Char(' ')) || format.endsWith(QLatin1Char(' ')));
+        }
+    }
+    EXPECT_GT(count, 100);
+
+    saveFmtFile(fromGarbage, path);
+    const FmtLists again = loaded();
+    for (const QString &key : FmtLists::standardKeys())
+        EXPECT_EQ(again.list(key), fromGarbage.list(key)) << key.toStdString();
+}
+
+TEST_F(FmtFile, MegabyteLinesAreReadWhole)
+{
+    const QByteArray big(1024 * 1024, 'x');
+    writeFile("[.DXF]\r\n" + big + "\r\n#" + big + "\r\n" + QByteArray(1024 * 1024, ' ') + "\r\n["
+        + big + "]\r\nunder a long section name\r\n[.DXF]\r\n" + big + "y # " + big);
+    fmtLists = loaded();
+    expectLists(fmtLists,
+        { { QStringLiteral("[.DXF]"),
+            { QString::fromLatin1(big), QString::fromLatin1(big + "y") } } });
+    saveFmtFile(fmtLists, path);
+    expectLists(loaded(),
+        { { QStringLiteral("[.DXF]"),
+            { QString::fromLatin1(big), QString::fromLatin1(big + "y") } } });
+}
+
+// One formats file and the lists it gives: reading rules, line ends and odd content.
+struct ReadCase {
+    const char *name;
+    QByteArray content;
+    Expected expected;
+};
+
+class FmtFileReading : public FmtFile, public ::testing::WithParamInterface<ReadCase> { };
+
+TEST_P(FmtFileReading, GivesTheseLists)
+{
+    writeFile(GetParam().content);
+    expectLists(loaded(), GetParam().expected);
+}
+
+namespace {
+
+const QString dxf = QStringLiteral("[.DXF]");
+const QString dwg = QStringLiteral("[.DWG]");
+
+QStringList formats(std::initializer_list<const char *> texts)
+{
+    QStringList result;
+    for (const char *text : texts)
+        result.append(QString::fromUtf8(text));
+    return result;
+}
+
+const ReadCase readCases[] = {
+    { "EmptyFile", "", {} },
+    { "CrLfLines", "[.DXF]\r\nA|B\r\nC\r\n", { { dxf, formats({ "A|B", "C" }) } } },
+    { "LfLines", "[.DXF]\nA|B\nC\n", { { dxf, formats({ "A|B", "C" }) } } },
+    { "MixedLineEnds", "[.DXF]\r\nA\n[.DWG]\nB\r\n",
+        { { dxf, formats({ "A" }) }, { dwg, formats({ "B" }) } } },
+    { "NoFinalLineEnd", "[.DXF]\r\nA\r\nB", { { dxf, formats({ "A", "B" }) } } },
+    { "FinalLineEndCutAfterCr", "[.DXF]\r\nA\r\nB\r", { { dxf, formats({ "A", "B" }) } } },
+    { "SectionOnTheLastLine", "[.DXF]\r\nA\r\n[.DWG]", { { dxf, formats({ "A" }) } } },
+    { "CommentCutsAnywhereAndBlanksGo",
+        "[.DXF]\r\n   A|_|B   # the usual one\r\nC#D\r\n#E\r\n  # F\r\nG  #\r\n",
+        { { dxf, formats({ "A|_|B", "C", "G" }) } } },
+    { "TabsStay", "[.DXF]\r\n\tA\t\r\n \t B \r\n", { { dxf, formats({ "\tA\t", "\t B" }) } } },
+    { "BlankBeforeBracketMakesAFormat", "[.DXF]\r\n [.DWG]\r\n[.DWG]  # its header\r\nX\r\n",
+        { { dxf, formats({ "[.DWG]" }) }, { dwg, formats({ "X" }) } } },
+    { "SectionNamesAreCaseSensitive", "[.dxf]\r\nA\r\n[.Dxf]\r\nB\r\n[.DXF]\r\nC\r\n",
+        { { dxf, formats({ "C" }) } } },
+    { "SectionNameIsTheWholeEntry",
+        "[.DXF] extra\r\nA\r\n[.DXF]\t\r\nB\r\n[ .DXF]\r\nC\r\n[.DXF]\r\nD\r\n",
+        { { dxf, formats({ "D" }) } } },
+    { "UnknownSectionsAndLinesBeforeAnySectionAreIgnored",
+        "A\r\n[.PNG]\r\nB\r\n[.DXF]\r\nC\r\n[.PDF]\r\nD\r\n[]\r\nE\r\n[\r\nF\r\n",
+        { { dxf, formats({ "C" }) } } },
+    { "CommentedSectionIsNoSection", "[.DWG]\r\nA\r\n#[.DXF]\r\nB\r\n",
+        { { dwg, formats({ "A", "B" }) } } },
+    { "RepeatedSectionsMerge", "[.DXF]\nA\n[.DWG]\nB\n[.DXF]\nC\na\n",
+        { { dxf, formats({ "A", "C" }) }, { dwg, formats({ "B" }) } } },
+    { "DuplicatesWithoutRegardToCaseKeepTheFirst",
+        "[.DXF]\nRevision|_|DATE\nREVISION|_|date\n  revision|_|Date  "
+        "\nrevision|_|Date2\n[.DWG]\nREVISION|_|DATE\n",
+        { { dxf, formats({ "Revision|_|DATE", "revision|_|Date2" }) },
+            { dwg, formats({ "REVISION|_|DATE" }) } } },
+    { "EmptyBlankAndLoneCrLinesAreSkipped",
+        "\r\n\r\n[.DXF]\r\n\r\n   \r\n\r\r\n  \r\r\n\r\n\nA\r\n\r\n",
+        { { dxf, formats({ "A" }) } } },
+    { "OnlyComments", "# Quillet\r\n#\r\n# [.DXF]\r\n   # DRWNAME\r\n", {} },
+    { "BothPdfLists", "[.0.PDF]\r\nX\r\n[.1.PDF]\r\nY\r\n[.PDF]\r\nZ\r\n",
+        { { QStringLiteral("[.0.PDF]"), formats({ "X" }) },
+            { QStringLiteral("[.1.PDF]"), formats({ "Y" }) } } },
+    { "NulBytesAreText", QByteArray("[.DXF]\r\nA\0B\r\n\0\r\n", 15),
+        { { dxf, { QStringLiteral("A") + QChar(0) + QStringLiteral("B"), QString(QChar(0)) } } } },
+    { "LocalEightBitText", "[.DXF]\r\n" + QStringLiteral("Größe|_|DRWNAME").toLocal8Bit() + "\r\n",
+        { { dxf, formats({ "Größe|_|DRWNAME" }) } } },
+};
+
+} // namespace
+
+INSTANTIATE_TEST_SUITE_P(Cases, FmtFileReading, ::testing::ValuesIn(readCases),
+    [](const ::testing::TestParamInfo<ReadCase> &info) { return std::string(info.param.name); });
