@@ -7,7 +7,6 @@
 #include <QSizeF>
 #include <QString>
 #include <QStringList>
-
 #include <variant>
 
 // Custom properties of one configuration ("" for the general properties), in insertion order.

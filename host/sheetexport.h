@@ -4,7 +4,6 @@
 
 #include <QIODevice>
 #include <QString>
-
 #include <functional>
 
 // What the stand-in host hands the exporters when it saves a drawing in a format other than its

@@ -13,7 +13,6 @@
 #include <QString>
 #include <QStringList>
 #include <QtPlugin>
-
 #include <memory>
 
 namespace CadCode {
@@ -82,8 +81,8 @@ public:
     virtual std::shared_ptr<CadSheet> GetCurrentSheet() = 0;
     virtual bool ActivateSheet(const QString &sheetName) = 0;
     // The file type follows the extension; the document keeps its own path name.
-    virtual bool SaveToPath(const QString &pathName, int version, int options, int &errors,
-                            int &warnings)
+    virtual bool SaveToPath(
+        const QString &pathName, int version, int options, int &errors, int &warnings)
         = 0;
     virtual std::shared_ptr<CadSelectionManager> SelectionManager() = 0;
 
@@ -91,12 +90,12 @@ public:
     virtual int CustomPropertyCount(const QString &configuration) = 0;
     virtual QStringList CustomPropertyNames(const QString &configuration) = 0;
     virtual QString CustomInfo2(const QString &configuration, const QString &name) = 0;
-    virtual void SetCustomInfo2(const QString &configuration, const QString &name,
-                                const QString &value)
+    virtual void SetCustomInfo2(
+        const QString &configuration, const QString &name, const QString &value)
         = 0;
     // False when a property of that name exists already.
-    virtual bool AddCustomInfo3(const QString &configuration, const QString &name, int type,
-                                const QString &value)
+    virtual bool AddCustomInfo3(
+        const QString &configuration, const QString &name, int type, const QString &value)
         = 0;
 
     // Drawing operations.
@@ -113,25 +112,22 @@ public:
     // The add-in object receives its command callbacks by name.
     virtual void RegisterCallbacks(quintptr moduleHandle, QObject *addIn, int cookie) = 0;
     virtual QString StandardMenuName(int menuId) = 0;
-    virtual void AddCommandItem(int documentType, int cookie, const QString &itemPath,
-                                int position, const QString &callbackName, const QString &flags,
-                                const QString &hint)
+    virtual void AddCommandItem(int documentType, int cookie, const QString &itemPath, int position,
+        const QString &callbackName, const QString &flags, const QString &hint)
         = 0;
-    virtual void RemoveCommandItem(int documentType, const QString &itemPath,
-                                   const QString &callbackName)
+    virtual void RemoveCommandItem(
+        int documentType, const QString &itemPath, const QString &callbackName)
         = 0;
     virtual std::shared_ptr<CadFrame> MainFrame() = 0;
 
     virtual std::shared_ptr<CadDocument> ActiveDocument() = 0;
-    virtual std::shared_ptr<CadDocument> ActivateDocument(const QString &pathName, bool silent,
-                                                          int &errorCode)
+    virtual std::shared_ptr<CadDocument> ActivateDocument(
+        const QString &pathName, bool silent, int &errorCode)
         = 0;
     // By path name or by title.
     virtual void CloseDocument(const QString &name) = 0;
     virtual std::shared_ptr<CadDocument> OpenDocument(const QString &pathName, int documentType,
-                                                      int options,
-                                                      const QString &configuration, int &errors,
-                                                      int &warnings)
+        int options, const QString &configuration, int &errors, int &warnings)
         = 0;
 };
 

@@ -6,7 +6,7 @@ namespace ErrorText {
 
 namespace {
 
-const QString ending = QStringLiteral(".       ");
+    const QString ending = QStringLiteral(".       ");
 
 } // namespace
 

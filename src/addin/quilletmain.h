@@ -3,7 +3,6 @@
 #include "CadHost.h"
 
 #include <QString>
-
 #include <memory>
 
 // Application-wide values: written once when the add-in connects, read everywhere, kept until the

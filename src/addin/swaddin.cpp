@@ -13,9 +13,9 @@ bool swAddIn::SwAddIn_ConnectToSW(std::shared_ptr<CadApplication> ThisSW, int Co
     menuItemPath = Quilletmain::productAndVersion() + QLatin1Char('@')
         + swInst->StandardMenuName(CadCode::MenuTools);
     swInst->AddCommandItem(CadCode::DocDrawing, Cookie, menuItemPath, 0, callbackName,
-                           QStringLiteral("1"), Quilletmain::fileDescription);
-    swInst->MainFrame()->SetStatusBarText(Quilletmain::productAndVersion() + QLatin1Char(' ')
-                                          + Quilletmain::legalCopyright);
+        QStringLiteral("1"), Quilletmain::fileDescription);
+    swInst->MainFrame()->SetStatusBarText(
+        Quilletmain::productAndVersion() + QLatin1Char(' ') + Quilletmain::legalCopyright);
     return true;
 }
 
@@ -23,8 +23,8 @@ bool swAddIn::SwAddIn_DisconnectFromSW()
 {
     // The path kept from connect, whatever the host calls its menu now.
     swInst->RemoveCommandItem(CadCode::DocDrawing, menuItemPath, callbackName);
-    swInst->MainFrame()->SetStatusBarText(QStringLiteral("Thank you for using ")
-                                          + Quilletmain::productAndVersion());
+    swInst->MainFrame()->SetStatusBarText(
+        QStringLiteral("Thank you for using ") + Quilletmain::productAndVersion());
     return true;
 }
 

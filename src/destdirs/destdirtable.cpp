@@ -24,8 +24,7 @@ DestDirTable DestDirTable::fromSettings(const SettingsStore &store)
     const QStringList captions = OutputFormats::outFmtCaption();
     for (int i = 0; i < OutputFormats::count; ++i) {
         table.entries.insert(OutputFormats::destDirKey(i),
-                             store.read(Quilletmain::productName, section, settingsKey(i),
-                                        captions.at(i)));
+            store.read(Quilletmain::productName, section, settingsKey(i), captions.at(i)));
     }
     return table;
 }
@@ -42,7 +41,7 @@ void DestDirTable::persist(SettingsStore &store) const
 {
     for (int i = 0; i < OutputFormats::count; ++i) {
         store.write(Quilletmain::productName, section, settingsKey(i),
-                    entries.value(OutputFormats::destDirKey(i)));
+            entries.value(OutputFormats::destDirKey(i)));
     }
 }
 

@@ -5,15 +5,15 @@ namespace OutputFormats {
 QStringList outFmtCaption()
 {
     return { QStringLiteral("SLDDRW"), QStringLiteral("DXF"), QStringLiteral("DWG"),
-             QStringLiteral("eDrawing"), QStringLiteral("JPG"), QStringLiteral("TIFF"),
-             QStringLiteral("PDF") };
+        QStringLiteral("eDrawing"), QStringLiteral("JPG"), QStringLiteral("TIFF"),
+        QStringLiteral("PDF") };
 }
 
 QStringList outFmtTag()
 {
     return { QStringLiteral(".SLDDRW"), QStringLiteral(".DXF"), QStringLiteral(".DWG"),
-             QStringLiteral(".EDRW"), QStringLiteral(".JPG"), QStringLiteral(".TIF"),
-             QStringLiteral(".PDF") };
+        QStringLiteral(".EDRW"), QStringLiteral(".JPG"), QStringLiteral(".TIF"),
+        QStringLiteral(".PDF") };
 }
 
 QString pdfSuffix(int outFmtIndex, bool pdfSingleFile)

@@ -13,8 +13,7 @@ ControlStates refreshRules(const DialogChoices &choices)
     ControlStates states;
     states.sheetSelType = forceAll ? 1 : choices.sheetSelType;
     states.pdfSingleFileEnabled = pdf;
-    states.sheetFrameEnabled
-        = !forceAll && choices.outFmtIndex != OutputFormats::eDrawingIndex;
+    states.sheetFrameEnabled = !forceAll && choices.outFmtIndex != OutputFormats::eDrawingIndex;
     states.listSheetsEnabled = states.sheetFrameEnabled && states.sheetSelType == 2;
     states.allSheetSelEnabled
         = states.listSheetsEnabled && choices.selectedSheets != choices.sheetEntries;

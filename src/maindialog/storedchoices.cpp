@@ -20,7 +20,7 @@ void writeKey(SettingsStore &store, const QString &key, const QString &text)
 
 // A stored whole number from low to high replaces value; anything else leaves it.
 void readNumber(const SettingsStore &store, const QString &key, const QString &defaultValue,
-                int low, int high, int &value)
+    int low, int high, int &value)
 {
     bool ok = false;
     const int number = readKey(store, key, defaultValue).trimmed().toInt(&ok);
@@ -28,8 +28,8 @@ void readNumber(const SettingsStore &store, const QString &key, const QString &d
         value = number;
 }
 
-void readCheck(const SettingsStore &store, const QString &key, const QString &defaultValue,
-               bool &value)
+void readCheck(
+    const SettingsStore &store, const QString &key, const QString &defaultValue, bool &value)
 {
     int state = value ? 1 : 0;
     readNumber(store, key, defaultValue, 0, 1, state);
@@ -54,7 +54,7 @@ StoredChoices StoredChoices::read(const SettingsStore &store)
     StoredChoices choices;
     choices.path = readKey(store, QStringLiteral("Path"), QStringLiteral("c:\\"));
     readNumber(store, QStringLiteral("OutputFormatIndex"), QStringLiteral("0"), 0,
-               OutputFormats::count - 1, choices.outFmtIndex);
+        OutputFormats::count - 1, choices.outFmtIndex);
     readCheck(store, QStringLiteral("isDisplayDiags"), QStringLiteral("1"), choices.displayDiags);
 
     const QStringList captions = OutputFormats::outFmtCaption();
@@ -64,11 +64,11 @@ StoredChoices StoredChoices::read(const SettingsStore &store)
                 key, readKey(store, filenameFormatKey(key), defaultFilenameFormat));
         }
         choices.ocDestDir.replace(OutputFormats::destDirKey(i),
-                                  readKey(store, DestDirTable::settingsKey(i), captions.at(i)));
+            readKey(store, DestDirTable::settingsKey(i), captions.at(i)));
     }
 
     readNumber(store, QStringLiteral("SaveSheetSelectionType"), QStringLiteral("0"), 0, 2,
-               choices.sheetSelType);
+        choices.sheetSelType);
     readCheck(store, QStringLiteral("isUseDestDirs"), QStringLiteral("0"), choices.useDestDirs);
     return choices;
 }

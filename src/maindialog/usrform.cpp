@@ -7,5 +7,5 @@ usrForm::usrForm(QWidget *parent)
 {
     setObjectName(QStringLiteral("usrForm"));
     setWindowTitle(Quilletmain::productAndVersion()
-                   + QStringLiteral(" [Select Output Format and Destination Directory]"));
+        + QStringLiteral(" [Select Output Format and Destination Directory]"));
 }

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QDateTime>
-
 #include <functional>
 
 // The local clock, replaceable so that names and file headers can be tested at a fixed moment.

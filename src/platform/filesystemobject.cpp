@@ -12,7 +12,8 @@ namespace {
 
 QMap<QChar, QString> defaultDrives()
 {
-    return { { QChar('C'), QDir::cleanPath(QDir::homePath()) }, { QChar('Z'), QStringLiteral("/") } };
+    return { { QChar('C'), QDir::cleanPath(QDir::homePath()) },
+        { QChar('Z'), QStringLiteral("/") } };
 }
 
 QMap<QChar, QString> drivesFromEnvironment()
@@ -204,8 +205,8 @@ QString FileSystemObject::toNative(const QString &path) const
         rest = path;
     }
     QStringList levels;
-    for (const QString &level : rest.split(QRegularExpression(QStringLiteral("[\\\\/]")),
-                                           Qt::SkipEmptyParts)) {
+    for (const QString &level :
+        rest.split(QRegularExpression(QStringLiteral("[\\\\/]")), Qt::SkipEmptyParts)) {
         if (level == QLatin1String(".") || level == QLatin1String(".."))
             throw PlatformError::make(PlatformError::BadFileName);
         levels.append(level);

@@ -14,7 +14,7 @@
 ModuleVersion moduleVersion()
 {
     return { QStringLiteral(QUILLET_PRODUCT_NAME), QUILLET_VERSION_MAJOR, QUILLET_VERSION_MINOR,
-             QStringLiteral(QUILLET_COPYRIGHT), QStringLiteral(QUILLET_DESCRIPTION) };
+        QStringLiteral(QUILLET_COPYRIGHT), QStringLiteral(QUILLET_DESCRIPTION) };
 }
 
 namespace {
@@ -29,9 +29,9 @@ QString moduleDirectory()
 #ifdef Q_OS_WIN
     HMODULE module = nullptr;
     wchar_t name[MAX_PATH * 4];
-    if (GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS
-                               | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                           reinterpret_cast<LPCWSTR>(&moduleAnchor), &module)
+    if (GetModuleHandleExW(
+            GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+            reinterpret_cast<LPCWSTR>(&moduleAnchor), &module)
         && GetModuleFileNameW(module, name, DWORD(std::size(name))) > 0)
         return QFileInfo(QString::fromWCharArray(name)).absolutePath();
 #else
@@ -49,9 +49,9 @@ quintptr moduleHandle()
 {
 #ifdef Q_OS_WIN
     HMODULE module = nullptr;
-    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS
-                           | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                       reinterpret_cast<LPCWSTR>(&moduleAnchor), &module);
+    GetModuleHandleExW(
+        GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+        reinterpret_cast<LPCWSTR>(&moduleAnchor), &module);
     return reinterpret_cast<quintptr>(module);
 #else
     Dl_info info {};

@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QMessageBox>
-
 #include <cstdio>
 
 namespace {

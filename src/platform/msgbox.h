@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-
 #include <functional>
 
 // Every message box of the add-in goes through here, so that tests and the batch tool can
@@ -20,8 +19,8 @@ public:
     };
     using Presenter = std::function<int(const Message &)>;
 
-    static int show(const QString &text, Icon icon, const QString &title,
-                    Buttons buttons = Buttons::Ok);
+    static int show(
+        const QString &text, Icon icon, const QString &title, Buttons buttons = Buttons::Ok);
     // Returns the presenter it replaces; an empty presenter restores the default window.
     static Presenter setPresenter(Presenter presenter);
 };

@@ -1,7 +1,6 @@
 #include "pdfwritervalue.h"
 
 #include <QSettings>
-
 #include <memory>
 
 namespace {
@@ -14,8 +13,7 @@ std::unique_ptr<QSettings> pdfWriterSettings()
         QSettings::NativeFormat);
 #else
     return std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
-                                       QStringLiteral("Bluebeam Software"),
-                                       QStringLiteral("Pushbutton PDF"));
+        QStringLiteral("Bluebeam Software"), QStringLiteral("Pushbutton PDF"));
 #endif
 }
 

@@ -3,7 +3,8 @@
 // The outside PDF writer's "WhatToPlot" value: 1 prints every sheet into one file, 0 the active
 // sheet only. On Windows it is the registry value
 // HKEY_CURRENT_USER\Software\Bluebeam Software\Pushbutton PDF\SolidWorksLt\WhatToPlot; elsewhere
-// the key WhatToPlot of group SolidWorksLt in $XDG_CONFIG_HOME/Bluebeam Software/Pushbutton PDF.ini.
+// the key WhatToPlot of group SolidWorksLt in $XDG_CONFIG_HOME/Bluebeam Software/Pushbutton
+// PDF.ini.
 
 // The value, or 0 when it is absent or not a whole number.
 int readPdfWriterValue();

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-
 #include <exception>
 
 // The one failure type above the host and platform boundary: a number, the fixed description of

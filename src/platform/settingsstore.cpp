@@ -16,7 +16,7 @@ QSettings::Format storeFormat()
 } // namespace
 
 QString QSettingsStore::read(const QString &app, const QString &section, const QString &key,
-                             const QString &defaultValue) const
+    const QString &defaultValue) const
 {
     QSettings settings(storeFormat(), QSettings::UserScope, app, app);
     settings.beginGroup(section);
@@ -29,8 +29,8 @@ QString QSettingsStore::read(const QString &app, const QString &section, const Q
     return value.toString();
 }
 
-void QSettingsStore::write(const QString &app, const QString &section, const QString &key,
-                           const QString &text)
+void QSettingsStore::write(
+    const QString &app, const QString &section, const QString &key, const QString &text)
 {
     QSettings settings(storeFormat(), QSettings::UserScope, app, app);
     settings.beginGroup(section);

@@ -7,9 +7,10 @@ class SettingsStore {
 public:
     virtual ~SettingsStore() = default;
     virtual QString read(const QString &app, const QString &section, const QString &key,
-                         const QString &defaultValue) const = 0;
-    virtual void write(const QString &app, const QString &section, const QString &key,
-                       const QString &text) = 0;
+        const QString &defaultValue) const = 0;
+    virtual void write(
+        const QString &app, const QString &section, const QString &key, const QString &text)
+        = 0;
 };
 
 // QSettings in the user scope: the registry under HKEY_CURRENT_USER\Software\<app>\<section> on
@@ -17,7 +18,7 @@ public:
 class QSettingsStore : public SettingsStore {
 public:
     QString read(const QString &app, const QString &section, const QString &key,
-                 const QString &defaultValue) const override;
+        const QString &defaultValue) const override;
     void write(const QString &app, const QString &section, const QString &key,
-               const QString &text) override;
+        const QString &text) override;
 };

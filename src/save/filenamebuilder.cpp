@@ -30,7 +30,8 @@ struct ModelLookup {
 std::shared_ptr<CadView> propertiesView(CadDocument &drawing)
 {
     const std::shared_ptr<CadView> sheetView = drawing.FirstView();
-    const std::shared_ptr<CadView> firstDrawingView = sheetView ? sheetView->GetNextView() : nullptr;
+    const std::shared_ptr<CadView> firstDrawingView
+        = sheetView ? sheetView->GetNextView() : nullptr;
     if (!firstDrawingView)
         fail(10801, QStringLiteral("No valid drawing views found."));
 
@@ -68,12 +69,13 @@ ModelLookup resolveModel(SaveState &state, CadDocument &drawing, RunSurroundings
 
     ModelLookup lookup;
     int activateErrors = 0;
-    lookup.model = Quilletmain::hostApp->ActivateDocument(view->ModelPathName(), true,
-                                                          activateErrors);
+    lookup.model
+        = Quilletmain::hostApp->ActivateDocument(view->ModelPathName(), true, activateErrors);
     state.activateErrors = activateErrors;
     if (activateErrors != 0 || !lookup.model) {
-        fail(11301, QStringLiteral("Error [") + QString::number(activateErrors)
-                 + QStringLiteral("] activating SW Model."));
+        fail(11301,
+            QStringLiteral("Error [") + QString::number(activateErrors)
+                + QStringLiteral("] activating SW Model."));
     }
     lookup.configuration = view->ConfigurationName();
 
@@ -99,16 +101,17 @@ ModelLookup resolveModel(SaveState &state, CadDocument &drawing, RunSurroundings
         surroundings.appendLog(QStringLiteral("Configuration: ") + lookup.configuration);
         surroundings.appendLog(QString());
     } else {
-        Quilletmain::hostApp->MainFrame()->SetStatusBarText(
-            Quilletmain::productAndVersion() + QStringLiteral(": [View: ") + viewName
-            + QStringLiteral("] [Model: ") + lookup.fileName + QStringLiteral("] [Configuration: ")
-            + lookup.configuration + QLatin1Char(']'));
+        Quilletmain::hostApp->MainFrame()->SetStatusBarText(Quilletmain::productAndVersion()
+            + QStringLiteral(": [View: ") + viewName + QStringLiteral("] [Model: ")
+            + lookup.fileName + QStringLiteral("] [Configuration: ") + lookup.configuration
+            + QLatin1Char(']'));
     }
     return lookup;
 }
 
 // The value of a keyword; nothing when the key is not one.
-std::optional<QString> keywordValue(const QString &key, const SaveState &state, const ModelLookup &lookup)
+std::optional<QString> keywordValue(
+    const QString &key, const SaveState &state, const ModelLookup &lookup)
 {
     if (key == QLatin1String("DRWNAME") || key == QLatin1String("FILENAME"))
         return state.docBaseName;
@@ -141,13 +144,14 @@ std::optional<QString> keywordValue(const QString &key, const SaveState &state, 
 } // namespace
 
 QString getFilenameFromDoc(SaveState &state, CadDocument &drawing, const QStringList &fmtFields,
-                           RunSurroundings &surroundings)
+    RunSurroundings &surroundings)
 {
     Quilletmain::curProcName = QStringLiteral("getFilenameFromDoc");
     try {
         const bool native = state.outFmtIndex == 0;
         bool found = !native;
-        const ModelLookup lookup = native ? resolveModel(state, drawing, surroundings) : ModelLookup();
+        const ModelLookup lookup
+            = native ? resolveModel(state, drawing, surroundings) : ModelLookup();
 
         QString name;
         for (const QString &field : fmtFields) {

@@ -14,4 +14,4 @@ struct SaveState;
 // drawing and reports view, model and configuration. Every failure is raised with the procedure
 // name recorded last as its source.
 QString getFilenameFromDoc(SaveState &state, CadDocument &drawing, const QStringList &fmtFields,
-                           RunSurroundings &surroundings);
+    RunSurroundings &surroundings);

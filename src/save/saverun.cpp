@@ -12,8 +12,7 @@ namespace {
 
 const QString saveError = QStringLiteral("SOMETHING WRONG, FILE SAVE ERROR!!!");
 
-template<typename T>
-T &required(const std::shared_ptr<T> &object)
+template <typename T> T &required(const std::shared_ptr<T> &object)
 {
     if (!object)
         throw QuilletError(91, QStringLiteral("Object variable or With block variable not set"));
@@ -32,17 +31,15 @@ QStringList sheetList(const SaveState &state)
 void appendHeading(const SaveState &state, RunSurroundings &surroundings)
 {
     surroundings.appendLog(QStringLiteral("Drawing Document Name: ")
-                           + (state.docBaseName.isEmpty() ? QStringLiteral("NULL")
-                                                          : state.docBaseName));
+        + (state.docBaseName.isEmpty() ? QStringLiteral("NULL") : state.docBaseName));
     if (state.useDestDirs)
         surroundings.appendLog(QStringLiteral("Using Destination Directories..."));
-    surroundings.appendLog(QStringLiteral("Output Base Directory: ") + state.baseDir
-                           + QLatin1Char('\\'));
+    surroundings.appendLog(
+        QStringLiteral("Output Base Directory: ") + state.baseDir + QLatin1Char('\\'));
     surroundings.appendLog(QStringLiteral("Output format is ") + trimBlanks(state.outFmtCaption));
     surroundings.appendLog(QStringLiteral("Filename format: ") + state.filenameFormat);
     surroundings.appendLog(QStringLiteral("Document has ") + QString::number(state.docSheetCount)
-                           + (state.docSheetCount == 1 ? QStringLiteral(" sheet")
-                                                       : QStringLiteral(" sheets")));
+        + (state.docSheetCount == 1 ? QStringLiteral(" sheet") : QStringLiteral(" sheets")));
     surroundings.appendLog(QString());
 }
 
@@ -50,7 +47,7 @@ void appendNotes(RunSurroundings &surroundings)
 {
     surroundings.appendLog(QStringLiteral("NOTES:"));
     surroundings.appendLog(QStringLiteral("     - ") + Quilletmain::productName
-                           + QStringLiteral(" will NOT overwrite ReadOnly files."));
+        + QStringLiteral(" will NOT overwrite ReadOnly files."));
     surroundings.appendLog(
         QStringLiteral("     - SolidWorks may return success even if files are NOT saved."));
     surroundings.appendLog(QStringLiteral("     - Ensure that there is adequate disk space."));
@@ -76,8 +73,8 @@ void replaceByLastSaved(SaveState &state, const QString &lastSaved, RunSurroundi
     app.CloseDocument(pathName.isEmpty() ? drawing.Title() : pathName);
     int errors = 0;
     int warnings = 0;
-    state.activeDoc = app.OpenDocument(lastSaved, CadCode::DocDrawing, 1, QString(), errors,
-                                       warnings);
+    state.activeDoc
+        = app.OpenDocument(lastSaved, CadCode::DocDrawing, 1, QString(), errors, warnings);
     if (state.activeDoc) {
         state.activeDoc
             = app.ActivateDocument(state.activeDoc->PathName(), true, state.activateErrors);
@@ -91,8 +88,8 @@ void replaceByLastSaved(SaveState &state, const QString &lastSaved, RunSurroundi
 void reactivateDrawing(SaveState &state)
 {
     const QString pathName = required(state.activeDoc).PathName();
-    state.activeDoc = required(Quilletmain::hostApp).ActivateDocument(pathName, true,
-                                                                       state.activateErrors);
+    state.activeDoc
+        = required(Quilletmain::hostApp).ActivateDocument(pathName, true, state.activateErrors);
 }
 
 QString failureStatusText(const SaveRunResult &result)
@@ -101,8 +98,8 @@ QString failureStatusText(const SaveRunResult &result)
         ? QStringLiteral("[no sheet to save]")
         : QLatin1Char('[') + QString::number(result.failed) + QStringLiteral(" of ")
             + QString::number(result.sheets) + QStringLiteral(" files not saved]");
-    return Quilletmain::productAndVersion() + QStringLiteral(": ") + saveError
-        + QLatin1Char(' ') + detail;
+    return Quilletmain::productAndVersion() + QStringLiteral(": ") + saveError + QLatin1Char(' ')
+        + detail;
 }
 
 SaveRunResult run(SaveState &state, RunSurroundings &surroundings)
@@ -129,14 +126,14 @@ SaveRunResult run(SaveState &state, RunSurroundings &surroundings)
         state.curSheetName = sheetName;
         CadDocument &drawing = required(state.activeDoc);
         if (!drawing.ActivateSheet(sheetName)) {
-            throw QuilletError(10601, QStringLiteral("Unable to activate sheet [") + sheetName
-                                   + QLatin1Char(']'));
+            throw QuilletError(
+                10601, QStringLiteral("Unable to activate sheet [") + sheetName + QLatin1Char(']'));
         }
         const QString outputName = getFilenameFromDoc(state, drawing, state.fmtFields, surroundings)
             + trimBlanks(state.outFmtTag);
         if (state.displayDiags) {
-            surroundings.appendLog(trimBlanks(sheetName) + QStringLiteral(" filename: ")
-                                   + trimBlanks(outputName));
+            surroundings.appendLog(
+                trimBlanks(sheetName) + QStringLiteral(" filename: ") + trimBlanks(outputName));
         }
         surroundings.refreshLog();
 
@@ -149,11 +146,9 @@ SaveRunResult run(SaveState &state, RunSurroundings &surroundings)
             ++result.failed;
         if (state.displayDiags) {
             surroundings.appendLog(QStringLiteral("     Save Status [")
-                                   + (result.lastStatus ? QStringLiteral("True")
-                                                        : QStringLiteral("False"))
-                                   + QStringLiteral("] Errors [") + QString::number(errors)
-                                   + QStringLiteral("] Warnings [") + QString::number(warnings)
-                                   + QLatin1Char(']'));
+                + (result.lastStatus ? QStringLiteral("True") : QStringLiteral("False"))
+                + QStringLiteral("] Errors [") + QString::number(errors)
+                + QStringLiteral("] Warnings [") + QString::number(warnings) + QLatin1Char(']'));
             surroundings.appendLog(QString());
         }
     }
@@ -182,10 +177,9 @@ SaveRunResult run(SaveState &state, RunSurroundings &surroundings)
         surroundings.hideMainDialog();
         required(required(Quilletmain::hostApp).MainFrame())
             .SetStatusBarText(result.allSaved()
-                                  ? Quilletmain::productAndVersion()
-                                      + QStringLiteral(": Files output to [")
-                                      + result.lastOutputDir + QStringLiteral("\\]")
-                                  : failureStatusText(result));
+                    ? Quilletmain::productAndVersion() + QStringLiteral(": Files output to [")
+                        + result.lastOutputDir + QStringLiteral("\\]")
+                    : failureStatusText(result));
     }
     return result;
 }

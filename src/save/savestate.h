@@ -5,7 +5,6 @@
 
 #include <QString>
 #include <QStringList>
-
 #include <memory>
 
 // The main dialog's state that the filename builder and the save run read and write. The dialog,

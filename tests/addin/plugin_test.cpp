@@ -3,7 +3,6 @@
 
 #include <QJsonObject>
 #include <QPluginLoader>
-
 #include <gtest/gtest.h>
 
 // The workbench loads the add-in as a plugin; it must connect like the linked one.

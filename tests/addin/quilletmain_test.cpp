@@ -16,7 +16,8 @@ TEST(Quilletmain, ValuesFromTheVersionResource)
     EXPECT_EQ(Quilletmain::productName, QStringLiteral("Quillet"));
     EXPECT_EQ(Quilletmain::versionString, QStringLiteral("1.00"));
     EXPECT_EQ(Quilletmain::fileDescription,
-              QStringLiteral("Name and Save SolidWorks Drawing Documents with Custom Property information in a variety of formats based on user defined rules"));
+        QStringLiteral("Name and Save SolidWorks Drawing Documents with Custom Property "
+                       "information in a variety of formats based on user defined rules"));
     EXPECT_FALSE(Quilletmain::legalCopyright.isEmpty());
     EXPECT_EQ(Quilletmain::unwantedPathChars, QStringLiteral(":\\/\r\t\n\b"));
     EXPECT_EQ(Quilletmain::unwantedPathChars.size(), 7);

@@ -6,7 +6,6 @@
 
 #include <QApplication>
 #include <QTimer>
-
 #include <gtest/gtest.h>
 
 class SwAddIn : public ::testing::Test {
@@ -32,10 +31,11 @@ TEST_F(SwAddIn, ConnectAddsTheDrawingCommandUnderTools)
     EXPECT_EQ(item.callbackName, QStringLiteral("showForm"));
     EXPECT_EQ(item.flags, QStringLiteral("1"));
     EXPECT_EQ(item.hint,
-              QStringLiteral("Name and Save SolidWorks Drawing Documents with Custom Property information in a variety of formats based on user defined rules"));
+        QStringLiteral("Name and Save SolidWorks Drawing Documents with Custom Property "
+                       "information in a variety of formats based on user defined rules"));
     EXPECT_EQ(app->addInForCookie(7), &addIn);
     EXPECT_EQ(app->frame()->statusBarHistory(),
-              QStringList { QStringLiteral("Quillet 1.00 ") + Quilletmain::legalCopyright });
+        QStringList { QStringLiteral("Quillet 1.00 ") + Quilletmain::legalCopyright });
 }
 
 TEST_F(SwAddIn, DisconnectRemovesTheSameItemAndSaysThankYou)
@@ -70,6 +70,7 @@ TEST_F(SwAddIn, TheHostCallsShowFormByNameForDrawingsOnly)
     closeWhenShown();
     EXPECT_TRUE(app->invokeCommand(QStringLiteral("Quillet 1.00@Tools")));
     EXPECT_EQ(shown, 2);
-    EXPECT_EQ(titles.value(0), QStringLiteral("Quillet 1.00 [Select Output Format and Destination Directory]"));
+    EXPECT_EQ(titles.value(0),
+        QStringLiteral("Quillet 1.00 [Select Output Format and Destination Directory]"));
     EXPECT_EQ(QApplication::topLevelWidgets().count(), 0);
 }

@@ -7,7 +7,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-
 #include <gtest/gtest.h>
 
 class DestDirs : public ::testing::Test {
@@ -20,7 +19,8 @@ protected:
     QString resolve(const QString &entry) { return resolveDestDir(entry, base, dirSpec); }
     QStringList baseEntries() const
     {
-        return QDir(drive.native(QStringLiteral("Base"))).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+        return QDir(drive.native(QStringLiteral("Base")))
+            .entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
     }
 
     TempDrive drive;
@@ -46,9 +46,10 @@ TEST_F(DestDirs, TableFromSettingsDefaultsToCaptionsAndPersistsInOrder)
     table.replace(QStringLiteral("[.DXF]"), QString());
     store.writes.clear();
     table.persist(store);
-    EXPECT_EQ(store.writes, (QStringList { "DestinationDirectory.SLDDRW", "DestinationDirectory.DXF", "DestinationDirectory.DWG",
-                                           "DestinationDirectory.EDRW", "DestinationDirectory.JPG", "DestinationDirectory.TIF",
-                                           "DestinationDirectory.PDF" }));
+    EXPECT_EQ(store.writes,
+        (QStringList { "DestinationDirectory.SLDDRW", "DestinationDirectory.DXF",
+            "DestinationDirectory.DWG", "DestinationDirectory.EDRW", "DestinationDirectory.JPG",
+            "DestinationDirectory.TIF", "DestinationDirectory.PDF" }));
     EXPECT_EQ(DestDirTable::fromSettings(store).entry(QStringLiteral("[.DXF]")), QString());
 }
 
@@ -58,7 +59,8 @@ TEST_F(DestDirs, RelativeEntriesAreCreatedBelowTheBase)
     EXPECT_TRUE(QFileInfo(drive.native(QStringLiteral("Base/DXF"))).isDir());
     EXPECT_EQ(resolve(QStringLiteral("\\DXF")), drive.win(QStringLiteral("Base\\DXF")));
     EXPECT_EQ(resolve(QStringLiteral("DXF\\")), drive.win(QStringLiteral("Base\\DXF")));
-    EXPECT_EQ(resolve(QStringLiteral(" DXF \\ 2005 ")), drive.win(QStringLiteral("Base\\DXF\\2005")));
+    EXPECT_EQ(
+        resolve(QStringLiteral(" DXF \\ 2005 ")), drive.win(QStringLiteral("Base\\DXF\\2005")));
     EXPECT_EQ(baseEntries(), QStringList { QStringLiteral("DXF") });
     // An empty entry is the base itself.
     EXPECT_EQ(resolve(QString()), base);
@@ -67,14 +69,16 @@ TEST_F(DestDirs, RelativeEntriesAreCreatedBelowTheBase)
 TEST_F(DestDirs, AMissingDriveBecomesAnOrdinaryLevel)
 {
     ASSERT_FALSE(FileSystemObject().DriveExists(QStringLiteral("Q:")));
-    EXPECT_EQ(resolve(QStringLiteral("Q:\\Out\\DXF")), drive.win(QStringLiteral("Base\\Q\\Out\\DXF")));
+    EXPECT_EQ(
+        resolve(QStringLiteral("Q:\\Out\\DXF")), drive.win(QStringLiteral("Base\\Q\\Out\\DXF")));
     EXPECT_TRUE(QFileInfo(drive.native(QStringLiteral("Base/Q/Out/DXF"))).isDir());
 }
 
 TEST_F(DestDirs, AbsoluteEntriesAreUsedOnlyWhenTheyExist)
 {
     drive.mkdir(QStringLiteral("Out/DXF"));
-    EXPECT_EQ(resolve(drive.win(QStringLiteral("Out\\DXF"))), drive.win(QStringLiteral("Out\\DXF")));
+    EXPECT_EQ(
+        resolve(drive.win(QStringLiteral("Out\\DXF"))), drive.win(QStringLiteral("Out\\DXF")));
     // Blanks around the drive still make it absolute; the directory is tested as it stands.
     EXPECT_EQ(resolve(QStringLiteral("  ") + drive.win(QStringLiteral("Out\\DXF"))), base);
     // Gone: the base, and nothing is created.

@@ -13,11 +13,6 @@
 #include <ostream>
 #include <random>
 
-static void PrintTo(const QString &text, std::ostream *os)
-{
-    *os << '"' << text.toStdString() << '"';
-}
-
 namespace {
 
 using Expected = QList<std::pair<QString, QStringList>>;

@@ -1,12 +1,8 @@
 #include "formats/fmtlists.h"
+#include "testsupport.h"
 
 #include <gtest/gtest.h>
 #include <ostream>
-
-static void PrintTo(const QString &text, std::ostream *os)
-{
-    *os << '"' << text.toStdString() << '"';
-}
 
 namespace {
 

@@ -5,15 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
-#include <csignal>
 #include <gtest/gtest.h>
-#include <sys/resource.h>
-
-// Readable QString values in failure messages.
-inline void PrintTo(const QString &text, std::ostream *out)
-{
-    *out << '"' << text.toStdString() << '"';
-}
 
 namespace {
 
@@ -148,19 +140,11 @@ TEST_F(SaveToPath, FailedWriteLeavesTheEarlierFileAsItWas)
     writeNative(target, "earlier file");
     const QStringList before = tree(drive.native());
 
-    // A file size limit makes the write itself fail, whoever runs the test.
-    struct sigaction ignore { };
-    struct sigaction previous { };
-    ignore.sa_handler = SIG_IGN;
-    sigaction(SIGXFSZ, &ignore, &previous);
-    rlimit saved {};
-    getrlimit(RLIMIT_FSIZE, &saved);
-    rlimit small = saved;
-    small.rlim_cur = 64;
-    setrlimit(RLIMIT_FSIZE, &small);
-    const SaveResult result = save(*drawing, drive.win(QStringLiteral("out\\PLATE.SLDDRW")));
-    setrlimit(RLIMIT_FSIZE, &saved);
-    sigaction(SIGXFSZ, &previous, nullptr);
+    SaveResult result;
+    {
+        const FileSizeLimit limit(64);
+        result = save(*drawing, drive.win(QStringLiteral("out\\PLATE.SLDDRW")));
+    }
 
     EXPECT_FALSE(result.saved);
     EXPECT_EQ(result.errors, 1);

@@ -1,6 +1,7 @@
 #include "dxfwriter.h"
 #include "sheetexport.h"
 #include "sheetlayout.h"
+#include "testsupport.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
@@ -18,14 +19,6 @@
 #include <cmath>
 #include <gtest/gtest.h>
 #include <ostream>
-
-// Readable failure messages for texts.
-QT_BEGIN_NAMESPACE
-void PrintTo(const QString &text, std::ostream *out)
-{
-    *out << '"' << text.toStdString() << '"';
-}
-QT_END_NAMESPACE
 
 namespace {
 

@@ -7,12 +7,6 @@
 
 using Json = nlohmann::ordered_json;
 
-// Readable QString values in failure messages.
-inline void PrintTo(const QString &text, std::ostream *out)
-{
-    *out << '"' << text.toStdString() << '"';
-}
-
 namespace {
 
 // The message of the StandInFileError that reading throws, or "" when it reads.

@@ -4,12 +4,6 @@
 #include <QObject>
 #include <gtest/gtest.h>
 
-// Readable QString values in failure messages.
-inline void PrintTo(const QString &text, std::ostream *out)
-{
-    *out << '"' << text.toStdString() << '"';
-}
-
 namespace {
 
 // An add-in object as the host sees it: a QObject whose command callback is invoked by name.

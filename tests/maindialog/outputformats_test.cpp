@@ -5,7 +5,8 @@
 TEST(OutputFormats, KeysFollowTheTableAndThePdfOption)
 {
     EXPECT_EQ(OutputFormats::allFormatListKeys(),
-              (QStringList { "[.SLDDRW]", "[.DXF]", "[.DWG]", "[.EDRW]", "[.JPG]", "[.TIF]", "[.0.PDF]", "[.1.PDF]" }));
+        (QStringList { "[.SLDDRW]", "[.DXF]", "[.DWG]", "[.EDRW]", "[.JPG]", "[.TIF]", "[.0.PDF]",
+            "[.1.PDF]" }));
     EXPECT_EQ(OutputFormats::pdfSuffix(6, true), QStringLiteral(".1"));
     EXPECT_EQ(OutputFormats::pdfSuffix(6, false), QStringLiteral(".0"));
     // The single-file option changes nothing for other formats.

@@ -25,18 +25,26 @@ TEST_P(RefreshRules, EnablesAndForcesAsTheFormatNeeds)
 }
 
 // choices: outFmtIndex, pdfSingleFile, sheetSelType, sheetEntries, selectedSheets, useDestDirs
-INSTANTIATE_TEST_SUITE_P(
-    Cases, RefreshRules,
+INSTANTIATE_TEST_SUITE_P(Cases, RefreshRules,
     ::testing::Values(
-        RefreshCase { "NativeForcesAllSheetsAndGreysTheFrame", { 0, false, 2, 3, 0, false }, 1, false, false, false, false, false, true },
-        RefreshCase { "DxfCurrentSheet", { 1, false, 0, 3, 0, false }, 0, false, true, false, false, false, true },
-        RefreshCase { "SelectedNoneDisablesGoAndClear", { 1, false, 2, 3, 0, false }, 2, false, true, true, true, false, false },
-        RefreshCase { "SelectedOneEnablesGoAndClear", { 4, false, 2, 3, 1, false }, 2, false, true, true, true, true, true },
-        RefreshCase { "SelectedAllDisablesSelectAll", { 5, false, 2, 3, 3, false }, 2, false, true, true, false, true, true },
-        RefreshCase { "EDrawingGreysFrameWithoutForcing", { 3, false, 2, 3, 0, false }, 2, false, false, false, false, false, true },
-        RefreshCase { "PdfSingleFileForcesAllSheets", { 6, true, 0, 3, 0, false }, 1, true, false, false, false, false, true },
-        RefreshCase { "PdfSeparateFilesKeepsTheChoice", { 6, false, 2, 3, 0, false }, 2, true, true, true, true, false, false },
-        RefreshCase { "EmptyDrawingSelectedSheets", { 2, false, 2, 0, 0, false }, 2, false, true, true, false, false, false }),
+        RefreshCase { "NativeForcesAllSheetsAndGreysTheFrame", { 0, false, 2, 3, 0, false }, 1,
+            false, false, false, false, false, true },
+        RefreshCase { "DxfCurrentSheet", { 1, false, 0, 3, 0, false }, 0, false, true, false, false,
+            false, true },
+        RefreshCase { "SelectedNoneDisablesGoAndClear", { 1, false, 2, 3, 0, false }, 2, false,
+            true, true, true, false, false },
+        RefreshCase { "SelectedOneEnablesGoAndClear", { 4, false, 2, 3, 1, false }, 2, false, true,
+            true, true, true, true },
+        RefreshCase { "SelectedAllDisablesSelectAll", { 5, false, 2, 3, 3, false }, 2, false, true,
+            true, false, true, true },
+        RefreshCase { "EDrawingGreysFrameWithoutForcing", { 3, false, 2, 3, 0, false }, 2, false,
+            false, false, false, false, true },
+        RefreshCase { "PdfSingleFileForcesAllSheets", { 6, true, 0, 3, 0, false }, 1, true, false,
+            false, false, false, true },
+        RefreshCase { "PdfSeparateFilesKeepsTheChoice", { 6, false, 2, 3, 0, false }, 2, true, true,
+            true, true, false, false },
+        RefreshCase { "EmptyDrawingSelectedSheets", { 2, false, 2, 0, 0, false }, 2, false, true,
+            true, false, false, false }),
     [](const ::testing::TestParamInfo<RefreshCase> &info) { return std::string(info.param.name); });
 
 TEST(RefreshRulesKeys, FormatListKeyAndDestinationMenu)

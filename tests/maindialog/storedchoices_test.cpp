@@ -29,17 +29,13 @@ TEST_F(StoredChoicesTest, FirstUseGivesTheFactoryChoices)
 TEST_F(StoredChoicesTest, ReadsInTheDialogsLoadOrder)
 {
     StoredChoices::read(store);
-    const QStringList expected {
-        "Path", "OutputFormatIndex", "isDisplayDiags",
-        "FilenameFormat.SLDDRW", "DestinationDirectory.SLDDRW",
-        "FilenameFormat.DXF", "DestinationDirectory.DXF",
-        "FilenameFormat.DWG", "DestinationDirectory.DWG",
-        "FilenameFormat.EDRW", "DestinationDirectory.EDRW",
-        "FilenameFormat.JPG", "DestinationDirectory.JPG",
-        "FilenameFormat.TIF", "DestinationDirectory.TIF",
+    const QStringList expected { "Path", "OutputFormatIndex", "isDisplayDiags",
+        "FilenameFormat.SLDDRW", "DestinationDirectory.SLDDRW", "FilenameFormat.DXF",
+        "DestinationDirectory.DXF", "FilenameFormat.DWG", "DestinationDirectory.DWG",
+        "FilenameFormat.EDRW", "DestinationDirectory.EDRW", "FilenameFormat.JPG",
+        "DestinationDirectory.JPG", "FilenameFormat.TIF", "DestinationDirectory.TIF",
         "FilenameFormat.0.PDF", "FilenameFormat.1.PDF", "DestinationDirectory.PDF",
-        "SaveSheetSelectionType", "isUseDestDirs"
-    };
+        "SaveSheetSelectionType", "isUseDestDirs" };
     EXPECT_EQ(store.reads, expected);
 }
 
@@ -49,28 +45,30 @@ TEST_F(StoredChoicesTest, WritesWhatGoWritesInItsOrder)
     choices.path = QStringLiteral("T:\\Out");
     choices.outFmtIndex = 6;
     choices.displayDiags = false;
-    choices.currentFmts.insert(QStringLiteral("[.1.PDF]"), QStringLiteral("DRWNAME|-|TOTALDOCSHEETS"));
+    choices.currentFmts.insert(
+        QStringLiteral("[.1.PDF]"), QStringLiteral("DRWNAME|-|TOTALDOCSHEETS"));
     choices.sheetSelType = 2;
     choices.useDestDirs = true;
     choices.write(store);
-    const QStringList expected {
-        "Path", "OutputFormatIndex", "isDisplayDiags",
+    const QStringList expected { "Path", "OutputFormatIndex", "isDisplayDiags",
         "FilenameFormat.SLDDRW", "FilenameFormat.DXF", "FilenameFormat.DWG", "FilenameFormat.EDRW",
         "FilenameFormat.JPG", "FilenameFormat.TIF", "FilenameFormat.0.PDF", "FilenameFormat.1.PDF",
-        "SaveSheetSelectionType", "isUseDestDirs"
-    };
+        "SaveSheetSelectionType", "isUseDestDirs" };
     EXPECT_EQ(store.writes, expected);
     EXPECT_EQ(store.get(QStringLiteral("Path")), QStringLiteral("T:\\Out"));
     EXPECT_EQ(store.get(QStringLiteral("OutputFormatIndex")), QStringLiteral("6"));
     EXPECT_EQ(store.get(QStringLiteral("isDisplayDiags")), QStringLiteral("0"));
-    EXPECT_EQ(store.get(QStringLiteral("FilenameFormat.1.PDF")), QStringLiteral("DRWNAME|-|TOTALDOCSHEETS"));
+    EXPECT_EQ(store.get(QStringLiteral("FilenameFormat.1.PDF")),
+        QStringLiteral("DRWNAME|-|TOTALDOCSHEETS"));
     EXPECT_EQ(store.get(QStringLiteral("SaveSheetSelectionType")), QStringLiteral("2"));
     EXPECT_EQ(store.get(QStringLiteral("isUseDestDirs")), QStringLiteral("1"));
 
     // Round trip, with PDF's two formats kept apart.
     const StoredChoices again = StoredChoices::read(store);
-    EXPECT_EQ(again.currentFmts.value(QStringLiteral("[.1.PDF]")), QStringLiteral("DRWNAME|-|TOTALDOCSHEETS"));
-    EXPECT_EQ(again.currentFmts.value(QStringLiteral("[.0.PDF]")), StoredChoices::defaultFilenameFormat);
+    EXPECT_EQ(again.currentFmts.value(QStringLiteral("[.1.PDF]")),
+        QStringLiteral("DRWNAME|-|TOTALDOCSHEETS"));
+    EXPECT_EQ(
+        again.currentFmts.value(QStringLiteral("[.0.PDF]")), StoredChoices::defaultFilenameFormat);
     EXPECT_EQ(again.outFmtIndex, 6);
     EXPECT_EQ(again.sheetSelType, 2);
 }

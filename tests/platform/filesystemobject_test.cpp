@@ -5,11 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-
 #include <gtest/gtest.h>
-
-#include <csignal>
-#include <sys/resource.h>
 
 namespace {
 
@@ -28,7 +24,8 @@ int errorNumber(const std::function<void()> &call)
 TEST(FileSystemObject, PathTextPartsFollowWindowsRules)
 {
     const FileSystemObject fso;
-    EXPECT_EQ(fso.GetFileName(QStringLiteral("C:\\Out\\PLATE.SLDDRW")), QStringLiteral("PLATE.SLDDRW"));
+    EXPECT_EQ(
+        fso.GetFileName(QStringLiteral("C:\\Out\\PLATE.SLDDRW")), QStringLiteral("PLATE.SLDDRW"));
     EXPECT_EQ(fso.GetBaseName(QStringLiteral("C:\\Out\\PLATE.SLDDRW")), QStringLiteral("PLATE"));
     EXPECT_EQ(fso.GetBaseName(QStringLiteral("C:\\Out\\a.b.c")), QStringLiteral("a.b"));
     EXPECT_EQ(fso.GetBaseName(QStringLiteral("C:\\Out\\noext")), QStringLiteral("noext"));
@@ -41,16 +38,21 @@ TEST(FileSystemObject, PathTextPartsFollowWindowsRules)
     EXPECT_EQ(fso.GetDriveName(QStringLiteral("q:\\Out")), QStringLiteral("q:"));
     EXPECT_EQ(fso.GetDriveName(QStringLiteral("DXF\\2005")), QString());
     EXPECT_EQ(fso.GetDriveName(QStringLiteral("\\Out")), QString());
-    EXPECT_EQ(fso.GetDriveName(QStringLiteral("\\\\server\\share\\dir")), QStringLiteral("\\\\server\\share"));
+    EXPECT_EQ(fso.GetDriveName(QStringLiteral("\\\\server\\share\\dir")),
+        QStringLiteral("\\\\server\\share"));
 }
 
 TEST(FileSystemObject, BuildpathJoinsWithExactlyOneSeparator)
 {
     const FileSystemObject fso;
-    EXPECT_EQ(fso.buildpath(QStringLiteral("C:\\Out"), QStringLiteral("DXF")), QStringLiteral("C:\\Out\\DXF"));
-    EXPECT_EQ(fso.buildpath(QStringLiteral("C:\\Out\\"), QStringLiteral("DXF")), QStringLiteral("C:\\Out\\DXF"));
-    EXPECT_EQ(fso.buildpath(QStringLiteral("C:\\Out\\"), QStringLiteral("\\DXF")), QStringLiteral("C:\\Out\\DXF"));
-    EXPECT_EQ(fso.buildpath(QStringLiteral("C:\\"), QStringLiteral("DXF")), QStringLiteral("C:\\DXF"));
+    EXPECT_EQ(fso.buildpath(QStringLiteral("C:\\Out"), QStringLiteral("DXF")),
+        QStringLiteral("C:\\Out\\DXF"));
+    EXPECT_EQ(fso.buildpath(QStringLiteral("C:\\Out\\"), QStringLiteral("DXF")),
+        QStringLiteral("C:\\Out\\DXF"));
+    EXPECT_EQ(fso.buildpath(QStringLiteral("C:\\Out\\"), QStringLiteral("\\DXF")),
+        QStringLiteral("C:\\Out\\DXF"));
+    EXPECT_EQ(
+        fso.buildpath(QStringLiteral("C:\\"), QStringLiteral("DXF")), QStringLiteral("C:\\DXF"));
     EXPECT_EQ(fso.buildpath(QStringLiteral("C:"), QStringLiteral("DXF")), QStringLiteral("C:DXF"));
     EXPECT_EQ(fso.buildpath(QString(), QStringLiteral("DXF")), QStringLiteral("DXF"));
     EXPECT_EQ(fso.buildpath(QStringLiteral("\\"), QStringLiteral("DXF")), QStringLiteral("\\DXF"));
@@ -66,18 +68,21 @@ TEST(FileSystemObject, DriveMapBothWays)
     EXPECT_FALSE(fso.DriveExists(QString()));
     EXPECT_FALSE(fso.DriveExists(QStringLiteral("\\\\server\\share")));
 
-    EXPECT_EQ(fso.toNative(QStringLiteral("T:\\a\\b.txt")), drive.native(QStringLiteral("a/b.txt")));
+    EXPECT_EQ(
+        fso.toNative(QStringLiteral("T:\\a\\b.txt")), drive.native(QStringLiteral("a/b.txt")));
     EXPECT_EQ(fso.toNative(QStringLiteral("t:\\a/b\\\\c")), drive.native(QStringLiteral("a/b/c")));
     EXPECT_EQ(fso.toNative(QStringLiteral("T:\\")), drive.native());
     EXPECT_EQ(fso.toNative(QStringLiteral("T:")), drive.native());
-    EXPECT_EQ(fso.fromNative(drive.native(QStringLiteral("a/b.txt"))), QStringLiteral("T:\\a\\b.txt"));
+    EXPECT_EQ(
+        fso.fromNative(drive.native(QStringLiteral("a/b.txt"))), QStringLiteral("T:\\a\\b.txt"));
     EXPECT_EQ(fso.fromNative(drive.native()), QStringLiteral("T:\\"));
 
     // The longest mapped root wins; a root that is only a name prefix does not count.
     TempDrive inner(QLatin1Char('U'));
     FileSystemObject::setDrive(QLatin1Char('V'), drive.native(QStringLiteral("sub")));
     EXPECT_EQ(fso.fromNative(drive.native(QStringLiteral("sub/x"))), QStringLiteral("V:\\x"));
-    EXPECT_EQ(fso.fromNative(drive.native(QStringLiteral("subway/x"))), QStringLiteral("T:\\subway\\x"));
+    EXPECT_EQ(
+        fso.fromNative(drive.native(QStringLiteral("subway/x"))), QStringLiteral("T:\\subway\\x"));
 }
 
 TEST(FileSystemObject, UnmappedDrivesDoNotExist)
@@ -85,9 +90,12 @@ TEST(FileSystemObject, UnmappedDrivesDoNotExist)
     FileSystemObject::setDrives({ { QLatin1Char('C'), QDir::tempPath() } });
     const FileSystemObject fso;
     EXPECT_FALSE(fso.DriveExists(QStringLiteral("Q:")));
-    EXPECT_EQ(errorNumber([&] { fso.folderExists(QStringLiteral("Q:\\Out")); }), PlatformError::DeviceUnavailable);
-    EXPECT_EQ(errorNumber([&] { fso.toNative(QStringLiteral("\\\\server\\share\\x")); }), PlatformError::DeviceUnavailable);
-    EXPECT_EQ(errorNumber([&] { fso.fromNative(QStringLiteral("/")); }), QDir::tempPath() == QLatin1String("/") ? 0 : PlatformError::DeviceUnavailable);
+    EXPECT_EQ(errorNumber([&] { fso.folderExists(QStringLiteral("Q:\\Out")); }),
+        PlatformError::DeviceUnavailable);
+    EXPECT_EQ(errorNumber([&] { fso.toNative(QStringLiteral("\\\\server\\share\\x")); }),
+        PlatformError::DeviceUnavailable);
+    EXPECT_EQ(errorNumber([&] { fso.fromNative(QStringLiteral("/")); }),
+        QDir::tempPath() == QLatin1String("/") ? 0 : PlatformError::DeviceUnavailable);
     FileSystemObject::resetDrives();
 }
 
@@ -101,9 +109,11 @@ TEST(FileSystemObject, RefusesTextTheSystemCannotTake)
     EXPECT_FALSE(QFileInfo::exists(drive.native(QStringLiteral("a"))));
 
     // Dot levels would let joined text climb out of the directory it was joined to.
-    EXPECT_EQ(errorNumber([&] { fso.createfolder(drive.win(QStringLiteral("x\\..\\..\\escaped"))); }),
-              PlatformError::BadFileName);
-    EXPECT_EQ(errorNumber([&] { fso.folderExists(drive.win(QStringLiteral("."))); }), PlatformError::BadFileName);
+    EXPECT_EQ(
+        errorNumber([&] { fso.createfolder(drive.win(QStringLiteral("x\\..\\..\\escaped"))); }),
+        PlatformError::BadFileName);
+    EXPECT_EQ(errorNumber([&] { fso.folderExists(drive.win(QStringLiteral("."))); }),
+        PlatformError::BadFileName);
     EXPECT_TRUE(QDir(drive.native()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).isEmpty());
 }
 
@@ -114,8 +124,10 @@ TEST(FileSystemObject, CreatesOneLevelWhoseParentExists)
     fso.createfolder(drive.win(QStringLiteral("A")));
     EXPECT_TRUE(fso.folderExists(drive.win(QStringLiteral("A"))));
     EXPECT_FALSE(fso.fileexists(drive.win(QStringLiteral("A"))));
-    EXPECT_EQ(errorNumber([&] { fso.createfolder(drive.win(QStringLiteral("A"))); }), PlatformError::FileAlreadyExists);
-    EXPECT_EQ(errorNumber([&] { fso.createfolder(drive.win(QStringLiteral("B\\C"))); }), PlatformError::PathNotFound);
+    EXPECT_EQ(errorNumber([&] { fso.createfolder(drive.win(QStringLiteral("A"))); }),
+        PlatformError::FileAlreadyExists);
+    EXPECT_EQ(errorNumber([&] { fso.createfolder(drive.win(QStringLiteral("B\\C"))); }),
+        PlatformError::PathNotFound);
     EXPECT_FALSE(QFileInfo::exists(drive.native(QStringLiteral("B"))));
 }
 
@@ -144,23 +156,16 @@ TEST(FileSystemObject, ReplaceFileKeepsTheOldContentWhenTheDiskIsFull)
     const FileSystemObject fso;
     writeNative(drive.native(QStringLiteral("list.txt")), "old");
 
-    // A file size limit makes the write fail, whoever runs the test.
-    struct sigaction ignore { };
-    struct sigaction previous { };
-    ignore.sa_handler = SIG_IGN;
-    sigaction(SIGXFSZ, &ignore, &previous);
-    rlimit saved {};
-    getrlimit(RLIMIT_FSIZE, &saved);
-    rlimit small = saved;
-    small.rlim_cur = 16;
-    setrlimit(RLIMIT_FSIZE, &small);
-    const int number = errorNumber([&] { fso.replaceFile(drive.win(QStringLiteral("list.txt")), QByteArray(4096, 'x')); });
-    setrlimit(RLIMIT_FSIZE, &saved);
-    sigaction(SIGXFSZ, &previous, nullptr);
-
+    int number = 0;
+    {
+        const FileSizeLimit limit(16);
+        number = errorNumber(
+            [&] { fso.replaceFile(drive.win(QStringLiteral("list.txt")), QByteArray(4096, 'x')); });
+    }
     EXPECT_EQ(number, PlatformError::PathFileAccessError);
     EXPECT_EQ(readNative(drive.native(QStringLiteral("list.txt"))), QByteArray("old"));
-    EXPECT_EQ(QDir(drive.native()).entryList(QDir::Files | QDir::Hidden), QStringList { QStringLiteral("list.txt") });
+    EXPECT_EQ(QDir(drive.native()).entryList(QDir::Files | QDir::Hidden),
+        QStringList { QStringLiteral("list.txt") });
 }
 
 TEST(FileSystemObject, DriveSpecificationsParse)

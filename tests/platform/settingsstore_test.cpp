@@ -2,21 +2,28 @@
 
 #include <QFile>
 #include <QStandardPaths>
-
 #include <gtest/gtest.h>
 
 TEST(SettingsStore, ReadsDefaultsAndWrittenTextsInTheUsersIniFile)
 {
     QSettingsStore store;
-    EXPECT_EQ(store.read(QStringLiteral("QuilletTest"), QStringLiteral("Startup"), QStringLiteral("Path"), QStringLiteral("c:\\")),
-              QStringLiteral("c:\\"));
+    EXPECT_EQ(store.read(QStringLiteral("QuilletTest"), QStringLiteral("Startup"),
+                  QStringLiteral("Path"), QStringLiteral("c:\\")),
+        QStringLiteral("c:\\"));
     const QString format = QStringLiteral("DRWNAME|_|a,b|=;#x");
-    store.write(QStringLiteral("QuilletTest"), QStringLiteral("Startup"), QStringLiteral("FilenameFormat.DXF"), format);
-    store.write(QStringLiteral("QuilletTest"), QStringLiteral("Startup"), QStringLiteral("Empty"), QString());
-    EXPECT_EQ(store.read(QStringLiteral("QuilletTest"), QStringLiteral("Startup"), QStringLiteral("FilenameFormat.DXF"), QString()), format);
+    store.write(QStringLiteral("QuilletTest"), QStringLiteral("Startup"),
+        QStringLiteral("FilenameFormat.DXF"), format);
+    store.write(QStringLiteral("QuilletTest"), QStringLiteral("Startup"), QStringLiteral("Empty"),
+        QString());
+    EXPECT_EQ(store.read(QStringLiteral("QuilletTest"), QStringLiteral("Startup"),
+                  QStringLiteral("FilenameFormat.DXF"), QString()),
+        format);
     // A stored empty text is a value, not a missing key.
-    EXPECT_EQ(store.read(QStringLiteral("QuilletTest"), QStringLiteral("Startup"), QStringLiteral("Empty"), QStringLiteral("x")), QString());
+    EXPECT_EQ(store.read(QStringLiteral("QuilletTest"), QStringLiteral("Startup"),
+                  QStringLiteral("Empty"), QStringLiteral("x")),
+        QString());
 
-    const QString ini = qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/QuilletTest/QuilletTest.ini");
+    const QString ini
+        = qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/QuilletTest/QuilletTest.ini");
     EXPECT_TRUE(QFile::exists(ini));
 }

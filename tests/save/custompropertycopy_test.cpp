@@ -36,14 +36,15 @@ protected:
 
 TEST_F(CustomPropertyCopy, ConfigurationValuesWinOverGeneralOnes)
 {
-    ASSERT_TRUE(copyCustomProps(*model(QStringLiteral("M.SLDPRT")), QStringLiteral("X1"), *drawing));
-    const QList<std::pair<QString, QString>> expected {
-        { "Revision", "B" }, { "Title", "kept" }, { "Material", "steel" }, { "Finish", "anodised" }
-    };
+    ASSERT_TRUE(
+        copyCustomProps(*model(QStringLiteral("M.SLDPRT")), QStringLiteral("X1"), *drawing));
+    const QList<std::pair<QString, QString>> expected { { "Revision", "B" }, { "Title", "kept" },
+        { "Material", "steel" }, { "Finish", "anodised" } };
     EXPECT_EQ(drawingProperties(), expected);
 
     // A second copy changes nothing.
-    ASSERT_TRUE(copyCustomProps(*model(QStringLiteral("M.SLDPRT")), QStringLiteral("X1"), *drawing));
+    ASSERT_TRUE(
+        copyCustomProps(*model(QStringLiteral("M.SLDPRT")), QStringLiteral("X1"), *drawing));
     EXPECT_EQ(drawingProperties(), expected);
 }
 
@@ -55,7 +56,8 @@ TEST_F(CustomPropertyCopy, GeneralConfigurationRepeatsTheFirstPass)
 
 TEST_F(CustomPropertyCopy, AModelWithoutPropertiesWritesNothing)
 {
-    ASSERT_TRUE(copyCustomProps(*model(QStringLiteral("EMPTY.SLDPRT")), QStringLiteral("Default"), *drawing));
+    ASSERT_TRUE(copyCustomProps(
+        *model(QStringLiteral("EMPTY.SLDPRT")), QStringLiteral("Default"), *drawing));
     const QList<std::pair<QString, QString>> expected { { "Revision", "X" }, { "Title", "kept" } };
     EXPECT_EQ(drawingProperties(), expected);
 }
@@ -72,7 +74,8 @@ TEST_F(CustomPropertyCopy, AnEmptyNameListEndsTheCopyWithFalse)
 {
     DocumentData data;
     data.type = DocumentData::Type::Part;
-    CountingButNamelessModel nameless(app, data, drive.native(QStringLiteral("N.SLDPRT")), QStringLiteral("N.SLDPRT"));
+    CountingButNamelessModel nameless(
+        app, data, drive.native(QStringLiteral("N.SLDPRT")), QStringLiteral("N.SLDPRT"));
     EXPECT_FALSE(copyCustomProps(nameless, QStringLiteral("Default"), *drawing));
     EXPECT_EQ(drawingProperties().size(), 2);
 }

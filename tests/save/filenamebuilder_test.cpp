@@ -11,8 +11,8 @@ protected:
     }
 
     // Activates the sheet as the save run does, then builds its name.
-    QString nameFor(const QString &sheet, const QString &format, int outFmtIndex = 1,
-                    int sheetNumber = 1)
+    QString nameFor(
+        const QString &sheet, const QString &format, int outFmtIndex = 1, int sheetNumber = 1)
     {
         if (!state.activeDoc)
             openDrawing(QStringLiteral("PLATE.SLDDRW"));
@@ -22,8 +22,8 @@ protected:
         state.curSheetName = sheet;
         state.curSheetNumber = sheetNumber;
         state.selSheetCount = 2;
-        return getFilenameFromDoc(state, *state.activeDoc, format.split(QLatin1Char('|')),
-                                  surroundings);
+        return getFilenameFromDoc(
+            state, *state.activeDoc, format.split(QLatin1Char('|')), surroundings);
     }
 
     // The error a build raises, or 0.
@@ -43,34 +43,39 @@ protected:
 TEST_F(FilenameBuilder, NativeModeNamesFromTheResolvedConfiguration)
 {
     EXPECT_EQ(nameFor(QStringLiteral("Sheet2"), factoryFormat, 0, 2),
-              QStringLiteral("PLATE_Sheet2_C_2005-09-09_09_46"));
+        QStringLiteral("PLATE_Sheet2_C_2005-09-09_09_46"));
     EXPECT_EQ(surroundings.lines,
-              (QStringList { "CPs Copied Successfully...", "", "Renaming Drawing Document...",
-                             "Sheet: Sheet2", "View: Drawing View2", "Model: PLATE.SLDPRT",
-                             "Configuration: C", "" }));
+        (QStringList { "CPs Copied Successfully...", "", "Renaming Drawing Document...",
+            "Sheet: Sheet2", "View: Drawing View2", "Model: PLATE.SLDPRT", "Configuration: C",
+            "" }));
     EXPECT_EQ(Quilletmain::curProcName, QStringLiteral("getFilenameFromDoc"));
     EXPECT_EQ(state.activateErrors, 0);
     // The model became the host's active document, and its properties the drawing's.
     EXPECT_EQ(app->ActiveDocument()->Title(), QStringLiteral("PLATE.SLDPRT"));
-    EXPECT_EQ(state.activeDoc->CustomInfo2(QString(), QStringLiteral("Revision")), QStringLiteral("C"));
-    EXPECT_EQ(state.activeDoc->CustomInfo2(QString(), QStringLiteral("Description")), QStringLiteral("Base plate"));
+    EXPECT_EQ(
+        state.activeDoc->CustomInfo2(QString(), QStringLiteral("Revision")), QStringLiteral("C"));
+    EXPECT_EQ(state.activeDoc->CustomInfo2(QString(), QStringLiteral("Description")),
+        QStringLiteral("Base plate"));
 }
 
 TEST_F(FilenameBuilder, NativeModeFallsBackToGeneralPropertiesThenLiterals)
 {
     // Configuration Default has no Revision of its own: the general A is used.
     EXPECT_EQ(nameFor(QStringLiteral("Sheet1"), QStringLiteral("Revision|_|Material|_|Finish"), 0),
-              QStringLiteral("A_steel_Finish"));
+        QStringLiteral("A_steel_Finish"));
     // The value is used as the host gives it, blanks included.
-    EXPECT_EQ(nameFor(QStringLiteral("Sheet1"), QStringLiteral("Description"), 0), QStringLiteral("  Base plate  "));
+    EXPECT_EQ(nameFor(QStringLiteral("Sheet1"), QStringLiteral("Description"), 0),
+        QStringLiteral("  Base plate  "));
 }
 
 TEST_F(FilenameBuilder, OtherFormatsReadTheDrawingsOwnProperties)
 {
-    EXPECT_EQ(nameFor(QStringLiteral("Sheet2"), factoryFormat), QStringLiteral("PLATE_Sheet2_D_2005-09-09_09_46"));
+    EXPECT_EQ(nameFor(QStringLiteral("Sheet2"), factoryFormat),
+        QStringLiteral("PLATE_Sheet2_D_2005-09-09_09_46"));
     EXPECT_TRUE(surroundings.lines.isEmpty());
     // Nothing named Material in the drawing: the name itself is copied.
-    EXPECT_EQ(nameFor(QStringLiteral("Sheet1"), QStringLiteral("Material")), QStringLiteral("Material"));
+    EXPECT_EQ(
+        nameFor(QStringLiteral("Sheet1"), QStringLiteral("Material")), QStringLiteral("Material"));
     EXPECT_EQ(app->ActiveDocument()->Title(), QStringLiteral("PLATE.SLDDRW"));
 }
 
@@ -78,37 +83,43 @@ TEST_F(FilenameBuilder, EveryKeyword)
 {
     openDrawing(QStringLiteral("PLATE.SLDDRW"));
     state.docSheetCount = 6;
-    const QString format = QStringLiteral(
-        "FILENAME|,|SHEETNUMBER|,|CURRENTSHEETNUMBER|,|TOTALSELSHEETS|,|TOTALDOCSHEETS|,|TOTALDRWSHEETS|,|"
-        "YEAR|,|MONTH|,|DAY|,|MODELNAME|,|MODELFILENAME|,|MODELFILENAMEWITHOUTEXTN|,|MODELFILENAMEWITHEXTN|,|Revision");
+    const QString format
+        = QStringLiteral("FILENAME|,|SHEETNUMBER|,|CURRENTSHEETNUMBER|,|TOTALSELSHEETS|,|"
+                         "TOTALDOCSHEETS|,|TOTALDRWSHEETS|,|"
+                         "YEAR|,|MONTH|,|DAY|,|MODELNAME|,|MODELFILENAME|,|"
+                         "MODELFILENAMEWITHOUTEXTN|,|MODELFILENAMEWITHEXTN|,|Revision");
     EXPECT_EQ(nameFor(QStringLiteral("Sheet2"), format, 0, 3),
-              QStringLiteral("PLATE,3,3,2,6,6,2005,09,09,PLATE,PLATE,PLATE,PLATE.SLDPRT,C"));
+        QStringLiteral("PLATE,3,3,2,6,6,2005,09,09,PLATE,PLATE,PLATE,PLATE.SLDPRT,C"));
     // Model names are known only in the native format; the copy gave the drawing Revision C.
     EXPECT_EQ(nameFor(QStringLiteral("Sheet2"), format, 4, 3),
-              QStringLiteral("PLATE,3,3,2,6,6,2005,09,09,,,,,C"));
+        QStringLiteral("PLATE,3,3,2,6,6,2005,09,09,,,,,C"));
 }
 
 TEST_F(FilenameBuilder, KeywordsAreCapitalsOnlyAndMatchWithBlanks)
 {
     EXPECT_EQ(nameFor(QStringLiteral("Sheet1"), QStringLiteral("date|_| DATE |_|Sheetname")),
-              QStringLiteral("date_2005-09-09_Sheetname"));
+        QStringLiteral("date_2005-09-09_Sheetname"));
 }
 
 TEST_F(FilenameBuilder, BlanksAroundLiteralsDependOnTheMode)
 {
-    EXPECT_EQ(nameFor(QStringLiteral("Sheet1"), QStringLiteral("DRWNAME| - |Revision")), QStringLiteral("PLATE-D"));
+    EXPECT_EQ(nameFor(QStringLiteral("Sheet1"), QStringLiteral("DRWNAME| - |Revision")),
+        QStringLiteral("PLATE-D"));
     EXPECT_EQ(nameFor(QStringLiteral("Sheet1"), QStringLiteral("DRWNAME| - |Revision"), 0),
-              QStringLiteral("PLATE - A"));
+        QStringLiteral("PLATE - A"));
     // Two separators in a row contribute nothing; only separators give an empty name.
-    EXPECT_EQ(nameFor(QStringLiteral("Sheet1"), QStringLiteral("DRWNAME||SHEETNAME")), QStringLiteral("PLATESheet1"));
+    EXPECT_EQ(nameFor(QStringLiteral("Sheet1"), QStringLiteral("DRWNAME||SHEETNAME")),
+        QStringLiteral("PLATESheet1"));
     EXPECT_EQ(nameFor(QStringLiteral("Sheet1"), QStringLiteral("||")), QString());
 }
 
 TEST_F(FilenameBuilder, NativeModeWithoutAnyPropertyValueFails)
 {
-    const QuilletError error = errorFor(QStringLiteral("Sheet1"), QStringLiteral("DRWNAME|_|SHEETNAME"), 0);
+    const QuilletError error
+        = errorFor(QStringLiteral("Sheet1"), QStringLiteral("DRWNAME|_|SHEETNAME"), 0);
     EXPECT_EQ(error.number, 11401);
-    EXPECT_EQ(error.description, QStringLiteral("All specified Custom Property Values returned NULL."));
+    EXPECT_EQ(
+        error.description, QStringLiteral("All specified Custom Property Values returned NULL."));
     EXPECT_EQ(error.source, QStringLiteral("getFilenameFromDoc"));
     EXPECT_EQ(errorFor(QStringLiteral("Sheet1"), QStringLiteral("||"), 0).number, 11401);
 }
@@ -117,9 +128,12 @@ TEST_F(FilenameBuilder, PathCharactersInValuesNeverReachTheName)
 {
     state.activeDoc = nullptr;
     openDrawing(QStringLiteral("PLATE.SLDDRW"));
-    state.activeDoc->SetCustomInfo2(QString(), QStringLiteral("Revision"), QStringLiteral(" ..\\..\\a/b:c*?<>|\"d e \t"));
-    EXPECT_EQ(nameFor(QStringLiteral("Sheet1"), QStringLiteral("Revision")), QStringLiteral("....abc\"d e "));
-    state.activeDoc->SetCustomInfo2(QString(), QStringLiteral("Revision"), QStringLiteral("x\r\ny\bz"));
+    state.activeDoc->SetCustomInfo2(
+        QString(), QStringLiteral("Revision"), QStringLiteral(" ..\\..\\a/b:c*?<>|\"d e \t"));
+    EXPECT_EQ(nameFor(QStringLiteral("Sheet1"), QStringLiteral("Revision")),
+        QStringLiteral("....abc\"d e "));
+    state.activeDoc->SetCustomInfo2(
+        QString(), QStringLiteral("Revision"), QStringLiteral("x\r\ny\bz"));
     EXPECT_EQ(nameFor(QStringLiteral("Sheet1"), QStringLiteral("Revision")), QStringLiteral("xyz"));
 }
 
@@ -128,7 +142,8 @@ TEST_F(FilenameBuilder, AStatusTextReplacesTheReportWithDiagnosticsOff)
     state.displayDiags = false;
     nameFor(QStringLiteral("Sheet2"), factoryFormat, 0);
     EXPECT_EQ(statusText(),
-              QStringLiteral("Quillet 1.00: [View: Drawing View2] [Model: PLATE.SLDPRT] [Configuration: C]"));
+        QStringLiteral(
+            "Quillet 1.00: [View: Drawing View2] [Model: PLATE.SLDPRT] [Configuration: C]"));
     // The copy's result is logged all the same.
     EXPECT_EQ(surroundings.lines, (QStringList { "CPs Copied Successfully...", "" }));
 }
@@ -149,8 +164,9 @@ protected:
     {
         app->closeAllDocuments();
         writeDocument(QStringLiteral("D.SLDDRW"),
-                      R"({ "quilletStandIn": 1, "type": "drawing", "properties": {}, )" + documentExtra + R"(
-            "sheets": [ { "name": "S", "paper": [420, 297], )" + sheetExtra + R"(
+            R"({ "quilletStandIn": 1, "type": "drawing", "properties": {}, )" + documentExtra + R"(
+            "sheets": [ { "name": "S", "paper": [420, 297], )"
+                + sheetExtra + R"(
               "views": [ { "name": "VA", "model": "A.SLDPRT", "configuration": "Default", "x": 100, "y": 100, "scale": 1 },
                          { "name": "VB", "model": "B.SLDPRT", "configuration": "Default", "x": 300, "y": 100, "scale": 1 } ],
               "notes": [ { "text": "N", "x": 10, "y": 10 } ] } ] })");
@@ -158,7 +174,8 @@ protected:
         state.activeDoc->ActivateSheet(QStringLiteral("S"));
         state.outFmtIndex = 0;
         try {
-            return getFilenameFromDoc(state, *state.activeDoc, { QStringLiteral("PartNo") }, surroundings);
+            return getFilenameFromDoc(
+                state, *state.activeDoc, { QStringLiteral("PartNo") }, surroundings);
         } catch (const QuilletError &error) {
             return QString::number(error.number) + QLatin1Char(' ') + error.description;
         }
@@ -171,13 +188,16 @@ TEST_F(ViewResolution, SheetsPropertiesViewChoosesTheModel)
     EXPECT_EQ(build(R"("propertiesView": "Default",)"), QStringLiteral("A-1"));
     EXPECT_EQ(build(R"("propertiesView": "VB",)"), QStringLiteral("B-2"));
     // Only "Default" exactly marks the first view; any other text names a view.
-    EXPECT_EQ(build(R"("propertiesView": "default",)"), QStringLiteral("10901 Error activating default view."));
+    EXPECT_EQ(build(R"("propertiesView": "default",)"),
+        QStringLiteral("10901 Error activating default view."));
 }
 
 TEST_F(ViewResolution, ASelectedViewWinsButNotANoteOrSheet)
 {
-    EXPECT_EQ(build("", R"("selection": [ { "note": 0 }, { "view": "VB" } ],)"), QStringLiteral("B-2"));
-    EXPECT_EQ(build("", R"("selection": [ { "note": 0 }, { "sheet": "S" } ],)"), QStringLiteral("A-1"));
+    EXPECT_EQ(
+        build("", R"("selection": [ { "note": 0 }, { "view": "VB" } ],)"), QStringLiteral("B-2"));
+    EXPECT_EQ(
+        build("", R"("selection": [ { "note": 0 }, { "sheet": "S" } ],)"), QStringLiteral("A-1"));
 }
 
 TEST_F(ViewResolution, FailuresOfTheHostEndTheCall)
@@ -209,7 +229,9 @@ TEST_F(ViewResolution, FailuresOfTheHostEndTheCall)
         }
         return QString();
     };
-    EXPECT_EQ(errorOn(QStringLiteral("S1")), QStringLiteral("11201 Model referred in view could not be loaded."));
-    EXPECT_EQ(errorOn(QStringLiteral("S2")), QStringLiteral("11301 Error [2] activating SW Model."));
+    EXPECT_EQ(errorOn(QStringLiteral("S1")),
+        QStringLiteral("11201 Model referred in view could not be loaded."));
+    EXPECT_EQ(
+        errorOn(QStringLiteral("S2")), QStringLiteral("11301 Error [2] activating SW Model."));
     EXPECT_EQ(state.activateErrors, 2);
 }

@@ -6,7 +6,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-
 #include <gtest/gtest.h>
 
 class PathUtils : public ::testing::Test {
@@ -18,13 +17,16 @@ protected:
 
 TEST_F(PathUtils, CleanStringRemovesEachCharacterExactly)
 {
-    EXPECT_EQ(cleanString(QStringLiteral("A:B/C"), Quilletmain::unwantedPathChars), QStringLiteral("ABC"));
+    EXPECT_EQ(cleanString(QStringLiteral("A:B/C"), Quilletmain::unwantedPathChars),
+        QStringLiteral("ABC"));
     EXPECT_EQ(cleanString(QStringLiteral("a|b"), QStringLiteral("|")), QStringLiteral("ab"));
     EXPECT_EQ(cleanString(QStringLiteral("aAbB"), QStringLiteral("ab")), QStringLiteral("AB"));
-    EXPECT_EQ(cleanString(QStringLiteral("x\ty\r\n\bz"), Quilletmain::unwantedPathChars), QStringLiteral("xyz"));
+    EXPECT_EQ(cleanString(QStringLiteral("x\ty\r\n\bz"), Quilletmain::unwantedPathChars),
+        QStringLiteral("xyz"));
     EXPECT_EQ(cleanString(QStringLiteral("a b"), QString()), QStringLiteral("a b"));
     EXPECT_EQ(cleanString(QStringLiteral("a::b"), QStringLiteral("::")), QStringLiteral("ab"));
-    EXPECT_EQ(cleanString(QStringLiteral("<a*b?c>\"d\""), Quilletmain::unwantedFileChars), QStringLiteral("abc\"d\""));
+    EXPECT_EQ(cleanString(QStringLiteral("<a*b?c>\"d\""), Quilletmain::unwantedFileChars),
+        QStringLiteral("abc\"d\""));
     // The set without "\" keeps level separators, as the new-directory dialog needs.
     const QString levelSafe = cleanString(Quilletmain::unwantedFileChars, QStringLiteral("\\"));
     EXPECT_EQ(cleanString(QStringLiteral("A\\B:*C"), levelSafe), QStringLiteral("A\\BC"));
@@ -33,20 +35,24 @@ TEST_F(PathUtils, CleanStringRemovesEachCharacterExactly)
 TEST_F(PathUtils, MkRecurseDirCreatesMissingLevelsBelowTheBase)
 {
     drive.mkdir(QStringLiteral("Base/DXF"));
-    ASSERT_TRUE(mkRecurseDir(drive.win(QStringLiteral("Base")), QStringLiteral("DXF\\2005"), dirSpec));
+    ASSERT_TRUE(
+        mkRecurseDir(drive.win(QStringLiteral("Base")), QStringLiteral("DXF\\2005"), dirSpec));
     EXPECT_EQ(dirSpec, drive.win(QStringLiteral("Base\\DXF\\2005")));
     EXPECT_TRUE(QFileInfo(drive.native(QStringLiteral("Base/DXF/2005"))).isDir());
 
     // Twice with the same arguments: the same result, nothing new.
-    ASSERT_TRUE(mkRecurseDir(drive.win(QStringLiteral("Base")), QStringLiteral("DXF\\2005"), dirSpec));
-    EXPECT_EQ(QDir(drive.native(QStringLiteral("Base/DXF"))).entryList(QDir::Dirs | QDir::NoDotAndDotDot),
-              QStringList { QStringLiteral("2005") });
+    ASSERT_TRUE(
+        mkRecurseDir(drive.win(QStringLiteral("Base")), QStringLiteral("DXF\\2005"), dirSpec));
+    EXPECT_EQ(
+        QDir(drive.native(QStringLiteral("Base/DXF"))).entryList(QDir::Dirs | QDir::NoDotAndDotDot),
+        QStringList { QStringLiteral("2005") });
 }
 
 TEST_F(PathUtils, MkRecurseDirTrimsLevelsAndSkipsEmptyOnes)
 {
     drive.mkdir(QStringLiteral("Base"));
-    ASSERT_TRUE(mkRecurseDir(drive.win(QStringLiteral("Base")), QStringLiteral("\\  A \\\\ B  \\"), dirSpec));
+    ASSERT_TRUE(mkRecurseDir(
+        drive.win(QStringLiteral("Base")), QStringLiteral("\\  A \\\\ B  \\"), dirSpec));
     EXPECT_EQ(dirSpec, drive.win(QStringLiteral("Base\\A\\B")));
     EXPECT_TRUE(QFileInfo(drive.native(QStringLiteral("Base/A/B"))).isDir());
 

@@ -18,7 +18,8 @@ protected:
         state.sheetSelType = 1;
         state.ocDestDir = DestDirTable();
         for (int i = 0; i < OutputFormats::count; ++i)
-            state.ocDestDir.replace(OutputFormats::destDirKey(i), OutputFormats::outFmtCaption().at(i));
+            state.ocDestDir.replace(
+                OutputFormats::destDirKey(i), OutputFormats::outFmtCaption().at(i));
     }
 
     void choose(int outFmtIndex, const QString &format)
@@ -38,9 +39,9 @@ protected:
     QStringList notes() const
     {
         return { "NOTES:", "     - Quillet will NOT overwrite ReadOnly files.",
-                 "     - SolidWorks may return success even if files are NOT saved.",
-                 "     - Ensure that there is adequate disk space.",
-                 "     - Ensure write permission to destination directory.", "" };
+            "     - SolidWorks may return success even if files are NOT saved.",
+            "     - Ensure that there is adequate disk space.",
+            "     - Ensure write permission to destination directory.", "" };
     }
 };
 
@@ -48,18 +49,20 @@ TEST_F(SaveRun, SavesEverySheetAndLogsEachStep)
 {
     const SaveRunResult result = Quillet(state, surroundings);
     EXPECT_TRUE(result.allSaved());
-    EXPECT_EQ(filesIn(QStringLiteral("Out")), (QStringList { "PLATE_Sheet1.DXF", "PLATE_Sheet2.DXF" }));
-    const QStringList expected = QStringList {
-        "Drawing Document Name: PLATE", "Output Base Directory: T:\\Out\\", "Output format is DXF",
+    EXPECT_EQ(
+        filesIn(QStringLiteral("Out")), (QStringList { "PLATE_Sheet1.DXF", "PLATE_Sheet2.DXF" }));
+    const QStringList expected = QStringList { "Drawing Document Name: PLATE",
+        "Output Base Directory: T:\\Out\\", "Output format is DXF",
         "Filename format: DRWNAME|_|SHEETNAME", "Document has 2 sheets", "",
         "Sheet1 filename: PLATE_Sheet1.DXF", "     Save Status [True] Errors [0] Warnings [0]", "",
         "Sheet2 filename: PLATE_Sheet2.DXF", "     Save Status [True] Errors [0] Warnings [0]", "",
-        "Finished, but check output files!", ""
-    } + notes();
+        "Finished, but check output files!", "" }
+        + notes();
     EXPECT_EQ(surroundings.lines, expected);
     EXPECT_EQ(OutputLog::instance().lines(), expected);
     EXPECT_EQ(surroundings.calls,
-              (QStringList { "hideMain", "show", "refresh", "refresh", "refresh", "refresh", "hide", "modal" }));
+        (QStringList {
+            "hideMain", "show", "refresh", "refresh", "refresh", "refresh", "hide", "modal" }));
     EXPECT_EQ(Quilletmain::curProcName, QStringLiteral("getFilenameFromDoc"));
     // The drawing is active again, as it was.
     EXPECT_EQ(app->ActiveDocument(), state.activeDoc);
@@ -74,7 +77,8 @@ TEST_F(SaveRun, DiagnosticsOffReportsOnTheStatusBar)
     EXPECT_TRUE(surroundings.lines.isEmpty());
     EXPECT_EQ(surroundings.calls, (QStringList { "refresh", "refresh", "refresh", "hideMain" }));
     EXPECT_EQ(statusText(), QStringLiteral("Quillet 1.00: Files output to [T:\\Out\\DXF\\]"));
-    EXPECT_EQ(filesIn(QStringLiteral("Out/DXF")), (QStringList { "PLATE_Sheet1.DXF", "PLATE_Sheet2.DXF" }));
+    EXPECT_EQ(filesIn(QStringLiteral("Out/DXF")),
+        (QStringList { "PLATE_Sheet1.DXF", "PLATE_Sheet2.DXF" }));
 }
 
 TEST_F(SaveRun, DestinationDirectoryIsCreatedOnFirstUse)
@@ -83,9 +87,10 @@ TEST_F(SaveRun, DestinationDirectoryIsCreatedOnFirstUse)
     ASSERT_FALSE(QFileInfo::exists(drive.native(QStringLiteral("Out/DXF"))));
     Quillet(state, surroundings);
     EXPECT_EQ(surroundings.lines.mid(0, 3),
-              (QStringList { "Drawing Document Name: PLATE", "Using Destination Directories...",
-                             "Output Base Directory: T:\\Out\\" }));
-    EXPECT_EQ(filesIn(QStringLiteral("Out/DXF")), (QStringList { "PLATE_Sheet1.DXF", "PLATE_Sheet2.DXF" }));
+        (QStringList { "Drawing Document Name: PLATE", "Using Destination Directories...",
+            "Output Base Directory: T:\\Out\\" }));
+    EXPECT_EQ(filesIn(QStringLiteral("Out/DXF")),
+        (QStringList { "PLATE_Sheet1.DXF", "PLATE_Sheet2.DXF" }));
     EXPECT_TRUE(filesIn(QStringLiteral("Out")).isEmpty());
 }
 
@@ -108,7 +113,8 @@ TEST_F(SaveRun, SheetNumbersFollowTheRunNotTheDrawing)
     state.sheetSelType = 2;
     state.selectedSheets = QStringList { "C", "E", "F" };
     Quillet(state, surroundings);
-    EXPECT_EQ(filesIn(QStringLiteral("Out")), (QStringList { "C-1-3-6.DXF", "E-2-3-6.DXF", "F-3-3-6.DXF" }));
+    EXPECT_EQ(filesIn(QStringLiteral("Out")),
+        (QStringList { "C-1-3-6.DXF", "E-2-3-6.DXF", "F-3-3-6.DXF" }));
 }
 
 TEST_F(SaveRun, ADisabledSheetFrameSavesTheCurrentSheetOnly)
@@ -130,10 +136,11 @@ TEST_F(SaveRun, AFailedSaveIsNeverReportedAsSuccess)
     EXPECT_TRUE(QFileInfo::exists(drive.native(QStringLiteral("Out/PLATE_Sheet2.DXF"))));
     const QStringList tail = surroundings.lines.mid(6);
     EXPECT_EQ(tail,
-              (QStringList { "Sheet1 filename: PLATE_Sheet1.DXF", "     Save Status [False] Errors [2] Warnings [0]", "",
-                             "Sheet2 filename: PLATE_Sheet2.DXF", "     Save Status [True] Errors [0] Warnings [0]", "",
-                             "SOMETHING WRONG, FILE SAVE ERROR!!!", "" }
-               + notes()));
+        (QStringList { "Sheet1 filename: PLATE_Sheet1.DXF",
+             "     Save Status [False] Errors [2] Warnings [0]", "",
+             "Sheet2 filename: PLATE_Sheet2.DXF", "     Save Status [True] Errors [0] Warnings [0]",
+             "", "SOMETHING WRONG, FILE SAVE ERROR!!!", "" }
+            + notes()));
     // The finishing path still follows the last save: the drawing is active again.
     EXPECT_EQ(app->ActiveDocument(), state.activeDoc);
 
@@ -142,7 +149,9 @@ TEST_F(SaveRun, AFailedSaveIsNeverReportedAsSuccess)
     const SaveRunResult result = Quillet(state, surroundings);
     EXPECT_EQ(result.failed, 1);
     EXPECT_EQ(surroundings.lines, (QStringList { "SOMETHING WRONG, FILE SAVE ERROR!!!", "" }));
-    EXPECT_EQ(statusText(), QStringLiteral("Quillet 1.00: SOMETHING WRONG, FILE SAVE ERROR!!! [1 of 2 files not saved]"));
+    EXPECT_EQ(statusText(),
+        QStringLiteral(
+            "Quillet 1.00: SOMETHING WRONG, FILE SAVE ERROR!!! [1 of 2 files not saved]"));
 }
 
 TEST_F(SaveRun, AnEmptySheetListSavesNothing)
@@ -151,12 +160,14 @@ TEST_F(SaveRun, AnEmptySheetListSavesNothing)
     const SaveRunResult result = Quillet(state, surroundings);
     EXPECT_EQ(result.sheets, 0);
     EXPECT_FALSE(result.allSaved());
-    EXPECT_EQ(surroundings.lines.mid(6), (QStringList { "SOMETHING WRONG, FILE SAVE ERROR!!!", "" } + notes()));
+    EXPECT_EQ(surroundings.lines.mid(6),
+        (QStringList { "SOMETHING WRONG, FILE SAVE ERROR!!!", "" } + notes()));
     EXPECT_TRUE(filesIn(QStringLiteral("Out")).isEmpty());
 
     state.displayDiags = false;
     Quillet(state, surroundings);
-    EXPECT_EQ(statusText(), QStringLiteral("Quillet 1.00: SOMETHING WRONG, FILE SAVE ERROR!!! [no sheet to save]"));
+    EXPECT_EQ(statusText(),
+        QStringLiteral("Quillet 1.00: SOMETHING WRONG, FILE SAVE ERROR!!! [no sheet to save]"));
 }
 
 TEST_F(SaveRun, AnUnknownSheetEndsTheRunWithItsError)
@@ -192,7 +203,8 @@ TEST_F(SaveRun, NativeFormatReplacesTheDrawingByTheLastFileSaved)
 {
     choose(0, QStringLiteral("DRWNAME|_|SHEETNAME|_|Revision"));
     Quillet(state, surroundings);
-    EXPECT_EQ(filesIn(QStringLiteral("Out")), (QStringList { "PLATE_Sheet1_A.SLDDRW", "PLATE_Sheet2_C.SLDDRW" }));
+    EXPECT_EQ(filesIn(QStringLiteral("Out")),
+        (QStringList { "PLATE_Sheet1_A.SLDDRW", "PLATE_Sheet2_C.SLDDRW" }));
     ASSERT_TRUE(state.activeDoc);
     EXPECT_EQ(state.activeDoc->PathName(), drive.win(QStringLiteral("Out\\PLATE_Sheet2_C.SLDDRW")));
     EXPECT_EQ(app->ActiveDocument(), state.activeDoc);
@@ -200,34 +212,39 @@ TEST_F(SaveRun, NativeFormatReplacesTheDrawingByTheLastFileSaved)
     // properties and opens from its own folder.
     for (const auto &document : app->documents())
         EXPECT_NE(document->Title(), QStringLiteral("PLATE.SLDDRW"));
-    EXPECT_EQ(state.activeDoc->CustomInfo2(QString(), QStringLiteral("Material")), QStringLiteral("steel"));
+    EXPECT_EQ(state.activeDoc->CustomInfo2(QString(), QStringLiteral("Material")),
+        QStringLiteral("steel"));
     EXPECT_EQ(state.activeDoc->GetCurrentSheet()->GetName(), QStringLiteral("Sheet2"));
 }
 
 TEST_F(SaveRun, AnUnsavedDrawingIsNamedNullAndClosedByTitle)
 {
-    const std::shared_ptr<StandInDocument> fresh = app->newDrawing(drive.native(QStringLiteral("PLATE.SLDDRW")));
+    const std::shared_ptr<StandInDocument> fresh
+        = app->newDrawing(drive.native(QStringLiteral("PLATE.SLDDRW")));
     state.activeDoc = fresh;
     state.docPathName = fresh->PathName();
     ASSERT_TRUE(state.docPathName.isEmpty());
     choose(0, QStringLiteral("DRWNAME|SHEETNAME|_|Revision"));
     Quillet(state, surroundings);
     EXPECT_EQ(surroundings.lines.first(), QStringLiteral("Drawing Document Name: NULL"));
-    EXPECT_EQ(filesIn(QStringLiteral("Out")), (QStringList { "Sheet1_A.SLDDRW", "Sheet2_C.SLDDRW" }));
+    EXPECT_EQ(
+        filesIn(QStringLiteral("Out")), (QStringList { "Sheet1_A.SLDDRW", "Sheet2_C.SLDDRW" }));
     for (const auto &document : app->documents())
         EXPECT_NE(document->Title(), fresh->Title());
 }
 
 TEST_F(SaveRun, HostilePropertyValuesStayInTheOutputDirectory)
 {
-    state.activeDoc->SetCustomInfo2(QString(), QStringLiteral("Revision"), QStringLiteral("..\\..\\..\\evil"));
+    state.activeDoc->SetCustomInfo2(
+        QString(), QStringLiteral("Revision"), QStringLiteral("..\\..\\..\\evil"));
     choose(1, QStringLiteral("Revision"));
     state.sheetSelType = 0;
     Quillet(state, surroundings);
     EXPECT_EQ(filesIn(QStringLiteral("Out")), QStringList { "......evil.DXF" });
 
     // A NUL cannot be written and is never cut off: the save fails and says so.
-    state.activeDoc->SetCustomInfo2(QString(), QStringLiteral("Revision"), QStringLiteral("a") + QChar(0) + QStringLiteral("b"));
+    state.activeDoc->SetCustomInfo2(QString(), QStringLiteral("Revision"),
+        QStringLiteral("a") + QChar(0) + QStringLiteral("b"));
     const SaveRunResult result = Quillet(state, surroundings);
     EXPECT_EQ(result.failed, 1);
     EXPECT_EQ(filesIn(QStringLiteral("Out")), QStringList { "......evil.DXF" });

@@ -9,13 +9,14 @@
 class MemorySettings : public SettingsStore {
 public:
     QString read(const QString &app, const QString &section, const QString &key,
-                 const QString &defaultValue) const override
+        const QString &defaultValue) const override
     {
         reads.append(key);
-        return values.value(app + QLatin1Char('/') + section + QLatin1Char('/') + key, defaultValue);
+        return values.value(
+            app + QLatin1Char('/') + section + QLatin1Char('/') + key, defaultValue);
     }
     void write(const QString &app, const QString &section, const QString &key,
-               const QString &text) override
+        const QString &text) override
     {
         writes.append(key);
         values.insert(app + QLatin1Char('/') + section + QLatin1Char('/') + key, text);
@@ -24,7 +25,10 @@ public:
     {
         values.insert(QStringLiteral("Quillet/Startup/") + key, text);
     }
-    QString get(const QString &key) const { return values.value(QStringLiteral("Quillet/Startup/") + key); }
+    QString get(const QString &key) const
+    {
+        return values.value(QStringLiteral("Quillet/Startup/") + key);
+    }
 
     QMap<QString, QString> values;
     mutable QStringList reads;

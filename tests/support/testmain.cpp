@@ -1,6 +1,5 @@
 #include <QApplication>
 #include <QTemporaryDir>
-
 #include <gtest/gtest.h>
 
 // Every test process gets its own settings store, so no test ever touches the user's real one.

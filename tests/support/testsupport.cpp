@@ -5,8 +5,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-
+#include <csignal>
 #include <stdexcept>
+#include <sys/resource.h>
 
 TempDrive::TempDrive(QChar letter)
     : letter(letter)
@@ -42,8 +43,8 @@ QString TempDrive::copyData(const QString &dataRelative, const QString &toRelati
     QFile::remove(nativeTarget);
     if (!QFile::copy(testDataPath(dataRelative), nativeTarget))
         throw std::runtime_error("cannot copy test data " + dataRelative.toStdString());
-    QFile::setPermissions(nativeTarget, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup
-                              | QFile::ReadOther);
+    QFile::setPermissions(
+        nativeTarget, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
     return win(target);
 }
 
@@ -69,6 +70,47 @@ void writeNative(const QString &nativePath, const QByteArray &content)
 {
     QDir().mkpath(QFileInfo(nativePath).absolutePath());
     QFile file(nativePath);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(content) != content.size())
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)
+        || file.write(content) != content.size())
         throw std::runtime_error("cannot write " + nativePath.toStdString());
 }
+
+struct FileSizeLimit::Saved {
+    struct sigaction action { };
+    rlimit limit {};
+};
+
+FileSizeLimit::FileSizeLimit(long long bytes)
+    : saved(std::make_unique<Saved>())
+{
+    struct sigaction ignore { };
+    ignore.sa_handler = SIG_IGN;
+    sigaction(SIGXFSZ, &ignore, &saved->action);
+    getrlimit(RLIMIT_FSIZE, &saved->limit);
+    rlimit small = saved->limit;
+    small.rlim_cur = rlim_t(bytes);
+    setrlimit(RLIMIT_FSIZE, &small);
+}
+
+FileSizeLimit::~FileSizeLimit()
+{
+    setrlimit(RLIMIT_FSIZE, &saved->limit);
+    sigaction(SIGXFSZ, &saved->action, nullptr);
+}
+
+QT_BEGIN_NAMESPACE
+void PrintTo(const QString &text, std::ostream *out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
+
+void PrintTo(const QStringList &list, std::ostream *out)
+{
+    *out << '{';
+    for (qsizetype i = 0; i < list.size(); ++i) {
+        *out << (i ? ", " : " ");
+        PrintTo(list.at(i), out);
+    }
+    *out << " }";
+}
+QT_END_NAMESPACE

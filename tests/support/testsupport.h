@@ -4,6 +4,8 @@
 #include <QMap>
 #include <QString>
 #include <QTemporaryDir>
+#include <memory>
+#include <ostream>
 
 // A temporary directory played as a drive letter for the life of the object; the process's drive
 // map is restored afterwards.
@@ -28,6 +30,26 @@ private:
     QMap<QChar, QString> savedDrives;
 };
 
+// While it lives, writes past the given size fail (and do not kill the process), whoever runs
+// the test: the way to make a write run out of disk on purpose.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(long long bytes);
+    ~FileSizeLimit();
+    FileSizeLimit(const FileSizeLimit &) = delete;
+    FileSizeLimit &operator=(const FileSizeLimit &) = delete;
+
+private:
+    struct Saved;
+    std::unique_ptr<Saved> saved;
+};
+
 QString testDataPath(const QString &relative);
 QByteArray readNative(const QString &nativePath);
 void writeNative(const QString &nativePath, const QByteArray &content);
+
+// Readable texts in the failure messages of every test.
+QT_BEGIN_NAMESPACE
+void PrintTo(const QString &text, std::ostream *out);
+void PrintTo(const QStringList &list, std::ostream *out);
+QT_END_NAMESPACE
