@@ -1,0 +1,37 @@
+#include "maindialog/pdfoption.h"
+#include "testsupport.h"
+
+#include <QFile>
+#include <QSettings>
+#include <gtest/gtest.h>
+
+namespace {
+
+QString pdfWriterIni()
+{
+    return qEnvironmentVariable("XDG_CONFIG_HOME")
+        + QStringLiteral("/Bluebeam Software/Pushbutton PDF.ini");
+}
+
+} // namespace
+
+TEST(PdfOption, KeepsThePdfWritersValueInItsOwnFile)
+{
+    QFile::remove(pdfWriterIni());
+    EXPECT_EQ(getPDFRegKey(), 0);
+
+    setPDFRegKey(1);
+    EXPECT_EQ(getPDFRegKey(), 1);
+    const QByteArray ini = readNative(pdfWriterIni());
+    EXPECT_TRUE(ini.contains("[SolidWorksLt]")) << ini.constData();
+    EXPECT_TRUE(ini.contains("WhatToPlot=1")) << ini.constData();
+
+    setPDFRegKey(0);
+    EXPECT_EQ(getPDFRegKey(), 0);
+
+    // A value that is no whole number reads as 0.
+    writeNative(pdfWriterIni(), "[SolidWorksLt]\nWhatToPlot=yes\n");
+    EXPECT_EQ(getPDFRegKey(), 0);
+    writeNative(pdfWriterIni(), "[SolidWorksLt]\nWhatToPlot=2\n");
+    EXPECT_EQ(getPDFRegKey(), 2);
+}
