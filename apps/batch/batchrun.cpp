@@ -7,6 +7,7 @@
 #include "maindialog/refreshrules.h"
 #include "maindialog/storedchoices.h"
 #include "platform/filesystemobject.h"
+#include "platform/quilleterror.h"
 #include "platform/settingsstore.h"
 #include "save/pathutils.h"
 #include "save/runsurroundings.h"
@@ -15,7 +16,6 @@
 #include "standinhost.h"
 
 #include <QFileInfo>
-
 #include <cstdio>
 
 namespace {
@@ -70,7 +70,8 @@ public:
 
 // The sheet choice, and the names for "Selected Sheets", from the option or the stored choice.
 void chooseSheets(const BatchOptions &options, const StoredChoices &stored,
-                  const QStringList &docSheetNames, int &sheetSelType, QStringList &selected)
+    const QString &drawingPath, const QStringList &docSheetNames, int &sheetSelType,
+    QStringList &selected)
 {
     sheetSelType = stored.sheetSelType;
     if (!options.sheets)
@@ -84,9 +85,10 @@ void chooseSheets(const BatchOptions &options, const StoredChoices &stored,
         sheetSelType = 2;
         for (const QString &name : text.split(QLatin1Char(','))) {
             if (!docSheetNames.contains(name)) {
+                // With several drawings, only the drawing's name tells which one lacks it.
                 throw BatchError { BatchStatus::RunError,
-                                   QStringLiteral("quillet-batch: the drawing has no sheet named \"")
-                                       + name + QLatin1Char('"') };
+                    QStringLiteral("quillet-batch: ") + drawingPath
+                        + QStringLiteral(" has no sheet named \"") + name + QLatin1Char('"') };
             }
         }
         // The sheet list's selection runs in document order, as the dialog's list does.
@@ -98,23 +100,35 @@ void chooseSheets(const BatchOptions &options, const StoredChoices &stored,
     }
 }
 
+// The add-in reaches files only through the drive map; a folder outside every mapped drive would
+// otherwise surface as the platform's bare "Device unavailable".
+QString onMappedDrive(const QString &nativePath, const QString &what)
+{
+    try {
+        return FileSystemObject().fromNative(nativePath);
+    } catch (const QuilletError &) {
+        throw BatchError { BatchStatus::RunError,
+            QStringLiteral("quillet-batch: the ") + what
+                + QStringLiteral(" is on no mapped drive (map one with --drive): ") + nativePath };
+    }
+}
+
 QString outputBase(const BatchOptions &options, const StoredChoices &stored)
 {
-    const FileSystemObject fso;
     if (options.output) {
         const QFileInfo info(*options.output);
         if (!info.isDir()) {
             throw BatchError { BatchStatus::RunError,
-                               QStringLiteral("quillet-batch: output directory does not exist: ")
-                                   + *options.output };
+                QStringLiteral("quillet-batch: output directory does not exist: ")
+                    + *options.output };
         }
-        return fso.fromNative(info.absoluteFilePath());
+        return onMappedDrive(info.absoluteFilePath(), QStringLiteral("output directory"));
     }
-    if (!fso.folderExists(stored.path)) {
+    if (!FileSystemObject().folderExists(stored.path)) {
         throw BatchError { BatchStatus::RunError,
-                           QStringLiteral("quillet-batch: the stored output directory does not "
-                                          "exist: ")
-                               + stored.path };
+            QStringLiteral("quillet-batch: the stored output directory does not "
+                           "exist: ")
+                + stored.path };
     }
     return stored.path;
 }
@@ -123,33 +137,33 @@ std::shared_ptr<CadDocument> openDrawing(StandInApplication &app, const QString 
 {
     if (!QFileInfo(path).isFile()) {
         throw BatchError { BatchStatus::RunError,
-                           QStringLiteral("quillet-batch: no such drawing: ") + path };
+            QStringLiteral("quillet-batch: no such drawing: ") + path };
     }
+    onMappedDrive(QFileInfo(path).absoluteFilePath(), QStringLiteral("drawing"));
     try {
         app.open(QFileInfo(path).absoluteFilePath());
     } catch (const std::exception &error) {
         throw BatchError { BatchStatus::RunError,
-                           QStringLiteral("quillet-batch: ") + QString::fromUtf8(error.what()) };
+            QStringLiteral("quillet-batch: ") + QString::fromUtf8(error.what()) };
     }
     // The same checks as the main dialog's load.
     Quilletmain::curProcName = QStringLiteral("usrForm Load");
     std::shared_ptr<CadDocument> doc = app.ActiveDocument();
     if (!doc) {
         throw BatchError { BatchStatus::RunError,
-                           ErrorText::loadFailure(QuilletError(
-                               10101, QStringLiteral("No active document in SolidWorks."))) };
+            ErrorText::loadFailure(
+                QuilletError(10101, QStringLiteral("No active document in SolidWorks."))) };
     }
     if (doc->DocumentType() != CadCode::DocDrawing) {
         throw BatchError { BatchStatus::RunError,
-                           ErrorText::loadFailure(QuilletError(
-                               10201,
-                               QStringLiteral("Document open in SolidWorks is not a drawing."))) };
+            ErrorText::loadFailure(QuilletError(
+                10201, QStringLiteral("Document open in SolidWorks is not a drawing."))) };
     }
     return doc;
 }
 
 int runDrawing(StandInApplication &app, const BatchOptions &options, const StoredChoices &stored,
-               const QString &drawingPath)
+    const QString &drawingPath)
 {
     SaveState state;
     state.activeDoc = openDrawing(app, drawingPath);
@@ -160,15 +174,16 @@ int runDrawing(StandInApplication &app, const BatchOptions &options, const Store
     const int outFmtIndex = options.outFmtIndex.value_or(stored.outFmtIndex);
     const bool singleFile = options.singleFile || getPDFRegKey() == 1;
     int sheetSelType = 0;
-    chooseSheets(options, stored, state.docSheetNames, sheetSelType, state.selectedSheets);
+    chooseSheets(
+        options, stored, drawingPath, state.docSheetNames, sheetSelType, state.selectedSheets);
 
-    const ControlStates controls = refreshRules(
-        { outFmtIndex, singleFile, sheetSelType, int(state.docSheetNames.size()),
-          int(state.selectedSheets.size()), options.useDestDirs.value_or(stored.useDestDirs) });
+    const ControlStates controls
+        = refreshRules({ outFmtIndex, singleFile, sheetSelType, int(state.docSheetNames.size()),
+            int(state.selectedSheets.size()), options.useDestDirs.value_or(stored.useDestDirs) });
     if (!controls.goEnabled) {
         throw BatchError { BatchStatus::Usage,
-                           QStringLiteral("quillet-batch: no sheet chosen; name the sheets with "
-                                          "--sheets") };
+            QStringLiteral("quillet-batch: no sheet chosen; name the sheets with "
+                           "--sheets") };
     }
 
     state.outFmtIndex = outFmtIndex;
@@ -188,11 +203,10 @@ int runDrawing(StandInApplication &app, const BatchOptions &options, const Store
     state.filenameFormat = cleanString(format, Quilletmain::unwantedPathChars);
     if (state.filenameFormat.isEmpty()) {
         throw BatchError { BatchStatus::RunError,
-                           ErrorText::commandFailure(
-                               QuilletError(10401,
-                                            QStringLiteral("Invalid or empty filename "
-                                                           "specification.")),
-                               Quilletmain::curProcName) };
+            ErrorText::commandFailure(QuilletError(10401,
+                                          QStringLiteral("Invalid or empty filename "
+                                                         "specification.")),
+                Quilletmain::curProcName) };
     }
     state.fmtFields = state.filenameFormat.split(QLatin1Char('|'));
 
@@ -202,7 +216,7 @@ int runDrawing(StandInApplication &app, const BatchOptions &options, const Store
         return result.allSaved() ? BatchStatus::Saved : BatchStatus::SaveFailed;
     } catch (const QuilletError &error) {
         throw BatchError { BatchStatus::RunError,
-                           ErrorText::commandFailure(error, Quilletmain::curProcName) };
+            ErrorText::commandFailure(error, Quilletmain::curProcName) };
     }
 }
 
@@ -213,7 +227,7 @@ int runBatch(StandInApplication &app, const BatchOptions &options)
     Quilletmain::fillFromVersionResource();
     Quilletmain::hostApp = app.shared_from_this();
     QObject::connect(app.frame().get(), &StandInFrame::statusBarTextChanged,
-                     [](const QString &text) { printError(text); });
+        [](const QString &text) { printError(text); });
 
     const QSettingsStore settings;
     const StoredChoices stored = StoredChoices::read(settings);

@@ -7,15 +7,28 @@
 
 #include <QCommandLineParser>
 #include <QGuiApplication>
-
 #include <cstdio>
 
 namespace {
 
+// Every message is one line on standard error, so a caller can read it as one.
 [[noreturn]] void usageError(const QString &message)
 {
-    std::fprintf(stderr, "quillet-batch: %s\nTry 'quillet-batch --help'.\n", qPrintable(message));
+    QString line = message;
+    line.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    std::fprintf(stderr, "quillet-batch: %s\n", qPrintable(line));
     std::exit(BatchStatus::Usage);
+}
+
+// The parser's usage line names the program as it was started, often a long path; the help
+// shows the name users type.
+[[noreturn]] void showHelp(const QCommandLineParser &parser)
+{
+    QString text = parser.helpText();
+    text.replace(0, text.indexOf(QLatin1Char('\n')),
+        QStringLiteral("Usage: quillet-batch [options] DRAWING..."));
+    std::fputs(qPrintable(text), stdout);
+    std::exit(BatchStatus::Saved);
 }
 
 // Only the log, status texts and messages reach the streams.
@@ -32,42 +45,46 @@ BatchOptions parseOptions(const QCoreApplication &app)
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Names and saves the sheets of stand-in drawings with the Quillet save pipeline, without "
-        "dialogs. Options left out take the choices stored by the main dialog."));
+        "dialogs. Options left out take the choices stored by the main dialog.\n"
+        "Exit status: 0 every file saved, 1 a save failed, 2 a drawing could not be saved, "
+        "64 bad usage; with several drawings the highest."));
     const QCommandLineOption format({ "f", "format" },
-                                    "SLDDRW | DXF | DWG | eDrawing | EDRW | JPG | TIFF | TIF | PDF "
-                                    "(caption or extension, any case); default: the stored choice.",
-                                    "F");
-    const QCommandLineOption filenameFormat(
-        { "n", "filename-format" },
+        "SLDDRW | DXF | DWG | eDrawing | EDRW | JPG | TIFF | TIF | PDF "
+        "(caption or extension, any case); default: the stored choice.",
+        "F");
+    const QCommandLineOption filenameFormat({ "n", "filename-format" },
         "Fields separated by \"|\"; default: the stored current format of that output format.",
         "S");
-    const QCommandLineOption sheets({ "s", "sheets" },
-                                    "current | all | NAME[,NAME...]; default: the stored choice.",
-                                    "W");
+    const QCommandLineOption sheets(
+        { "s", "sheets" }, "current | all | NAME[,NAME...]; default: the stored choice.", "W");
     const QCommandLineOption output({ "o", "output" },
-                                    "Output base directory (a native path); default: the stored "
-                                    "\"Path\".",
-                                    "DIR");
-    const QCommandLineOption destDirs("dest-dirs", "Use the file destination directories.");
+        "Output base directory (a native path); default: the stored "
+        "\"Path\".",
+        "DIR");
+    const QCommandLineOption destDirs(
+        "dest-dirs", "Save into the file destination directories; default: the stored choice.");
     const QCommandLineOption noDestDirs("no-dest-dirs", "Save into the output base directory.");
     const QCommandLineOption singleFile(
         "single-file", "PDF as one single file (default: the PDF writer's value).");
-    const QCommandLineOption quiet({ "q", "quiet" },
-                                   "Diagnostics off: the log is not printed; the status text is.");
-    const QCommandLineOption drive("drive", "Map a drive, for example C:=/srv/cad (repeatable).",
-                                   "X:=DIR");
+    const QCommandLineOption quiet(
+        { "q", "quiet" }, "Diagnostics off: the log is not printed; the status text is.");
+    const QCommandLineOption drive(
+        "drive", "Map a drive, for example C:=/srv/cad (repeatable).", "X:=DIR");
+    // Help and version are ours, without Qt's extra "-v" and "--help-all".
+    const QCommandLineOption help({ "h", "help" }, "Displays this help.");
+    const QCommandLineOption version("version", "Displays the version.");
     parser.addOptions({ format, filenameFormat, sheets, output, destDirs, noDestDirs, singleFile,
-                        quiet, drive });
-    parser.addHelpOption();
-    parser.addVersionOption();
+        quiet, drive, help, version });
     parser.addPositionalArgument("DRAWING", "Stand-in drawings (.SLDDRW) to save.", "DRAWING...");
 
     if (!parser.parse(app.arguments()))
         usageError(parser.errorText());
-    if (parser.isSet(QStringLiteral("help")))
-        parser.showHelp(0);
-    if (parser.isSet(QStringLiteral("version")))
-        parser.showVersion();
+    if (parser.isSet(help))
+        showHelp(parser);
+    if (parser.isSet(version)) {
+        std::printf("quillet-batch %s\n", qPrintable(QCoreApplication::applicationVersion()));
+        std::exit(BatchStatus::Saved);
+    }
 
     BatchOptions options;
     if (parser.isSet(format)) {

@@ -100,15 +100,28 @@ bool FileSystemObject::parseDriveSpec(const QString &spec, QChar *letter, QStrin
     return true;
 }
 
+// Nothing exists on a drive that is not mapped; text the system cannot take is still refused.
+std::optional<QFileInfo> FileSystemObject::existingInfo(const QString &path) const
+{
+    try {
+        return QFileInfo(toNative(path));
+    } catch (const QuilletError &error) {
+        if (error.number == PlatformError::DeviceUnavailable)
+            return std::nullopt;
+        throw;
+    }
+}
+
 bool FileSystemObject::folderExists(const QString &path) const
 {
-    return QFileInfo(toNative(path)).isDir();
+    const std::optional<QFileInfo> info = existingInfo(path);
+    return info && info->isDir();
 }
 
 bool FileSystemObject::fileexists(const QString &path) const
 {
-    const QFileInfo info(toNative(path));
-    return info.exists() && !info.isDir();
+    const std::optional<QFileInfo> info = existingInfo(path);
+    return info && info->exists() && !info->isDir();
 }
 
 QString FileSystemObject::buildpath(const QString &path, const QString &name) const

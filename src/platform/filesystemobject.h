@@ -1,8 +1,11 @@
 #pragma once
 
 #include <QByteArray>
+#include <QFileInfo>
 #include <QMap>
 #include <QString>
+
+#include <optional>
 
 // The add-in's file system, spoken in Windows path text: "\" between levels and an optional drive
 // specification "X:" in front. This is the only place where such text becomes a native path.
@@ -10,9 +13,9 @@
 // On Windows the mapping is the identity. Elsewhere a process-wide drive map plays the drives:
 // by default C: is the user's home directory and Z: is "/"; QUILLET_DRIVES ("C:=/srv/cad;Z:=/")
 // replaces the default, and setDrive() changes it for the process. A drive exists exactly when it
-// is mapped. Text that the operating system cannot take (a NUL), names a drive that is not mapped,
-// or holds a "." or ".." level is refused with a QuilletError, never shortened or resolved, so
-// relative text joined to a directory can only ever land below it.
+// is mapped: nothing exists on another, and using one is refused. Text that the operating system
+// cannot take (a NUL) or that holds a "." or ".." level is refused with a QuilletError, never
+// shortened or resolved, so relative text joined to a directory can only ever land below it.
 class FileSystemObject {
 public:
     // Drive map.
@@ -44,4 +47,7 @@ public:
     // Replaces the content of an existing, writable file in one step; a failure leaves the old
     // content as it was.
     void replaceFile(const QString &path, const QByteArray &content) const;
+
+private:
+    std::optional<QFileInfo> existingInfo(const QString &path) const;
 };

@@ -90,7 +90,9 @@ TEST(FileSystemObject, UnmappedDrivesDoNotExist)
     FileSystemObject::setDrives({ { QLatin1Char('C'), QDir::tempPath() } });
     const FileSystemObject fso;
     EXPECT_FALSE(fso.DriveExists(QStringLiteral("Q:")));
-    EXPECT_EQ(errorNumber([&] { fso.folderExists(QStringLiteral("Q:\\Out")); }),
+    EXPECT_FALSE(fso.folderExists(QStringLiteral("Q:\\Out")));
+    EXPECT_FALSE(fso.fileexists(QStringLiteral("\\\\server\\share\\x")));
+    EXPECT_EQ(errorNumber([&] { fso.createfolder(QStringLiteral("Q:\\Out")); }),
         PlatformError::DeviceUnavailable);
     EXPECT_EQ(errorNumber([&] { fso.toNative(QStringLiteral("\\\\server\\share\\x")); }),
         PlatformError::DeviceUnavailable);

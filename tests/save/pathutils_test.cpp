@@ -75,6 +75,13 @@ TEST_F(PathUtils, MkRecurseDirRaisesItsErrorsAndKeepsTheResult)
     }
     EXPECT_FALSE(QFileInfo::exists(drive.native(QStringLiteral("Missing"))));
     EXPECT_EQ(dirSpec, QStringLiteral("unchanged"));
+    // A drive that is not mapped does not exist either.
+    try {
+        mkRecurseDir(QStringLiteral("Q:\\Out"), QStringLiteral("A"), dirSpec);
+        FAIL() << "no error raised";
+    } catch (const QuilletError &error) {
+        EXPECT_EQ(error.number, 11901);
+    }
 
     // A file where a level should be: the level cannot be made a directory.
     drive.mkdir(QStringLiteral("Base"));
