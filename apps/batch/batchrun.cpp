@@ -20,6 +20,8 @@
 
 namespace {
 
+const QString emptyFilenameFormat = QStringLiteral("Invalid or empty filename specification.");
+
 void printLine(std::FILE *stream, const QString &line)
 {
     const QByteArray bytes = line.toLocal8Bit();
@@ -202,11 +204,9 @@ int runDrawing(StandInApplication &app, const BatchOptions &options, const Store
         stored.currentFmts.value(controls.formatListKey, StoredChoices::defaultFilenameFormat));
     state.filenameFormat = cleanString(format, Quilletmain::unwantedPathChars);
     if (state.filenameFormat.isEmpty()) {
+        const QuilletError error(10401, emptyFilenameFormat);
         throw BatchError { BatchStatus::RunError,
-            ErrorText::commandFailure(QuilletError(10401,
-                                          QStringLiteral("Invalid or empty filename "
-                                                         "specification.")),
-                Quilletmain::curProcName) };
+            ErrorText::commandFailure(error, Quilletmain::curProcName) };
     }
     state.fmtFields = state.filenameFormat.split(QLatin1Char('|'));
 

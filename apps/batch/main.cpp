@@ -105,11 +105,11 @@ BatchOptions parseOptions(const QCoreApplication &app)
         options.useDestDirs = parser.isSet(destDirs);
     options.singleFile = parser.isSet(singleFile);
     options.quiet = parser.isSet(quiet);
-    for (const QString &spec : parser.values(drive)) {
+    for (const QString &mapping : parser.values(drive)) {
         QChar letter;
         QString root;
-        if (!FileSystemObject::parseDriveSpec(spec, &letter, &root))
-            usageError(QStringLiteral("bad drive mapping \"%1\" (expected X:=DIR)").arg(spec));
+        if (!FileSystemObject::parseDriveMapping(mapping, &letter, &root))
+            usageError(QStringLiteral("bad drive mapping \"%1\" (expected X:=DIR)").arg(mapping));
         FileSystemObject::setDrive(letter, root);
     }
     options.drawings = parser.positionalArguments();

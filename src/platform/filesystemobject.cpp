@@ -22,12 +22,12 @@ QMap<QChar, QString> drivesFromEnvironment()
     if (text.isEmpty())
         return defaultDrives();
     QMap<QChar, QString> map;
-    const QStringList specs = text.split(QLatin1Char(';'), Qt::SkipEmptyParts);
-    for (const QString &spec : specs) {
+    const QStringList mappings = text.split(QLatin1Char(';'), Qt::SkipEmptyParts);
+    for (const QString &mapping : mappings) {
         QChar letter;
         QString root;
         // A malformed entry is left out; the well-formed ones still make the map.
-        if (FileSystemObject::parseDriveSpec(spec.trimmed(), &letter, &root))
+        if (FileSystemObject::parseDriveMapping(mapping.trimmed(), &letter, &root))
             map.insert(letter, root);
     }
     return map;
@@ -50,7 +50,7 @@ bool hasDriveLetter(const QString &path)
         && path.at(0).unicode() < 128;
 }
 
-// The part of a path after its last separator (and after a drive specification).
+// The part of a path after its last separator (and after a drive letter).
 QString lastLevel(const QString &path)
 {
     QString text = path;
@@ -88,14 +88,14 @@ void FileSystemObject::resetDrives()
     driveMap() = drivesFromEnvironment();
 }
 
-bool FileSystemObject::parseDriveSpec(const QString &spec, QChar *letter, QString *nativeRoot)
+bool FileSystemObject::parseDriveMapping(const QString &mapping, QChar *letter, QString *nativeRoot)
 {
-    if (spec.size() < 4 || !hasDriveLetter(spec) || spec.at(2) != QLatin1Char('='))
+    if (mapping.size() < 4 || !hasDriveLetter(mapping) || mapping.at(2) != QLatin1Char('='))
         return false;
-    const QString root = spec.mid(3);
+    const QString root = mapping.mid(3);
     if (root.contains(QChar(0)))
         return false;
-    *letter = spec.at(0).toUpper();
+    *letter = mapping.at(0).toUpper();
     *nativeRoot = QDir::cleanPath(QDir(root).absolutePath());
     return true;
 }
@@ -128,7 +128,7 @@ QString FileSystemObject::buildpath(const QString &path, const QString &name) co
 {
     if (path.isEmpty())
         return name;
-    // A bare drive specification stays drive-relative: "C:" and "x" give "C:x".
+    // A bare drive letter stays drive-relative: "C:" and "x" give "C:x".
     if (path.size() == 2 && hasDriveLetter(path))
         return path + name;
     qsizetype keep = path.size();

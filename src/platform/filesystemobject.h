@@ -8,7 +8,7 @@
 #include <optional>
 
 // The add-in's file system, spoken in Windows path text: "\" between levels and an optional drive
-// specification "X:" in front. This is the only place where such text becomes a native path.
+// letter "X:" in front. This is the only place where such text becomes a native path.
 //
 // On Windows the mapping is the identity. Elsewhere a process-wide drive map plays the drives:
 // by default C: is the user's home directory and Z: is "/"; QUILLET_DRIVES ("C:=/srv/cad;Z:=/")
@@ -25,7 +25,7 @@ public:
     // Back to QUILLET_DRIVES, or the default map when it is unset.
     static void resetDrives();
     // "X:=DIR"; DIR may be relative to the current directory. False for malformed text.
-    static bool parseDriveSpec(const QString &spec, QChar *letter, QString *nativeRoot);
+    static bool parseDriveMapping(const QString &mapping, QChar *letter, QString *nativeRoot);
 
     bool folderExists(const QString &path) const;
     bool fileexists(const QString &path) const;

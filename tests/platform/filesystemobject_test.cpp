@@ -174,10 +174,10 @@ TEST(FileSystemObject, DriveSpecificationsParse)
 {
     QChar letter;
     QString root;
-    ASSERT_TRUE(FileSystemObject::parseDriveSpec(QStringLiteral("k:=/srv/cad/"), &letter, &root));
+    ASSERT_TRUE(FileSystemObject::parseDriveMapping(QStringLiteral("k:=/srv/cad/"), &letter, &root));
     EXPECT_EQ(letter, QLatin1Char('K'));
     EXPECT_EQ(root, QStringLiteral("/srv/cad"));
-    EXPECT_FALSE(FileSystemObject::parseDriveSpec(QStringLiteral("K=/srv"), &letter, &root));
-    EXPECT_FALSE(FileSystemObject::parseDriveSpec(QStringLiteral("K:="), &letter, &root));
-    EXPECT_FALSE(FileSystemObject::parseDriveSpec(QStringLiteral("1:=/srv"), &letter, &root));
+    EXPECT_FALSE(FileSystemObject::parseDriveMapping(QStringLiteral("K=/srv"), &letter, &root));
+    EXPECT_FALSE(FileSystemObject::parseDriveMapping(QStringLiteral("K:="), &letter, &root));
+    EXPECT_FALSE(FileSystemObject::parseDriveMapping(QStringLiteral("1:=/srv"), &letter, &root));
 }
