@@ -13,7 +13,9 @@
 #include <gtest/gtest.h>
 
 // quillet-batch as users run it: the built program in a process of its own, with its own
-// settings store, drive map and home, so every run sees only what the test prepared.
+// settings store, drive map and home, so every run sees only what the test prepared. The save
+// run's log lines and failures are the save tests' subject; these tests keep to what the program
+// adds: options, streams, statuses, stored defaults and the files left on disk.
 
 namespace {
 
@@ -42,46 +44,6 @@ QStringList linesOf(const QByteArray &bytes)
 QString status(const QString &text)
 {
     return Quilletmain::productAndVersion() + QStringLiteral(": ") + text;
-}
-
-QStringList heading(const QString &caption, const QString &format, int sheets,
-    const QString &base = QStringLiteral("T:\\Out\\"), bool destDirs = false)
-{
-    QStringList lines { QStringLiteral("Drawing Document Name: PLATE") };
-    if (destDirs)
-        lines.append(QStringLiteral("Using Destination Directories..."));
-    return lines
-        + QStringList { QStringLiteral("Output Base Directory: ") + base,
-              QStringLiteral("Output format is ") + caption,
-              QStringLiteral("Filename format: ") + format,
-              QStringLiteral("Document has %1 sheets").arg(sheets), QString() };
-}
-
-QStringList saved(const QString &sheet, const QString &fileName, int errors = 0)
-{
-    return { sheet + QStringLiteral(" filename: ") + fileName,
-        QStringLiteral("     Save Status [%1] Errors [%2] Warnings [0]")
-            .arg(errors == 0 ? QStringLiteral("True") : QStringLiteral("False"))
-            .arg(errors),
-        QString() };
-}
-
-QStringList notes()
-{
-    return { "NOTES:", "     - Quillet will NOT overwrite ReadOnly files.",
-        "     - SolidWorks may return success even if files are NOT saved.",
-        "     - Ensure that there is adequate disk space.",
-        "     - Ensure write permission to destination directory.", "" };
-}
-
-QStringList finished()
-{
-    return QStringList { "Finished, but check output files!", "" } + notes();
-}
-
-QStringList saveError()
-{
-    return QStringList { "SOMETHING WRONG, FILE SAVE ERROR!!!", "" } + notes();
 }
 
 // Every file below a folder, relative path to content.
@@ -160,10 +122,9 @@ protected:
         process.setWorkingDirectory(drive.native());
         process.start(batchProgram, arguments);
         BatchRun result;
+        // The process is killed with its QProcess.
         if (!process.waitForFinished(120000)) {
             ADD_FAILURE() << "quillet-batch did not finish";
-            process.kill();
-            process.waitForFinished();
             return result;
         }
         EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
@@ -193,21 +154,13 @@ protected:
         ASSERT_EQ(settings.status(), QSettings::NoError);
     }
 
-    QString pdfPath() const { return config.path() + QLatin1Char('/') + pdfWriterFile; }
-
-    void setWhatToPlot(int value) const
-    {
-        QSettings settings(pdfPath(), QSettings::IniFormat);
-        settings.setValue(QStringLiteral("SolidWorksLt/WhatToPlot"), value);
-        settings.sync();
-    }
-
     // The PDF writer's value as a text, "" when it was never written.
     QString whatToPlot() const
     {
-        if (!QFileInfo::exists(pdfPath()))
+        const QString path = config.path() + QLatin1Char('/') + pdfWriterFile;
+        if (!QFileInfo::exists(path))
             return {};
-        return QSettings(pdfPath(), QSettings::IniFormat)
+        return QSettings(path, QSettings::IniFormat)
             .value(QStringLiteral("SolidWorksLt/WhatToPlot"))
             .toString();
     }
@@ -217,9 +170,12 @@ protected:
         return QDir(drive.native(relative)).entryList(QDir::Files | QDir::Hidden, QDir::Name);
     }
 
+    // %T stands for the native folder of drive T:, "%V: " for the status line's product prefix.
     QString placeholders(QString text) const
     {
         text.replace(QStringLiteral("%T"), drive.native());
+        if (text.startsWith(QStringLiteral("%V: ")))
+            text = status(text.mid(4));
         return text;
     }
 
@@ -252,240 +208,157 @@ TEST_F(Batch, HelpAndVersionPrintOnStandardOutput)
     EXPECT_EQ(version.err, QStringList());
 }
 
-// Bad usage: one line on standard error, status 64, and nothing run at all.
-struct UsageCase {
+// One run and how it ends: nothing on standard output, one line per drawing on standard error.
+struct StatusCase {
     const char *name;
-    QStringList arguments;
-    QString message;
+    // Split at blanks.
+    QString arguments;
+    int status;
+    // Lines split at line ends; %T stands for the native folder of drive T:, "%V: " for the
+    // status line's product prefix.
+    QString err;
+    QStringList files = {};
+    // The image format of the files and the size of each at 100 dpi, which tells the sheet.
+    QByteArray kind = {};
+    QList<QSize> sizes = {};
+    // QUILLET_DRIVES of the run; empty for T: and Z:=/.
+    QString drives = {};
+    QMap<QString, QString> stored = {};
 };
 
-void PrintTo(const UsageCase &param, std::ostream *out)
+void PrintTo(const StatusCase &param, std::ostream *out)
 {
     *out << param.name;
 }
 
-class BatchUsage : public Batch, public ::testing::WithParamInterface<UsageCase> { };
+class BatchStatus : public Batch, public ::testing::WithParamInterface<StatusCase> { };
 
-TEST_P(BatchUsage, EndsWithOneLineAndSavesNothing)
+TEST_P(BatchStatus, EndsWithItsStatusAndLinesAndFiles)
 {
-    const BatchRun result = run(GetParam().arguments);
-    EXPECT_EQ(result.status, 64);
+    const StatusCase &param = GetParam();
+    if (!param.stored.isEmpty())
+        store(param.stored);
+    if (!param.drives.isEmpty())
+        drives = placeholders(param.drives);
+    const BatchRun result = run(param.arguments.split(QLatin1Char(' ')));
+    EXPECT_EQ(result.status, param.status);
     EXPECT_EQ(result.out, QStringList());
-    EXPECT_EQ(result.err, QStringList { GetParam().message });
-    EXPECT_EQ(filesIn(QStringLiteral("Out")), QStringList());
+    QStringList err;
+    for (const QString &line : param.err.split(QLatin1Char('\n')))
+        err.append(placeholders(line));
+    EXPECT_EQ(result.err, err);
+    ASSERT_EQ(filesIn("Out"), param.files);
+    for (qsizetype i = 0; i < param.files.size(); ++i) {
+        QImageReader image(drive.native("Out/" + param.files.at(i)));
+        EXPECT_EQ(image.format(), param.kind) << param.files.at(i).toStdString();
+        EXPECT_EQ(image.size(), param.sizes.at(i)) << param.files.at(i).toStdString();
+    }
+    // Nothing lands in the home folder, and no run here is a PDF run.
+    EXPECT_TRUE(filesBelow(home.path()).isEmpty());
     EXPECT_EQ(whatToPlot(), QString());
 }
 
-INSTANTIATE_TEST_SUITE_P(Batch, BatchUsage,
-    ::testing::Values(UsageCase { "UnknownFormat", { "-f", "PDFX", "-o", "Out", "PLATE.SLDDRW" },
-                          "quillet-batch: unknown format \"PDFX\"" },
-        UsageCase { "DriveWithoutFolder",
-            { "--drive", "Q:=", "-f", "PDF", "-o", "Out", "PLATE.SLDDRW" },
-            "quillet-batch: bad drive mapping \"Q:=\" (expected X:=DIR)" },
-        UsageCase { "DriveWithoutLetter",
-            { "-f", "DXF", "-o", "Out", "--drive", "/srv", "PLATE.SLDDRW" },
-            "quillet-batch: bad drive mapping \"/srv\" (expected X:=DIR)" },
-        UsageCase { "NoDrawing", { "-f", "DXF", "-o", "Out" }, "quillet-batch: no drawing given" },
-        UsageCase { "UnknownOption", { "--overwrite", "-f", "DXF", "-o", "Out", "PLATE.SLDDRW" },
-            "quillet-batch: Unknown option 'overwrite'." },
-        UsageCase { "MissingValue", { "-o", "Out", "PLATE.SLDDRW", "--format" },
-            "quillet-batch: Missing value after '--format'." },
-        UsageCase { "BothDestinationChoices",
-            { "--dest-dirs", "--no-dest-dirs", "-f", "DXF", "-o", "Out", "PLATE.SLDDRW" },
-            "quillet-batch: --dest-dirs and --no-dest-dirs exclude each other" }),
-    [](const ::testing::TestParamInfo<UsageCase> &info) { return std::string(info.param.name); });
-
-// A drawing that cannot run: one line on standard error, status 2, nothing saved.
-struct DrawingErrorCase {
-    const char *name;
-    QStringList arguments;
-    QStringList out;
-    // %T stands for the native folder of drive T:.
-    QString message;
-    // QUILLET_DRIVES of the run, %T as above; empty for T: and Z:=/.
-    QString drives;
-};
-
-void PrintTo(const DrawingErrorCase &param, std::ostream *out)
+QString quietPlate(const char *options)
 {
-    *out << param.name;
+    return QLatin1String(options)
+        + QLatin1String(" --quiet -n SHEETNUMBER|_|SHEETNAME -o Out PLATE.SLDDRW");
 }
 
-class BatchDrawingError : public Batch, public ::testing::WithParamInterface<DrawingErrorCase> { };
+const QSize a3(1654, 1169);
+const QSize a4(1169, 827);
+const QString outputToOut = QStringLiteral("%V: Files output to [T:\\Out\\]");
+const QString notOnADrive
+    = QStringLiteral("quillet-batch: the %1 is on no mapped drive (map one with --drive): %2");
+const QString noStoredOutput
+    = QStringLiteral("quillet-batch: the stored output directory does not exist: ");
 
-TEST_P(BatchDrawingError, EndsWithOneLineAndSavesNothing)
-{
-    if (!GetParam().drives.isEmpty())
-        drives = placeholders(GetParam().drives);
-    const BatchRun result = run(GetParam().arguments);
-    EXPECT_EQ(result.status, 2);
-    EXPECT_EQ(result.out, GetParam().out);
-    EXPECT_EQ(result.err, QStringList { placeholders(GetParam().message) });
-    EXPECT_EQ(filesIn(QStringLiteral("Out")), QStringList());
-}
-
-INSTANTIATE_TEST_SUITE_P(Batch, BatchDrawingError,
+INSTANTIATE_TEST_SUITE_P(Batch, BatchStatus,
     ::testing::Values(
-        DrawingErrorCase { "MissingDrawing", { "-f", "DXF", "-o", "Out", "NOPE.SLDDRW" }, {},
-            "quillet-batch: no such drawing: NOPE.SLDDRW", {} },
-        DrawingErrorCase { "Part", { "-f", "DXF", "-o", "Out", "PLATE.SLDPRT" }, {},
-            "Exit on Error. Document open in SolidWorks is not a drawing. Error "
-            "#10201.",
-            {} },
-        DrawingErrorCase { "UnknownSheet",
-            { "-f", "DXF", "-s", "Sheet2,Sheet9", "-o", "Out", "PLATE.SLDDRW" }, {},
-            "quillet-batch: PLATE.SLDDRW has no sheet named \"Sheet9\"", {} },
-        DrawingErrorCase { "SheetNamesAreExact",
-            { "-f", "DXF", "-s", "sheet1", "-o", "Out", "PLATE.SLDDRW" }, {},
-            "quillet-batch: PLATE.SLDDRW has no sheet named \"sheet1\"", {} },
-        DrawingErrorCase { "MissingOutputDirectory",
-            { "-f", "DXF", "-o", "Out/New", "PLATE.SLDDRW" }, {},
-            "quillet-batch: output directory does not exist: Out/New", {} },
-        DrawingErrorCase { "FilenameFormatEmptyAfterCleaning",
-            { "-f", "DXF", "-n", ":\\/", "-o", "Out", "PLATE.SLDDRW" }, {},
-            "Invalid or empty filename specification. Error #10401 in usrForm "
-            "Load.",
-            {} },
-        DrawingErrorCase { "ModelCannotBeLoaded",
-            { "-f", "SLDDRW", "-n", "DRWNAME", "-o", "Out", "LIGHTWEIGHT_MISSINGMODEL.SLDDRW" },
-            { "Drawing Document Name: LIGHTWEIGHT_MISSINGMODEL", "Output Base Directory: T:\\Out\\",
-                "Output format is SLDDRW", "Filename format: DRWNAME", "Document has 1 sheet", "" },
-            "Model referred in view could not be loaded. Error #11201 in "
-            "getFilenameFromDoc.",
-            {} },
-        DrawingErrorCase { "DrawingOnNoMappedDrive", { "-f", "DXF", "-o", "Out", "PLATE.SLDDRW" },
-            {},
-            "quillet-batch: the drawing is on no mapped drive (map one with "
-            "--drive): %T/PLATE.SLDDRW",
-            "T:=%T/Out" },
-        DrawingErrorCase { "OutputOnNoMappedDrive", { "-f", "DXF", "-o", "/", "PLATE.SLDDRW" }, {},
-            "quillet-batch: the output directory is on no mapped drive (map one "
-            "with --drive): /",
-            "T:=%T" }),
-    [](const ::testing::TestParamInfo<DrawingErrorCase> &info) {
-        return std::string(info.param.name);
-    });
+        // Bad usage ends before any drawing with 64.
+        StatusCase { "UnknownFormat", "-f PDFX -o Out PLATE.SLDDRW", 64,
+            "quillet-batch: unknown format \"PDFX\"" },
+        StatusCase { "DriveWithoutFolder", "--drive Q:= -f PDF -o Out PLATE.SLDDRW", 64,
+            "quillet-batch: bad drive mapping \"Q:=\" (expected X:=DIR)" },
+        StatusCase { "DriveWithoutLetter", "-f DXF -o Out --drive /srv PLATE.SLDDRW", 64,
+            "quillet-batch: bad drive mapping \"/srv\" (expected X:=DIR)" },
+        StatusCase { "NoDrawing", "-f DXF -o Out", 64, "quillet-batch: no drawing given" },
+        StatusCase { "UnknownOption", "--overwrite -f DXF -o Out PLATE.SLDDRW", 64,
+            "quillet-batch: Unknown option 'overwrite'." },
+        StatusCase { "MissingValue", "-o Out PLATE.SLDDRW --format", 64,
+            "quillet-batch: Missing value after '--format'." },
+        StatusCase { "BothDestinationChoices",
+            "--dest-dirs --no-dest-dirs -f DXF -o Out PLATE.SLDDRW", 64,
+            "quillet-batch: --dest-dirs and --no-dest-dirs exclude each other" },
+        StatusCase { "StoredSelectedSheetsNeedNames", "PLATE.SLDDRW SIXSHEETS.SLDDRW", 64,
+            "quillet-batch: no sheet chosen; name the sheets with --sheets\n"
+            "quillet-batch: no sheet chosen; name the sheets with --sheets",
+            {}, {}, {}, {},
+            { { "Path", "T:\\Out" }, { "OutputFormatIndex", "1" },
+                { "SaveSheetSelectionType", "2" } } },
+        // A drawing that cannot run: 2.
+        StatusCase { "MissingDrawing", "-f DXF -o Out NOPE.SLDDRW", 2,
+            "quillet-batch: no such drawing: NOPE.SLDDRW" },
+        StatusCase { "Part", "-f DXF -o Out PLATE.SLDPRT", 2,
+            "Exit on Error. Document open in SolidWorks is not a drawing. Error #10201." },
+        StatusCase { "UnknownSheet", "-f DXF -s Sheet2,Sheet9 -o Out PLATE.SLDDRW", 2,
+            "quillet-batch: PLATE.SLDDRW has no sheet named \"Sheet9\"" },
+        StatusCase { "SheetNamesAreExact", "-f DXF -s sheet1 -o Out PLATE.SLDDRW", 2,
+            "quillet-batch: PLATE.SLDDRW has no sheet named \"sheet1\"" },
+        StatusCase { "MissingOutputDirectory", "-f DXF -o Out/New PLATE.SLDDRW", 2,
+            "quillet-batch: output directory does not exist: Out/New" },
+        StatusCase { "FilenameFormatEmptyAfterCleaning", "-f DXF -n :\\/ -o Out PLATE.SLDDRW", 2,
+            "Invalid or empty filename specification. Error #10401 in usrForm Load." },
+        StatusCase { "ModelCannotBeLoaded",
+            "-q -f SLDDRW -n DRWNAME -o Out LIGHTWEIGHT_MISSINGMODEL.SLDDRW", 2,
+            "Model referred in view could not be loaded. Error #11201 in getFilenameFromDoc." },
+        StatusCase { "DrawingOnNoMappedDrive", "-f DXF -o Out PLATE.SLDDRW", 2,
+            notOnADrive.arg("drawing", "%T/PLATE.SLDDRW"), {}, {}, {}, "T:=%T/Out" },
+        StatusCase { "OutputOnNoMappedDrive", "-f DXF -o / PLATE.SLDDRW", 2,
+            notOnADrive.arg("output directory", "/"), {}, {}, {}, "T:=%T" },
+        // An empty store means "c:\", which is not mapped here.
+        StatusCase { "NoStoredOutputDirectory", "-f DXF PLATE.SLDDRW", 2, noStoredOutput + "c:\\" },
+        StatusCase { "StoredOutputDirectoryGone", "-f DXF PLATE.SLDDRW", 2,
+            noStoredOutput + "T:\\Gone", {}, {}, {}, {}, { { "Path", "T:\\Gone" } } },
+        // Formats by caption or extension in any case. Named sheets are saved in the drawing's
+        // order and numbered in the run's.
+        StatusCase { "JpgNamedSheets", quietPlate("-f jpg -s Sheet3,Sheet1"), 0, outputToOut,
+            { "1_Sheet1.JPG", "2_Sheet3.JPG" }, "jpeg", { a3, a4 } },
+        StatusCase { "TiffCurrentSheet", quietPlate("-f TIFF -s current"), 0, outputToOut,
+            { "1_Sheet1.TIF" }, "tiff", { a3 } },
+        StatusCase { "TifAllSheets", quietPlate("-f .tif -s ALL"), 0, outputToOut,
+            { "1_Sheet1.TIF", "2_Sheet2.TIF", "3_Sheet3.TIF" }, "tiff", { a3, a3, a4 } },
+        // Without a sheet choice the current sheet is saved; this host cannot write DWG.
+        StatusCase { "DwgNotAvailable", quietPlate("-f DWG"), 1,
+            "%V: SOMETHING WRONG, FILE SAVE ERROR!!! [1 of 1 files not saved]" }),
+    [](const ::testing::TestParamInfo<StatusCase> &info) { return std::string(info.param.name); });
 
-TEST_F(Batch, DxfRunSavesEachChosenSheetAndPrintsTheLog)
+TEST_F(Batch, PrintsTheWholeLogOnStandardOutput)
 {
-    const QString format = QStringLiteral("DRWNAME|_|SHEETNAME");
-    const BatchRun result
-        = run({ "-f", "dxf", "-s", "all", "-n", format, "-o", "Out", "PLATE.SLDDRW" });
+    const BatchRun result = run(
+        { "-f", "dxf", "-s", "all", "-n", "DRWNAME|_|SHEETNAME", "-o", "Out", "PLATE.SLDDRW" });
     EXPECT_EQ(result.status, 0);
     EXPECT_EQ(result.out,
-        heading("DXF", format, 3) + saved("Sheet1", "PLATE_Sheet1.DXF")
-            + saved("Sheet2", "PLATE_Sheet2.DXF") + saved("Sheet3", "PLATE_Sheet3.DXF")
-            + finished());
+        (QStringList { "Drawing Document Name: PLATE", "Output Base Directory: T:\\Out\\",
+            "Output format is DXF", "Filename format: DRWNAME|_|SHEETNAME", "Document has 3 sheets",
+            "", "Sheet1 filename: PLATE_Sheet1.DXF",
+            "     Save Status [True] Errors [0] Warnings [0]", "",
+            "Sheet2 filename: PLATE_Sheet2.DXF", "     Save Status [True] Errors [0] Warnings [0]",
+            "", "Sheet3 filename: PLATE_Sheet3.DXF",
+            "     Save Status [True] Errors [0] Warnings [0]", "",
+            "Finished, but check output files!", "",
+            "NOTES:", "     - Quillet will NOT overwrite ReadOnly files.",
+            "     - SolidWorks may return success even if files are NOT saved.",
+            "     - Ensure that there is adequate disk space.",
+            "     - Ensure write permission to destination directory.", "" }));
     EXPECT_EQ(result.err, QStringList());
     const QStringList files { "PLATE_Sheet1.DXF", "PLATE_Sheet2.DXF", "PLATE_Sheet3.DXF" };
     ASSERT_EQ(filesIn("Out"), files);
     for (const QString &file : files) {
         const QByteArray dxf = readNative(drive.native("Out/" + file));
-        EXPECT_TRUE(dxf.startsWith("  0\nSECTION\n  2\nHEADER\n")) << file.toStdString();
-        EXPECT_TRUE(dxf.endsWith("  0\nEOF\n")) << file.toStdString();
+        EXPECT_TRUE(dxf.startsWith("  0\nSECTION\n  2\nHEADER\n") && dxf.endsWith("  0\nEOF\n"))
+            << file.toStdString();
     }
-    // Only a PDF run sets the PDF writer's value.
     EXPECT_EQ(whatToPlot(), QString());
-
-    drive.mkdir("Out/Quiet");
-    const BatchRun quiet = run(
-        { "--quiet", "-f", "DXF", "-s", "all", "-n", format, "-o", "Out/Quiet", "PLATE.SLDDRW" });
-    EXPECT_EQ(quiet.status, 0);
-    EXPECT_EQ(quiet.out, QStringList());
-    EXPECT_EQ(quiet.err, QStringList { status("Files output to [T:\\Out\\Quiet\\]") });
-    EXPECT_EQ(filesIn("Out/Quiet"), files);
-}
-
-// Each format by caption or extension in any case, quiet; the files' names, kinds and sizes.
-struct FormatCase {
-    const char *name;
-    QStringList arguments;
-    int status;
-    QString statusText;
-    QStringList files;
-    // The image format each file is read as, or the bytes a PDF begins with.
-    QByteArray kind;
-    // For images: the size of each file at 100 dpi, which tells the sheet.
-    QList<QSize> sizes;
-};
-
-void PrintTo(const FormatCase &param, std::ostream *out)
-{
-    *out << param.name;
-}
-
-class BatchFormat : public Batch, public ::testing::WithParamInterface<FormatCase> { };
-
-TEST_P(BatchFormat, SavesUnderTheFormatsExtension)
-{
-    const FormatCase &param = GetParam();
-    const BatchRun result = run(param.arguments
-        + QStringList { "-q", "-n", "SHEETNUMBER|_|SHEETNAME", "-o", "Out", "PLATE.SLDDRW" });
-    EXPECT_EQ(result.status, param.status);
-    EXPECT_EQ(result.out, QStringList());
-    EXPECT_EQ(result.err, QStringList { status(param.statusText) });
-    ASSERT_EQ(filesIn("Out"), param.files);
-    for (qsizetype i = 0; i < param.files.size(); ++i) {
-        const QString path = drive.native("Out/" + param.files.at(i));
-        if (param.sizes.isEmpty()) {
-            EXPECT_TRUE(readNative(path).startsWith(param.kind)) << path.toStdString();
-        } else {
-            QImageReader image(path);
-            EXPECT_EQ(image.format(), param.kind) << path.toStdString();
-            EXPECT_EQ(image.size(), param.sizes.at(i)) << path.toStdString();
-        }
-    }
-}
-
-const QSize a3(1654, 1169);
-const QSize a4(1169, 827);
-
-INSTANTIATE_TEST_SUITE_P(Batch, BatchFormat,
-    ::testing::Values(
-        // Named sheets are saved in the drawing's order and numbered in the run's.
-        FormatCase { "JpgNamedSheets", { "-f", "jpg", "-s", "Sheet3,Sheet1" }, 0,
-            "Files output to [T:\\Out\\]", { "1_Sheet1.JPG", "2_Sheet3.JPG" }, "jpeg", { a3, a4 } },
-        FormatCase { "TiffCurrentSheet", { "-f", "TIFF", "-s", "current" }, 0,
-            "Files output to [T:\\Out\\]", { "1_Sheet1.TIF" }, "tiff", { a3 } },
-        FormatCase { "TifAllSheets", { "-f", ".tif", "-s", "ALL" }, 0,
-            "Files output to [T:\\Out\\]", { "1_Sheet1.TIF", "2_Sheet2.TIF", "3_Sheet3.TIF" },
-            "tiff", { a3, a3, a4 } },
-        FormatCase { "PdfWithoutSheetChoiceSavesTheCurrentSheet", { "-f", "Pdf" }, 0,
-            "Files output to [T:\\Out\\]", { "1_Sheet1.PDF" }, "%PDF-", {} },
-        // eDrawing saves the current sheet whatever is asked; this host cannot write it.
-        FormatCase { "EDrawingNotAvailable", { "-f", "edrw", "-s", "all" }, 1,
-            "SOMETHING WRONG, FILE SAVE ERROR!!! [1 of 1 files not saved]", {}, {}, {} },
-        FormatCase { "DwgNotAvailable", { "-f", "DWG", "-s", "Sheet2,Sheet3" }, 1,
-            "SOMETHING WRONG, FILE SAVE ERROR!!! [2 of 2 files not saved]", {}, {}, {} }),
-    [](const ::testing::TestParamInfo<FormatCase> &info) { return std::string(info.param.name); });
-
-TEST_F(Batch, ReadOnlyTargetFailsTheRunWhileTheOtherSheetsSave)
-{
-    const QString target = drive.native("Out/PLATE_Sheet2.DXF");
-    writeNative(target, "kept");
-    QFile::setPermissions(target, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
-    const QString format = QStringLiteral("DRWNAME|_|SHEETNAME");
-
-    // The last save succeeds, yet the run reports the failed one and never "Finished".
-    const BatchRun result
-        = run({ "-f", "DXF", "-s", "all", "-n", format, "-o", "Out", "PLATE.SLDDRW" });
-    EXPECT_EQ(result.status, 1);
-    EXPECT_EQ(result.out,
-        heading("DXF", format, 3) + saved("Sheet1", "PLATE_Sheet1.DXF")
-            + saved("Sheet2", "PLATE_Sheet2.DXF", 2) + saved("Sheet3", "PLATE_Sheet3.DXF")
-            + saveError());
-    EXPECT_EQ(result.err, QStringList());
-    EXPECT_EQ(filesIn("Out"),
-        (QStringList { "PLATE_Sheet1.DXF", "PLATE_Sheet2.DXF", "PLATE_Sheet3.DXF" }));
-    EXPECT_EQ(readNative(target), QByteArray("kept"));
-
-    const BatchRun quiet
-        = run({ "-q", "-f", "DXF", "-s", "all", "-n", format, "-o", "Out", "PLATE.SLDDRW" });
-    EXPECT_EQ(quiet.status, 1);
-    EXPECT_EQ(quiet.out, QStringList());
-    EXPECT_EQ(quiet.err,
-        QStringList { status("SOMETHING WRONG, FILE SAVE ERROR!!! [1 of 3 files not saved]") });
-    EXPECT_EQ(readNative(target), QByteArray("kept"));
 }
 
 TEST_F(Batch, EveryDrawingIsTriedAndTheHighestStatusWins)
@@ -494,6 +367,7 @@ TEST_F(Batch, EveryDrawingIsTriedAndTheHighestStatusWins)
     writeNative(readOnly, "kept");
     QFile::setPermissions(readOnly, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
     const QStringList options { "-q", "-f", "DXF", "-s", "Sheet1", "-n", "DRWNAME", "-o", "Out" };
+    const QString notSaved = status("SOMETHING WRONG, FILE SAVE ERROR!!! [1 of 1 files not saved]");
 
     const BatchRun result = run(options
         + QStringList { "PLATE.SLDDRW", "NOPE.SLDDRW", "TRUNCATED.SLDDRW", "PLATE.SLDPRT",
@@ -501,8 +375,7 @@ TEST_F(Batch, EveryDrawingIsTriedAndTheHighestStatusWins)
     EXPECT_EQ(result.status, 2);
     EXPECT_EQ(result.out, QStringList());
     ASSERT_EQ(result.err.size(), 5) << ::testing::PrintToString(result.err);
-    EXPECT_EQ(
-        result.err.at(0), status("SOMETHING WRONG, FILE SAVE ERROR!!! [1 of 1 files not saved]"));
+    EXPECT_EQ(result.err.at(0), notSaved);
     EXPECT_EQ(result.err.at(1), QStringLiteral("quillet-batch: no such drawing: NOPE.SLDDRW"));
     EXPECT_TRUE(result.err.at(2).startsWith(QStringLiteral("quillet-batch: ")
         + drive.native("TRUNCATED.SLDDRW") + QStringLiteral(": not valid JSON")))
@@ -517,9 +390,7 @@ TEST_F(Batch, EveryDrawingIsTriedAndTheHighestStatusWins)
     // A later drawing that saves does not lower the status of an earlier failed save.
     const BatchRun later = run(options + QStringList { "PLATE.SLDDRW", "SIXSHEETS.SLDDRW" });
     EXPECT_EQ(later.status, 1);
-    EXPECT_EQ(later.err,
-        (QStringList { status("SOMETHING WRONG, FILE SAVE ERROR!!! [1 of 1 files not saved]"),
-            status("Files output to [T:\\Out\\]") }));
+    EXPECT_EQ(later.err, (QStringList { notSaved, status("Files output to [T:\\Out\\]") }));
 }
 
 TEST_F(Batch, OptionsLeftOutTakeTheStoredChoices)
@@ -533,10 +404,10 @@ TEST_F(Batch, OptionsLeftOutTakeTheStoredChoices)
     // The stored "Display Output Log" is the dialog's; only --quiet silences the batch.
     const BatchRun stored = run({ "PLATE.SLDDRW" });
     EXPECT_EQ(stored.status, 0);
-    EXPECT_EQ(stored.out,
-        heading("DXF", "SHEETNAME|-|DRWNAME", 3, "T:\\Out\\", true)
-            + saved("Sheet1", "Sheet1-PLATE.DXF") + saved("Sheet2", "Sheet2-PLATE.DXF")
-            + saved("Sheet3", "Sheet3-PLATE.DXF") + finished());
+    EXPECT_EQ(stored.out.mid(0, 6),
+        (QStringList { "Drawing Document Name: PLATE", "Using Destination Directories...",
+            "Output Base Directory: T:\\Out\\", "Output format is DXF",
+            "Filename format: SHEETNAME|-|DRWNAME", "Document has 3 sheets" }));
     EXPECT_EQ(stored.err, QStringList());
     EXPECT_EQ(filesIn("Out/Cad/DXF"),
         (QStringList { "Sheet1-PLATE.DXF", "Sheet2-PLATE.DXF", "Sheet3-PLATE.DXF" }));
@@ -556,89 +427,47 @@ TEST_F(Batch, OptionsLeftOutTakeTheStoredChoices)
     EXPECT_EQ(filesIn("Images"), QStringList { "PLATE.JPG" });
 }
 
-TEST_F(Batch, StoredSelectedSheetsNeedNamesOnTheCommandLine)
-{
-    store(
-        { { "Path", "T:\\Out" }, { "OutputFormatIndex", "1" }, { "SaveSheetSelectionType", "2" } });
-    const BatchRun result = run({ "PLATE.SLDDRW", "SIXSHEETS.SLDDRW" });
-    EXPECT_EQ(result.status, 64);
-    EXPECT_EQ(result.out, QStringList());
-    EXPECT_EQ(result.err,
-        QStringList(2, "quillet-batch: no sheet chosen; name the sheets with --sheets"));
-    EXPECT_EQ(filesIn("Out"), QStringList());
-}
-
-TEST_F(Batch, StoredOutputDirectoryMustExist)
-{
-    // An empty store means "c:\"; C: is not mapped here, so nothing lands in any home folder.
-    const BatchRun fresh = run({ "-f", "DXF", "PLATE.SLDDRW" });
-    EXPECT_EQ(fresh.status, 2);
-    EXPECT_EQ(fresh.err,
-        QStringList { "quillet-batch: the stored output directory does not exist: c:\\" });
-    EXPECT_TRUE(filesBelow(home.path()).isEmpty());
-
-    store({ { "Path", "T:\\Gone" } });
-    const BatchRun gone = run({ "-f", "DXF", "PLATE.SLDDRW" });
-    EXPECT_EQ(gone.status, 2);
-    EXPECT_EQ(gone.out, QStringList());
-    EXPECT_EQ(gone.err,
-        QStringList { "quillet-batch: the stored output directory does not exist: T:\\Gone" });
-}
-
-TEST_F(Batch, PdfPerSheetRunWritesTheWriterValueAndOnePagePerFile)
+TEST_F(Batch, PdfWriterValueDecidesBetweenOneFilePerSheetAndOneForAll)
 {
     store({ { "Path", "T:\\Out" }, { "OutputFormatIndex", "6" },
         { "FilenameFormat.0.PDF", "DRWNAME|_|SHEETNAME" },
         { "FilenameFormat.1.PDF", "DRWNAME|_|ALL" }, { "SaveSheetSelectionType", "1" } });
+    const QStringList perSheet { "PLATE_Sheet1.PDF", "PLATE_Sheet2.PDF", "PLATE_Sheet3.PDF" };
     const BatchRun result = run({ "-q", "PLATE.SLDDRW" });
     EXPECT_EQ(result.status, 0);
     EXPECT_EQ(result.err, QStringList { status("Files output to [T:\\Out\\]") });
-    const QStringList files { "PLATE_Sheet1.PDF", "PLATE_Sheet2.PDF", "PLATE_Sheet3.PDF" };
-    ASSERT_EQ(filesIn("Out"), files);
-    for (const QString &file : files)
+    ASSERT_EQ(filesIn("Out"), perSheet);
+    for (const QString &file : perSheet)
         EXPECT_EQ(pdfPages(drive.native("Out/" + file)), 1) << file.toStdString();
     EXPECT_EQ(whatToPlot(), QStringLiteral("0"));
-}
-
-TEST_F(Batch, SingleFilePdfHoldsEverySheet)
-{
-    store({ { "FilenameFormat.0.PDF", "DRWNAME|_|SHEETNAME" },
-        { "FilenameFormat.1.PDF", "DRWNAME|_|ALL" } });
-    setWhatToPlot(0);
 
     // One file for all sheets: the sheet choice gives way, and the single-file format applies.
-    const BatchRun single
-        = run({ "--single-file", "-f", "PDF", "-s", "Sheet2", "-o", "Out", "PLATE.SLDDRW" });
+    const BatchRun single = run({ "--single-file", "-q", "-s", "Sheet2", "PLATE.SLDDRW" });
     EXPECT_EQ(single.status, 0);
-    EXPECT_EQ(single.out,
-        heading("PDF", "DRWNAME|_|ALL", 3) + saved("Sheet1", "PLATE_ALL.PDF") + finished());
-    EXPECT_EQ(single.err, QStringList());
-    EXPECT_EQ(filesIn("Out"), QStringList { "PLATE_ALL.PDF" });
+    EXPECT_EQ(single.err, QStringList { status("Files output to [T:\\Out\\]") });
+    EXPECT_EQ(filesIn("Out"), QStringList { "PLATE_ALL.PDF" } + perSheet);
     EXPECT_EQ(pdfPages(drive.native("Out/PLATE_ALL.PDF")), 3);
     EXPECT_EQ(whatToPlot(), QStringLiteral("1"));
 
     // The PDF writer's value left at 1 keeps the next run to one file.
-    const BatchRun next
-        = run({ "-q", "-f", "PDF", "-n", "SIXSHEETS", "-o", "Out", "SIXSHEETS.SLDDRW" });
+    const BatchRun next = run({ "-q", "-n", "SIXSHEETS", "SIXSHEETS.SLDDRW" });
     EXPECT_EQ(next.status, 0);
-    EXPECT_EQ(filesIn("Out"), (QStringList { "PLATE_ALL.PDF", "SIXSHEETS.PDF" }));
     EXPECT_EQ(pdfPages(drive.native("Out/SIXSHEETS.PDF")), 6);
+    EXPECT_EQ(filesIn("Out").size(), 5);
     EXPECT_EQ(whatToPlot(), QStringLiteral("1"));
 }
 
 TEST_F(Batch, NativeRunSavesADrawingTheHostReopens)
 {
-    const QString format = QStringLiteral("DRWNAME|_|Revision");
     // The native format saves the whole drawing once, from the current sheet.
-    const BatchRun result
-        = run({ "-f", "sldDrw", "-s", "Sheet2", "-n", format, "-o", "Out", "PLATE.SLDDRW" });
+    const BatchRun result = run({ "-q", "-f", "sldDrw", "-s", "Sheet2", "-n", "DRWNAME|_|Revision",
+        "-o", "Out", "PLATE.SLDDRW" });
     EXPECT_EQ(result.status, 0);
-    const QStringList renaming { "CPs Copied Successfully...", "", "Renaming Drawing Document...",
-        "Sheet: Sheet1", "View: Drawing View1", "Model: PLATE.SLDPRT", "Configuration: Default",
-        "" };
-    EXPECT_EQ(result.out,
-        heading("SLDDRW", format, 3) + renaming + saved("Sheet1", "PLATE_C.SLDDRW") + finished());
-    EXPECT_EQ(result.err, QStringList());
+    EXPECT_EQ(result.out, QStringList());
+    EXPECT_EQ(result.err,
+        (QStringList {
+            status("[View: Drawing View1] [Model: PLATE.SLDPRT] [Configuration: Default]"),
+            status("Files output to [T:\\Out\\]") }));
     ASSERT_EQ(filesIn("Out"), QStringList { "PLATE_C.SLDDRW" });
     EXPECT_EQ(readNative(drive.native("PLATE.SLDDRW")), readNative(testDataPath("PLATE.SLDDRW")));
 
@@ -652,18 +481,8 @@ TEST_F(Batch, NativeRunSavesADrawingTheHostReopens)
     EXPECT_EQ(copy->GetSheetNames(), (QStringList { "Sheet1", "Sheet2", "Sheet3" }));
     EXPECT_EQ(copy->activeSheetIndex(), 0);
     EXPECT_EQ(copy->CustomInfo2("", "Revision"), QStringLiteral("C"));
-    EXPECT_EQ(copy->CustomInfo2("", "Material"), QStringLiteral("steel"));
     EXPECT_EQ(copy->CustomInfo2("", "Title"), QStringLiteral("Base plate drawing"));
     const ViewData *view = copy->view("Sheet3", "Drawing View6");
     ASSERT_NE(view, nullptr);
     EXPECT_NE(copy->modelOf(*view), nullptr);
-
-    const BatchRun quiet = run({ "-q", "-f", "SLDDRW", "-n", format, "-o", "Out", "PLATE.SLDDRW" });
-    EXPECT_EQ(quiet.status, 0);
-    EXPECT_EQ(quiet.out, QStringList());
-    EXPECT_EQ(quiet.err,
-        (QStringList { status("[View: Drawing View1] [Model: PLATE.SLDPRT] [Configuration: "
-                              "Default]"),
-            status("Files output to [T:\\Out\\]") }));
-    EXPECT_EQ(filesIn("Out"), QStringList { "PLATE_C.SLDDRW" });
 }

