@@ -72,6 +72,12 @@ public:
         return *value;
     }
 
+    // The required member key of the object at path.
+    const Json &field(const Json &object, const char *key, const QString &path) const
+    {
+        return required(object, key, member(path, key));
+    }
+
     const Json &object(const Json &value, const QString &path) const
     {
         if (!value.is_object())
@@ -189,8 +195,7 @@ ViewData readView(const Reader &reader, const Json &json, const QString &path)
 {
     reader.object(json, path);
     ViewData view;
-    view.name
-        = reader.name(reader.required(json, "name", member(path, "name")), member(path, "name"));
+    view.name = reader.name(reader.field(json, "name", path), member(path, "name"));
     const QString modelPath = member(path, "model");
     view.model = reader.name(reader.required(json, "model", modelPath), modelPath);
     if (view.model.contains(QChar(0)))
@@ -198,10 +203,9 @@ ViewData readView(const Reader &reader, const Json &json, const QString &path)
     const QString configurationPath = member(path, "configuration");
     view.configuration = reader.string(
         reader.required(json, "configuration", configurationPath), configurationPath);
-    view.x = reader.number(reader.required(json, "x", member(path, "x")), member(path, "x"));
-    view.y = reader.number(reader.required(json, "y", member(path, "y")), member(path, "y"));
-    view.scale = reader.positive(
-        reader.required(json, "scale", member(path, "scale")), member(path, "scale"));
+    view.x = reader.number(reader.field(json, "x", path), member(path, "x"));
+    view.y = reader.number(reader.field(json, "y", path), member(path, "y"));
+    view.scale = reader.positive(reader.field(json, "scale", path), member(path, "scale"));
     if (const Json *loaded = reader.optional(json, "loaded"))
         view.loaded = reader.boolean(*loaded, member(path, "loaded"));
     return view;
@@ -211,10 +215,9 @@ NoteData readNote(const Reader &reader, const Json &json, const QString &path)
 {
     reader.object(json, path);
     NoteData note;
-    note.text
-        = reader.string(reader.required(json, "text", member(path, "text")), member(path, "text"));
-    note.x = reader.number(reader.required(json, "x", member(path, "x")), member(path, "x"));
-    note.y = reader.number(reader.required(json, "y", member(path, "y")), member(path, "y"));
+    note.text = reader.string(reader.field(json, "text", path), member(path, "text"));
+    note.x = reader.number(reader.field(json, "x", path), member(path, "x"));
+    note.y = reader.number(reader.field(json, "y", path), member(path, "y"));
     return note;
 }
 
@@ -222,8 +225,7 @@ SheetData readSheet(const Reader &reader, const Json &json, const QString &path)
 {
     reader.object(json, path);
     SheetData sheet;
-    sheet.name
-        = reader.name(reader.required(json, "name", member(path, "name")), member(path, "name"));
+    sheet.name = reader.name(reader.field(json, "name", path), member(path, "name"));
     const QString paperPath = member(path, "paper");
     const QList<double> paper = reader.numbers(
         reader.required(json, "paper", paperPath), 2, paperPath, "an array of width and height");
