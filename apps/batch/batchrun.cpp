@@ -2,7 +2,7 @@
 
 #include "addin/errortext.h"
 #include "addin/quilletmain.h"
-#include "maindialog/outputformats.h"
+#include "formats/outputformats.h"
 #include "maindialog/pdfoption.h"
 #include "maindialog/refreshrules.h"
 #include "maindialog/storedchoices.h"

@@ -1,6 +1,6 @@
 #include "addin/quilletmain.h"
 #include "batchrun.h"
-#include "maindialog/outputformats.h"
+#include "formats/outputformats.h"
 #include "platform/filesystemobject.h"
 #include "quilletversion.h"
 #include "standinhost.h"

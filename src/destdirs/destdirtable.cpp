@@ -1,7 +1,7 @@
 #include "destdirtable.h"
 
 #include "addin/quilletmain.h"
-#include "maindialog/outputformats.h"
+#include "formats/outputformats.h"
 #include "platform/filesystemobject.h"
 #include "platform/quilleterror.h"
 #include "platform/settingsstore.h"

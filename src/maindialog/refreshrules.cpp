@@ -1,6 +1,6 @@
 #include "refreshrules.h"
 
-#include "outputformats.h"
+#include "formats/outputformats.h"
 
 ControlStates refreshRules(const DialogChoices &choices)
 {

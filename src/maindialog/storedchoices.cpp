@@ -1,7 +1,7 @@
 #include "storedchoices.h"
 
 #include "addin/quilletmain.h"
-#include "outputformats.h"
+#include "formats/outputformats.h"
 #include "platform/settingsstore.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "maindialog/outputformats.h"
+#include "formats/outputformats.h"
 #include "platform/quilleterror.h"
 #include "save/saverun.h"
 #include "savefixture.h"

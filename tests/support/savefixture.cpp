@@ -1,6 +1,6 @@
 #include "savefixture.h"
 
-#include "maindialog/outputformats.h"
+#include "formats/outputformats.h"
 
 void SaveFixture::SetUp()
 {

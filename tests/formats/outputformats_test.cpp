@@ -1,4 +1,4 @@
-#include "maindialog/outputformats.h"
+#include "formats/outputformats.h"
 
 #include <gtest/gtest.h>
 
