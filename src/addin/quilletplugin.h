@@ -1,6 +1,6 @@
 #pragma once
 
-#include "CadHost.h"
+#include "addin/CadHost.h"
 
 #include <QObject>
 

@@ -1,12 +1,14 @@
 #include "swaddin.h"
 
+#include "loghelp/messagewindow.h"
 #include "maindialog/usrform.h"
 #include "platform/moduleinfo.h"
-#include "quilletmain.h"
+#include "addin/quilletmain.h"
 
 bool swAddIn::SwAddIn_ConnectToSW(std::shared_ptr<CadApplication> ThisSW, int Cookie)
 {
     Quilletmain::fillFromVersionResource();
+    installMessageWindow();
     swInst = std::move(ThisSW);
     Quilletmain::hostApp = swInst;
     swInst->RegisterCallbacks(moduleHandle(), this, Cookie);

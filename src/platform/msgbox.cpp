@@ -1,7 +1,5 @@
 #include "msgbox.h"
 
-#include <QApplication>
-#include <QMessageBox>
 #include <cstdio>
 
 namespace {
@@ -12,53 +10,17 @@ MsgBox::Presenter &currentPresenter()
     return presenter;
 }
 
-int showWindow(const MsgBox::Message &message)
+MsgBox::Presenter &windowPresenter()
 {
-    if (!qobject_cast<QApplication *>(QCoreApplication::instance())) {
-        // Without a window system the text still reaches the user.
-        std::fprintf(stderr, "%s\n", qUtf8Printable(message.text));
-        return MsgBox::Ok;
-    }
-    QMessageBox box;
-    box.setWindowTitle(message.title);
-    box.setText(message.text);
-    switch (message.icon) {
-    case MsgBox::Icon::None:
-        break;
-    case MsgBox::Icon::Information:
-        box.setIcon(QMessageBox::Information);
-        break;
-    case MsgBox::Icon::Exclamation:
-        box.setIcon(QMessageBox::Warning);
-        break;
-    case MsgBox::Icon::Critical:
-        box.setIcon(QMessageBox::Critical);
-        break;
-    case MsgBox::Icon::Question:
-        box.setIcon(QMessageBox::Question);
-        break;
-    }
-    switch (message.buttons) {
-    case MsgBox::Buttons::Ok:
-        box.setStandardButtons(QMessageBox::Ok);
-        break;
-    case MsgBox::Buttons::OkCancel:
-        box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
-        break;
-    case MsgBox::Buttons::YesNo:
-        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-        break;
-    }
-    switch (box.exec()) {
-    case QMessageBox::Cancel:
-        return MsgBox::Cancel;
-    case QMessageBox::Yes:
-        return MsgBox::Yes;
-    case QMessageBox::No:
-        return MsgBox::No;
-    default:
-        return MsgBox::Ok;
-    }
+    static MsgBox::Presenter presenter;
+    return presenter;
+}
+
+// Without a window system the text still reaches the user.
+int printMessage(const MsgBox::Message &message)
+{
+    std::fprintf(stderr, "%s\n", qUtf8Printable(message.text));
+    return MsgBox::Ok;
 }
 
 } // namespace
@@ -66,11 +28,19 @@ int showWindow(const MsgBox::Message &message)
 int MsgBox::show(const QString &text, Icon icon, const QString &title, Buttons buttons)
 {
     const Message message { title, text, icon, buttons };
-    const Presenter &presenter = currentPresenter();
-    return presenter ? presenter(message) : showWindow(message);
+    if (const Presenter &presenter = currentPresenter())
+        return presenter(message);
+    if (const Presenter &window = windowPresenter())
+        return window(message);
+    return printMessage(message);
 }
 
 MsgBox::Presenter MsgBox::setPresenter(Presenter presenter)
 {
     return std::exchange(currentPresenter(), std::move(presenter));
+}
+
+void MsgBox::setWindowPresenter(Presenter presenter)
+{
+    windowPresenter() = std::move(presenter);
 }

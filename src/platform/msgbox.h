@@ -4,7 +4,8 @@
 #include <functional>
 
 // Every message box of the add-in goes through here, so that tests and the batch tool can
-// replace the blocking window.
+// replace the blocking window. The window itself belongs to the dialogs, which install it; until
+// then a message is printed on standard error.
 class MsgBox {
 public:
     enum class Icon { None, Information, Exclamation, Critical, Question };
@@ -23,4 +24,6 @@ public:
         const QString &text, Icon icon, const QString &title, Buttons buttons = Buttons::Ok);
     // Returns the presenter it replaces; an empty presenter restores the default window.
     static Presenter setPresenter(Presenter presenter);
+    // The toolkit's message window, used while no other presenter is set.
+    static void setWindowPresenter(Presenter presenter);
 };
