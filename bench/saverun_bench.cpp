@@ -7,6 +7,7 @@
 #include "flangedrawing.h"
 #include "platform/filesystemobject.h"
 #include "platform/quilleterror.h"
+#include "save/runpreparation.h"
 #include "save/runsurroundings.h"
 #include "save/saverun.h"
 #include "save/savestate.h"
@@ -44,22 +45,17 @@ QString scratchDirTemplate()
     return parent + QStringLiteral("/quillet-bench-XXXXXX");
 }
 
-// As the main dialog fills it for GO! with DXF, all sheets and no destination directories.
-SaveState dxfState(const std::shared_ptr<StandInDocument> &drawing, const QString &baseDir)
+// As GO! prepares it with DXF, all sheets and no destination directories.
+SaveState dxfState(CadApplication &host, const QString &baseDir)
 {
-    SaveState state;
-    state.activeDoc = drawing;
-    state.docPathName = drawing->PathName();
-    state.docSheetCount = drawing->GetSheetCount();
-    state.docSheetNames = drawing->GetSheetNames();
-    state.outFmtIndex = 1;
-    state.outFmtCaption = QStringLiteral("DXF");
-    state.outFmtTag = QStringLiteral(".DXF");
-    state.filenameFormat = filenameFormat;
-    state.fmtFields = filenameFormat.split(QLatin1Char('|'));
-    state.sheetSelType = 1;
-    state.displayDiags = false;
-    state.baseDir = baseDir;
+    SaveState state = openActiveDrawing(host);
+    RunChoices choices;
+    choices.outFmtIndex = OutputFormats::indexOf(QStringLiteral("DXF"));
+    choices.sheetSelType = SheetChoice::All;
+    choices.displayDiags = false;
+    choices.baseDir = baseDir;
+    choices.filenameFmt = filenameFormat;
+    prepareRun(state, choices);
     return state;
 }
 
@@ -118,7 +114,7 @@ QUILLET_BENCHMARK(saverun)
             runError = error.description;
         }
     };
-    const auto freshState = [&] { state = dxfState(drawing, baseDir); };
+    const auto freshState = [&] { state = dxfState(*host, baseDir); };
 
     // Once each to write every file and fill the host's model cache; then in turns, so that a
     // busy spell of the machine weighs on both alike.

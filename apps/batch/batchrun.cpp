@@ -4,12 +4,11 @@
 #include "addin/quilletmain.h"
 #include "formats/outputformats.h"
 #include "maindialog/pdfoption.h"
-#include "maindialog/refreshrules.h"
 #include "maindialog/storedchoices.h"
 #include "platform/filesystemobject.h"
 #include "platform/quilleterror.h"
 #include "platform/settingsstore.h"
-#include "save/pathutils.h"
+#include "save/runpreparation.h"
 #include "save/runsurroundings.h"
 #include "save/saverun.h"
 #include "save/savestate.h"
@@ -19,8 +18,6 @@
 #include <cstdio>
 
 namespace {
-
-const QString emptyFilenameFormat = QStringLiteral("Invalid or empty filename specification.");
 
 void printLine(std::FILE *stream, const QString &line)
 {
@@ -72,20 +69,20 @@ public:
 
 // The sheet choice, and the names for "Selected Sheets", from the option or the stored choice.
 void chooseSheets(const BatchOptions &options, const StoredChoices &stored,
-    const QString &drawingPath, const QStringList &docSheetNames, int &sheetSelType,
-    QStringList &selected)
+    const QString &drawingPath, const QStringList &docSheetNames, RunChoices &choices)
 {
-    sheetSelType = stored.sheetSelType;
+    choices.sheetSelType = stored.sheetSelType;
     if (!options.sheets)
         return;
     const QString text = options.sheets->trimmed();
     if (text.compare(QLatin1String("current"), Qt::CaseInsensitive) == 0) {
-        sheetSelType = 0;
+        choices.sheetSelType = SheetChoice::Current;
     } else if (text.compare(QLatin1String("all"), Qt::CaseInsensitive) == 0) {
-        sheetSelType = 1;
+        choices.sheetSelType = SheetChoice::All;
     } else {
-        sheetSelType = 2;
-        for (const QString &name : text.split(QLatin1Char(','))) {
+        choices.sheetSelType = SheetChoice::Selected;
+        const QStringList names = text.split(QLatin1Char(','));
+        for (const QString &name : names) {
             if (!docSheetNames.contains(name)) {
                 // With several drawings, only the drawing's name tells which one lacks it.
                 throw BatchError { BatchStatus::RunError,
@@ -94,10 +91,9 @@ void chooseSheets(const BatchOptions &options, const StoredChoices &stored,
             }
         }
         // The sheet list's selection runs in document order, as the dialog's list does.
-        const QStringList names = text.split(QLatin1Char(','));
         for (const QString &name : docSheetNames) {
             if (names.contains(name))
-                selected.append(name);
+                choices.selectedSheets.append(name);
         }
     }
 }
@@ -135,7 +131,7 @@ QString outputBase(const BatchOptions &options, const StoredChoices &stored)
     return stored.path;
 }
 
-std::shared_ptr<CadDocument> openDrawing(StandInApplication &app, const QString &path)
+void openDrawing(StandInApplication &app, const QString &path)
 {
     if (!QFileInfo(path).isFile()) {
         throw BatchError { BatchStatus::RunError,
@@ -148,70 +144,40 @@ std::shared_ptr<CadDocument> openDrawing(StandInApplication &app, const QString 
         throw BatchError { BatchStatus::RunError,
             QStringLiteral("quillet-batch: ") + QString::fromUtf8(error.what()) };
     }
-    // The same checks as the main dialog's load.
-    Quilletmain::curProcName = QStringLiteral("usrForm Load");
-    std::shared_ptr<CadDocument> doc = app.ActiveDocument();
-    if (!doc) {
-        throw BatchError { BatchStatus::RunError,
-            ErrorText::loadFailure(
-                QuilletError(10101, QStringLiteral("No active document in SolidWorks."))) };
-    }
-    if (doc->DocumentType() != CadCode::DocDrawing) {
-        throw BatchError { BatchStatus::RunError,
-            ErrorText::loadFailure(QuilletError(
-                10201, QStringLiteral("Document open in SolidWorks is not a drawing."))) };
-    }
-    return doc;
 }
 
 int runDrawing(StandInApplication &app, const BatchOptions &options, const StoredChoices &stored,
     const QString &drawingPath)
 {
+    openDrawing(app, drawingPath);
     SaveState state;
-    state.activeDoc = openDrawing(app, drawingPath);
-    state.docPathName = state.activeDoc->PathName();
-    state.docSheetCount = state.activeDoc->GetSheetCount();
-    state.docSheetNames = state.activeDoc->GetSheetNames();
-
-    const int outFmtIndex = options.outFmtIndex.value_or(stored.outFmtIndex);
-    const bool singleFile = options.singleFile || getPDFRegKey() == 1;
-    int sheetSelType = 0;
-    chooseSheets(
-        options, stored, drawingPath, state.docSheetNames, sheetSelType, state.selectedSheets);
-
-    const ControlStates controls
-        = refreshRules({ outFmtIndex, singleFile, sheetSelType, int(state.docSheetNames.size()),
-            int(state.selectedSheets.size()), options.useDestDirs.value_or(stored.useDestDirs) });
-    if (!controls.goEnabled) {
-        throw BatchError { BatchStatus::Usage,
-            QStringLiteral("quillet-batch: no sheet chosen; name the sheets with "
-                           "--sheets") };
+    try {
+        state = openActiveDrawing(app);
+    } catch (const QuilletError &error) {
+        throw BatchError { BatchStatus::RunError, ErrorText::loadFailure(error) };
     }
 
-    state.outFmtIndex = outFmtIndex;
-    state.outFmtCaption = OutputFormats::outFmtCaption().at(outFmtIndex);
-    state.outFmtTag = OutputFormats::outFmtTag().at(outFmtIndex);
-    state.sheetSelType = controls.sheetSelType;
-    state.sheetFrameEnabled = controls.sheetFrameEnabled;
-    state.displayDiags = !options.quiet;
-    state.useDestDirs = options.useDestDirs.value_or(stored.useDestDirs);
-    state.ocDestDir = stored.ocDestDir;
-    state.baseDir = outputBase(options, stored);
-
-    if (outFmtIndex == OutputFormats::pdfIndex)
-        setPDFRegKey(singleFile ? 1 : 0);
-    const QString format = options.filenameFormat.value_or(
-        stored.currentFmts.value(controls.formatListKey, StoredChoices::defaultFilenameFormat));
-    state.filenameFormat = cleanString(format, Quilletmain::unwantedPathChars);
-    if (state.filenameFormat.isEmpty()) {
-        const QuilletError error(10401, emptyFilenameFormat);
-        throw BatchError { BatchStatus::RunError,
-            ErrorText::commandFailure(error, Quilletmain::curProcName) };
-    }
-    state.fmtFields = state.filenameFormat.split(QLatin1Char('|'));
+    RunChoices choices;
+    choices.outFmtIndex = options.outFmtIndex.value_or(stored.outFmtIndex);
+    choices.pdfSingleFile = options.singleFile || getPDFRegKey() == 1;
+    chooseSheets(options, stored, drawingPath, state.docSheetNames, choices);
+    choices.displayDiags = !options.quiet;
+    choices.useDestDirs = options.useDestDirs.value_or(stored.useDestDirs);
+    choices.ocDestDir = stored.ocDestDir;
+    choices.baseDir = outputBase(options, stored);
+    choices.filenameFmt = options.filenameFormat.value_or(stored.currentFmts.value(
+        OutputFormats::formatListKey(choices.outFmtIndex, choices.pdfSingleFile),
+        StoredChoices::defaultFilenameFormat));
 
     ConsoleSurroundings console(options.quiet);
     try {
+        if (!prepareRun(state, choices).goEnabled) {
+            throw BatchError { BatchStatus::Usage,
+                QStringLiteral("quillet-batch: no sheet chosen; name the sheets with --sheets") };
+        }
+        // Only a run that starts leaves its mark on the PDF writer.
+        if (OutputFormats::isPdf(choices.outFmtIndex))
+            setPDFRegKey(choices.pdfSingleFile ? 1 : 0);
         const SaveRunResult result = Quillet(state, console);
         return result.allSaved() ? BatchStatus::Saved : BatchStatus::SaveFailed;
     } catch (const QuilletError &error) {

@@ -1,9 +1,9 @@
 #include "swaddin.h"
 
+#include "addin/quilletmain.h"
 #include "loghelp/messagewindow.h"
 #include "maindialog/usrform.h"
 #include "platform/moduleinfo.h"
-#include "addin/quilletmain.h"
 
 bool swAddIn::SwAddIn_ConnectToSW(std::shared_ptr<CadApplication> ThisSW, int Cookie)
 {

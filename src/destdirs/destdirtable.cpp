@@ -13,19 +13,17 @@ const QString section = QStringLiteral("Startup");
 
 } // namespace
 
-QString DestDirTable::settingsKey(int outFmtIndex)
+QString DestDirTable::storedEntry(const SettingsStore &store, int outFmtIndex)
 {
-    return QStringLiteral("DestinationDirectory") + OutputFormats::outFmtTag().value(outFmtIndex);
+    return store.read(Quilletmain::productName, section,
+        OutputFormats::destDirSettingsKey(outFmtIndex), OutputFormats::caption(outFmtIndex));
 }
 
 DestDirTable DestDirTable::fromSettings(const SettingsStore &store)
 {
     DestDirTable table;
-    const QStringList captions = OutputFormats::outFmtCaption();
-    for (int i = 0; i < OutputFormats::count; ++i) {
-        table.entries.insert(OutputFormats::destDirKey(i),
-            store.read(Quilletmain::productName, section, settingsKey(i), captions.at(i)));
-    }
+    for (int i = 0; i < OutputFormats::count; ++i)
+        table.entries.insert(OutputFormats::destDirKey(i), storedEntry(store, i));
     return table;
 }
 
@@ -40,7 +38,7 @@ QString DestDirTable::entry(const QString &key) const
 void DestDirTable::persist(SettingsStore &store) const
 {
     for (int i = 0; i < OutputFormats::count; ++i) {
-        store.write(Quilletmain::productName, section, settingsKey(i),
+        store.write(Quilletmain::productName, section, OutputFormats::destDirSettingsKey(i),
             entries.value(OutputFormats::destDirKey(i)));
     }
 }

@@ -12,6 +12,8 @@ public:
     // Every format's entry from the settings store; a missing key reads as the format's caption,
     // a stored empty value stays empty.
     static DestDirTable fromSettings(const SettingsStore &store);
+    // One format's stored entry, read the same way.
+    static QString storedEntry(const SettingsStore &store, int outFmtIndex);
 
     bool contains(const QString &key) const { return entries.contains(key); }
     // Raises error 5 when the table has no entry for the key.
@@ -19,8 +21,6 @@ public:
     void replace(const QString &key, const QString &text) { entries.insert(key, text); }
     // Writes all seven entries in table order.
     void persist(SettingsStore &store) const;
-
-    static QString settingsKey(int outFmtIndex);
 
 private:
     QHash<QString, QString> entries;

@@ -1,5 +1,7 @@
 #include "fmtlists.h"
 
+#include "outputformats.h"
+
 #include <QVarLengthArray>
 
 // The hash of the case-folded text, folded code point by code point the way the comparison
@@ -31,16 +33,7 @@ size_t caselessHash(const QString &text, size_t seed)
 
 const QStringList &FmtLists::standardKeys()
 {
-    static const QStringList keys {
-        QStringLiteral("[.SLDDRW]"),
-        QStringLiteral("[.DXF]"),
-        QStringLiteral("[.DWG]"),
-        QStringLiteral("[.EDRW]"),
-        QStringLiteral("[.JPG]"),
-        QStringLiteral("[.TIF]"),
-        QStringLiteral("[.0.PDF]"),
-        QStringLiteral("[.1.PDF]"),
-    };
+    static const QStringList keys = OutputFormats::allFormatListKeys();
     return keys;
 }
 

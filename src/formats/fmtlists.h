@@ -15,7 +15,7 @@ size_t caselessHash(const QString &text, size_t seed);
 // letter case.
 class FmtLists {
 public:
-    // "[" + PDF suffix + extension + "]" of the eight output types, in the order of the file.
+    // The eight format list keys of the output format table, in the order of the file.
     static const QStringList &standardKeys();
     // The eight standard keys, each with an empty list.
     static FmtLists withStandardKeys();

@@ -16,22 +16,32 @@ QStringList outFmtTag()
         QStringLiteral(".PDF") };
 }
 
+QString caption(int outFmtIndex)
+{
+    return outFmtCaption().value(outFmtIndex);
+}
+
+QString tag(int outFmtIndex)
+{
+    return outFmtTag().value(outFmtIndex);
+}
+
 QString pdfSuffix(int outFmtIndex, bool pdfSingleFile)
 {
-    if (outFmtIndex != pdfIndex)
+    if (!isPdf(outFmtIndex))
         return {};
     return pdfSingleFile ? QStringLiteral(".1") : QStringLiteral(".0");
 }
 
 QString formatListKey(int outFmtIndex, bool pdfSingleFile)
 {
-    return QLatin1Char('[') + pdfSuffix(outFmtIndex, pdfSingleFile)
-        + outFmtTag().value(outFmtIndex).toUpper() + QLatin1Char(']');
+    return QLatin1Char('[') + pdfSuffix(outFmtIndex, pdfSingleFile) + tag(outFmtIndex).toUpper()
+        + QLatin1Char(']');
 }
 
 QStringList formatListKeys(int outFmtIndex)
 {
-    if (outFmtIndex == pdfIndex)
+    if (isPdf(outFmtIndex))
         return { formatListKey(outFmtIndex, false), formatListKey(outFmtIndex, true) };
     return { formatListKey(outFmtIndex, false) };
 }
@@ -44,9 +54,19 @@ QStringList allFormatListKeys()
     return keys;
 }
 
+QString filenameFormatSettingsKey(const QString &formatListKey)
+{
+    return QStringLiteral("FilenameFormat") + formatListKey.mid(1, formatListKey.size() - 2);
+}
+
 QString destDirKey(int outFmtIndex)
 {
-    return QLatin1Char('[') + outFmtTag().value(outFmtIndex).toUpper() + QLatin1Char(']');
+    return QLatin1Char('[') + tag(outFmtIndex).toUpper() + QLatin1Char(']');
+}
+
+QString destDirSettingsKey(int outFmtIndex)
+{
+    return QStringLiteral("DestinationDirectory") + tag(outFmtIndex);
 }
 
 int indexOf(const QString &captionOrExtension)

@@ -1,12 +1,14 @@
 #pragma once
 
+#include "formats/outputformats.h"
+
 #include <QString>
 
 // The main dialog's choices that decide which controls are enabled.
 struct DialogChoices {
     int outFmtIndex = 0;
     bool pdfSingleFile = false;
-    int sheetSelType = 0;
+    SheetChoice sheetSelType = SheetChoice::Current;
     int sheetEntries = 0;
     int selectedSheets = 0;
     bool useDestDirs = false;
@@ -15,7 +17,7 @@ struct DialogChoices {
 // What the dialog shows for those choices; quillet-batch applies the same rules.
 struct ControlStates {
     // The sheet choice after forcing "All Sheets" where the format needs it.
-    int sheetSelType = 0;
+    SheetChoice sheetSelType = SheetChoice::Current;
     bool pdfSingleFileEnabled = false;
     // The sheet selection frame, and with it the three sheet choice options.
     bool sheetFrameEnabled = false;

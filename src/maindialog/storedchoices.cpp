@@ -43,12 +43,6 @@ QString checkText(bool value)
 
 } // namespace
 
-QString StoredChoices::filenameFormatKey(const QString &formatListKey)
-{
-    // "[.1.PDF]" is stored as FilenameFormat.1.PDF.
-    return QStringLiteral("FilenameFormat") + formatListKey.mid(1, formatListKey.size() - 2);
-}
-
 StoredChoices StoredChoices::read(const SettingsStore &store)
 {
     StoredChoices choices;
@@ -57,18 +51,20 @@ StoredChoices StoredChoices::read(const SettingsStore &store)
         OutputFormats::count - 1, choices.outFmtIndex);
     readCheck(store, QStringLiteral("isDisplayDiags"), QStringLiteral("1"), choices.displayDiags);
 
-    const QStringList captions = OutputFormats::outFmtCaption();
     for (int i = 0; i < OutputFormats::count; ++i) {
         for (const QString &key : OutputFormats::formatListKeys(i)) {
-            choices.currentFmts.insert(
-                key, readKey(store, filenameFormatKey(key), defaultFilenameFormat));
+            choices.currentFmts.insert(key,
+                readKey(
+                    store, OutputFormats::filenameFormatSettingsKey(key), defaultFilenameFormat));
         }
-        choices.ocDestDir.replace(OutputFormats::destDirKey(i),
-            readKey(store, DestDirTable::settingsKey(i), captions.at(i)));
+        choices.ocDestDir.replace(
+            OutputFormats::destDirKey(i), DestDirTable::storedEntry(store, i));
     }
 
-    readNumber(store, QStringLiteral("SaveSheetSelectionType"), QStringLiteral("0"), 0, 2,
-        choices.sheetSelType);
+    int sheetSelType = int(choices.sheetSelType);
+    readNumber(store, QStringLiteral("SaveSheetSelectionType"), QStringLiteral("0"),
+        int(SheetChoice::Current), int(SheetChoice::Selected), sheetSelType);
+    choices.sheetSelType = SheetChoice(sheetSelType);
     readCheck(store, QStringLiteral("isUseDestDirs"), QStringLiteral("0"), choices.useDestDirs);
     return choices;
 }
@@ -79,7 +75,7 @@ void StoredChoices::write(SettingsStore &store) const
     writeKey(store, QStringLiteral("OutputFormatIndex"), QString::number(outFmtIndex));
     writeKey(store, QStringLiteral("isDisplayDiags"), checkText(displayDiags));
     for (const QString &key : OutputFormats::allFormatListKeys())
-        writeKey(store, filenameFormatKey(key), currentFmts.value(key));
-    writeKey(store, QStringLiteral("SaveSheetSelectionType"), QString::number(sheetSelType));
+        writeKey(store, OutputFormats::filenameFormatSettingsKey(key), currentFmts.value(key));
+    writeKey(store, QStringLiteral("SaveSheetSelectionType"), QString::number(int(sheetSelType)));
     writeKey(store, QStringLiteral("isUseDestDirs"), checkText(useDestDirs));
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "destdirs/destdirtable.h"
+#include "formats/outputformats.h"
 
 #include <QHash>
 #include <QString>
@@ -21,13 +22,11 @@ struct StoredChoices {
     // The current filename format of every format list key.
     QHash<QString, QString> currentFmts;
     DestDirTable ocDestDir;
-    int sheetSelType = 1;
+    SheetChoice sheetSelType = SheetChoice::All;
     bool useDestDirs = false;
 
     // Reads every key in the dialog's load order.
     static StoredChoices read(const SettingsStore &store);
     // Writes what GO! writes, in its order: everything but the destination directories.
     void write(SettingsStore &store) const;
-
-    static QString filenameFormatKey(const QString &formatListKey);
 };

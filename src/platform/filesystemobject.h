@@ -4,7 +4,6 @@
 #include <QFileInfo>
 #include <QMap>
 #include <QString>
-
 #include <optional>
 
 // The add-in's file system, spoken in Windows path text: "\" between levels and an optional drive

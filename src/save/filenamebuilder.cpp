@@ -148,7 +148,7 @@ QString getFilenameFromDoc(SaveState &state, CadDocument &drawing, const QString
 {
     Quilletmain::curProcName = QStringLiteral("getFilenameFromDoc");
     try {
-        const bool native = state.outFmtIndex == 0;
+        const bool native = OutputFormats::isNative(state.outFmtIndex);
         bool found = !native;
         const ModelLookup lookup
             = native ? resolveModel(state, drawing, surroundings) : ModelLookup();

@@ -8,6 +8,8 @@
 #include "runsurroundings.h"
 #include "savestate.h"
 
+#include <QHash>
+
 namespace {
 
 const QString saveError = QStringLiteral("SOMETHING WRONG, FILE SAVE ERROR!!!");
@@ -21,9 +23,9 @@ template <typename T> T &required(const std::shared_ptr<T> &object)
 
 QStringList sheetList(const SaveState &state)
 {
-    if (!state.sheetFrameEnabled || state.sheetSelType == 0)
+    if (!state.sheetFrameEnabled || state.sheetSelType == SheetChoice::Current)
         return { required(required(state.activeDoc).GetCurrentSheet()).GetName() };
-    if (state.sheetSelType == 1)
+    if (state.sheetSelType == SheetChoice::All)
         return state.docSheetNames.mid(0, state.docSheetCount);
     return state.selectedSheets;
 }
@@ -36,7 +38,8 @@ void appendHeading(const SaveState &state, RunSurroundings &surroundings)
         surroundings.appendLog(QStringLiteral("Using Destination Directories..."));
     surroundings.appendLog(
         QStringLiteral("Output Base Directory: ") + state.baseDir + QLatin1Char('\\'));
-    surroundings.appendLog(QStringLiteral("Output format is ") + trimBlanks(state.outFmtCaption));
+    surroundings.appendLog(QStringLiteral("Output format is ")
+        + trimBlanks(OutputFormats::caption(state.outFmtIndex)));
     surroundings.appendLog(QStringLiteral("Filename format: ") + state.filenameFormat);
     surroundings.appendLog(QStringLiteral("Document has ") + QString::number(state.docSheetCount)
         + (state.docSheetCount == 1 ? QStringLiteral(" sheet") : QStringLiteral(" sheets")));
@@ -60,8 +63,8 @@ QString outputDirectory(SaveState &state)
 {
     if (!state.useDestDirs)
         return state.baseDir;
-    const QString key = QLatin1Char('[') + state.outFmtTag.toUpper() + QLatin1Char(']');
-    return resolveDestDir(state.ocDestDir.entry(key), state.baseDir, state.s_DirSpec);
+    return resolveDestDir(state.ocDestDir.entry(OutputFormats::destDirKey(state.outFmtIndex)),
+        state.baseDir, state.s_DirSpec);
 }
 
 // The saved file takes the place of the drawing that was open before the run.
@@ -121,6 +124,8 @@ SaveRunResult run(SaveState &state, RunSurroundings &surroundings)
     SaveRunResult result;
     result.sheets = int(sheets.size());
     QString lastSaved;
+    // Targets saved in this run, compared as Windows compares names, and the sheet of each.
+    QHash<QString, QString> savedBy;
     for (const QString &sheetName : sheets) {
         state.curSheetNumber += 1;
         state.curSheetName = sheetName;
@@ -130,7 +135,7 @@ SaveRunResult run(SaveState &state, RunSurroundings &surroundings)
                 10601, QStringLiteral("Unable to activate sheet [") + sheetName + QLatin1Char(']'));
         }
         const QString outputName = getFilenameFromDoc(state, drawing, state.fmtFields, surroundings)
-            + trimBlanks(state.outFmtTag);
+            + trimBlanks(OutputFormats::tag(state.outFmtIndex));
         if (state.displayDiags) {
             surroundings.appendLog(
                 trimBlanks(sheetName) + QStringLiteral(" filename: ") + trimBlanks(outputName));
@@ -138,12 +143,29 @@ SaveRunResult run(SaveState &state, RunSurroundings &surroundings)
         surroundings.refreshLog();
 
         result.lastOutputDir = outputDirectory(state);
-        lastSaved = fso.buildpath(result.lastOutputDir, trimBlanks(outputName));
+        const QString target = fso.buildpath(result.lastOutputDir, trimBlanks(outputName));
+        // A name without a per-sheet field would make every sheet replace the one before; the
+        // first sheet keeps the file and the others count as failed saves.
+        const QString takenBy = savedBy.value(target.toCaseFolded());
+        if (!takenBy.isNull()) {
+            result.lastStatus = false;
+            ++result.failed;
+            if (state.displayDiags) {
+                surroundings.appendLog(QStringLiteral("     Save Status [False] Not saved: sheet [")
+                    + takenBy + QStringLiteral("] was saved under this name in this run"));
+                surroundings.appendLog(QString());
+            }
+            continue;
+        }
         int errors = 0;
         int warnings = 0;
-        result.lastStatus = drawing.SaveToPath(lastSaved, 0, 3, errors, warnings);
-        if (!result.lastStatus)
+        result.lastStatus = drawing.SaveToPath(target, 0, 3, errors, warnings);
+        if (result.lastStatus) {
+            lastSaved = target;
+            savedBy.insert(target.toCaseFolded(), sheetName);
+        } else {
             ++result.failed;
+        }
         if (state.displayDiags) {
             surroundings.appendLog(QStringLiteral("     Save Status [")
                 + (result.lastStatus ? QStringLiteral("True") : QStringLiteral("False"))
@@ -155,7 +177,7 @@ SaveRunResult run(SaveState &state, RunSurroundings &surroundings)
 
     // The finishing path follows the last save; the verdict counts every save of the run.
     if (result.lastStatus) {
-        if (state.outFmtIndex == 0)
+        if (OutputFormats::isNative(state.outFmtIndex))
             replaceByLastSaved(state, lastSaved, surroundings);
         else
             reactivateDrawing(state);

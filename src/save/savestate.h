@@ -2,27 +2,25 @@
 
 #include "addin/CadHost.h"
 #include "destdirs/destdirtable.h"
+#include "formats/outputformats.h"
 
 #include <QString>
 #include <QStringList>
 #include <memory>
 
-// The main dialog's state that the filename builder and the save run read and write. The dialog,
-// or quillet-batch, fills the first block before a run.
+// The main dialog's state that the filename builder and the save run read and write. The run
+// preparation fills the first block before a run.
 struct SaveState {
     std::shared_ptr<CadDocument> activeDoc;
     QString docPathName;
     int docSheetCount = 0;
     QStringList docSheetNames;
 
-    int outFmtIndex = 0;
-    // The chosen format's caption and extension, as its option button shows them.
-    QString outFmtCaption;
-    QString outFmtTag;
+    int outFmtIndex = OutputFormats::nativeIndex;
     QString filenameFormat;
     QStringList fmtFields;
 
-    int sheetSelType = 0;
+    SheetChoice sheetSelType = SheetChoice::Current;
     bool sheetFrameEnabled = true;
     // The selected entries of the sheet list, first to last.
     QStringList selectedSheets;

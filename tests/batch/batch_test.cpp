@@ -332,33 +332,23 @@ INSTANTIATE_TEST_SUITE_P(Batch, BatchStatus,
             "%V: SOMETHING WRONG, FILE SAVE ERROR!!! [1 of 1 files not saved]" }),
     [](const ::testing::TestParamInfo<StatusCase> &info) { return std::string(info.param.name); });
 
-TEST_F(Batch, PrintsTheWholeLogOnStandardOutput)
+TEST_F(Batch, ANameWithoutASheetFieldSavesOneFileAndFails)
 {
-    const BatchRun result = run(
-        { "-f", "dxf", "-s", "all", "-n", "DRWNAME|_|SHEETNAME", "-o", "Out", "PLATE.SLDDRW" });
-    EXPECT_EQ(result.status, 0);
-    EXPECT_EQ(result.out,
-        (QStringList { "Drawing Document Name: PLATE", "Output Base Directory: T:\\Out\\",
-            "Output format is DXF", "Filename format: DRWNAME|_|SHEETNAME", "Document has 3 sheets",
-            "", "Sheet1 filename: PLATE_Sheet1.DXF",
-            "     Save Status [True] Errors [0] Warnings [0]", "",
-            "Sheet2 filename: PLATE_Sheet2.DXF", "     Save Status [True] Errors [0] Warnings [0]",
-            "", "Sheet3 filename: PLATE_Sheet3.DXF",
-            "     Save Status [True] Errors [0] Warnings [0]", "",
-            "Finished, but check output files!", "",
-            "NOTES:", "     - Quillet will NOT overwrite ReadOnly files.",
-            "     - SolidWorks may return success even if files are NOT saved.",
-            "     - Ensure that there is adequate disk space.",
-            "     - Ensure write permission to destination directory.", "" }));
+    const BatchRun result
+        = run({ "-f", "dxf", "-s", "all", "-n", "DRWNAME", "-o", "Out", "SIXSHEETS.SLDDRW" });
+    EXPECT_EQ(result.status, 1);
+    // The log on standard output, as the log window shows it.
+    ASSERT_EQ(result.out.size(), 32) << ::testing::PrintToString(result.out);
+    EXPECT_EQ(result.out.at(0), QStringLiteral("Drawing Document Name: SIXSHEETS"));
+    EXPECT_EQ(result.out.at(7), QStringLiteral("     Save Status [True] Errors [0] Warnings [0]"));
+    EXPECT_EQ(
+        result.out.filter(QStringLiteral("Not saved: sheet [Sheet1] was saved under this name"))
+            .size(),
+        5);
+    EXPECT_EQ(result.out.at(24), QStringLiteral("SOMETHING WRONG, FILE SAVE ERROR!!!"));
     EXPECT_EQ(result.err, QStringList());
-    const QStringList files { "PLATE_Sheet1.DXF", "PLATE_Sheet2.DXF", "PLATE_Sheet3.DXF" };
-    ASSERT_EQ(filesIn("Out"), files);
-    for (const QString &file : files) {
-        const QByteArray dxf = readNative(drive.native("Out/" + file));
-        EXPECT_TRUE(dxf.startsWith("  0\nSECTION\n  2\nHEADER\n") && dxf.endsWith("  0\nEOF\n"))
-            << file.toStdString();
-    }
-    EXPECT_EQ(whatToPlot(), QString());
+    ASSERT_EQ(filesIn("Out"), QStringList { "SIXSHEETS.DXF" });
+    EXPECT_TRUE(readNative(drive.native("Out/SIXSHEETS.DXF")).contains("SHEET 1 OF 6"));
 }
 
 TEST_F(Batch, EveryDrawingIsTriedAndTheHighestStatusWins)

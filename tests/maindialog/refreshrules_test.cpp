@@ -15,7 +15,7 @@ TEST_P(RefreshRules, EnablesAndForcesAsTheFormatNeeds)
 {
     const RefreshCase &c = GetParam();
     const ControlStates states = refreshRules(c.choices);
-    EXPECT_EQ(states.sheetSelType, c.sheetSelType);
+    EXPECT_EQ(int(states.sheetSelType), c.sheetSelType);
     EXPECT_EQ(states.pdfSingleFileEnabled, c.pdfSingleFile);
     EXPECT_EQ(states.sheetFrameEnabled, c.frame);
     EXPECT_EQ(states.listSheetsEnabled, c.list);
@@ -27,31 +27,34 @@ TEST_P(RefreshRules, EnablesAndForcesAsTheFormatNeeds)
 // choices: outFmtIndex, pdfSingleFile, sheetSelType, sheetEntries, selectedSheets, useDestDirs
 INSTANTIATE_TEST_SUITE_P(Cases, RefreshRules,
     ::testing::Values(
-        RefreshCase { "NativeForcesAllSheetsAndGreysTheFrame", { 0, false, 2, 3, 0, false }, 1,
-            false, false, false, false, false, true },
-        RefreshCase { "DxfCurrentSheet", { 1, false, 0, 3, 0, false }, 0, false, true, false, false,
-            false, true },
-        RefreshCase { "SelectedNoneDisablesGoAndClear", { 1, false, 2, 3, 0, false }, 2, false,
-            true, true, true, false, false },
-        RefreshCase { "SelectedOneEnablesGoAndClear", { 4, false, 2, 3, 1, false }, 2, false, true,
-            true, true, true, true },
-        RefreshCase { "SelectedAllDisablesSelectAll", { 5, false, 2, 3, 3, false }, 2, false, true,
-            true, false, true, true },
-        RefreshCase { "EDrawingGreysFrameWithoutForcing", { 3, false, 2, 3, 0, false }, 2, false,
-            false, false, false, false, true },
-        RefreshCase { "PdfSingleFileForcesAllSheets", { 6, true, 0, 3, 0, false }, 1, true, false,
+        RefreshCase { "NativeForcesAllSheetsAndGreysTheFrame",
+            { 0, false, SheetChoice(2), 3, 0, false }, 1, false, false, false, false, false, true },
+        RefreshCase { "DxfCurrentSheet", { 1, false, SheetChoice(0), 3, 0, false }, 0, false, true,
             false, false, false, true },
-        RefreshCase { "PdfSeparateFilesKeepsTheChoice", { 6, false, 2, 3, 0, false }, 2, true, true,
-            true, true, false, false },
-        RefreshCase { "EmptyDrawingSelectedSheets", { 2, false, 2, 0, 0, false }, 2, false, true,
-            true, false, false, false }),
+        RefreshCase { "SelectedNoneDisablesGoAndClear", { 1, false, SheetChoice(2), 3, 0, false },
+            2, false, true, true, true, false, false },
+        RefreshCase { "SelectedOneEnablesGoAndClear", { 4, false, SheetChoice(2), 3, 1, false }, 2,
+            false, true, true, true, true, true },
+        RefreshCase { "SelectedAllDisablesSelectAll", { 5, false, SheetChoice(2), 3, 3, false }, 2,
+            false, true, true, false, true, true },
+        RefreshCase { "EDrawingGreysFrameWithoutForcing", { 3, false, SheetChoice(2), 3, 0, false },
+            2, false, false, false, false, false, true },
+        RefreshCase { "PdfSingleFileForcesAllSheets", { 6, true, SheetChoice(0), 3, 0, false }, 1,
+            true, false, false, false, false, true },
+        RefreshCase { "PdfSeparateFilesKeepsTheChoice", { 6, false, SheetChoice(2), 3, 0, false },
+            2, true, true, true, true, false, false },
+        RefreshCase { "EmptyDrawingSelectedSheets", { 2, false, SheetChoice(2), 0, 0, false }, 2,
+            false, true, true, false, false, false }),
     [](const ::testing::TestParamInfo<RefreshCase> &info) { return std::string(info.param.name); });
 
 TEST(RefreshRulesKeys, FormatListKeyAndDestinationMenu)
 {
-    EXPECT_EQ(refreshRules({ 6, true, 1, 1, 0, false }).formatListKey, QStringLiteral("[.1.PDF]"));
-    EXPECT_EQ(refreshRules({ 6, false, 1, 1, 0, false }).formatListKey, QStringLiteral("[.0.PDF]"));
-    EXPECT_EQ(refreshRules({ 5, true, 1, 1, 0, false }).formatListKey, QStringLiteral("[.TIF]"));
-    EXPECT_FALSE(refreshRules({ 1, false, 1, 1, 0, false }).mnuDestDirEnabled);
-    EXPECT_TRUE(refreshRules({ 1, false, 1, 1, 0, true }).mnuDestDirEnabled);
+    EXPECT_EQ(refreshRules({ 6, true, SheetChoice(1), 1, 0, false }).formatListKey,
+        QStringLiteral("[.1.PDF]"));
+    EXPECT_EQ(refreshRules({ 6, false, SheetChoice(1), 1, 0, false }).formatListKey,
+        QStringLiteral("[.0.PDF]"));
+    EXPECT_EQ(refreshRules({ 5, true, SheetChoice(1), 1, 0, false }).formatListKey,
+        QStringLiteral("[.TIF]"));
+    EXPECT_FALSE(refreshRules({ 1, false, SheetChoice(1), 1, 0, false }).mnuDestDirEnabled);
+    EXPECT_TRUE(refreshRules({ 1, false, SheetChoice(1), 1, 0, true }).mnuDestDirEnabled);
 }

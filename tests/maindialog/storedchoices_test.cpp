@@ -16,7 +16,7 @@ TEST_F(StoredChoicesTest, FirstUseGivesTheFactoryChoices)
     EXPECT_EQ(choices.path, QStringLiteral("c:\\"));
     EXPECT_EQ(choices.outFmtIndex, 0);
     EXPECT_TRUE(choices.displayDiags);
-    EXPECT_EQ(choices.sheetSelType, 0);
+    EXPECT_EQ(choices.sheetSelType, SheetChoice(0));
     EXPECT_FALSE(choices.useDestDirs);
     ASSERT_EQ(choices.currentFmts.size(), 8);
     for (const QString &format : choices.currentFmts)
@@ -47,7 +47,7 @@ TEST_F(StoredChoicesTest, WritesWhatGoWritesInItsOrder)
     choices.displayDiags = false;
     choices.currentFmts.insert(
         QStringLiteral("[.1.PDF]"), QStringLiteral("DRWNAME|-|TOTALDOCSHEETS"));
-    choices.sheetSelType = 2;
+    choices.sheetSelType = SheetChoice::Selected;
     choices.useDestDirs = true;
     choices.write(store);
     const QStringList expected { "Path", "OutputFormatIndex", "isDisplayDiags",
@@ -70,7 +70,7 @@ TEST_F(StoredChoicesTest, WritesWhatGoWritesInItsOrder)
     EXPECT_EQ(
         again.currentFmts.value(QStringLiteral("[.0.PDF]")), StoredChoices::defaultFilenameFormat);
     EXPECT_EQ(again.outFmtIndex, 6);
-    EXPECT_EQ(again.sheetSelType, 2);
+    EXPECT_EQ(again.sheetSelType, SheetChoice(2));
 }
 
 TEST_F(StoredChoicesTest, NumbersOutOfRangeOrNotWholeKeepThePresets)
@@ -81,14 +81,14 @@ TEST_F(StoredChoicesTest, NumbersOutOfRangeOrNotWholeKeepThePresets)
     store.set(QStringLiteral("isUseDestDirs"), QStringLiteral("1.0"));
     const StoredChoices choices = StoredChoices::read(store);
     EXPECT_EQ(choices.outFmtIndex, 0);
-    EXPECT_EQ(choices.sheetSelType, 1);
+    EXPECT_EQ(choices.sheetSelType, SheetChoice(1));
     EXPECT_TRUE(choices.displayDiags);
     EXPECT_FALSE(choices.useDestDirs);
 
     store.set(QStringLiteral("OutputFormatIndex"), QStringLiteral("-1"));
     store.set(QStringLiteral("SaveSheetSelectionType"), QStringLiteral("2"));
     EXPECT_EQ(StoredChoices::read(store).outFmtIndex, 0);
-    EXPECT_EQ(StoredChoices::read(store).sheetSelType, 2);
+    EXPECT_EQ(StoredChoices::read(store).sheetSelType, SheetChoice(2));
 }
 
 TEST_F(StoredChoicesTest, StoredEmptyDestinationStaysEmpty)

@@ -1,4 +1,5 @@
 #include "formats/outputformats.h"
+#include "memorysettings.h"
 #include "platform/quilleterror.h"
 #include "save/saverun.h"
 #include "savefixture.h"
@@ -14,21 +15,21 @@ protected:
         SaveFixture::SetUp();
         writePlate();
         openDrawing(QStringLiteral("PLATE.SLDDRW"));
-        choose(1, QStringLiteral("DRWNAME|_|SHEETNAME"));
-        state.sheetSelType = 1;
-        state.ocDestDir = DestDirTable();
-        for (int i = 0; i < OutputFormats::count; ++i)
-            state.ocDestDir.replace(
-                OutputFormats::destDirKey(i), OutputFormats::outFmtCaption().at(i));
+        choose(QStringLiteral("DXF"), QStringLiteral("DRWNAME|_|SHEETNAME"));
+        choices.sheetSelType = SheetChoice::All;
+        choices.ocDestDir = DestDirTable::fromSettings(MemorySettings());
     }
 
-    void choose(int outFmtIndex, const QString &format)
+    void choose(const QString &format, const QString &filenameFmt)
     {
-        state.outFmtIndex = outFmtIndex;
-        state.outFmtCaption = OutputFormats::outFmtCaption().at(outFmtIndex);
-        state.outFmtTag = OutputFormats::outFmtTag().at(outFmtIndex);
-        state.filenameFormat = format;
-        state.fmtFields = format.split(QLatin1Char('|'));
+        choices.outFmtIndex = OutputFormats::indexOf(format);
+        choices.filenameFmt = filenameFmt;
+    }
+
+    SaveRunResult run()
+    {
+        prepare();
+        return Quillet(state, surroundings);
     }
 
     QStringList filesIn(const QString &relative) const
@@ -47,7 +48,7 @@ protected:
 
 TEST_F(SaveRun, SavesEverySheetAndLogsEachStep)
 {
-    const SaveRunResult result = Quillet(state, surroundings);
+    const SaveRunResult result = run();
     EXPECT_TRUE(result.allSaved());
     EXPECT_EQ(
         filesIn(QStringLiteral("Out")), (QStringList { "PLATE_Sheet1.DXF", "PLATE_Sheet2.DXF" }));
@@ -71,9 +72,9 @@ TEST_F(SaveRun, SavesEverySheetAndLogsEachStep)
 
 TEST_F(SaveRun, DiagnosticsOffReportsOnTheStatusBar)
 {
-    state.displayDiags = false;
-    state.useDestDirs = true;
-    Quillet(state, surroundings);
+    choices.displayDiags = false;
+    choices.useDestDirs = true;
+    run();
     EXPECT_TRUE(surroundings.lines.isEmpty());
     EXPECT_EQ(surroundings.calls, (QStringList { "refresh", "refresh", "refresh", "hideMain" }));
     EXPECT_EQ(statusText(), QStringLiteral("Quillet 1.00: Files output to [T:\\Out\\DXF\\]"));
@@ -81,49 +82,74 @@ TEST_F(SaveRun, DiagnosticsOffReportsOnTheStatusBar)
         (QStringList { "PLATE_Sheet1.DXF", "PLATE_Sheet2.DXF" }));
 }
 
-TEST_F(SaveRun, DestinationDirectoryIsCreatedOnFirstUse)
+// A destination entry and where the file lands, relative to the drive's folder; "" when nothing
+// is created below Out.
+struct DestinationCase {
+    const char *entry;
+    const char *folder;
+};
+
+class SaveRunDestination : public SaveRun,
+                           public ::testing::WithParamInterface<DestinationCase> { };
+
+TEST_P(SaveRunDestination, LandsWhereWindowsWouldPutTheFile)
 {
-    state.useDestDirs = true;
-    ASSERT_FALSE(QFileInfo::exists(drive.native(QStringLiteral("Out/DXF"))));
-    Quillet(state, surroundings);
+    drive.mkdir(QStringLiteral("Out/Sub"));
+    choices.baseDir = drive.win(QStringLiteral("Out\\Sub"));
+    choices.useDestDirs = true;
+    choices.ocDestDir.replace(QStringLiteral("[.DXF]"), QString::fromUtf8(GetParam().entry));
+    const SaveRunResult result = run();
+    EXPECT_TRUE(result.allSaved());
+    EXPECT_EQ(filesIn(QString::fromUtf8(GetParam().folder)),
+        (QStringList { "PLATE_Sheet1.DXF", "PLATE_Sheet2.DXF" }));
     EXPECT_EQ(surroundings.lines.mid(0, 3),
         (QStringList { "Drawing Document Name: PLATE", "Using Destination Directories...",
-            "Output Base Directory: T:\\Out\\" }));
-    EXPECT_EQ(filesIn(QStringLiteral("Out/DXF")),
-        (QStringList { "PLATE_Sheet1.DXF", "PLATE_Sheet2.DXF" }));
-    EXPECT_TRUE(filesIn(QStringLiteral("Out")).isEmpty());
+            "Output Base Directory: T:\\Out\\Sub\\" }));
 }
+
+void PrintTo(const DestinationCase &param, std::ostream *out)
+{
+    *out << param.entry;
+}
+
+INSTANTIATE_TEST_SUITE_P(SaveRun, SaveRunDestination,
+    ::testing::Values(DestinationCase { "DXF", "Out/Sub/DXF" },
+        // A drive that is not mapped is an ordinary level.
+        DestinationCase { "Q:\\X", "Out/Sub/Q/X" }, DestinationCase { "", "Out/Sub" }));
 
 TEST_F(SaveRun, ADriveRootBaseStillGetsItsSeparator)
 {
-    state.baseDir = drive.win();
-    Quillet(state, surroundings);
+    choices.baseDir = drive.win();
+    run();
     EXPECT_EQ(surroundings.lines.at(1), QStringLiteral("Output Base Directory: T:\\\\"));
     EXPECT_TRUE(QFileInfo::exists(drive.native(QStringLiteral("PLATE_Sheet1.DXF"))));
 }
 
 TEST_F(SaveRun, SheetNumbersFollowTheRunNotTheDrawing)
 {
-    writeDocument(QStringLiteral("SIX.SLDDRW"), R"({ "quilletStandIn": 1, "type": "drawing",
-        "properties": {}, "sheets": [ { "name": "A", "paper": [210, 297], "views": [] }, { "name": "B", "paper": [210, 297], "views": [] },
-                    { "name": "C", "paper": [210, 297], "views": [] }, { "name": "D", "paper": [210, 297], "views": [] },
-                    { "name": "E", "paper": [210, 297], "views": [] }, { "name": "F", "paper": [210, 297], "views": [] } ] })");
-    openDrawing(QStringLiteral("SIX.SLDDRW"));
-    choose(1, QStringLiteral("SHEETNAME|-|SHEETNUMBER|-|TOTALSELSHEETS|-|TOTALDOCSHEETS"));
-    state.sheetSelType = 2;
-    state.selectedSheets = QStringList { "C", "E", "F" };
-    Quillet(state, surroundings);
+    drive.copyData(QStringLiteral("SIXSHEETS.SLDDRW"));
+    openDrawing(QStringLiteral("SIXSHEETS.SLDDRW"));
+    const QStringList names = state.docSheetNames;
+    choose(QStringLiteral("DXF"),
+        QStringLiteral("SHEETNAME|-|SHEETNUMBER|-|TOTALSELSHEETS|-|TOTALDOCSHEETS"));
+    choices.sheetSelType = SheetChoice::Selected;
+    choices.selectedSheets = QStringList { names.at(2), names.at(4), names.at(5) };
+    run();
     EXPECT_EQ(filesIn(QStringLiteral("Out")),
-        (QStringList { "C-1-3-6.DXF", "E-2-3-6.DXF", "F-3-3-6.DXF" }));
+        (QStringList {
+            names.at(2) + "-1-3-6.DXF", names.at(4) + "-2-3-6.DXF", names.at(5) + "-3-3-6.DXF" }));
 }
 
 TEST_F(SaveRun, ADisabledSheetFrameSavesTheCurrentSheetOnly)
 {
+    // eDrawing disables the sheet choice; this host cannot write it, which the log says.
     state.activeDoc->ActivateSheet(QStringLiteral("Sheet2"));
-    state.sheetFrameEnabled = false;
-    state.sheetSelType = 1;
-    Quillet(state, surroundings);
-    EXPECT_EQ(filesIn(QStringLiteral("Out")), QStringList { "PLATE_Sheet2.DXF" });
+    choose(QStringLiteral("eDrawing"), QStringLiteral("SHEETNAME"));
+    const SaveRunResult result = run();
+    EXPECT_EQ(result.sheets, 1);
+    EXPECT_EQ(surroundings.lines.mid(6, 2),
+        (QStringList {
+            "Sheet2 filename: Sheet2.EDRW", "     Save Status [False] Errors [32] Warnings [0]" }));
 }
 
 TEST_F(SaveRun, AFailedSaveIsNeverReportedAsSuccess)
@@ -131,7 +157,7 @@ TEST_F(SaveRun, AFailedSaveIsNeverReportedAsSuccess)
     // Sheet1's target is read-only; Sheet2, the last, saves.
     writeNative(drive.native(QStringLiteral("Out/PLATE_Sheet1.DXF")), "old");
     QFile::setPermissions(drive.native(QStringLiteral("Out/PLATE_Sheet1.DXF")), QFile::ReadOwner);
-    Quillet(state, surroundings);
+    run();
     EXPECT_EQ(readNative(drive.native(QStringLiteral("Out/PLATE_Sheet1.DXF"))), QByteArray("old"));
     EXPECT_TRUE(QFileInfo::exists(drive.native(QStringLiteral("Out/PLATE_Sheet2.DXF"))));
     const QStringList tail = surroundings.lines.mid(6);
@@ -145,8 +171,8 @@ TEST_F(SaveRun, AFailedSaveIsNeverReportedAsSuccess)
     EXPECT_EQ(app->ActiveDocument(), state.activeDoc);
 
     surroundings.lines.clear();
-    state.displayDiags = false;
-    const SaveRunResult result = Quillet(state, surroundings);
+    choices.displayDiags = false;
+    const SaveRunResult result = run();
     EXPECT_EQ(result.failed, 1);
     EXPECT_EQ(surroundings.lines, (QStringList { "SOMETHING WRONG, FILE SAVE ERROR!!!", "" }));
     EXPECT_EQ(statusText(),
@@ -154,9 +180,47 @@ TEST_F(SaveRun, AFailedSaveIsNeverReportedAsSuccess)
             "Quillet 1.00: SOMETHING WRONG, FILE SAVE ERROR!!! [1 of 2 files not saved]"));
 }
 
+TEST_F(SaveRun, ANameIsSavedOnlyOnceInARun)
+{
+    drive.copyData(QStringLiteral("SIXSHEETS.SLDDRW"));
+    openDrawing(QStringLiteral("SIXSHEETS.SLDDRW"));
+    const QString first = state.docSheetNames.first();
+    choose(QStringLiteral("DXF"), QStringLiteral("DRWNAME"));
+    const SaveRunResult result = run();
+    EXPECT_EQ(result.failed, 5);
+    EXPECT_EQ(filesIn(QStringLiteral("Out")), QStringList { "SIXSHEETS.DXF" });
+    const QString taken = QStringLiteral("     Save Status [False] Not saved: sheet [") + first
+        + QStringLiteral("] was saved under this name in this run");
+    const QStringList lines = surroundings.lines.mid(6, 18);
+    EXPECT_EQ(lines.at(1), QStringLiteral("     Save Status [True] Errors [0] Warnings [0]"));
+    for (int sheet = 1; sheet < 6; ++sheet) {
+        EXPECT_EQ(lines.at(3 * sheet),
+            state.docSheetNames.at(sheet) + QStringLiteral(" filename: SIXSHEETS.DXF"));
+        EXPECT_EQ(lines.at(3 * sheet + 1), taken);
+    }
+    EXPECT_EQ(surroundings.lines.at(24), QStringLiteral("SOMETHING WRONG, FILE SAVE ERROR!!!"));
+
+    // Names compare as Windows compares them; files of earlier runs are still replaced.
+    writeDocument(QStringLiteral("CASES.SLDDRW"),
+        R"({ "quilletStandIn": 1, "type": "drawing", "properties": {},
+        "sheets": [ { "name": "Detail", "paper": [210, 297], "views": [] },
+                    { "name": "DETAIL", "paper": [210, 297], "views": [] } ] })");
+    openDrawing(QStringLiteral("CASES.SLDDRW"));
+    choose(QStringLiteral("DXF"), QStringLiteral("SHEETNAME"));
+    choices.displayDiags = false;
+    for (int turn = 0; turn < 2; ++turn) {
+        EXPECT_EQ(run().failed, 1);
+        EXPECT_EQ(statusText(),
+            QStringLiteral(
+                "Quillet 1.00: SOMETHING WRONG, FILE SAVE ERROR!!! [1 of 2 files not saved]"));
+    }
+    EXPECT_EQ(filesIn(QStringLiteral("Out")), (QStringList { "Detail.DXF", "SIXSHEETS.DXF" }));
+}
+
 TEST_F(SaveRun, AnEmptySheetListSavesNothing)
 {
-    state.sheetSelType = 2;
+    prepare();
+    state.sheetSelType = SheetChoice::Selected;
     const SaveRunResult result = Quillet(state, surroundings);
     EXPECT_EQ(result.sheets, 0);
     EXPECT_FALSE(result.allSaved());
@@ -172,10 +236,19 @@ TEST_F(SaveRun, AnEmptySheetListSavesNothing)
 
 TEST_F(SaveRun, AnUnknownSheetEndsTheRunWithItsError)
 {
-    state.sheetSelType = 2;
-    state.selectedSheets = QStringList { "Sheet1", "Missing", "Sheet2" };
+    choices.sheetSelType = SheetChoice::Selected;
+    choices.selectedSheets = QStringList { "Missing" };
     try {
-        Quillet(state, surroundings);
+        run();
+        FAIL() << "no error raised";
+    } catch (const QuilletError &error) {
+        // No name was built yet: the run named itself last.
+        EXPECT_EQ(error.source, QStringLiteral("Quillet"));
+    }
+
+    choices.selectedSheets = QStringList { "Sheet1", "Missing", "Sheet2" };
+    try {
+        run();
         FAIL() << "no error raised";
     } catch (const QuilletError &error) {
         EXPECT_EQ(error.number, 10601);
@@ -187,24 +260,20 @@ TEST_F(SaveRun, AnUnknownSheetEndsTheRunWithItsError)
     EXPECT_EQ(surroundings.calls.last(), QStringLiteral("refresh"));
 }
 
-TEST_F(SaveRun, ErrorsBeforeAnyNameCarryTheRunsName)
-{
-    state.sheetSelType = 2;
-    state.selectedSheets = QStringList { "Missing" };
-    try {
-        Quillet(state, surroundings);
-        FAIL() << "no error raised";
-    } catch (const QuilletError &error) {
-        EXPECT_EQ(error.source, QStringLiteral("Quillet"));
-    }
-}
-
 TEST_F(SaveRun, NativeFormatReplacesTheDrawingByTheLastFileSaved)
 {
-    choose(0, QStringLiteral("DRWNAME|_|SHEETNAME|_|Revision"));
-    Quillet(state, surroundings);
-    EXPECT_EQ(filesIn(QStringLiteral("Out")),
-        (QStringList { "PLATE_Sheet1_A.SLDDRW", "PLATE_Sheet2_C.SLDDRW" }));
+    // Sheet1's copy cannot be written; Sheet2's, the last, can.
+    writeNative(drive.native(QStringLiteral("Out/PLATE_Sheet1_A.SLDDRW")), "old");
+    QFile::setPermissions(
+        drive.native(QStringLiteral("Out/PLATE_Sheet1_A.SLDDRW")), QFile::ReadOwner);
+    choose(QStringLiteral("SLDDRW"), QStringLiteral("DRWNAME|_|SHEETNAME|_|Revision"));
+    prepare();
+    // A frame left enabled by hand: the run then saves every sheet.
+    state.sheetFrameEnabled = true;
+    const SaveRunResult result = Quillet(state, surroundings);
+    EXPECT_EQ(result.failed, 1);
+    EXPECT_EQ(surroundings.lines.mid(surroundings.lines.size() - 8, 2),
+        (QStringList { "SOMETHING WRONG, FILE SAVE ERROR!!!", "" }));
     ASSERT_TRUE(state.activeDoc);
     EXPECT_EQ(state.activeDoc->PathName(), drive.win(QStringLiteral("Out\\PLATE_Sheet2_C.SLDDRW")));
     EXPECT_EQ(app->ActiveDocument(), state.activeDoc);
@@ -221,14 +290,12 @@ TEST_F(SaveRun, AnUnsavedDrawingIsNamedNullAndClosedByTitle)
 {
     const std::shared_ptr<StandInDocument> fresh
         = app->newDrawing(drive.native(QStringLiteral("PLATE.SLDDRW")));
-    state.activeDoc = fresh;
-    state.docPathName = fresh->PathName();
+    state = openActiveDrawing(*app);
     ASSERT_TRUE(state.docPathName.isEmpty());
-    choose(0, QStringLiteral("DRWNAME|SHEETNAME|_|Revision"));
-    Quillet(state, surroundings);
+    choose(QStringLiteral("SLDDRW"), QStringLiteral("DRWNAME|SHEETNAME|_|Revision"));
+    run();
     EXPECT_EQ(surroundings.lines.first(), QStringLiteral("Drawing Document Name: NULL"));
-    EXPECT_EQ(
-        filesIn(QStringLiteral("Out")), (QStringList { "Sheet1_A.SLDDRW", "Sheet2_C.SLDDRW" }));
+    EXPECT_EQ(filesIn(QStringLiteral("Out")), QStringList { "Sheet1_A.SLDDRW" });
     for (const auto &document : app->documents())
         EXPECT_NE(document->Title(), fresh->Title());
 }
@@ -237,24 +304,23 @@ TEST_F(SaveRun, HostilePropertyValuesStayInTheOutputDirectory)
 {
     state.activeDoc->SetCustomInfo2(
         QString(), QStringLiteral("Revision"), QStringLiteral("..\\..\\..\\evil"));
-    choose(1, QStringLiteral("Revision"));
-    state.sheetSelType = 0;
-    Quillet(state, surroundings);
+    choose(QStringLiteral("DXF"), QStringLiteral("Revision"));
+    choices.sheetSelType = SheetChoice::Current;
+    run();
     EXPECT_EQ(filesIn(QStringLiteral("Out")), QStringList { "......evil.DXF" });
 
     // A NUL cannot be written and is never cut off: the save fails and says so.
     state.activeDoc->SetCustomInfo2(QString(), QStringLiteral("Revision"),
         QStringLiteral("a") + QChar(0) + QStringLiteral("b"));
-    const SaveRunResult result = Quillet(state, surroundings);
+    const SaveRunResult result = run();
     EXPECT_EQ(result.failed, 1);
     EXPECT_EQ(filesIn(QStringLiteral("Out")), QStringList { "......evil.DXF" });
 }
 
 TEST_F(SaveRun, TheLogKeepsEarlierRunsLines)
 {
-    state.displayDiags = false;
-    choose(0, QStringLiteral("Revision"));
-    state.sheetSelType = 0;
-    Quillet(state, surroundings);
+    choices.displayDiags = false;
+    choose(QStringLiteral("SLDDRW"), QStringLiteral("Revision"));
+    run();
     EXPECT_EQ(OutputLog::instance().lines(), (QStringList { "CPs Copied Successfully...", "" }));
 }

@@ -1,6 +1,6 @@
 #include "savefixture.h"
 
-#include "formats/outputformats.h"
+#include "save/runpreparation.h"
 
 void SaveFixture::SetUp()
 {
@@ -11,7 +11,7 @@ void SaveFixture::SetUp()
     savedClock = Clock::setSource([] { return QDateTime(QDate(2005, 9, 9), QTime(9, 46, 30)); });
     OutputLog::instance().clear();
     drive.mkdir(QStringLiteral("Out"));
-    state.baseDir = drive.win(QStringLiteral("Out"));
+    choices.baseDir = drive.win(QStringLiteral("Out"));
 }
 
 void SaveFixture::TearDown()
@@ -29,10 +29,12 @@ QString SaveFixture::writeDocument(const QString &relative, const QByteArray &js
 std::shared_ptr<StandInDocument> SaveFixture::openDrawing(const QString &relative)
 {
     const std::shared_ptr<StandInDocument> drawing = app->open(drive.native(relative));
-    state.activeDoc = drawing;
-    state.docPathName = drawing->PathName();
-    state.docSheetCount = drawing->GetSheetCount();
-    state.docSheetNames = drawing->GetSheetNames();
+    // The drawing's part of the state; the other choices stay as the test set them.
+    const SaveState opened = openActiveDrawing(*app);
+    state.activeDoc = opened.activeDoc;
+    state.docPathName = opened.docPathName;
+    state.docSheetCount = opened.docSheetCount;
+    state.docSheetNames = opened.docSheetNames;
     return drawing;
 }
 
@@ -53,4 +55,9 @@ void SaveFixture::writePlate() const
           { "name": "Sheet2", "paper": [420, 297],
             "views": [ { "name": "Drawing View2", "model": "Models/PLATE.SLDPRT", "configuration": "C",
                          "x": 200, "y": 150, "scale": 1 } ] } ] })");
+}
+
+void SaveFixture::prepare()
+{
+    prepareRun(state, choices);
 }

@@ -3,6 +3,7 @@
 #include "addin/quilletmain.h"
 #include "platform/clock.h"
 #include "save/outputlog.h"
+#include "save/runpreparation.h"
 #include "save/runsurroundings.h"
 #include "save/savestate.h"
 #include "standinhost.h"
@@ -40,11 +41,15 @@ protected:
     // The drive's standard pair: PLATE.SLDPRT (configurations Default and C) and PLATE.SLDDRW
     // with sheets Sheet1 (view of Default) and Sheet2 (view of C).
     void writePlate() const;
+    // Readies the state for a run with the choices, as GO! does.
+    void prepare();
     QString statusText() const { return app->frame()->statusBarText(); }
 
     TempDrive drive;
     std::shared_ptr<StandInApplication> app;
     SaveState state;
+    // The run's choices; the base directory is the drive's Out.
+    RunChoices choices;
     RecordingSurroundings surroundings;
     Clock::Source savedClock;
 };

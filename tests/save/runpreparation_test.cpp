@@ -1,0 +1,71 @@
+#include "platform/quilleterror.h"
+#include "savefixture.h"
+
+// The load's checks and Go's preparation, shared by the main dialog, quillet-batch and the tests.
+class RunPreparation : public SaveFixture {
+protected:
+    // The error that preparing raises, as "number description".
+    template <typename Step> QString errorOf(Step step)
+    {
+        try {
+            step();
+        } catch (const QuilletError &error) {
+            return QString::number(error.number) + QLatin1Char(' ') + error.description;
+        }
+        return QStringLiteral("no error");
+    }
+};
+
+TEST_F(RunPreparation, OnlyADrawingCanBeSaved)
+{
+    EXPECT_EQ(errorOf([&] { openActiveDrawing(*app); }),
+        QStringLiteral("10101 No active document in SolidWorks."));
+    EXPECT_EQ(Quilletmain::curProcName, QStringLiteral("usrForm Load"));
+    for (const char *model : { "PLATE.SLDPRT", "FRAME.SLDASM" }) {
+        app->open(testDataPath(QString::fromLatin1(model)));
+        EXPECT_EQ(errorOf([&] { openActiveDrawing(*app); }),
+            QStringLiteral("10201 Document open in SolidWorks is not a drawing."))
+            << model;
+    }
+    app->open(testDataPath(QStringLiteral("SIXSHEETS.SLDDRW")));
+    const SaveState opened = openActiveDrawing(*app);
+    EXPECT_EQ(opened.activeDoc, app->ActiveDocument());
+    EXPECT_EQ(opened.docPathName, app->ActiveDocument()->PathName());
+    EXPECT_EQ(opened.docSheetCount, 6);
+    EXPECT_EQ(opened.docSheetNames.size(), 6);
+}
+
+TEST_F(RunPreparation, TheFormatDecidesTheSheetsAndTheFilenameFormatIsCleanedAndSplit)
+{
+    writePlate();
+    openDrawing(QStringLiteral("PLATE.SLDDRW"));
+    choices.sheetSelType = SheetChoice::Selected;
+    choices.filenameFmt = QStringLiteral("C:\\DRW/NAME||\tSHEET\r\nNAME|");
+    for (const char *format : { "DXF", "SLDDRW", "eDrawing", "PDF" }) {
+        choices.outFmtIndex = OutputFormats::indexOf(QLatin1String(format));
+        const ControlStates controls = prepareRun(state, choices);
+        const bool forced = qstrcmp(format, "SLDDRW") == 0;
+        EXPECT_EQ(state.sheetSelType, forced ? SheetChoice::All : SheetChoice::Selected) << format;
+        EXPECT_EQ(
+            state.sheetFrameEnabled, qstrcmp(format, "DXF") == 0 || qstrcmp(format, "PDF") == 0)
+            << format;
+        // Nothing selected: only a disabled frame lets the run go.
+        EXPECT_EQ(controls.goEnabled, !state.sheetFrameEnabled) << format;
+    }
+    choices.pdfSingleFile = true;
+    prepareRun(state, choices);
+    EXPECT_EQ(state.sheetSelType, SheetChoice::All);
+    EXPECT_FALSE(state.sheetFrameEnabled);
+
+    EXPECT_EQ(state.filenameFormat, QStringLiteral("CDRWNAME||SHEETNAME|"));
+    EXPECT_EQ(state.fmtFields, (QStringList { "CDRWNAME", "", "SHEETNAME", "" }));
+    EXPECT_EQ(state.baseDir, drive.win(QStringLiteral("Out")));
+
+    choices.filenameFmt = QStringLiteral(":\\/\r\t\n\b");
+    EXPECT_EQ(errorOf([&] { prepareRun(state, choices); }),
+        QStringLiteral("10401 Invalid or empty filename specification."));
+    // A lone separator is not empty: it makes two empty fields.
+    choices.filenameFmt = QStringLiteral("|");
+    prepareRun(state, choices);
+    EXPECT_EQ(state.fmtFields, (QStringList { "", "" }));
+}
