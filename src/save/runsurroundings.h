@@ -22,6 +22,12 @@ public:
     // Returns when the user has closed the log window.
     virtual void showLogModal() = 0;
     virtual void hideMainDialog() = 0;
+    // Sheets done out of the run's sheets, given at the refresh points and once at the end.
+    virtual void showProgress(int sheetsDone, int sheets)
+    {
+        Q_UNUSED(sheetsDone);
+        Q_UNUSED(sheets);
+    }
 
 protected:
     virtual void lineAppended(const QString &line) { Q_UNUSED(line); }

@@ -117,9 +117,10 @@ SaveRunResult run(SaveState &state, RunSurroundings &surroundings)
         surroundings.refreshLog();
         appendHeading(state, surroundings);
     }
-    surroundings.refreshLog();
     state.curSheetNumber = 0;
     state.selSheetCount = int(sheets.size());
+    surroundings.showProgress(0, state.selSheetCount);
+    surroundings.refreshLog();
 
     SaveRunResult result;
     result.sheets = int(sheets.size());
@@ -140,6 +141,7 @@ SaveRunResult run(SaveState &state, RunSurroundings &surroundings)
             surroundings.appendLog(
                 trimBlanks(sheetName) + QStringLiteral(" filename: ") + trimBlanks(outputName));
         }
+        surroundings.showProgress(state.curSheetNumber - 1, state.selSheetCount);
         surroundings.refreshLog();
 
         result.lastOutputDir = outputDirectory(state);
@@ -175,6 +177,7 @@ SaveRunResult run(SaveState &state, RunSurroundings &surroundings)
         }
     }
 
+    surroundings.showProgress(state.selSheetCount, state.selSheetCount);
     // The finishing path follows the last save; the verdict counts every save of the run.
     if (result.lastStatus) {
         if (OutputFormats::isNative(state.outFmtIndex))
