@@ -275,7 +275,9 @@ void FileSystemObject::replaceFile(const QString &path, const QByteArray &conten
     const QFileInfo info(native);
     if (!info.exists() || info.isDir())
         throw PlatformError::make(PlatformError::FileNotFound);
-    if (!info.isWritable())
+    // Opening for writing asks with the rights the process writes with, where the file's own
+    // permissions only tell what the user who started it may do. Nothing is written here.
+    if (!QFile(native).open(QIODevice::Append | QIODevice::ExistingOnly))
         throw PlatformError::make(PlatformError::PermissionDenied);
     QSaveFile file(native);
     // The flush is checked before the commit: a full disk must not rename a short file into place.
