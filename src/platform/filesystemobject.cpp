@@ -8,6 +8,10 @@
 #include <QRegularExpression>
 #include <QSaveFile>
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+
 namespace {
 
 QMap<QChar, QString> defaultDrives()
@@ -48,6 +52,11 @@ bool hasDriveLetter(const QString &path)
 {
     return path.size() >= 2 && path.at(1) == QLatin1Char(':') && path.at(0).isLetter()
         && path.at(0).unicode() < 128;
+}
+
+bool isNetworkPath(const QString &path)
+{
+    return path.size() > 1 && isSeparator(path.at(0)) && isSeparator(path.at(1));
 }
 
 // The part of a path after its last separator (and after a drive letter).
@@ -181,12 +190,18 @@ QString FileSystemObject::GetDriveName(const QString &path) const
 
 bool FileSystemObject::DriveExists(const QString &drive) const
 {
-    if (!hasDriveLetter(drive))
+    const bool letter
+        = hasDriveLetter(drive) && (drive.size() == 2 || drive.mid(2) == QLatin1String("\\"));
+#ifdef Q_OS_WIN
+    // The system knows its drives and the network shares it can reach.
+    if (!letter && (!isNetworkPath(drive) || drive.contains(QChar(0))))
         return false;
-    const QString rest = drive.mid(2);
-    if (!rest.isEmpty() && rest != QLatin1String("\\"))
-        return false;
-    return driveMap().contains(drive.at(0).toUpper());
+    const QString root = drive.endsWith(QLatin1Char('\\')) ? drive : drive + QLatin1Char('\\');
+    const UINT type = GetDriveTypeW(reinterpret_cast<LPCWSTR>(root.utf16()));
+    return type != DRIVE_UNKNOWN && type != DRIVE_NO_ROOT_DIR;
+#else
+    return letter && driveMap().contains(drive.at(0).toUpper());
+#endif
 }
 
 QString FileSystemObject::toNative(const QString &path) const
@@ -204,7 +219,7 @@ QString FileSystemObject::toNative(const QString &path) const
             throw PlatformError::make(PlatformError::DeviceUnavailable);
         root = driveMap().value(letter);
         rest = path.mid(2);
-    } else if (path.size() > 1 && isSeparator(path.at(0)) && isSeparator(path.at(1))) {
+    } else if (isNetworkPath(path)) {
         // Network shares are not mapped.
         throw PlatformError::make(PlatformError::DeviceUnavailable);
     } else if (!path.isEmpty() && isSeparator(path.at(0))) {

@@ -4,7 +4,6 @@
 #include <QFileInfo>
 #include <QMap>
 #include <QString>
-
 #include <optional>
 
 // The add-in's file system, spoken in Windows path text: "\" between levels and an optional drive
@@ -37,6 +36,7 @@ public:
     QString GetBaseName(const QString &path) const;
     // "C:" for C:\Out, "\\server\share" for a network path, "" when there is none.
     QString GetDriveName(const QString &path) const;
+    // Off Windows, whether the drive is mapped; on Windows, whether the system has it.
     bool DriveExists(const QString &drive) const;
 
     QString toNative(const QString &path) const;
