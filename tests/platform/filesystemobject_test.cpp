@@ -71,12 +71,13 @@ TEST(FileSystemObject, DriveMapBothWays)
 
     EXPECT_EQ(
         fso.toNative(QStringLiteral("T:\\a\\b.txt")), drive.native(QStringLiteral("a/b.txt")));
-    EXPECT_EQ(fso.toNative(QStringLiteral("t:\\a/b\\\\c")), drive.native(QStringLiteral("a/b/c")));
-    EXPECT_EQ(fso.toNative(QStringLiteral("T:\\")), drive.native());
     EXPECT_EQ(fso.toNative(QStringLiteral("T:")), drive.native());
     EXPECT_EQ(
         fso.fromNative(drive.native(QStringLiteral("a/b.txt"))), QStringLiteral("T:\\a\\b.txt"));
     EXPECT_EQ(fso.fromNative(drive.native()), QStringLiteral("T:\\"));
+    // Above "/" natively is "/" itself.
+    EXPECT_EQ(fso.fromNative(QStringLiteral("/..") + drive.native(QStringLiteral("a"))),
+        QStringLiteral("T:\\a"));
 
     // The longest mapped root wins; a root that is only a name prefix does not count.
     TempDrive inner(QLatin1Char('U'));
@@ -109,14 +110,58 @@ TEST(FileSystemObject, RefusesTextTheSystemCannotTake)
     const QString withNul = drive.win(QStringLiteral("a")) + QChar(0) + QStringLiteral("b");
     EXPECT_EQ(raised([&] { fso.createfolder(withNul); }), "52 Bad file name or number");
     EXPECT_EQ(raised([&] { fso.fileexists(withNul); }), "52 Bad file name or number");
-
-    // Dot levels would let joined text climb out of the directory it was joined to.
-    EXPECT_EQ(raised([&] { fso.createfolder(drive.win(QStringLiteral("x\\..\\..\\escaped"))); }),
-        "52 Bad file name or number");
-    EXPECT_EQ(raised([&] { fso.folderExists(drive.win(QStringLiteral("."))); }),
-        "52 Bad file name or number");
     EXPECT_TRUE(QDir(drive.native()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).isEmpty());
 }
+
+// Path text with "." and ".." levels, the text it resolves to and the place it names below the
+// root of drive T: or C:. Relative text goes on from the current directory T:\A\B, two levels
+// below T's root, and names the same place joined below that directory.
+struct DotCase {
+    const char *text;
+    const char *resolved;
+    char drive;
+    const char *native;
+};
+
+class DotLevels : public ::testing::TestWithParam<DotCase> {
+protected:
+    void SetUp() override
+    {
+        t.mkdir(QStringLiteral("A/B"));
+        QDir::setCurrent(t.native(QStringLiteral("A/B")));
+    }
+    void TearDown() override { QDir::setCurrent(savedCurrent); }
+
+    const QString savedCurrent = QDir::currentPath();
+    const TempDrive t { QLatin1Char('T') };
+    const TempDrive c { QLatin1Char('C') };
+};
+
+TEST_P(DotLevels, ResolveAsWindowsDoesAndStayOnTheirDrive)
+{
+    const FileSystemObject fso;
+    const QString text = QString::fromLatin1(GetParam().text);
+    const QString native = (GetParam().drive == 'T' ? t : c).native(GetParam().native);
+    EXPECT_EQ(fso.resolveDotLevels(text), QString::fromLatin1(GetParam().resolved));
+    EXPECT_EQ(fso.toNative(text), native);
+    if (fso.GetDriveName(text).isEmpty() && !text.startsWith(QLatin1Char('\\'))) {
+        EXPECT_EQ(fso.toNative(fso.buildpath(t.win(QStringLiteral("A\\B")), text)), native);
+    }
+    QDir().mkpath(native);
+    EXPECT_TRUE(fso.folderExists(text));
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, DotLevels,
+    ::testing::Values(DotCase { ".\\DXF", "DXF", 'T', "A/B/DXF" },
+        DotCase { "..\\DXF", "..\\DXF", 'T', "A/DXF" },
+        DotCase { "DXF\\.\\x", "DXF\\x", 'T', "A/B/DXF/x" },
+        DotCase { "a\\..\\b", "b", 'T', "A/B/b" },
+        DotCase { "..\\..\\..\\..\\..\\x", "..\\..\\..\\..\\..\\x", 'T', "x" },
+        DotCase { "T:\\..\\x", "T:\\x", 'T', "x" },
+        DotCase { "t:\\A/B\\\\..\\../..", "t:\\", 'T', "" },
+        DotCase { "C:\\Out\\..\\Out", "C:\\Out", 'C', "Out" },
+        DotCase { "C:a\\..\\..\\x", "C:..\\x", 'C', "x" },
+        DotCase { "\\a\\b", "\\a\\b", 'C', "a/b" }, DotCase { "\\..\\a\\.", "\\a", 'C', "a" }));
 
 TEST(FileSystemObject, CreatesOneLevelWhoseParentExists)
 {
