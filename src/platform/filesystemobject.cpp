@@ -8,6 +8,10 @@
 #include <QRegularExpression>
 #include <QSaveFile>
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+
 namespace {
 
 QMap<QChar, QString> defaultDrives()
@@ -39,6 +43,27 @@ QMap<QChar, QString> &driveMap()
     return map;
 }
 
+#ifndef Q_OS_WIN
+// The drive whose root holds the clean native path, the one with the longest root when several
+// do; a null letter when none does.
+QChar driveHolding(const QString &absolute)
+{
+    QChar bestLetter;
+    QString bestRoot;
+    const auto &map = driveMap();
+    for (auto it = map.cbegin(); it != map.cend(); ++it) {
+        const QString &root = it.value();
+        const bool covers = root == QLatin1String("/") || absolute == root
+            || absolute.startsWith(root + QLatin1Char('/'));
+        if (covers && (bestLetter.isNull() || root.size() > bestRoot.size())) {
+            bestLetter = it.key();
+            bestRoot = root;
+        }
+    }
+    return bestLetter;
+}
+#endif
+
 bool isSeparator(QChar c)
 {
     return c == QLatin1Char('\\') || c == QLatin1Char('/');
@@ -48,6 +73,38 @@ bool hasDriveLetter(const QString &path)
 {
     return path.size() >= 2 && path.at(1) == QLatin1Char(':') && path.at(0).isLetter()
         && path.at(0).unicode() < 128;
+}
+
+bool isNetworkPath(const QString &path)
+{
+    return path.size() > 1 && isSeparator(path.at(0)) && isSeparator(path.at(1));
+}
+
+// Walks on from levels through the levels of text: "." stays where it is and ".." goes back one
+// level. With nothing to go back from, ".." stays at the root of rooted text; in other text it is
+// kept for whoever knows where the text starts.
+void walkLevels(QStringList &levels, const QString &text, bool rooted)
+{
+    static const QRegularExpression separators(QStringLiteral("[\\\\/]"));
+    for (const QString &level : text.split(separators, Qt::SkipEmptyParts)) {
+        if (level == QLatin1String("."))
+            continue;
+        if (level != QLatin1String(".."))
+            levels.append(level);
+        else if (!levels.isEmpty() && levels.last() != QLatin1String(".."))
+            levels.removeLast();
+        else if (!rooted)
+            levels.append(level);
+    }
+}
+
+// Absolute, without "." and ".." levels; the parent of "/" is "/" itself.
+QString cleanNative(const QString &nativePath)
+{
+    QString path = QDir::cleanPath(QDir(nativePath).absolutePath());
+    while (path == QLatin1String("/..") || path.startsWith(QLatin1String("/../")))
+        path.remove(0, 3);
+    return path.isEmpty() ? QStringLiteral("/") : path;
 }
 
 // The part of a path after its last separator (and after a drive letter).
@@ -73,7 +130,7 @@ QMap<QChar, QString> FileSystemObject::drives()
 
 void FileSystemObject::setDrive(QChar letter, const QString &nativeRoot)
 {
-    driveMap().insert(letter.toUpper(), QDir::cleanPath(QDir(nativeRoot).absolutePath()));
+    driveMap().insert(letter.toUpper(), cleanNative(nativeRoot));
 }
 
 void FileSystemObject::setDrives(const QMap<QChar, QString> &map)
@@ -96,7 +153,7 @@ bool FileSystemObject::parseDriveMapping(const QString &mapping, QChar *letter, 
     if (root.contains(QChar(0)))
         return false;
     *letter = mapping.at(0).toUpper();
-    *nativeRoot = QDir::cleanPath(QDir(root).absolutePath());
+    *nativeRoot = cleanNative(root);
     return true;
 }
 
@@ -181,12 +238,31 @@ QString FileSystemObject::GetDriveName(const QString &path) const
 
 bool FileSystemObject::DriveExists(const QString &drive) const
 {
-    if (!hasDriveLetter(drive))
+    const bool letter
+        = hasDriveLetter(drive) && (drive.size() == 2 || drive.mid(2) == QLatin1String("\\"));
+#ifdef Q_OS_WIN
+    // The system knows its drives and the network shares it can reach.
+    if (!letter && (!isNetworkPath(drive) || drive.contains(QChar(0))))
         return false;
-    const QString rest = drive.mid(2);
-    if (!rest.isEmpty() && rest != QLatin1String("\\"))
-        return false;
-    return driveMap().contains(drive.at(0).toUpper());
+    const QString root = drive.endsWith(QLatin1Char('\\')) ? drive : drive + QLatin1Char('\\');
+    const UINT type = GetDriveTypeW(reinterpret_cast<LPCWSTR>(root.utf16()));
+    return type != DRIVE_UNKNOWN && type != DRIVE_NO_ROOT_DIR;
+#else
+    return letter && driveMap().contains(drive.at(0).toUpper());
+#endif
+}
+
+QString FileSystemObject::resolveDotLevels(const QString &path) const
+{
+    // ".." stops at the drive, or at the share of a network path.
+    QString top = GetDriveName(path);
+    const QString rest = path.mid(top.size());
+    const bool rooted = isNetworkPath(top) || (!rest.isEmpty() && isSeparator(rest.at(0)));
+    if (rooted)
+        top += QLatin1Char('\\');
+    QStringList levels;
+    walkLevels(levels, rest, rooted);
+    return top + levels.join(QLatin1Char('\\'));
 }
 
 QString FileSystemObject::toNative(const QString &path) const
@@ -197,14 +273,15 @@ QString FileSystemObject::toNative(const QString &path) const
     return path;
 #else
     QString root;
-    QString rest;
+    QStringList levels;
+    QString rest = path;
     if (hasDriveLetter(path)) {
         const QChar letter = path.at(0).toUpper();
         if (!driveMap().contains(letter))
             throw PlatformError::make(PlatformError::DeviceUnavailable);
         root = driveMap().value(letter);
         rest = path.mid(2);
-    } else if (path.size() > 1 && isSeparator(path.at(0)) && isSeparator(path.at(1))) {
+    } else if (isNetworkPath(path)) {
         // Network shares are not mapped.
         throw PlatformError::make(PlatformError::DeviceUnavailable);
     } else if (!path.isEmpty() && isSeparator(path.at(0))) {
@@ -212,18 +289,15 @@ QString FileSystemObject::toNative(const QString &path) const
         if (!driveMap().contains(QLatin1Char('C')))
             throw PlatformError::make(PlatformError::DeviceUnavailable);
         root = driveMap().value(QLatin1Char('C'));
-        rest = path;
     } else {
-        root = QDir::currentPath();
-        rest = path;
+        // Relative text goes on from the current directory, on the drive that holds it, or on the
+        // whole file system when no drive does.
+        const QString current = cleanNative(QDir::currentPath());
+        const QChar letter = driveHolding(current);
+        root = letter.isNull() ? QStringLiteral("/") : driveMap().value(letter);
+        levels = current.mid(root.size()).split(QLatin1Char('/'), Qt::SkipEmptyParts);
     }
-    QStringList levels;
-    for (const QString &level :
-        rest.split(QRegularExpression(QStringLiteral("[\\\\/]")), Qt::SkipEmptyParts)) {
-        if (level == QLatin1String(".") || level == QLatin1String(".."))
-            throw PlatformError::make(PlatformError::BadFileName);
-        levels.append(level);
-    }
+    walkLevels(levels, rest, true);
     if (levels.isEmpty())
         return root;
     return (root == QLatin1String("/") ? QString() : root) + QLatin1Char('/')
@@ -238,24 +312,14 @@ QString FileSystemObject::fromNative(const QString &nativePath) const
 #ifdef Q_OS_WIN
     return QDir::toNativeSeparators(nativePath);
 #else
-    const QString absolute = QDir::cleanPath(QDir(nativePath).absolutePath());
-    QChar bestLetter;
-    QString bestRoot;
-    const auto &map = driveMap();
-    for (auto it = map.cbegin(); it != map.cend(); ++it) {
-        const QString &root = it.value();
-        const bool covers = root == QLatin1String("/") || absolute == root
-            || absolute.startsWith(root + QLatin1Char('/'));
-        if (covers && (bestLetter.isNull() || root.size() > bestRoot.size())) {
-            bestLetter = it.key();
-            bestRoot = root;
-        }
-    }
-    if (bestLetter.isNull())
+    const QString absolute = cleanNative(nativePath);
+    const QChar letter = driveHolding(absolute);
+    if (letter.isNull())
         throw PlatformError::make(PlatformError::DeviceUnavailable);
-    QString rest = absolute.mid(bestRoot == QLatin1String("/") ? 1 : bestRoot.size() + 1);
+    const QString root = driveMap().value(letter);
+    QString rest = absolute.mid(root == QLatin1String("/") ? 1 : root.size() + 1);
     rest.replace(QLatin1Char('/'), QLatin1Char('\\'));
-    return QString(bestLetter) + QStringLiteral(":\\") + rest;
+    return QString(letter) + QStringLiteral(":\\") + rest;
 #endif
 }
 
@@ -275,7 +339,9 @@ void FileSystemObject::replaceFile(const QString &path, const QByteArray &conten
     const QFileInfo info(native);
     if (!info.exists() || info.isDir())
         throw PlatformError::make(PlatformError::FileNotFound);
-    if (!info.isWritable())
+    // Opening for writing asks with the rights the process writes with, where the file's own
+    // permissions only tell what the user who started it may do. Nothing is written here.
+    if (!QFile(native).open(QIODevice::Append | QIODevice::ExistingOnly))
         throw PlatformError::make(PlatformError::PermissionDenied);
     QSaveFile file(native);
     // The flush is checked before the commit: a full disk must not rename a short file into place.

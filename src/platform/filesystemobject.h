@@ -9,12 +9,15 @@
 // The add-in's file system, spoken in Windows path text: "\" between levels and an optional drive
 // letter "X:" in front. This is the only place where such text becomes a native path.
 //
-// On Windows the mapping is the identity. Elsewhere a process-wide drive map plays the drives:
-// by default C: is the user's home directory and Z: is "/"; QUILLET_DRIVES ("C:=/srv/cad;Z:=/")
-// replaces the default, and setDrive() changes it for the process. A drive exists exactly when it
-// is mapped: nothing exists on another, and using one is refused. Text that the operating system
-// cannot take (a NUL) or that holds a "." or ".." level is refused with a QuilletError, never
-// shortened or resolved, so relative text joined to a directory can only ever land below it.
+// On Windows the mapping is the identity and the system resolves the text itself. Elsewhere a
+// process-wide drive map plays the drives: by default C: is the user's home directory and Z: is
+// "/"; QUILLET_DRIVES ("C:=/srv/cad;Z:=/") replaces the default, and setDrive() changes it for the
+// process. A drive exists exactly when it is mapped: nothing exists on another, and using one is
+// refused. Rooted text without a drive ("\Out") is on C:, relative text continues from the current
+// directory. "." and ".." levels are resolved as Windows resolves them: "." is dropped, ".."
+// removes the level before it and stays at the drive's root at the top, so no text ever leads out
+// of the directory its drive is mapped to. Text the operating system cannot take (a NUL) is
+// refused with a QuilletError, never shortened.
 class FileSystemObject {
 public:
     // Drive map.
@@ -36,7 +39,11 @@ public:
     QString GetBaseName(const QString &path) const;
     // "C:" for C:\Out, "\\server\share" for a network path, "" when there is none.
     QString GetDriveName(const QString &path) const;
+    // Off Windows, whether the drive is mapped; on Windows, whether the system has it.
     bool DriveExists(const QString &drive) const;
+    // The same place in text with its "." and ".." levels resolved and one "\" between levels.
+    // Relative text keeps the ".." levels that climb above it, for the current directory to take.
+    QString resolveDotLevels(const QString &path) const;
 
     QString toNative(const QString &path) const;
     // Through the longest mapped root; a native path outside every root is refused.

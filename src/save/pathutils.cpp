@@ -17,12 +17,22 @@ bool mkRecurseDir(const QString &path, const QString &dirName, QString &s_DirSpe
     if (!fso.folderExists(path))
         throw QuilletError(11901, QStringLiteral("Specified base directory does not exist."));
 
+    // Dot levels are settled before anything is made: "a\..\b" makes b alone, and ".." that
+    // climbs above path leads to the resolved text of the existing level it names.
     QString current = path;
-    const QStringList levels = dirName.split(QLatin1Char('\\'));
-    for (const QString &typed : levels) {
+    QStringList levels;
+    for (const QString &typed : dirName.split(QLatin1Char('\\'))) {
         const QString level = trimBlanks(typed);
-        if (level.isEmpty())
+        if (level.isEmpty() || level == QLatin1String("."))
             continue;
+        if (level != QLatin1String(".."))
+            levels.append(level);
+        else if (!levels.isEmpty())
+            levels.removeLast();
+        else
+            current = fso.resolveDotLevels(fso.buildpath(current, level));
+    }
+    for (const QString &level : levels) {
         const QString candidate = fso.buildpath(current, level);
         if (!fso.folderExists(candidate))
             fso.createfolder(candidate);

@@ -5,6 +5,7 @@
 #include "testsupport.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFileInfo>
 #include <gtest/gtest.h>
 
@@ -30,22 +31,6 @@ TEST_F(PathUtils, CleanStringRemovesEachCharacterExactly)
     // The set without "\" keeps level separators, as the new-directory dialog needs.
     const QString levelSafe = cleanString(Quilletmain::unwantedFileChars, QStringLiteral("\\"));
     EXPECT_EQ(cleanString(QStringLiteral("A\\B:*C"), levelSafe), QStringLiteral("A\\BC"));
-}
-
-TEST_F(PathUtils, MkRecurseDirCreatesMissingLevelsBelowTheBase)
-{
-    drive.mkdir(QStringLiteral("Base/DXF"));
-    ASSERT_TRUE(
-        mkRecurseDir(drive.win(QStringLiteral("Base")), QStringLiteral("DXF\\2005"), dirSpec));
-    EXPECT_EQ(dirSpec, drive.win(QStringLiteral("Base\\DXF\\2005")));
-    EXPECT_TRUE(QFileInfo(drive.native(QStringLiteral("Base/DXF/2005"))).isDir());
-
-    // Twice with the same arguments: the same result, nothing new.
-    ASSERT_TRUE(
-        mkRecurseDir(drive.win(QStringLiteral("Base")), QStringLiteral("DXF\\2005"), dirSpec));
-    EXPECT_EQ(
-        QDir(drive.native(QStringLiteral("Base/DXF"))).entryList(QDir::Dirs | QDir::NoDotAndDotDot),
-        QStringList { QStringLiteral("2005") });
 }
 
 TEST_F(PathUtils, MkRecurseDirTrimsLevelsAndSkipsEmptyOnes)
@@ -95,15 +80,40 @@ TEST_F(PathUtils, MkRecurseDirRaisesItsErrorsAndKeepsTheResult)
     EXPECT_EQ(dirSpec, QStringLiteral("unchanged"));
 }
 
-TEST_F(PathUtils, MkRecurseDirNeverClimbsOutOfTheBase)
+// Levels to make below T:\A\B, two levels below the drive's root, where A\B\DXF is already there:
+// the directory that results, the same the second time, and every directory on the drive
+// afterwards. Nothing is made on the way to a level that ".." takes back, and ".." stops at the
+// drive's root.
+struct LevelsCase {
+    const char *dirName;
+    const char *dirSpec;
+    QStringList dirs;
+};
+
+class MkRecurseDirLevels : public PathUtils, public ::testing::WithParamInterface<LevelsCase> { };
+
+TEST_P(MkRecurseDirLevels, MakeOnlyTheMissingLevelsOfTheDirectoryTheyName)
 {
-    drive.mkdir(QStringLiteral("Base"));
-    try {
-        mkRecurseDir(drive.win(QStringLiteral("Base")), QStringLiteral("..\\Escaped"), dirSpec);
-        FAIL() << "no error raised";
-    } catch (const QuilletError &error) {
-        EXPECT_EQ(error.number, PlatformError::BadFileName);
+    drive.mkdir(QStringLiteral("A/B/DXF"));
+    for (int turn = 0; turn < 2; ++turn) {
+        ASSERT_TRUE(mkRecurseDir(drive.win(QStringLiteral("A\\B")), GetParam().dirName, dirSpec));
+        EXPECT_EQ(dirSpec, drive.win(GetParam().dirSpec));
     }
-    EXPECT_FALSE(QFileInfo::exists(drive.native(QStringLiteral("Escaped"))));
-    EXPECT_EQ(dirSpec, QStringLiteral("unchanged"));
+    QStringList dirs;
+    QDirIterator it(drive.native(), QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden,
+        QDirIterator::Subdirectories);
+    while (it.hasNext())
+        dirs.append(QDir(drive.native()).relativeFilePath(it.next()));
+    dirs.sort();
+    EXPECT_EQ(dirs, GetParam().dirs);
 }
+
+INSTANTIATE_TEST_SUITE_P(Cases, MkRecurseDirLevels,
+    ::testing::Values(
+        LevelsCase { "DXF\\2005", "A\\B\\DXF\\2005", { "A", "A/B", "A/B/DXF", "A/B/DXF/2005" } },
+        LevelsCase { ".\\DXF", "A\\B\\DXF", { "A", "A/B", "A/B/DXF" } },
+        LevelsCase { "..\\DXF", "A\\DXF", { "A", "A/B", "A/B/DXF", "A/DXF" } },
+        LevelsCase { "DXF\\.\\x", "A\\B\\DXF\\x", { "A", "A/B", "A/B/DXF", "A/B/DXF/x" } },
+        LevelsCase { "a\\..\\b", "A\\B\\b", { "A", "A/B", "A/B/DXF", "A/B/b" } },
+        LevelsCase { "..\\..\\..\\..\\..\\x", "x", { "A", "A/B", "A/B/DXF", "x" } },
+        LevelsCase { " .. \\ .. \\..\\..", "", { "A", "A/B", "A/B/DXF" } }));

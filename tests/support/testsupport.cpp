@@ -5,9 +5,13 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <array>
 #include <csignal>
+#include <linux/capability.h>
 #include <stdexcept>
 #include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 TempDrive::TempDrive(QChar letter)
     : letter(letter)
@@ -96,6 +100,35 @@ FileSizeLimit::~FileSizeLimit()
 {
     setrlimit(RLIMIT_FSIZE, &saved->limit);
     sigaction(SIGXFSZ, &saved->action, nullptr);
+}
+
+struct WithoutFileRights::Saved {
+    __user_cap_header_struct header { _LINUX_CAPABILITY_VERSION_3, 0 };
+    std::array<__user_cap_data_struct, _LINUX_CAPABILITY_U32S_3> data {};
+    bool dropped = false;
+};
+
+WithoutFileRights::WithoutFileRights()
+    : saved(std::make_unique<Saved>())
+{
+    if (syscall(SYS_capget, &saved->header, saved->data.data()) != 0)
+        throw std::runtime_error("cannot read the thread's capabilities");
+    // The three rights sit in the first word: overriding and bypassing file permissions, and
+    // acting as every file's owner.
+    const __u32 fileRights = 1u << CAP_DAC_OVERRIDE | 1u << CAP_DAC_READ_SEARCH | 1u << CAP_FOWNER;
+    if ((saved->data[0].effective & fileRights) == 0)
+        return;
+    auto reduced = saved->data;
+    reduced[0].effective &= ~fileRights;
+    if (syscall(SYS_capset, &saved->header, reduced.data()) != 0)
+        throw std::runtime_error("cannot drop the thread's file rights");
+    saved->dropped = true;
+}
+
+WithoutFileRights::~WithoutFileRights()
+{
+    if (saved->dropped)
+        syscall(SYS_capset, &saved->header, saved->data.data());
 }
 
 QT_BEGIN_NAMESPACE

@@ -44,6 +44,21 @@ private:
     std::unique_ptr<Saved> saved;
 };
 
+// While it lives, the calling thread writes, reads and changes files with no more rights than their
+// permissions give, even when it runs as root; without such rights it changes nothing. The rights
+// stay permitted, so that they come back afterwards.
+class WithoutFileRights {
+public:
+    WithoutFileRights();
+    ~WithoutFileRights();
+    WithoutFileRights(const WithoutFileRights &) = delete;
+    WithoutFileRights &operator=(const WithoutFileRights &) = delete;
+
+private:
+    struct Saved;
+    std::unique_ptr<Saved> saved;
+};
+
 QString testDataPath(const QString &relative);
 QByteArray readNative(const QString &nativePath);
 void writeNative(const QString &nativePath, const QByteArray &content);
