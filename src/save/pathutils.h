@@ -6,7 +6,9 @@
 QString cleanString(QString str, const QString &unwantedCharacters);
 
 // Creates dirName ("\"-separated levels, blanks around each level trimmed, empty levels skipped)
-// below the existing directory path, level by level. Leaves the deepest level's full path in
+// from the existing directory path on, level by level. "." and ".." levels are settled first, as
+// Windows settles them, so ".." may name a directory beside or above path, never one above the
+// root of its drive; nothing is created on the way. Leaves the deepest level's full path in
 // s_DirSpec and returns true; every failure is raised as a QuilletError (11901 when path does not
 // exist, 12101 when a level is still missing after its creation, or the platform's own error),
 // leaving s_DirSpec as it was and the levels already made on disk.

@@ -28,20 +28,31 @@ protected:
     QString dirSpec;
 };
 
+// The error an entry raises, as "number description", or "" when there is none.
+template <typename Call> QString errorOf(Call call)
+{
+    try {
+        call();
+    } catch (const QuilletError &error) {
+        return QString::number(error.number) + QLatin1Char(' ') + error.description;
+    }
+    return {};
+}
+
 TEST_F(DestDirs, TableFromSettingsDefaultsToCaptionsAndPersistsInOrder)
 {
     MemorySettings store;
     store.set(QStringLiteral("DestinationDirectory.JPG"), QStringLiteral("C:\\Pictures"));
     DestDirTable table = DestDirTable::fromSettings(store);
-    EXPECT_EQ(table.entry(QStringLiteral("[.SLDDRW]")), QStringLiteral("SLDDRW"));
-    EXPECT_EQ(table.entry(QStringLiteral("[.JPG]")), QStringLiteral("C:\\Pictures"));
-    EXPECT_EQ(table.entry(QStringLiteral("[.EDRW]")), QStringLiteral("eDrawing"));
-    try {
-        table.entry(QStringLiteral("[.0.PDF]"));
-        FAIL() << "an entry for a key the table does not have";
-    } catch (const QuilletError &error) {
-        EXPECT_EQ(error.number, 5);
-    }
+    QStringList entries;
+    for (const char *key :
+        { "[.SLDDRW]", "[.DXF]", "[.DWG]", "[.EDRW]", "[.JPG]", "[.TIF]", "[.PDF]" })
+        entries.append(table.entry(QLatin1String(key)));
+    EXPECT_EQ(entries,
+        QStringList({ "SLDDRW", "DXF", "DWG", "eDrawing", "C:\\Pictures", "TIFF", "PDF" }));
+    // PDF's single-file option plays no part here.
+    EXPECT_EQ(errorOf([&] { table.entry(QStringLiteral("[.0.PDF]")); }),
+        "5 Invalid procedure call or argument");
 
     table.replace(QStringLiteral("[.DXF]"), QString());
     store.writes.clear();
@@ -50,56 +61,43 @@ TEST_F(DestDirs, TableFromSettingsDefaultsToCaptionsAndPersistsInOrder)
         (QStringList { "DestinationDirectory.SLDDRW", "DestinationDirectory.DXF",
             "DestinationDirectory.DWG", "DestinationDirectory.EDRW", "DestinationDirectory.JPG",
             "DestinationDirectory.TIF", "DestinationDirectory.PDF" }));
+    EXPECT_EQ(
+        store.get(QStringLiteral("DestinationDirectory.JPG")), QStringLiteral("C:\\Pictures"));
     EXPECT_EQ(DestDirTable::fromSettings(store).entry(QStringLiteral("[.DXF]")), QString());
 }
 
-TEST_F(DestDirs, RelativeEntriesAreCreatedBelowTheBase)
-{
-    EXPECT_EQ(resolve(QStringLiteral("DXF")), drive.win(QStringLiteral("Base\\DXF")));
-    EXPECT_TRUE(QFileInfo(drive.native(QStringLiteral("Base/DXF"))).isDir());
-    EXPECT_EQ(resolve(QStringLiteral("\\DXF")), drive.win(QStringLiteral("Base\\DXF")));
-    EXPECT_EQ(resolve(QStringLiteral("DXF\\")), drive.win(QStringLiteral("Base\\DXF")));
-    EXPECT_EQ(
-        resolve(QStringLiteral(" DXF \\ 2005 ")), drive.win(QStringLiteral("Base\\DXF\\2005")));
-    EXPECT_EQ(baseEntries(), QStringList { QStringLiteral("DXF") });
-    // An empty entry is the base itself.
-    EXPECT_EQ(resolve(QString()), base);
-}
-
-TEST_F(DestDirs, AMissingDriveBecomesAnOrdinaryLevel)
-{
-    ASSERT_FALSE(FileSystemObject().DriveExists(QStringLiteral("Q:")));
-    EXPECT_EQ(
-        resolve(QStringLiteral("Q:\\Out\\DXF")), drive.win(QStringLiteral("Base\\Q\\Out\\DXF")));
-    EXPECT_TRUE(QFileInfo(drive.native(QStringLiteral("Base/Q/Out/DXF"))).isDir());
-}
-
-TEST_F(DestDirs, AbsoluteEntriesAreUsedOnlyWhenTheyExist)
+// Relative entries are created below the base T:\Base, with empty levels skipped and blanks
+// trimmed, and a drive that does not exist is an ordinary level. Absolute entries are used only
+// when they exist, tested as they stand; otherwise the base, and nothing is created.
+TEST_F(DestDirs, EachEntryResolvesToItsDirectory)
 {
     drive.mkdir(QStringLiteral("Out/DXF"));
-    EXPECT_EQ(
-        resolve(drive.win(QStringLiteral("Out\\DXF"))), drive.win(QStringLiteral("Out\\DXF")));
-    // Blanks around the drive still make it absolute; the directory is tested as it stands.
-    EXPECT_EQ(resolve(QStringLiteral("  ") + drive.win(QStringLiteral("Out\\DXF"))), base);
-    // Gone: the base, and nothing is created.
-    EXPECT_EQ(resolve(drive.win(QStringLiteral("Out\\PDF"))), base);
+    ASSERT_FALSE(FileSystemObject().DriveExists(QStringLiteral("Q:")));
+    const std::pair<const char *, const char *> cases[]
+        = { { "DXF", "T:\\Base\\DXF" }, { "\\DXF", "T:\\Base\\DXF" }, { "DXF\\", "T:\\Base\\DXF" },
+              { " DXF \\ 2005 ", "T:\\Base\\DXF\\2005" }, { "", "T:\\Base" },
+              { "Q:\\Out\\DXF", "T:\\Base\\Q\\Out\\DXF" }, { "T:\\Out\\DXF", "T:\\Out\\DXF" },
+              { "t:\\Out\\DXF\\", "t:\\Out\\DXF\\" }, { "  T:\\Out\\DXF", "T:\\Base" },
+              { "T:\\Out\\PDF", "T:\\Base" } };
+    for (const auto &[entry, directory] : cases)
+        EXPECT_EQ(resolve(QLatin1String(entry)), QLatin1String(directory)) << entry;
+    EXPECT_EQ(baseEntries(), (QStringList { "DXF", "Q" }));
+    EXPECT_TRUE(QFileInfo(drive.native(QStringLiteral("Base/DXF/2005"))).isDir());
+    EXPECT_TRUE(QFileInfo(drive.native(QStringLiteral("Base/Q/Out/DXF"))).isDir());
     EXPECT_FALSE(QFileInfo::exists(drive.native(QStringLiteral("Out/PDF"))));
-    EXPECT_TRUE(baseEntries().isEmpty());
 }
 
-TEST_F(DestDirs, RelativeEntriesCannotLeaveTheBase)
+TEST_F(DestDirs, FailuresOfTheDirectoryCreationPassThrough)
 {
-    EXPECT_THROW(resolve(QStringLiteral("..\\..\\Escaped")), QuilletError);
-    EXPECT_FALSE(QFileInfo::exists(drive.native(QStringLiteral("Escaped"))));
+    // Dot levels are settled first and stop at the drive's root; nothing is made in the base.
+    EXPECT_EQ(resolve(QStringLiteral("..\\..\\Out")), drive.win(QStringLiteral("Out")));
+    EXPECT_TRUE(QFileInfo(drive.native(QStringLiteral("Out"))).isDir());
     EXPECT_TRUE(baseEntries().isEmpty());
-}
+    // A file in the way of a level.
+    writeNative(drive.native(QStringLiteral("Base/Taken")), "x");
+    EXPECT_EQ(errorOf([&] { resolve(QStringLiteral("Taken\\DXF")); }), "58 File already exists");
 
-TEST_F(DestDirs, AMissingBaseRaisesTheDirectoryError)
-{
-    try {
-        resolveDestDir(QStringLiteral("DXF"), drive.win(QStringLiteral("Gone")), dirSpec);
-        FAIL() << "no error raised";
-    } catch (const QuilletError &error) {
-        EXPECT_EQ(error.number, 11901);
-    }
+    EXPECT_EQ(errorOf([&] { resolveDestDir(QStringLiteral("DXF"), drive.win("Gone"), dirSpec); }),
+        "11901 Specified base directory does not exist.");
+    EXPECT_FALSE(QFileInfo::exists(drive.native(QStringLiteral("Gone"))));
 }

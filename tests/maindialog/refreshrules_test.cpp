@@ -1,60 +1,85 @@
 #include "maindialog/refreshrules.h"
+#include "testsupport.h"
 
 #include <gtest/gtest.h>
 
-struct RefreshCase {
-    const char *name;
-    DialogChoices choices;
-    int sheetSelType;
-    bool pdfSingleFile, frame, list, selectAll, clearAll, go;
-};
+namespace {
 
-class RefreshRules : public ::testing::TestWithParam<RefreshCase> { };
-
-TEST_P(RefreshRules, EnablesAndForcesAsTheFormatNeeds)
+// Every state in one line, so that a failure shows all of them at once.
+QString describe(const ControlStates &s)
 {
-    const RefreshCase &c = GetParam();
-    const ControlStates states = refreshRules(c.choices);
-    EXPECT_EQ(int(states.sheetSelType), c.sheetSelType);
-    EXPECT_EQ(states.pdfSingleFileEnabled, c.pdfSingleFile);
-    EXPECT_EQ(states.sheetFrameEnabled, c.frame);
-    EXPECT_EQ(states.listSheetsEnabled, c.list);
-    EXPECT_EQ(states.allSheetSelEnabled, c.selectAll);
-    EXPECT_EQ(states.clrSheetSelEnabled, c.clearAll);
-    EXPECT_EQ(states.goEnabled, c.go);
+    return QStringLiteral("sheetSelType %1 pdfSingleFile %2 frame %3 list %4 selectAll %5 "
+                          "clearAll %6 go %7 mnuDestDir %8 %9")
+        .arg(int(s.sheetSelType))
+        .arg(s.pdfSingleFileEnabled)
+        .arg(s.sheetFrameEnabled)
+        .arg(s.listSheetsEnabled)
+        .arg(s.allSheetSelEnabled)
+        .arg(s.clrSheetSelEnabled)
+        .arg(s.goEnabled)
+        .arg(s.mnuDestDirEnabled)
+        .arg(s.formatListKey);
 }
 
-// choices: outFmtIndex, pdfSingleFile, sheetSelType, sheetEntries, selectedSheets, useDestDirs
-INSTANTIATE_TEST_SUITE_P(Cases, RefreshRules,
-    ::testing::Values(
-        RefreshCase { "NativeForcesAllSheetsAndGreysTheFrame",
-            { 0, false, SheetChoice(2), 3, 0, false }, 1, false, false, false, false, false, true },
-        RefreshCase { "DxfCurrentSheet", { 1, false, SheetChoice(0), 3, 0, false }, 0, false, true,
-            false, false, false, true },
-        RefreshCase { "SelectedNoneDisablesGoAndClear", { 1, false, SheetChoice(2), 3, 0, false },
-            2, false, true, true, true, false, false },
-        RefreshCase { "SelectedOneEnablesGoAndClear", { 4, false, SheetChoice(2), 3, 1, false }, 2,
-            false, true, true, true, true, true },
-        RefreshCase { "SelectedAllDisablesSelectAll", { 5, false, SheetChoice(2), 3, 3, false }, 2,
-            false, true, true, false, true, true },
-        RefreshCase { "EDrawingGreysFrameWithoutForcing", { 3, false, SheetChoice(2), 3, 0, false },
-            2, false, false, false, false, false, true },
-        RefreshCase { "PdfSingleFileForcesAllSheets", { 6, true, SheetChoice(0), 3, 0, false }, 1,
-            true, false, false, false, false, true },
-        RefreshCase { "PdfSeparateFilesKeepsTheChoice", { 6, false, SheetChoice(2), 3, 0, false },
-            2, true, true, true, true, false, false },
-        RefreshCase { "EmptyDrawingSelectedSheets", { 2, false, SheetChoice(2), 0, 0, false }, 2,
-            false, true, true, false, false, false }),
-    [](const ::testing::TestParamInfo<RefreshCase> &info) { return std::string(info.param.name); });
-
-TEST(RefreshRulesKeys, FormatListKeyAndDestinationMenu)
+// The rules as the dialog's refresh states them, written out on their own: first what each
+// format does to "Single File", the sheet frame and the sheet choice, then the steps that follow.
+ControlStates expectedStates(const DialogChoices &c)
 {
-    EXPECT_EQ(refreshRules({ 6, true, SheetChoice(1), 1, 0, false }).formatListKey,
-        QStringLiteral("[.1.PDF]"));
-    EXPECT_EQ(refreshRules({ 6, false, SheetChoice(1), 1, 0, false }).formatListKey,
-        QStringLiteral("[.0.PDF]"));
-    EXPECT_EQ(refreshRules({ 5, true, SheetChoice(1), 1, 0, false }).formatListKey,
-        QStringLiteral("[.TIF]"));
-    EXPECT_FALSE(refreshRules({ 1, false, SheetChoice(1), 1, 0, false }).mnuDestDirEnabled);
-    EXPECT_TRUE(refreshRules({ 1, false, SheetChoice(1), 1, 0, true }).mnuDestDirEnabled);
+    struct FormatRule {
+        bool singleFileEnabled, frameEnabled, forcesAllSheets;
+        const char *formatListKey;
+    };
+    static const FormatRule byFormat[] = {
+        { false, false, true, "[.SLDDRW]" },
+        { false, true, false, "[.DXF]" },
+        { false, true, false, "[.DWG]" },
+        { false, false, false, "[.EDRW]" },
+        { false, true, false, "[.JPG]" },
+        { false, true, false, "[.TIF]" },
+        { true, true, false, "[.0.PDF]" },
+    };
+    static const FormatRule pdfSingleFile { true, false, true, "[.1.PDF]" };
+    const FormatRule &rule
+        = c.outFmtIndex == 6 && c.pdfSingleFile ? pdfSingleFile : byFormat[c.outFmtIndex];
+
+    ControlStates s;
+    s.sheetSelType = rule.forcesAllSheets ? SheetChoice::All : c.sheetSelType;
+    s.pdfSingleFileEnabled = rule.singleFileEnabled;
+    s.sheetFrameEnabled = rule.frameEnabled;
+    s.listSheetsEnabled = rule.frameEnabled && s.sheetSelType == SheetChoice::Selected;
+    s.allSheetSelEnabled = s.listSheetsEnabled && c.selectedSheets != c.sheetEntries;
+    s.clrSheetSelEnabled = s.listSheetsEnabled && c.selectedSheets >= 1;
+    s.goEnabled
+        = c.selectedSheets >= 1 || s.sheetSelType != SheetChoice::Selected || !rule.frameEnabled;
+    s.mnuDestDirEnabled = c.useDestDirs;
+    s.formatListKey = QString::fromLatin1(rule.formatListKey);
+    return s;
+}
+
+} // namespace
+
+TEST(RefreshRules, EveryCombinationOfChoicesFollowsTheRules)
+{
+    for (int format = 0; format < 7; ++format) {
+        for (bool singleFile : { false, true }) {
+            for (int sheetSelType = 0; sheetSelType < 3; ++sheetSelType) {
+                for (int entries : { 0, 1, 3 }) {
+                    // None, some and all of the sheets selected.
+                    for (int selected : { 0, 1, 3 }) {
+                        if (selected > entries)
+                            continue;
+                        for (bool useDestDirs : { false, true }) {
+                            const DialogChoices choices { format, singleFile,
+                                SheetChoice(sheetSelType), entries, selected, useDestDirs };
+                            EXPECT_EQ(
+                                describe(refreshRules(choices)), describe(expectedStates(choices)))
+                                << "format " << format << " singleFile " << singleFile
+                                << " sheetSelType " << sheetSelType << " selected " << selected
+                                << " of " << entries << " useDestDirs " << useDestDirs;
+                        }
+                    }
+                }
+            }
+        }
+    }
 }

@@ -1,6 +1,8 @@
 #include "addin/quilletmain.h"
+#include "formats/outputformats.h"
 #include "maindialog/storedchoices.h"
 #include "memorysettings.h"
+#include "testsupport.h"
 
 #include <gtest/gtest.h>
 
@@ -14,16 +16,17 @@ TEST_F(StoredChoicesTest, FirstUseGivesTheFactoryChoices)
 {
     const StoredChoices choices = StoredChoices::read(store);
     EXPECT_EQ(choices.path, QStringLiteral("c:\\"));
-    EXPECT_EQ(choices.outFmtIndex, 0);
-    EXPECT_TRUE(choices.displayDiags);
-    EXPECT_EQ(choices.sheetSelType, SheetChoice(0));
-    EXPECT_FALSE(choices.useDestDirs);
-    ASSERT_EQ(choices.currentFmts.size(), 8);
-    for (const QString &format : choices.currentFmts)
-        EXPECT_EQ(format, QStringLiteral("DRWNAME|_|SHEETNAME|_|Revision|_|DATE|_|TIME"));
-    EXPECT_EQ(choices.ocDestDir.entry(QStringLiteral("[.EDRW]")), QStringLiteral("eDrawing"));
-    EXPECT_EQ(choices.ocDestDir.entry(QStringLiteral("[.TIF]")), QStringLiteral("TIFF"));
-    EXPECT_EQ(choices.ocDestDir.entry(QStringLiteral("[.PDF]")), QStringLiteral("PDF"));
+    EXPECT_EQ(choices.currentFmts.size(), 8);
+    for (const QString &key : OutputFormats::allFormatListKeys()) {
+        EXPECT_EQ(choices.currentFmts.value(key),
+            QStringLiteral("DRWNAME|_|SHEETNAME|_|Revision|_|DATE|_|TIME"));
+    }
+    // Each format's directory is named after its caption, not its extension.
+    QStringList destDirs;
+    for (const char *key :
+        { "[.SLDDRW]", "[.DXF]", "[.DWG]", "[.EDRW]", "[.JPG]", "[.TIF]", "[.PDF]" })
+        destDirs.append(choices.ocDestDir.entry(QLatin1String(key)));
+    EXPECT_EQ(destDirs, QStringList({ "SLDDRW", "DXF", "DWG", "eDrawing", "JPG", "TIFF", "PDF" }));
 }
 
 TEST_F(StoredChoicesTest, ReadsInTheDialogsLoadOrder)
@@ -69,26 +72,40 @@ TEST_F(StoredChoicesTest, WritesWhatGoWritesInItsOrder)
         QStringLiteral("DRWNAME|-|TOTALDOCSHEETS"));
     EXPECT_EQ(
         again.currentFmts.value(QStringLiteral("[.0.PDF]")), StoredChoices::defaultFilenameFormat);
-    EXPECT_EQ(again.outFmtIndex, 6);
-    EXPECT_EQ(again.sheetSelType, SheetChoice(2));
 }
 
-TEST_F(StoredChoicesTest, NumbersOutOfRangeOrNotWholeKeepThePresets)
+// Each stored text alone in the store; a number that is not whole or out of range leaves the
+// preset (format 0, "All Sheets", log shown, destination directories unused), and an absent
+// key reads as its default (format 0, "Current Sheet", log shown, unused).
+TEST_F(StoredChoicesTest, NumbersAreReadWithinTheirRangesOnly)
 {
-    store.set(QStringLiteral("OutputFormatIndex"), QStringLiteral("7"));
-    store.set(QStringLiteral("SaveSheetSelectionType"), QStringLiteral("two"));
-    store.set(QStringLiteral("isDisplayDiags"), QStringLiteral("2"));
-    store.set(QStringLiteral("isUseDestDirs"), QStringLiteral("1.0"));
-    const StoredChoices choices = StoredChoices::read(store);
-    EXPECT_EQ(choices.outFmtIndex, 0);
-    EXPECT_EQ(choices.sheetSelType, SheetChoice(1));
-    EXPECT_TRUE(choices.displayDiags);
-    EXPECT_FALSE(choices.useDestDirs);
-
-    store.set(QStringLiteral("OutputFormatIndex"), QStringLiteral("-1"));
-    store.set(QStringLiteral("SaveSheetSelectionType"), QStringLiteral("2"));
-    EXPECT_EQ(StoredChoices::read(store).outFmtIndex, 0);
-    EXPECT_EQ(StoredChoices::read(store).sheetSelType, SheetChoice(2));
+    const std::tuple<const char *, const char *, const char *> cases[] = {
+        { "OutputFormatIndex", "6", "6 0 1 0" },
+        { "OutputFormatIndex", "7", "0 0 1 0" },
+        { "OutputFormatIndex", "-1", "0 0 1 0" },
+        { "SaveSheetSelectionType", "2", "0 2 1 0" },
+        { "SaveSheetSelectionType", "3", "0 1 1 0" },
+        { "SaveSheetSelectionType", "-1", "0 1 1 0" },
+        { "SaveSheetSelectionType", "two", "0 1 1 0" },
+        { "isDisplayDiags", "0", "0 0 0 0" },
+        { "isDisplayDiags", "2", "0 0 1 0" },
+        { "isDisplayDiags", "0.0", "0 0 1 0" },
+        { "isUseDestDirs", "1", "0 0 1 1" },
+        { "isUseDestDirs", "-1", "0 0 1 0" },
+        { "isUseDestDirs", "1.0", "0 0 1 0" },
+    };
+    for (const auto &[key, stored, expected] : cases) {
+        MemorySettings one;
+        one.set(QLatin1String(key), QLatin1String(stored));
+        const StoredChoices choices = StoredChoices::read(one);
+        EXPECT_EQ(QStringLiteral("%1 %2 %3 %4")
+                      .arg(choices.outFmtIndex)
+                      .arg(int(choices.sheetSelType))
+                      .arg(choices.displayDiags)
+                      .arg(choices.useDestDirs),
+            QLatin1String(expected))
+            << key << " = " << stored;
+    }
 }
 
 TEST_F(StoredChoicesTest, StoredEmptyDestinationStaysEmpty)

@@ -8,7 +8,7 @@ protected:
         SaveFixture::SetUp();
         writeDocument(QStringLiteral("M.SLDPRT"), R"({ "quilletStandIn": 1, "type": "part",
             "configurations": ["Default", "X1"],
-            "properties": { "": { "Material": "steel", "Revision": "A", "Finish": "  anodised  " },
+            "properties": { "": { "Material": "steel", "Revision": "A", "Finish": "  anodised\t  " },
                             "X1": { "Revision": "B" } }, "geometry": [] })");
         writeDocument(QStringLiteral("EMPTY.SLDPRT"), R"({ "quilletStandIn": 1, "type": "part",
             "configurations": ["Default"], "properties": {}, "geometry": [] })");
@@ -39,7 +39,7 @@ TEST_F(CustomPropertyCopy, ConfigurationValuesWinOverGeneralOnes)
     ASSERT_TRUE(
         copyCustomProps(*model(QStringLiteral("M.SLDPRT")), QStringLiteral("X1"), *drawing));
     const QList<std::pair<QString, QString>> expected { { "Revision", "B" }, { "Title", "kept" },
-        { "Material", "steel" }, { "Finish", "anodised" } };
+        { "Material", "steel" }, { "Finish", "anodised\t" } };
     EXPECT_EQ(drawingProperties(), expected);
 
     // A second copy changes nothing.

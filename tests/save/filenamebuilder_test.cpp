@@ -26,15 +26,17 @@ protected:
             state, *state.activeDoc, format.split(QLatin1Char('|')), surroundings);
     }
 
-    // The error a build raises, or 0.
-    QuilletError errorFor(const QString &sheet, const QString &format, int outFmtIndex)
+    // The error a build raises as "number description (source)", or "" when there is none.
+    QString errorFor(const QString &sheet, const QString &format, int outFmtIndex)
     {
         try {
             nameFor(sheet, format, outFmtIndex);
         } catch (const QuilletError &error) {
-            return error;
+            return QStringLiteral("%1 %2 (%3)")
+                .arg(error.number)
+                .arg(error.description, error.source);
         }
-        return QuilletError(0, QString());
+        return {};
     }
 
     const QString factoryFormat = QStringLiteral("DRWNAME|_|SHEETNAME|_|Revision|_|DATE|_|TIME");
@@ -95,6 +97,20 @@ TEST_F(FilenameBuilder, EveryKeyword)
         QStringLiteral("PLATE,3,3,2,6,6,2005,09,09,,,,,C"));
 }
 
+// An evening in March, a minute later at every reading: month apart from day, hours past noon
+// and single digits all show.
+TEST_F(FilenameBuilder, DateAndTimeFieldsReadTheClockEachTime)
+{
+    QDateTime moment(QDate(2005, 3, 7), QTime(21, 5));
+    Clock::setSource([&moment] {
+        moment = moment.addSecs(60);
+        return moment.addSecs(-60);
+    });
+    EXPECT_EQ(nameFor(QStringLiteral("Sheet1"),
+                  QStringLiteral("DATE|,|YEAR|,|MONTH|,|DAY|,|TIME|,|TIME")),
+        QStringLiteral("2005-03-07,2005,03,07,21_09,21_10"));
+}
+
 TEST_F(FilenameBuilder, KeywordsAreCapitalsOnlyAndMatchWithBlanks)
 {
     EXPECT_EQ(nameFor(QStringLiteral("Sheet1"), QStringLiteral("date|_| DATE |_|Sheetname")),
@@ -115,13 +131,11 @@ TEST_F(FilenameBuilder, BlanksAroundLiteralsDependOnTheMode)
 
 TEST_F(FilenameBuilder, NativeModeWithoutAnyPropertyValueFails)
 {
-    const QuilletError error
-        = errorFor(QStringLiteral("Sheet1"), QStringLiteral("DRWNAME|_|SHEETNAME"), 0);
-    EXPECT_EQ(error.number, 11401);
+    const QString noValue = QStringLiteral(
+        "11401 All specified Custom Property Values returned NULL. (getFilenameFromDoc)");
     EXPECT_EQ(
-        error.description, QStringLiteral("All specified Custom Property Values returned NULL."));
-    EXPECT_EQ(error.source, QStringLiteral("getFilenameFromDoc"));
-    EXPECT_EQ(errorFor(QStringLiteral("Sheet1"), QStringLiteral("||"), 0).number, 11401);
+        errorFor(QStringLiteral("Sheet1"), QStringLiteral("DRWNAME|_|SHEETNAME"), 0), noValue);
+    EXPECT_EQ(errorFor(QStringLiteral("Sheet1"), QStringLiteral("||"), 0), noValue);
 }
 
 TEST_F(FilenameBuilder, PathCharactersInValuesNeverReachTheName)
@@ -159,10 +173,26 @@ protected:
             "configurations": ["Default"], "properties": { "": { "PartNo": "B-2" } }, "geometry": [] })");
     }
 
+    // The native name of the field PartNo for a sheet of a drawing, or the error number and
+    // description.
+    QString nameOn(const QString &drawing, const QString &sheet)
+    {
+        app->closeAllDocuments();
+        openDrawing(drawing);
+        state.activeDoc->ActivateSheet(sheet);
+        state.outFmtIndex = 0;
+        try {
+            return getFilenameFromDoc(
+                state, *state.activeDoc, { QStringLiteral("PartNo") }, surroundings);
+        } catch (const QuilletError &error) {
+            EXPECT_EQ(error.source, QStringLiteral("getFilenameFromDoc"));
+            return QString::number(error.number) + QLatin1Char(' ') + error.description;
+        }
+    }
+
     // A drawing with one sheet of two views, of A and of B; extra JSON goes into the sheet.
     QString build(const QByteArray &sheetExtra, const QByteArray &documentExtra = {})
     {
-        app->closeAllDocuments();
         writeDocument(QStringLiteral("D.SLDDRW"),
             R"({ "quilletStandIn": 1, "type": "drawing", "properties": {}, )" + documentExtra + R"(
             "sheets": [ { "name": "S", "paper": [420, 297], )"
@@ -170,15 +200,7 @@ protected:
               "views": [ { "name": "VA", "model": "A.SLDPRT", "configuration": "Default", "x": 100, "y": 100, "scale": 1 },
                          { "name": "VB", "model": "B.SLDPRT", "configuration": "Default", "x": 300, "y": 100, "scale": 1 } ],
               "notes": [ { "text": "N", "x": 10, "y": 10 } ] } ] })");
-        openDrawing(QStringLiteral("D.SLDDRW"));
-        state.activeDoc->ActivateSheet(QStringLiteral("S"));
-        state.outFmtIndex = 0;
-        try {
-            return getFilenameFromDoc(
-                state, *state.activeDoc, { QStringLiteral("PartNo") }, surroundings);
-        } catch (const QuilletError &error) {
-            return QString::number(error.number) + QLatin1Char(' ') + error.description;
-        }
+        return nameOn(QStringLiteral("D.SLDDRW"), QStringLiteral("S"));
     }
 };
 
@@ -200,38 +222,21 @@ TEST_F(ViewResolution, ASelectedViewWinsButNotANoteOrSheet)
         build("", R"("selection": [ { "note": 0 }, { "sheet": "S" } ],)"), QStringLiteral("A-1"));
 }
 
-TEST_F(ViewResolution, FailuresOfTheHostEndTheCall)
+// A sheet without drawing views; a model whose file has gone, which the lightweight view cannot
+// load and the resolved one cannot activate.
+TEST_F(ViewResolution, FailuresOfTheHostEndTheCallWithTheirTexts)
 {
     writeDocument(QStringLiteral("E.SLDDRW"), R"({ "quilletStandIn": 1, "type": "drawing",
         "properties": {}, "sheets": [ { "name": "Empty", "paper": [420, 297], "views": [] } ] })");
-    openDrawing(QStringLiteral("E.SLDDRW"));
-    state.outFmtIndex = 0;
-    try {
-        getFilenameFromDoc(state, *state.activeDoc, { QStringLiteral("PartNo") }, surroundings);
-        FAIL() << "a sheet without drawing views";
-    } catch (const QuilletError &error) {
-        EXPECT_EQ(error.number, 10801);
-        EXPECT_EQ(error.description, QStringLiteral("No valid drawing views found."));
-    }
+    EXPECT_EQ(nameOn(QStringLiteral("E.SLDDRW"), QStringLiteral("Empty")),
+        QStringLiteral("10801 No valid drawing views found."));
 
-    // A model whose file has gone: the lightweight view cannot load it, a resolved one cannot
-    // activate it.
     writeDocument(QStringLiteral("G.SLDDRW"), R"({ "quilletStandIn": 1, "type": "drawing",
         "properties": {}, "sheets": [ { "name": "S1", "paper": [420, 297], "views": [ { "name": "V", "model": "GONE.SLDPRT", "configuration": "Default", "x": 1, "y": 1, "scale": 1, "loaded": false } ] },
                     { "name": "S2", "paper": [420, 297], "views": [ { "name": "V", "model": "GONE.SLDPRT", "configuration": "Default", "x": 1, "y": 1, "scale": 1 } ] } ] })");
-    openDrawing(QStringLiteral("G.SLDDRW"));
-    const auto errorOn = [&](const QString &sheet) {
-        state.activeDoc->ActivateSheet(sheet);
-        try {
-            getFilenameFromDoc(state, *state.activeDoc, { QStringLiteral("PartNo") }, surroundings);
-        } catch (const QuilletError &error) {
-            return QString::number(error.number) + QLatin1Char(' ') + error.description;
-        }
-        return QString();
-    };
-    EXPECT_EQ(errorOn(QStringLiteral("S1")),
+    EXPECT_EQ(nameOn(QStringLiteral("G.SLDDRW"), QStringLiteral("S1")),
         QStringLiteral("11201 Model referred in view could not be loaded."));
-    EXPECT_EQ(
-        errorOn(QStringLiteral("S2")), QStringLiteral("11301 Error [2] activating SW Model."));
+    EXPECT_EQ(nameOn(QStringLiteral("G.SLDDRW"), QStringLiteral("S2")),
+        QStringLiteral("11301 Error [2] activating SW Model."));
     EXPECT_EQ(state.activateErrors, 2);
 }

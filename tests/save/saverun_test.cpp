@@ -114,6 +114,10 @@ void PrintTo(const DestinationCase &param, std::ostream *out)
 
 INSTANTIATE_TEST_SUITE_P(SaveRun, SaveRunDestination,
     ::testing::Values(DestinationCase { "DXF", "Out/Sub/DXF" },
+        DestinationCase { ".\\DXF", "Out/Sub/DXF" }, DestinationCase { "..\\DXF", "Out/DXF" },
+        DestinationCase { "DXF\\.\\x", "Out/Sub/DXF/x" },
+        DestinationCase { "T:\\Out\\..\\Out", "Out" },
+        DestinationCase { "..\\..\\..\\..\\..\\x", "x" },
         // A drive that is not mapped is an ordinary level.
         DestinationCase { "Q:\\X", "Out/Sub/Q/X" }, DestinationCase { "", "Out/Sub" }));
 
