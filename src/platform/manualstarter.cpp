@@ -1,0 +1,54 @@
+#include "manualstarter.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+
+namespace ManualStarter {
+
+QString interpreterName()
+{
+#ifdef Q_OS_WIN
+    return QStringLiteral("cmd.exe");
+#else
+    return QStringLiteral("xdg-open");
+#endif
+}
+
+QString findInterpreter()
+{
+#ifdef Q_OS_WIN
+    const QString cmd = qEnvironmentVariable("WINDIR") + QStringLiteral("\\system32\\cmd.exe");
+    return QFileInfo(cmd).isFile() ? cmd : QString();
+#else
+    return QStandardPaths::findExecutable(interpreterName());
+#endif
+}
+
+bool startDetached(const QString &interpreter, const QString &manualPath)
+{
+    QProcess process;
+    process.setProgram(interpreter);
+#ifdef Q_OS_WIN
+    // Both paths quoted, so blanks in either are safe; the interpreter's console stays hidden.
+    const QString commandLine = QLatin1Char('"') + QDir::toNativeSeparators(interpreter)
+        + QStringLiteral("\" /C \"") + QDir::toNativeSeparators(manualPath) + QLatin1Char('"');
+    process.setCreateProcessArgumentsModifier(
+        [commandLine](QProcess::CreateProcessArguments *arguments) {
+            arguments->arguments = commandLine;
+            arguments->flags |= CREATE_NO_WINDOW;
+            arguments->startupInfo->dwFlags |= STARTF_USESHOWWINDOW;
+            arguments->startupInfo->wShowWindow = SW_HIDE;
+        });
+#else
+    process.setArguments({ QDir::toNativeSeparators(manualPath) });
+#endif
+    return process.startDetached();
+}
+
+} // namespace ManualStarter

@@ -1,0 +1,219 @@
+#include "addin/quilletmain.h"
+#include "loghelp/helpabout.h"
+#include "loghelp/logform.h"
+#include "platform/msgbox.h"
+#include "save/outputlog.h"
+#include "testsupport.h"
+
+#include <QApplication>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+#include <QTimer>
+#include <functional>
+#include <gtest/gtest.h>
+
+class LogWindow : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        Quilletmain::fillFromVersionResource();
+        OutputLog::instance().clear();
+    }
+    void TearDown() override { logForm::unload(); }
+
+    static void append(const QStringList &lines)
+    {
+        for (const QString &line : lines)
+            OutputLog::instance().append(line);
+    }
+    template <typename T> static T *control(logForm *window, const char *name)
+    {
+        return window->findChild<T *>(QLatin1String(name));
+    }
+};
+
+TEST_F(LogWindow, ShowsLinesAppendedWhileHiddenAndRefreshAddsOnlyNewOnes)
+{
+    append({ "Document has 3 sheets" });
+    logForm *window = logForm::instance();
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("Quillet 1.00 [Output Log]"));
+    append({ "" });
+    window->show();
+    auto *list = control<QListWidget>(window, "log");
+    QListWidgetItem *first = list->item(0);
+    const QString longLine = QStringLiteral("Sheet1 filename: ") + QString(183, QLatin1Char('W'));
+    append({ longLine, "" });
+    window->refreshLines();
+    window->refreshLines();
+    EXPECT_EQ(list->item(0), first);
+    EXPECT_EQ(window->lines(), QStringList({ "Document has 3 sheets", "", longLine, "" }));
+
+    // Rows share one size, which must still hold the longest line.
+    EXPECT_GE(list->visualItemRect(list->item(3)).width(),
+        list->fontMetrics().horizontalAdvance(longLine));
+    EXPECT_GT(list->horizontalScrollBar()->maximum(), 0);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(first).center());
+    EXPECT_TRUE(list->selectedItems().isEmpty());
+}
+
+TEST_F(LogWindow, EveryWayOfClosingDestroysTheWindowAndItsLines)
+{
+    const std::vector<std::pair<const char *, std::function<void(logForm *)>>> closers = {
+        { "Done",
+            [](logForm *w) {
+                QTest::mouseClick(control<QPushButton>(w, "done"), Qt::LeftButton);
+            } },
+        { "Enter",
+            [](logForm *w) { QTest::keyClick(control<QListWidget>(w, "log"), Qt::Key_Return); } },
+        { "Esc", [](logForm *w) { QTest::keyClick(w, Qt::Key_Escape); } },
+        { "frame", [](logForm *w) { w->close(); } },
+        { "unload", [](logForm *) { logForm::unload(); } },
+    };
+    for (const auto &[how, close] : closers) {
+        SCOPED_TRACE(how);
+        append({ "Drawing Document Name: PLATE" });
+        QPointer<logForm> window = logForm::instance();
+        window->show();
+        close(window);
+        EXPECT_EQ(logForm::existing(), nullptr);
+        EXPECT_TRUE(OutputLog::instance().lines().isEmpty());
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_TRUE(window.isNull());
+        EXPECT_TRUE(logForm::instance()->lines().isEmpty());
+        logForm::unload();
+    }
+}
+
+TEST_F(LogWindow, ModalShowWaitsForDoneWithTheRunsProgress)
+{
+    QDialog mainDialog;
+    mainDialog.show();
+    LogSurroundings surroundings(&mainDialog);
+    surroundings.hideMainDialog();
+    surroundings.showLogModeless();
+    QPointer<logForm> window = logForm::existing();
+    ASSERT_TRUE(window);
+    EXPECT_FALSE(mainDialog.isVisible());
+    EXPECT_TRUE(window->isVisible() && window->isWindow() && !window->isModal());
+    EXPECT_EQ(window->parentWidget(), &mainDialog);
+
+    auto *progress = control<QProgressBar>(window, "progress");
+    surroundings.showProgress(0, 0);
+    EXPECT_EQ(progress->text(), QStringLiteral("Sheets done: 0 of 0"));
+    EXPECT_GT(progress->maximum(), progress->minimum());
+    surroundings.showProgress(3, 3);
+    surroundings.appendLog(QStringLiteral("Finished, but check output files!"));
+    surroundings.hideLog();
+    EXPECT_FALSE(window->isVisible());
+
+    QTimer::singleShot(0, [&] {
+        EXPECT_EQ(QApplication::activeModalWidget(), window);
+        EXPECT_EQ(window->lines(), QStringList({ "Finished, but check output files!" }));
+        EXPECT_EQ(progress->value(), 3);
+        EXPECT_EQ(progress->text(), QStringLiteral("Sheets done: 3 of 3"));
+        QTest::mouseClick(control<QPushButton>(window, "done"), Qt::LeftButton);
+    });
+    surroundings.showLogModal();
+    EXPECT_TRUE(window.isNull());
+    EXPECT_TRUE(OutputLog::instance().lines().isEmpty());
+}
+
+TEST_F(LogWindow, MainDialogGoingTakesTheLogWindowWithIt)
+{
+    auto *mainDialog = new QDialog;
+    LogSurroundings surroundings(mainDialog);
+    surroundings.appendLog(QStringLiteral("Drawing Document Name: PLATE"));
+    surroundings.showLogModeless();
+    QPointer<logForm> window = logForm::existing();
+    delete mainDialog;
+    EXPECT_TRUE(window.isNull());
+    EXPECT_TRUE(OutputLog::instance().lines().isEmpty());
+    surroundings.hideMainDialog();
+    surroundings.refreshLog();
+    EXPECT_TRUE(logForm::instance()->lines().isEmpty());
+}
+
+class HelpAbout : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        Quilletmain::fillFromVersionResource();
+        saved = MsgBox::setPresenter([this](const MsgBox::Message &message) {
+            messages.append(message);
+            return int(MsgBox::Ok);
+        });
+        qputenv("PATH", QFile::encodeName(pathDir.path()));
+    }
+    void TearDown() override
+    {
+        MsgBox::setPresenter(saved);
+        qputenv("PATH", savedPath);
+    }
+
+    // An xdg-open on PATH that writes the number of its arguments and each argument on a line.
+    void installOpener() const
+    {
+        const QString opener = pathDir.filePath(QStringLiteral("xdg-open"));
+        writeNative(opener,
+            "#!/bin/sh\nprintf '%s\\n' \"$#\" \"$@\" > '" + QFile::encodeName(argsFile) + "'\n");
+        QFile::setPermissions(opener, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+    void expectOneError(const QString &text) const
+    {
+        ASSERT_EQ(messages.size(), 1);
+        EXPECT_EQ(messages[0].text, text);
+        EXPECT_EQ(messages[0].title, QStringLiteral("Quillet 1.00 [Error]"));
+        EXPECT_EQ(messages[0].icon, MsgBox::Icon::Exclamation);
+    }
+
+    const QByteArray savedPath = qgetenv("PATH");
+    QTemporaryDir pathDir;
+    QTemporaryDir moduleHome;
+    const QString moduleDir = moduleHome.filePath(QStringLiteral("Quillet Add In"));
+    const QString argsFile = pathDir.filePath(QStringLiteral("args.txt"));
+    MsgBox::Presenter saved;
+    QList<MsgBox::Message> messages;
+};
+
+TEST_F(HelpAbout, AboutBoxNamesProductCopyrightAndMaker)
+{
+    showAboutBox();
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_EQ(messages[0].title, QStringLiteral("Quillet 1.00 [Copyright]"));
+    EXPECT_EQ(messages[0].text,
+        QStringLiteral("Quillet 1.00 ") + Quilletmain::legalCopyright + QString(7, QLatin1Char(' '))
+            + QStringLiteral("\r\n\r\n") + QString(32, QLatin1Char(' '))
+            + QStringLiteral("https://quillet.example.org"));
+    EXPECT_EQ(messages[0].icon, MsgBox::Icon::Information);
+}
+
+// Elsewhere than on Windows the manual goes to xdg-open, here a stand-in on PATH.
+#ifndef Q_OS_WIN
+TEST_F(HelpAbout, ManualCommandChecksOpenerThenManualThenHandsOverItsPath)
+{
+    showUserManual(moduleDir);
+    expectOneError(QStringLiteral("xdg-open not found. Error #15001 in mnuShowHelp.       "));
+    EXPECT_EQ(Quilletmain::curProcName, QStringLiteral("mnuShowHelp"));
+
+    messages.clear();
+    installOpener();
+    showUserManual(moduleDir);
+    expectOneError(QStringLiteral(
+        "Help file [Quillet_User_Manual.html] not found. Error #16001 in mnuShowHelp.       "));
+
+    messages.clear();
+    const QString manual = moduleDir + QStringLiteral("/doc/Quillet_User_Manual.html");
+    writeNative(manual, "<html></html>");
+    showUserManual(moduleDir);
+    EXPECT_TRUE(messages.isEmpty());
+    const QByteArray expected = "1\n" + QFile::encodeName(manual) + "\n";
+    for (int wait = 0; wait < 500 && readNative(argsFile) != expected; ++wait)
+        QThread::msleep(10);
+    EXPECT_EQ(readNative(argsFile), expected);
+}
+#endif
