@@ -1,4 +1,5 @@
 #include "dirdialogs/dirlist.h"
+#include "dirdialogs/drivelist.h"
 #include "platform/filesystemobject.h"
 #include "testsupport.h"
 
@@ -146,4 +147,33 @@ TEST_F(DirWidgets, EachDriveRemembersTheDirectoryLastOpenedOnIt)
     QDir(other.native("Work")).removeRecursively();
     ASSERT_TRUE(list.setPath("u:"));
     EXPECT_EQ(list.path(), "U:\\");
+}
+
+TEST(DriveList, ListsTheDrivesInLetterOrderAndReportsOnlyTheUsersChoice)
+{
+    TempDrive drive;
+    FileSystemObject::setDrives({ { QLatin1Char('T'), drive.native() },
+        { QLatin1Char('D'), drive.native("d") }, { QLatin1Char('M'), drive.native("m") } });
+    DriveList drives;
+    EXPECT_EQ(column(*drives.view(), Qt::DisplayRole),
+        QStringList({ "d: [" + drive.native("d") + "]", "m: [" + drive.native("m") + "]",
+            "t: [" + drive.native() + "]" }));
+
+    QSignalSpy changed(&drives, &DriveList::driveChanged);
+    EXPECT_TRUE(drives.setDrive("t:\\Out"));
+    for (const char *refused : { "Q:\\", "Out", "", "\\\\server\\share" })
+        EXPECT_FALSE(drives.setDrive(refused)) << refused;
+    EXPECT_EQ(drives.drive(), "T:");
+    EXPECT_EQ(changed.count(), 0);
+
+    QTest::keyClick(&drives, Qt::Key_Up);
+    EXPECT_EQ(firstArguments(changed), QStringList({ "M:" }));
+
+    // A refresh keeps the chosen drive while it is there, and chooses none once it has gone.
+    drives.refresh();
+    EXPECT_EQ(drives.drive(), "M:");
+    FileSystemObject::setDrives({ { QLatin1Char('T'), drive.native() } });
+    drives.refresh();
+    EXPECT_EQ(drives.drive(), "");
+    EXPECT_EQ(changed.count(), 1);
 }
