@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QListWidget>
+
+// The directory list box: the open directory's ancestors from the drive's root down, the open
+// directory itself, and its subdirectories in name order. Paths are Windows path text through
+// FileSystemObject: "C:\" for a drive's root, "C:\Out\DXF" below it. Double-click or Enter on an
+// entry opens it; an entry that is only highlighted does not change the open directory.
+class DirList : public QListWidget {
+    Q_OBJECT
+
+public:
+    explicit DirList(QWidget *parent = nullptr);
+
+    // The open directory; "" before any was opened.
+    QString path() const;
+    // Opens a directory (any spelling FileSystemObject takes: "c:\out\", "C:"); false, and the
+    // list stays as it is, when it does not exist or cannot be read, or the text has no drive. A
+    // drive alone ("C:") opens the drive's current directory, or its root when that directory has
+    // gone; "C:DXF" is taken below the drive's current directory.
+    bool setPath(const QString &path);
+    // Reads the open directory's subdirectories again, for directories made or removed since.
+    void refresh();
+
+    // The directory last opened on a drive ("C:"), in any list of this process; the drive's root
+    // when none was. A drive list's change opens this, as a drive's current directory.
+    static QString currentDirectoryOf(const QString &drive);
+
+signals:
+    // The open directory changed, by the user or by setPath.
+    void pathChanged(const QString &path);
+    // A mouse button went down on the list: the button, every button now held, and the position
+    // in the list's coordinates. A right-click pops up the owner's commands.
+    void mousePressed(Qt::MouseButton button, Qt::MouseButtons buttons, const QPoint &position);
+
+protected:
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    bool open(const QString &directory);
+    void fill(const QStringList &subdirectories);
+
+    QString openPath;
+};
