@@ -1,6 +1,7 @@
 #include "swaddin.h"
 
 #include "addin/quilletmain.h"
+#include "loghelp/logform.h"
 #include "loghelp/messagewindow.h"
 #include "maindialog/usrform.h"
 #include "platform/moduleinfo.h"
@@ -23,6 +24,8 @@ bool swAddIn::SwAddIn_ConnectToSW(std::shared_ptr<CadApplication> ThisSW, int Co
 
 bool swAddIn::SwAddIn_DisconnectFromSW()
 {
+    // A log window left hidden by a run without diagnostics goes with the add-in.
+    logForm::unload();
     // The path kept from connect, whatever the host calls its menu now.
     swInst->RemoveCommandItem(CadCode::DocDrawing, menuItemPath, callbackName);
     swInst->MainFrame()->SetStatusBarText(

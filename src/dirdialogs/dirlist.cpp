@@ -7,7 +7,6 @@
 #include <QHash>
 #include <QKeyEvent>
 #include <QMouseEvent>
-#include <QRegularExpression>
 #include <QStyle>
 #include <QStyledItemDelegate>
 #include <algorithm>
@@ -53,9 +52,10 @@ bool isSeparator(QChar c)
 }
 
 // The text the list shows and returns for a directory: the drive letter in upper case, one "\"
-// between levels and none at the end except after the root. The levels keep their spelling, so
-// the text names the same directory on a file system that tells case apart. "" for text without
-// a drive, which would name a directory only through the process's working directory.
+// between levels, no "." or ".." levels, and no "\" at the end except after the root. The levels
+// keep their spelling, so the text names the same directory on a file system that tells case apart.
+// "" for text without a drive, which would name a directory only through the process's working
+// directory.
 QString directoryText(const QString &text)
 {
     QString drive = FileSystemObject().GetDriveName(text);
@@ -68,9 +68,8 @@ QString directoryText(const QString &text)
         if (rest.isEmpty() || !isSeparator(rest.front()))
             rest = DirList::currentDirectoryOf(drive).mid(2) + QLatin1Char('\\') + rest;
     }
-    const QStringList levels
-        = rest.split(QRegularExpression(QStringLiteral("[\\\\/]")), Qt::SkipEmptyParts);
-    return drive + QLatin1Char('\\') + levels.join(QLatin1Char('\\'));
+    // "." and ".." levels are settled as Windows settles them: the list shows the place itself.
+    return FileSystemObject().resolveDotLevels(drive + QLatin1Char('\\') + rest);
 }
 
 // Filled before it joins the list, so that the view hears of each entry once.

@@ -1,11 +1,497 @@
 #include "usrform.h"
 
+#include "addin/errortext.h"
 #include "addin/quilletmain.h"
+#include "dirdialogs/dirlist.h"
+#include "dirdialogs/drivelist.h"
+#include "formats/fmtfile.h"
+#include "formats/formatediting.h"
+#include "gocommand.h"
+#include "loghelp/helpabout.h"
+#include "loghelp/logform.h"
+#include "pdfoption.h"
+#include "platform/moduleinfo.h"
+#include "platform/msgbox.h"
+#include "platform/quilleterror.h"
+#include "platform/settingsstore.h"
+#include "refreshrules.h"
+#include "save/runpreparation.h"
+#include "save/saverun.h"
+#include "storedchoices.h"
+
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFrame>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+namespace {
+
+QString arrayName(const char *name, int index)
+{
+    return QString::fromLatin1(name) + QLatin1Char('(') + QString::number(index) + QLatin1Char(')');
+}
+
+QFrame *shape(const char *name, QFrame::Shape kind, QWidget *parent)
+{
+    auto *line = new QFrame(parent);
+    line->setObjectName(QString::fromLatin1(name));
+    line->setFrameShape(kind);
+    line->setFrameShadow(QFrame::Sunken);
+    return line;
+}
+
+QAction *menuItem(QMenu *menu, const char *name, const QString &caption)
+{
+    QAction *action = menu->addAction(caption);
+    action->setObjectName(QString::fromLatin1(name));
+    // The items are the dialog's own, as its controls are.
+    action->setParent(menu->parentWidget());
+    return action;
+}
+
+QAction *separator(QMenu *menu, const char *name)
+{
+    QAction *action = menu->addSeparator();
+    action->setObjectName(QString::fromLatin1(name));
+    action->setText(QStringLiteral("-"));
+    action->setParent(menu->parentWidget());
+    return action;
+}
+
+} // namespace
 
 usrForm::usrForm(QWidget *parent)
     : QDialog(parent)
 {
     setObjectName(QStringLiteral("usrForm"));
+    buildControls();
+    buildMenus();
+    setToolTips();
+    load();
+}
+
+usrForm::~usrForm() = default;
+
+void usrForm::buildControls()
+{
+    outFmtFrame = new QGroupBox(QStringLiteral("Output Format"), this);
+    outFmtFrame->setObjectName(QStringLiteral("outFmtFrame"));
+    outFmtGroup = new QButtonGroup(this);
+    auto *formats = new QGridLayout(outFmtFrame);
+    // Captions before the load; it gives each button its format's caption.
+    const QStringList before { QStringLiteral("SLDDRW"), QStringLiteral("DXF"),
+        QStringLiteral("DWG"), QStringLiteral("eDrawing"), QStringLiteral("JPEG"),
+        QStringLiteral("TIFF"), QStringLiteral("PDF") };
+    for (int i = 0; i < OutputFormats::count; ++i) {
+        auto *button = new QRadioButton(before.at(i), outFmtFrame);
+        button->setObjectName(arrayName("outFmt", i));
+        outFmtGroup->addButton(button, i);
+        outFmt.append(button);
+        formats->addWidget(button, i / 3, i % 3);
+    }
+    pdfSingleFile = new QCheckBox(QStringLiteral("&Single File"), outFmtFrame);
+    pdfSingleFile->setObjectName(QStringLiteral("pdfSingleFile"));
+    formats->addWidget(pdfSingleFile, 2, 1, 1, 2);
+
+    filenameFmtFrame = new QGroupBox(QStringLiteral("Output Filename Format"), this);
+    filenameFmtFrame->setObjectName(QStringLiteral("filenameFmtFrame"));
+    filenameFmt = new QComboBox(filenameFmtFrame);
+    filenameFmt->setObjectName(QStringLiteral("filenameFmt"));
+    filenameFmt->setEditable(true);
+    // Return collects the text itself; the box must not add it a second time.
+    filenameFmt->setInsertPolicy(QComboBox::NoInsert);
+    filenameFmt->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    filenameFmt->setMinimumContentsLength(32);
+    filenameFmt->installEventFilter(this);
+    filenameFmt->lineEdit()->installEventFilter(this);
+    isEditFmt = new QCheckBox(QStringLiteral("&Edit"), filenameFmtFrame);
+    isEditFmt->setObjectName(QStringLiteral("isEditFmt"));
+    auto *formatRow = new QHBoxLayout(filenameFmtFrame);
+    formatRow->addWidget(filenameFmt, 1);
+    formatRow->addWidget(isEditFmt);
+
+    auto *directoryLabel = new QLabel(QStringLiteral("&Output Base Directory"), this);
+    drvSel = new DriveList(this);
+    drvSel->setObjectName(QStringLiteral("drvSel"));
+    dirSel = new DirList(this);
+    dirSel->setObjectName(QStringLiteral("dirSel"));
+    directoryLabel->setBuddy(dirSel);
+    useDestDirs = new QCheckBox(QStringLiteral("&Use File Destination Directories"), this);
+    useDestDirs->setObjectName(QStringLiteral("useDestDirs"));
+
+    frmSheetSelection = new QGroupBox(QStringLiteral("Select Sheets to Save"), this);
+    frmSheetSelection->setObjectName(QStringLiteral("frmSheetSelection"));
+    saveSheetTypeGroup = new QButtonGroup(this);
+    auto *sheets = new QVBoxLayout(frmSheetSelection);
+    const QStringList choices { QStringLiteral("Curre&nt Sheet"), QStringLiteral("&All Sheets"),
+        QStringLiteral("Selec&ted Sheets") };
+    for (int i = 0; i < choices.size(); ++i) {
+        auto *button = new QRadioButton(choices.at(i), frmSheetSelection);
+        button->setObjectName(arrayName("saveSheetType", i));
+        saveSheetTypeGroup->addButton(button, i);
+        saveSheetType.append(button);
+        sheets->addWidget(button);
+    }
+    listSheets = new QListWidget(frmSheetSelection);
+    listSheets->setObjectName(QStringLiteral("listSheets"));
+    listSheets->setSelectionMode(QAbstractItemView::MultiSelection);
+    listSheets->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    listSheets->setUniformItemSizes(true);
+    sheets->addWidget(listSheets, 1);
+    allSheetSel = new QPushButton(QStringLiteral("Select A&ll"), frmSheetSelection);
+    allSheetSel->setObjectName(QStringLiteral("allSheetSel"));
+    clrSheetSel = new QPushButton(QStringLiteral("&Clear All"), frmSheetSelection);
+    clrSheetSel->setObjectName(QStringLiteral("clrSheetSel"));
+    for (QPushButton *button : { allSheetSel, clrSheetSel })
+        button->setAutoDefault(false);
+    auto *selectionButtons = new QHBoxLayout;
+    selectionButtons->addWidget(allSheetSel);
+    selectionButtons->addWidget(clrSheetSel);
+    sheets->addLayout(selectionButtons);
+
+    displayDiags = new QCheckBox(QStringLiteral("&Display Output Log"), this);
+    displayDiags->setObjectName(QStringLiteral("displayDiags"));
+    go = new QPushButton(QStringLiteral("&GO!"), this);
+    go->setObjectName(QStringLiteral("go"));
+    go->setDefault(true);
+    cancel = new QPushButton(QStringLiteral("Cancel"), this);
+    cancel->setObjectName(QStringLiteral("cancel"));
+    cancel->setAutoDefault(false);
+
+    auto *left = new QVBoxLayout;
+    left->addWidget(outFmtFrame);
+    left->addWidget(filenameFmtFrame);
+    left->addWidget(shape("Shape3", QFrame::HLine, this));
+    left->addWidget(directoryLabel);
+    left->addWidget(drvSel);
+    left->addWidget(dirSel, 1);
+    left->addWidget(useDestDirs);
+    auto *right = new QVBoxLayout;
+    right->addWidget(frmSheetSelection, 1);
+    right->addWidget(displayDiags);
+    auto *columns = new QHBoxLayout;
+    columns->addLayout(left, 3);
+    columns->addWidget(shape("Shape1", QFrame::VLine, this));
+    columns->addLayout(right, 2);
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(go);
+    buttons->addWidget(cancel);
+    auto *page = new QVBoxLayout(this);
+    page->addLayout(columns, 1);
+    page->addWidget(shape("Shape2", QFrame::HLine, this));
+    page->addLayout(buttons);
+    resize(760, 540);
+
+    connect(outFmtGroup, &QButtonGroup::idClicked, this, &usrForm::outFmtClicked);
+    connect(pdfSingleFile, &QCheckBox::clicked, this, &usrForm::pdfSingleFileClicked);
+    connect(saveSheetTypeGroup, &QButtonGroup::idClicked, this, &usrForm::saveSheetTypeClicked);
+    connect(isEditFmt, &QCheckBox::clicked, this, &usrForm::isEditFmtClicked);
+    connect(listSheets, &QListWidget::itemSelectionChanged, this, &usrForm::refreshControls);
+    connect(allSheetSel, &QPushButton::clicked, listSheets, &QListWidget::selectAll);
+    connect(clrSheetSel, &QPushButton::clicked, listSheets, &QListWidget::clearSelection);
+    connect(useDestDirs, &QCheckBox::clicked, this, &usrForm::refreshControls);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(go, &QPushButton::clicked, this, &usrForm::goClicked);
+    connect(drvSel, &DriveList::driveChanged, this,
+        [this](const QString &drive) { dirSel->setPath(DirList::currentDirectoryOf(drive)); });
+    connect(dirSel, &DirList::mousePressed, this,
+        [this](Qt::MouseButton button, Qt::MouseButtons, const QPoint &position) {
+            dirSelMousePressed(button, position);
+        });
+}
+
+void usrForm::buildMenus()
+{
+    // Shown only as pop-ups, never in a menu bar.
+    mnuDirCreatePopup = new QMenu(QStringLiteral("dirCreateMnu"), this);
+    mnuDirCreatePopup->setObjectName(QStringLiteral("mnuDirCreatePopup"));
+    menuItem(mnuDirCreatePopup, "mnuDirCreate", QStringLiteral("Create new directory here..."));
+    separator(mnuDirCreatePopup, "mnuSeperator1");
+    menuItem(
+        mnuDirCreatePopup, "mnuDestDir", QStringLiteral("Manage file destination directories..."));
+
+    mnuHelp = new QMenu(QStringLiteral("helpMnu"), this);
+    mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
+    connect(menuItem(mnuHelp, "mnuAbout", QStringLiteral("About Quillet")), &QAction::triggered,
+        this, [] { showAboutBox(); });
+    separator(mnuHelp, "mnuSeperator2");
+    connect(menuItem(mnuHelp, "mnuShowHelp", QStringLiteral("Show User Manual")),
+        &QAction::triggered, this, [] { showUserManual(moduleDirectory()); });
+}
+
+void usrForm::setToolTips()
+{
+    filenameFmt->setToolTip(
+        QStringLiteral("Type in Filename Format (\"Return\" to save, \"Delete\" to remove)"));
+    dirSel->setToolTip(QStringLiteral("Right-Click for more options..."));
+    useDestDirs->setToolTip(QStringLiteral(
+        "Right-Click on directories window to manage file destination directories..."));
+}
+
+void usrForm::load()
+{
+    // Steps that must succeed: without a drawing there is nothing to save.
+    try {
+        state = openActiveDrawing(*Quilletmain::hostApp);
+        listSheets->addItems(state.docSheetNames.mid(0, state.docSheetCount));
+        fmtLists = FmtLists::withStandardKeys();
+        for (int i = 0; i < OutputFormats::count; ++i) {
+            outFmt.at(i)->setProperty("tag", OutputFormats::tag(i));
+            outFmt.at(i)->setText(OutputFormats::caption(i));
+        }
+        loadFmtFile(fmtLists);
+    } catch (const QuilletError &error) {
+        MsgBox::show(ErrorText::loadFailure(error), MsgBox::Icon::Exclamation, ErrorText::title());
+        return;
+    }
+    restoreChoices();
     setWindowTitle(Quilletmain::productAndVersion()
         + QStringLiteral(" [Select Output Format and Destination Directory]"));
+    isEditFmt->setChecked(false);
+    isEditFmtClicked();
+    isLoaded = true;
+}
+
+// From here on the load cannot fail: a value that does not fit leaves the control as preset.
+void usrForm::restoreChoices()
+{
+    dirSel->setPath(QStringLiteral("c:\\"));
+    outFmtIndex = OutputFormats::nativeIndex;
+    sheetSelType = SheetChoice::All;
+    displayDiags->setChecked(true);
+    filenameFmt->setEditText(StoredChoices::defaultFilenameFormat);
+
+    const StoredChoices stored = StoredChoices::read(userSettings());
+    dirSel->setPath(stored.path);
+    drvSel->setDrive(dirSel->path());
+    outFmt.at(stored.outFmtIndex)->setChecked(true);
+    outFmtClicked(stored.outFmtIndex);
+    displayDiags->setChecked(stored.displayDiags);
+    currentFmts = stored.currentFmts;
+    ocDestDir = stored.ocDestDir;
+    filenameFmt->setEditText(currentFmts.value(currentFormatListKey()));
+    saveSheetTypeButton(stored.sheetSelType)->setChecked(true);
+    saveSheetTypeClicked(int(stored.sheetSelType));
+    if (useDestDirs->isChecked() != stored.useDestDirs) {
+        useDestDirs->setChecked(stored.useDestDirs);
+        refreshControls();
+    }
+    const bool singleFile = getPDFRegKey() == 1;
+    if (pdfSingleFile->isChecked() != singleFile) {
+        pdfSingleFile->setChecked(singleFile);
+        pdfSingleFileClicked();
+    }
+}
+
+QString usrForm::currentFormatListKey() const
+{
+    return OutputFormats::formatListKey(outFmtIndex, pdfSingleFile->isChecked());
+}
+
+QRadioButton *usrForm::saveSheetTypeButton(SheetChoice choice) const
+{
+    return saveSheetType.at(int(choice));
+}
+
+void usrForm::refreshControls()
+{
+    const ControlStates states = refreshRules(
+        { outFmtIndex, pdfSingleFile->isChecked(), sheetSelType, int(listSheets->count()),
+            int(listSheets->selectedItems().size()), useDestDirs->isChecked() });
+    if (states.sheetSelType != sheetSelType) {
+        // Choosing "All Sheets" runs its own refresh, which finishes this one.
+        saveSheetTypeButton(states.sheetSelType)->setChecked(true);
+        saveSheetTypeClicked(int(states.sheetSelType));
+        return;
+    }
+    pdfSingleFile->setEnabled(states.pdfSingleFileEnabled);
+    frmSheetSelection->setEnabled(states.sheetFrameEnabled);
+    for (QRadioButton *button : std::as_const(saveSheetType))
+        button->setEnabled(states.sheetFrameEnabled);
+    listSheets->setEnabled(states.listSheetsEnabled);
+    allSheetSel->setEnabled(states.allSheetSelEnabled);
+    clrSheetSel->setEnabled(states.clrSheetSelEnabled);
+    refillFmtList();
+    go->setEnabled(states.goEnabled);
+    findChild<QAction *>(QStringLiteral("mnuDestDir"))->setEnabled(states.mnuDestDirEnabled);
+}
+
+void usrForm::refillFmtList()
+{
+    const QString key = currentFormatListKey();
+    const QSignalBlocker blocker(filenameFmt);
+    filenameFmt->clear();
+    filenameFmt->addItems(fmtLists.list(key));
+    filenameFmt->setEditText(currentFmts.value(key));
+    filenameFmt->lineEdit()->setCursorPosition(filenameFmt->currentText().size());
+}
+
+void usrForm::outFmtClicked(int index)
+{
+    outFmtIndex = index;
+    pdfSuffix = OutputFormats::pdfSuffix(index, pdfSingleFile->isChecked());
+    refreshControls();
+}
+
+void usrForm::pdfSingleFileClicked()
+{
+    pdfSuffix = OutputFormats::pdfSuffix(outFmtIndex, pdfSingleFile->isChecked());
+    refreshControls();
+}
+
+void usrForm::saveSheetTypeClicked(int index)
+{
+    sheetSelType = SheetChoice(index);
+    refreshControls();
+}
+
+void usrForm::isEditFmtClicked()
+{
+    const bool editing = isEditFmt->isChecked();
+    filenameFmt->setEnabled(editing);
+    // The window's own colour greys the box while it cannot be edited.
+    QPalette palette = filenameFmt->palette();
+    palette.setColor(
+        QPalette::Base, this->palette().color(editing ? QPalette::Base : QPalette::Window));
+    filenameFmt->setPalette(palette);
+}
+
+bool usrForm::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == filenameFmt || watched == filenameFmt->lineEdit()) {
+        if (event->type() == QEvent::KeyPress) {
+            const int key = static_cast<QKeyEvent *>(event)->key();
+            if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+                formatKeyDown(key);
+                // Return belongs to the box here; it must not press GO!.
+                return true;
+            }
+            if (key == Qt::Key_Delete)
+                formatKeyDown(key);
+        } else if (event->type() == QEvent::FocusOut && watched == filenameFmt) {
+            // Focus that goes to the box's own list or to another window comes back to the box.
+            const Qt::FocusReason reason = static_cast<QFocusEvent *>(event)->reason();
+            if (reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason)
+                formatFocusLost();
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void usrForm::formatKeyDown(int key)
+{
+    const QString listKey = currentFormatListKey();
+    if (key == Qt::Key_Delete) {
+        fmtLists.remove(listKey, filenameFmt->currentText());
+        filenameFmt->setEditText(QString());
+    } else {
+        collectFormat(fmtLists, listKey, filenameFmt->currentText());
+    }
+    refreshControls();
+}
+
+void usrForm::formatFocusLost()
+{
+    const QString key = currentFormatListKey();
+    const QString text = filenameFmt->currentText();
+    currentFmts.insert(key, text);
+    collectFormat(fmtLists, key, text);
+}
+
+bool usrForm::event(QEvent *event)
+{
+    if (event->type() == QEvent::WindowActivate) {
+        if (go->isEnabled())
+            go->setFocus(Qt::ActiveWindowFocusReason);
+        else
+            cancel->setFocus(Qt::ActiveWindowFocusReason);
+    }
+    return QDialog::event(event);
+}
+
+void usrForm::mousePressEvent(QMouseEvent *event)
+{
+    // The right button alone: a click with another button held is no request for help.
+    if (event->button() == Qt::RightButton && event->buttons() == Qt::RightButton)
+        mnuHelp->popup(event->globalPosition().toPoint());
+    QDialog::mousePressEvent(event);
+}
+
+void usrForm::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::LeftButton)
+        showAboutBox();
+    QDialog::mouseDoubleClickEvent(event);
+}
+
+void usrForm::dirSelMousePressed(Qt::MouseButton button, const QPoint &position)
+{
+    if (button == Qt::RightButton)
+        mnuDirCreatePopup->popup(dirSel->mapToGlobal(position));
+}
+
+StoredChoices usrForm::storedChoices() const
+{
+    StoredChoices choices;
+    choices.path = dirSel->path();
+    choices.outFmtIndex = outFmtIndex;
+    choices.displayDiags = displayDiags->isChecked();
+    choices.currentFmts = currentFmts;
+    choices.sheetSelType = sheetSelType;
+    choices.useDestDirs = useDestDirs->isChecked();
+    return choices;
+}
+
+RunChoices usrForm::runChoices() const
+{
+    RunChoices choices;
+    choices.outFmtIndex = outFmtIndex;
+    choices.pdfSingleFile = pdfSingleFile->isChecked();
+    choices.sheetSelType = sheetSelType;
+    for (int i = 0; i < listSheets->count(); ++i) {
+        if (listSheets->item(i)->isSelected())
+            choices.selectedSheets.append(listSheets->item(i)->text());
+    }
+    choices.displayDiags = displayDiags->isChecked();
+    choices.useDestDirs = useDestDirs->isChecked();
+    choices.ocDestDir = ocDestDir;
+    choices.baseDir = dirSel->path();
+    choices.filenameFmt = filenameFmt->currentText();
+    return choices;
+}
+
+void usrForm::goClicked()
+{
+    storeForGo(userSettings(), storedChoices(), pdfSingleFile->isChecked(), fmtLists);
+    try {
+        prepareRun(state, runChoices());
+        // From here the dialog only shows the run; the next command opens a fresh one.
+        drvSel->setEnabled(false);
+        dirSel->setEnabled(false);
+        isEditFmt->setEnabled(false);
+        isEditFmt->setChecked(false);
+        isEditFmtClicked();
+        go->setEnabled(false);
+        cancel->setEnabled(false);
+        LogSurroundings surroundings(this);
+        Quillet(state, surroundings);
+    } catch (const QuilletError &error) {
+        MsgBox::show(ErrorText::commandFailure(error, Quilletmain::curProcName),
+            MsgBox::Icon::Exclamation, ErrorText::title());
+        logForm::unload();
+        reject();
+    }
 }

@@ -1,17 +1,108 @@
 #pragma once
 
-#include <QDialog>
+#include "destdirs/destdirtable.h"
+#include "formats/fmtlists.h"
+#include "formats/outputformats.h"
+#include "save/savestate.h"
 
-// The main dialog: output format, filename format, directories and sheets for the active drawing.
+#include <QDialog>
+#include <QHash>
+#include <QList>
+
+class DirList;
+class DriveList;
+class QButtonGroup;
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QListWidget;
+class QMenu;
+class QPushButton;
+class QRadioButton;
+struct RunChoices;
+struct StoredChoices;
+
+// The main dialog: output format, filename format, directories and sheets for the active
+// drawing. Its rules live below it (refreshRules, the stored choices, the format box's rules, the
+// run preparation); the dialog holds the controls and wires them up. Controls are found by their
+// given object names: "outFmt(6)", "saveSheetType(2)", "filenameFmt", ...
 class usrForm : public QDialog {
     Q_OBJECT
 
 public:
+    // Loads the dialog for the host's active document. When the load fails its message has been
+    // shown and loaded() is false: the dialog is then not to be shown.
     explicit usrForm(QWidget *parent = nullptr);
+    ~usrForm() override;
 
-    // False when the dialog closed itself while loading; it is then not shown.
     bool loaded() const { return isLoaded; }
 
+    // The enabled states, the forced sheet choice and the format box, for the current choices.
+    void refreshControls();
+    // The format box from the current format list key's list and current format.
+    void refillFmtList();
+    // "[" + pdfSuffix + extension + "]" of the chosen format.
+    QString currentFormatListKey() const;
+
+    // The dialog's state, read and written by the save run and the dialogs it opens.
+    SaveState state;
+    int outFmtIndex = OutputFormats::nativeIndex;
+    QString pdfSuffix;
+    SheetChoice sheetSelType = SheetChoice::All;
+    FmtLists fmtLists;
+    QHash<QString, QString> currentFmts;
+    DestDirTable ocDestDir;
+    // The new-directory dialog's results.
+    QString s_DirSpec;
+    bool b_CreateDir = false;
+
+protected:
+    bool event(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+
 private:
-    bool isLoaded = true;
+    void buildControls();
+    void buildMenus();
+    void setToolTips();
+    void load();
+    void restoreChoices();
+
+    void outFmtClicked(int index);
+    void pdfSingleFileClicked();
+    void saveSheetTypeClicked(int index);
+    void isEditFmtClicked();
+    void formatKeyDown(int key);
+    void formatFocusLost();
+    void dirSelMousePressed(Qt::MouseButton button, const QPoint &position);
+    void goClicked();
+
+    StoredChoices storedChoices() const;
+    RunChoices runChoices() const;
+    QRadioButton *saveSheetTypeButton(SheetChoice choice) const;
+
+    bool isLoaded = false;
+
+    QGroupBox *outFmtFrame = nullptr;
+    QList<QRadioButton *> outFmt;
+    QButtonGroup *outFmtGroup = nullptr;
+    QCheckBox *pdfSingleFile = nullptr;
+    QGroupBox *filenameFmtFrame = nullptr;
+    QComboBox *filenameFmt = nullptr;
+    QCheckBox *isEditFmt = nullptr;
+    DriveList *drvSel = nullptr;
+    DirList *dirSel = nullptr;
+    QCheckBox *useDestDirs = nullptr;
+    QGroupBox *frmSheetSelection = nullptr;
+    QList<QRadioButton *> saveSheetType;
+    QButtonGroup *saveSheetTypeGroup = nullptr;
+    QListWidget *listSheets = nullptr;
+    QPushButton *allSheetSel = nullptr;
+    QPushButton *clrSheetSel = nullptr;
+    QCheckBox *displayDiags = nullptr;
+    QPushButton *go = nullptr;
+    QPushButton *cancel = nullptr;
+    QMenu *mnuDirCreatePopup = nullptr;
+    QMenu *mnuHelp = nullptr;
 };

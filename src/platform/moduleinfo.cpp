@@ -22,10 +22,23 @@ namespace {
 // Any address inside this module will do.
 void moduleAnchor() { }
 
+QString &movedModuleDirectory()
+{
+    static QString directory;
+    return directory;
+}
+
 } // namespace
+
+void setModuleDirectory(const QString &nativeDirectory)
+{
+    movedModuleDirectory() = nativeDirectory;
+}
 
 QString moduleDirectory()
 {
+    if (!movedModuleDirectory().isEmpty())
+        return movedModuleDirectory();
 #ifdef Q_OS_WIN
     HMODULE module = nullptr;
     wchar_t name[MAX_PATH * 4];

@@ -1,6 +1,7 @@
 #include "settingsstore.h"
 
 #include <QSettings>
+#include <utility>
 
 namespace {
 
@@ -11,6 +12,12 @@ QSettings::Format storeFormat()
 #else
     return QSettings::IniFormat;
 #endif
+}
+
+SettingsStore *&replacement()
+{
+    static SettingsStore *store = nullptr;
+    return store;
 }
 
 } // namespace
@@ -35,4 +42,15 @@ void QSettingsStore::write(
     QSettings settings(storeFormat(), QSettings::UserScope, app, app);
     settings.beginGroup(section);
     settings.setValue(key, text);
+}
+
+SettingsStore &userSettings()
+{
+    static QSettingsStore userStore;
+    return replacement() ? *replacement() : userStore;
+}
+
+SettingsStore *setUserSettings(SettingsStore *store)
+{
+    return std::exchange(replacement(), store);
 }

@@ -22,3 +22,9 @@ public:
     void write(const QString &app, const QString &section, const QString &key,
         const QString &text) override;
 };
+
+// The store the add-in reads and writes: the user's QSettings store, unless a test has put
+// another in its place.
+SettingsStore &userSettings();
+// Returns the store it replaces (nullptr for the user's own); nullptr restores the user's own.
+SettingsStore *setUserSettings(SettingsStore *store);

@@ -1,0 +1,132 @@
+// quillet-pictures EXAMPLES_DIR OUTDIR: renders the add-in's dialogs offscreen, as a user sees them
+// with the sample drawing, into PNG files for the manual and the README: usrform.png, logform.png
+// (after a DXF run of the sample's sheets) and about.png.
+
+#include "addin/quilletmain.h"
+#include "addin/swaddin.h"
+#include "loghelp/helpabout.h"
+#include "loghelp/logform.h"
+#include "maindialog/usrform.h"
+#include "platform/filesystemobject.h"
+#include "platform/moduleinfo.h"
+#include "platform/msgbox.h"
+#include "platform/settingsstore.h"
+#include "standinhost.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QMessageBox>
+#include <QPixmap>
+#include <QPushButton>
+#include <QScopeGuard>
+#include <QStyle>
+#include <QTimer>
+#include <cstdio>
+
+namespace {
+
+// The settings of a user who saves DXF files of every sheet below C:\Drawings\Out.
+class PictureSettings : public SettingsStore {
+public:
+    QString read(const QString &, const QString &, const QString &key,
+        const QString &defaultValue) const override
+    {
+        return values.value(key, defaultValue);
+    }
+    void write(const QString &, const QString &, const QString &, const QString &) override { }
+
+    QMap<QString, QString> values {
+        { QStringLiteral("Path"), QStringLiteral("C:\\Drawings\\Out") },
+        { QStringLiteral("OutputFormatIndex"), QStringLiteral("1") },
+        { QStringLiteral("FilenameFormat.DXF"), QStringLiteral("DRWNAME|_|SHEETNAME|_|Revision") },
+        { QStringLiteral("SaveSheetSelectionType"), QStringLiteral("1") },
+    };
+};
+
+bool save(QWidget *widget, const QString &path)
+{
+    const bool saved = widget->grab().save(path);
+    std::printf("%s %s\n", saved ? "wrote" : "could not write", qPrintable(path));
+    return saved;
+}
+
+bool copySample(const QString &from, const QString &to)
+{
+    for (const char *name : { "PLATE.SLDDRW", "PLATE.SLDPRT", "BRACKET.SLDPRT" }) {
+        const QString file = QString::fromLatin1(name);
+        if (!QFile::copy(from + QLatin1Char('/') + file, to + QLatin1Char('/') + file))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: quillet-pictures EXAMPLES_DIR OUTDIR\n");
+        return 64;
+    }
+    const QString examples = QString::fromLocal8Bit(argv[1]);
+    const QString outDir = QString::fromLocal8Bit(argv[2]);
+    QDir().mkpath(outDir);
+
+    // A drive C: of its own with the sample drawing and an output folder, under a name that
+    // reads well in the drive list.
+    QDir drive(QDir::temp().filePath(QStringLiteral("quillet-sample")));
+    drive.removeRecursively();
+    drive.mkpath(QStringLiteral("Drawings/Out"));
+    const auto cleanUp = qScopeGuard([&] { drive.removeRecursively(); });
+    if (!copySample(examples, drive.filePath(QStringLiteral("Drawings")))) {
+        std::fprintf(stderr, "quillet-pictures: the sample drawing is not in %s\n", argv[1]);
+        return 1;
+    }
+    FileSystemObject::setDrives({ { QLatin1Char('C'), drive.path() } });
+    setModuleDirectory(drive.path());
+    PictureSettings settings;
+    setUserSettings(&settings);
+    MsgBox::setPresenter([](const MsgBox::Message &message) {
+        std::fprintf(stderr, "quillet-pictures: %s\n", qPrintable(message.text));
+        return int(MsgBox::Ok);
+    });
+
+    const auto host = StandInApplication::create();
+    swAddIn addIn;
+    addIn.SwAddIn_ConnectToSW(host, 1);
+    host->open(drive.filePath(QStringLiteral("Drawings/PLATE.SLDDRW")));
+
+    bool saved = true;
+    QTimer::singleShot(0, [&] {
+        auto *form = qobject_cast<usrForm *>(QApplication::activeModalWidget());
+        if (!form) {
+            saved = false;
+            return;
+        }
+        saved = save(form, outDir + QStringLiteral("/usrform.png")) && saved;
+        QTimer::singleShot(0, [&] {
+            logForm *log = logForm::existing();
+            if (!log) {
+                saved = false;
+                return;
+            }
+            saved = save(log, outDir + QStringLiteral("/logform.png")) && saved;
+            log->findChild<QPushButton *>(QStringLiteral("done"))->click();
+        });
+        form->findChild<QPushButton *>(QStringLiteral("go"))->click();
+    });
+    host->invokeCommand(addIn.menuItemPath);
+
+    QMessageBox about(QMessageBox::Information,
+        Quilletmain::productAndVersion() + QStringLiteral(" [Copyright]"), aboutText(),
+        QMessageBox::Ok);
+    about.show();
+    saved = save(&about, outDir + QStringLiteral("/about.png")) && saved;
+    addIn.SwAddIn_DisconnectFromSW();
+    return saved ? 0 : 1;
+}
