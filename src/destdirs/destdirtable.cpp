@@ -43,10 +43,41 @@ void DestDirTable::persist(SettingsStore &store) const
     }
 }
 
+bool isAbsoluteEntry(const QString &entry)
+{
+    const FileSystemObject fso;
+    return fso.DriveExists(fso.GetDriveName(entry.trimmed()));
+}
+
+QString pickerStartDirectory(const QString &entry, const QString &base)
+{
+    return entry.mid(1, 2) == QLatin1String(":\\") ? entry : base;
+}
+
+QString destDirRefusedChars()
+{
+    return cleanString(Quilletmain::unwantedFileChars, QStringLiteral("\\:"));
+}
+
+void createRelativeEntries(const DestDirTable &table, const QString &base)
+{
+    for (int i = 0; i < OutputFormats::count; ++i) {
+        const QString entry = table.entry(OutputFormats::destDirKey(i)).trimmed();
+        if (isAbsoluteEntry(entry))
+            continue;
+        try {
+            QString made;
+            mkRecurseDir(base, cleanString(entry, QStringLiteral(":")), made);
+        } catch (const QuilletError &) {
+            // Directories not made now are made by the first save of their format.
+        }
+    }
+}
+
 QString resolveDestDir(const QString &entry, const QString &base, QString &s_DirSpec)
 {
     const FileSystemObject fso;
-    if (fso.DriveExists(fso.GetDriveName(entry.trimmed()))) {
+    if (isAbsoluteEntry(entry)) {
         // An absolute entry is never created; when it is gone the file goes to the base.
         return fso.folderExists(entry) ? entry : base;
     }

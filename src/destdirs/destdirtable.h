@@ -31,3 +31,17 @@ private:
 // created); a relative entry loses its ":" characters and is created below the base with
 // mkRecurseDir, whose errors pass through. s_DirSpec is mkRecurseDir's result member.
 QString resolveDestDir(const QString &entry, const QString &base, QString &s_DirSpec);
+
+// An entry is absolute when it begins with a drive that exists; any other is relative to the
+// output base directory, a missing drive's letter becoming an ordinary level.
+bool isAbsoluteEntry(const QString &entry);
+// Where the directory picker opens for an entry: the entry itself when its second and third
+// characters are ":\", otherwise the output base directory.
+QString pickerStartDirectory(const QString &entry, const QString &base);
+// What a typed entry may not hold: the file name's refused characters but "\" and ":", since an
+// entry is a path that may name a drive.
+QString destDirRefusedChars();
+// Creates the directories of every relative entry below base now, rather than at the first save
+// of their format. An entry whose directories cannot be made is passed over; absolute entries are
+// never created.
+void createRelativeEntries(const DestDirTable &table, const QString &base);

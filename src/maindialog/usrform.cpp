@@ -2,6 +2,8 @@
 
 #include "addin/errortext.h"
 #include "addin/quilletmain.h"
+#include "destdirs/managedestdir.h"
+#include "dirdialogs/createdirform.h"
 #include "dirdialogs/dirlist.h"
 #include "dirdialogs/drivelist.h"
 #include "formats/fmtfile.h"
@@ -218,10 +220,14 @@ void usrForm::buildMenus()
     // Shown only as pop-ups, never in a menu bar.
     mnuDirCreatePopup = new QMenu(QStringLiteral("dirCreateMnu"), this);
     mnuDirCreatePopup->setObjectName(QStringLiteral("mnuDirCreatePopup"));
-    menuItem(mnuDirCreatePopup, "mnuDirCreate", QStringLiteral("Create new directory here..."));
+    connect(
+        menuItem(mnuDirCreatePopup, "mnuDirCreate", QStringLiteral("Create new directory here...")),
+        &QAction::triggered, this,
+        [this] { createDirectoryHere(*dirSel, *drvSel, s_DirSpec, b_CreateDir); });
     separator(mnuDirCreatePopup, "mnuSeperator1");
-    menuItem(
-        mnuDirCreatePopup, "mnuDestDir", QStringLiteral("Manage file destination directories..."));
+    connect(menuItem(mnuDirCreatePopup, "mnuDestDir",
+                QStringLiteral("Manage file destination directories...")),
+        &QAction::triggered, this, &usrForm::manageDestinations);
 
     mnuHelp = new QMenu(QStringLiteral("helpMnu"), this);
     mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
@@ -437,6 +443,14 @@ void usrForm::mouseDoubleClickEvent(QMouseEvent *event)
     QDialog::mouseDoubleClickEvent(event);
 }
 
+void usrForm::manageDestinations()
+{
+    manageDestDir dialog(ocDestDir, dirSel->path(), s_DirSpec, b_CreateDir, this);
+    dialog.exec();
+    // Directories made at Done show in the list.
+    dirSel->refresh();
+}
+
 void usrForm::dirSelMousePressed(Qt::MouseButton button, const QPoint &position)
 {
     if (button == Qt::RightButton)
@@ -491,6 +505,7 @@ void usrForm::goClicked()
     } catch (const QuilletError &error) {
         MsgBox::show(ErrorText::commandFailure(error, Quilletmain::curProcName),
             MsgBox::Icon::Exclamation, ErrorText::title());
+        delete createDirForm::existing();
         logForm::unload();
         reject();
     }

@@ -75,6 +75,7 @@ private:
     void isEditFmtClicked();
     void formatKeyDown(int key);
     void formatFocusLost();
+    void manageDestinations();
     void dirSelMousePressed(Qt::MouseButton button, const QPoint &position);
     void goClicked();
 

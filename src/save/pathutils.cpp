@@ -1,5 +1,6 @@
 #include "pathutils.h"
 
+#include "addin/quilletmain.h"
 #include "platform/blanks.h"
 #include "platform/filesystemobject.h"
 #include "platform/quilleterror.h"
@@ -42,4 +43,16 @@ bool mkRecurseDir(const QString &path, const QString &dirName, QString &s_DirSpe
     }
     s_DirSpec = current;
     return true;
+}
+
+QString shortenedPath(const QString &path, int limit, int head, int tail)
+{
+    const QString shown
+        = path.size() < limit ? path : path.left(head) + QStringLiteral(" ... ") + path.right(tail);
+    return shown + QLatin1Char('\\');
+}
+
+QString newDirRefusedChars()
+{
+    return cleanString(Quilletmain::unwantedFileChars, QStringLiteral("\\"));
 }

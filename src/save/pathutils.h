@@ -13,3 +13,12 @@ QString cleanString(QString str, const QString &unwantedCharacters);
 // exist, 12101 when a level is still missing after its creation, or the platform's own error),
 // leaving s_DirSpec as it was and the levels already made on disk.
 bool mkRecurseDir(const QString &path, const QString &dirName, QString &s_DirSpec);
+
+// A directory as a caption of a given room: the path itself while it has fewer than limit
+// characters, otherwise its first head characters, " ... " and its last tail characters; a "\"
+// follows in both cases.
+QString shortenedPath(const QString &path, int limit, int head, int tail);
+
+// What a typed new directory name may not hold: the file name's refused characters but "\",
+// which separates its levels.
+QString newDirRefusedChars();

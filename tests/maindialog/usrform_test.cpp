@@ -328,6 +328,17 @@ TEST_F(UsrForm, GoRunsTheSaveAndTheLogWaitsForDone)
     int progress = -1;
     int maximum = -1;
     command([&](usrForm &form) {
+        // DXF files to a directory of their own, set through the destination dialog.
+        click(form, "useDestDirs");
+        QTimer::singleShot(0, [&] {
+            QWidget *destinations = QApplication::activeModalWidget();
+            ASSERT_TRUE(destinations && destinations->objectName() == "manageDestDir");
+            destinations->findChild<QLineEdit *>(QStringLiteral("tb_FmtDir(1)"))
+                ->setText(QStringLiteral("Plots\\DXF"));
+            QTest::mouseClick(
+                destinations->findChild<QPushButton *>(QStringLiteral("done")), Qt::LeftButton);
+        });
+        form.findChild<QAction *>(QStringLiteral("mnuDestDir"))->trigger();
         QTimer::singleShot(0, [&] {
             logForm *log = logForm::existing();
             ASSERT_NE(log, nullptr);
@@ -342,11 +353,13 @@ TEST_F(UsrForm, GoRunsTheSaveAndTheLogWaitsForDone)
         click(form, "go");
     });
     EXPECT_EQ(messages, QStringList());
-    EXPECT_EQ(QDir(drive.native(QStringLiteral("Out"))).entryList(QDir::Files),
+    EXPECT_EQ(QDir(drive.native(QStringLiteral("Out/Plots/DXF"))).entryList(QDir::Files),
         (QStringList { "PLATE_Sheet1.DXF", "PLATE_Sheet2.DXF", "PLATE_Sheet3.DXF" }));
-    ASSERT_EQ(shownLines.size(), 23);
-    EXPECT_EQ(shownLines.first(), QStringLiteral("Drawing Document Name: PLATE"));
-    EXPECT_EQ(shownLines.at(13), QStringLiteral("     Save Status [True] Errors [0] Warnings [0]"));
+    EXPECT_EQ(store.get(QStringLiteral("DestinationDirectory.DXF")), QStringLiteral("Plots\\DXF"));
+    ASSERT_EQ(shownLines.size(), 24);
+    EXPECT_EQ(shownLines.mid(0, 2),
+        (QStringList { "Drawing Document Name: PLATE", "Using Destination Directories..." }));
+    EXPECT_EQ(shownLines.at(14), QStringLiteral("     Save Status [True] Errors [0] Warnings [0]"));
     EXPECT_EQ(progress, 3);
     EXPECT_EQ(maximum, 3);
     // Done took the window and its lines.

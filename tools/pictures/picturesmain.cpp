@@ -4,6 +4,10 @@
 
 #include "addin/quilletmain.h"
 #include "addin/swaddin.h"
+#include "destdirs/destdirtable.h"
+#include "destdirs/managedestdir.h"
+#include "dirdialogs/createdirform.h"
+#include "dirdialogs/selectdir.h"
 #include "loghelp/helpabout.h"
 #include "loghelp/logform.h"
 #include "maindialog/usrform.h"
@@ -17,6 +21,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPixmap>
 #include <QPushButton>
@@ -121,6 +126,28 @@ int main(int argc, char **argv)
         form->findChild<QPushButton *>(QStringLiteral("go"))->click();
     });
     host->invokeCommand(addIn.menuItemPath);
+
+    // The directory dialogs as the main dialog's commands open them.
+    QString s_DirSpec;
+    bool b_CreateDir = false;
+    createDirForm create(QStringLiteral("C:\\Drawings\\Out"));
+    create.findChild<QLineEdit *>(QStringLiteral("newDir"))
+        ->setText(QStringLiteral("2005\\Plates"));
+    create.show();
+    saved = save(&create, outDir + QStringLiteral("/createdirform.png")) && saved;
+    QString picked;
+    selectDir picker(picked, s_DirSpec, b_CreateDir);
+    picker.setWindowTitle(
+        Quilletmain::productAndVersion() + QStringLiteral(" [Directory for DXF files]"));
+    picker.setStartDirectory(QStringLiteral("C:\\Drawings"));
+    picker.show();
+    saved = save(&picker, outDir + QStringLiteral("/selectdir.png")) && saved;
+    DestDirTable table = DestDirTable::fromSettings(settings);
+    table.replace(QStringLiteral("[.DXF]"), QStringLiteral("Plots\\DXF"));
+    table.replace(QStringLiteral("[.PDF]"), QStringLiteral("D:\\Issued"));
+    manageDestDir destinations(table, QStringLiteral("C:\\Drawings\\Out"), s_DirSpec, b_CreateDir);
+    destinations.show();
+    saved = save(&destinations, outDir + QStringLiteral("/managedestdir.png")) && saved;
 
     QMessageBox about(QMessageBox::Information,
         Quilletmain::productAndVersion() + QStringLiteral(" [Copyright]"), aboutText(),

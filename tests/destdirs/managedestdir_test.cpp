@@ -1,0 +1,158 @@
+#include "addin/quilletmain.h"
+#include "destdirs/destdirtable.h"
+#include "destdirs/managedestdir.h"
+#include "dirdialogs/dirlist.h"
+#include "formats/outputformats.h"
+#include "memorysettings.h"
+#include "platform/settingsstore.h"
+#include "testsupport.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+// The destination directories dialog over a table read from a store, with the base directory
+// T:\Base.
+class ManageDestDir : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        Quilletmain::fillFromVersionResource();
+        drive.mkdir(QStringLiteral("Base"));
+        drive.mkdir(QStringLiteral("Abs"));
+        savedStore = setUserSettings(&store);
+        table = DestDirTable::fromSettings(store);
+        dialog = std::make_unique<manageDestDir>(table, base, s_DirSpec, b_CreateDir);
+    }
+    void TearDown() override { setUserSettings(savedStore); }
+
+    QLineEdit *entry(int index) const
+    {
+        return dialog->findChild<QLineEdit *>(QStringLiteral("tb_FmtDir(%1)").arg(index));
+    }
+    void press(const char *name) const
+    {
+        QTest::mouseClick(
+            dialog->findChild<QAbstractButton *>(QString::fromLatin1(name)), Qt::LeftButton);
+    }
+    QStringList entries() const
+    {
+        QStringList texts;
+        for (int i = 0; i < OutputFormats::count; ++i)
+            texts.append(table.entry(OutputFormats::destDirKey(i)));
+        return texts;
+    }
+
+    TempDrive drive;
+    const QString base = drive.win(QStringLiteral("Base"));
+    MemorySettings store;
+    SettingsStore *savedStore = nullptr;
+    DestDirTable table;
+    QString s_DirSpec;
+    bool b_CreateDir = false;
+    std::unique_ptr<manageDestDir> dialog;
+};
+
+TEST_F(ManageDestDir, RowsShowTheTableAndTypedEntriesLoseRefusedCharacters)
+{
+    EXPECT_EQ(dialog->windowTitle(),
+        QStringLiteral("Quillet 1.00 [Manage File Destination Directories]"));
+    EXPECT_EQ(dialog->findChild<QLabel *>(QStringLiteral("rootDir"))->text(), base + '\\');
+    for (int i = 0; i < OutputFormats::count; ++i) {
+        EXPECT_EQ(dialog->findChild<QLabel *>(QStringLiteral("lbl_Fmt(%1)").arg(i))->text(),
+            OutputFormats::caption(i));
+        EXPECT_EQ(entry(i)->text(), OutputFormats::caption(i));
+        // Rows 500 twips apart: 33 pixels at 15 twips to the pixel.
+        EXPECT_EQ(entry(i)->y(), (800 + 500 * i) / 15);
+    }
+    dialog->show();
+    entry(1)->setFocus();
+    entry(1)->setCursorPosition(1);
+    QTest::keyClicks(entry(1), QStringLiteral("*"));
+    EXPECT_EQ(entry(1)->text(), QStringLiteral("DXF"));
+    EXPECT_EQ(entry(1)->cursorPosition(), 2);
+    QTest::keyClicks(entry(1), QStringLiteral("\\:|"));
+    EXPECT_EQ(entry(1)->text(), QStringLiteral("DX\\:F"));
+    QTest::keyClick(entry(1), Qt::Key_Delete, Qt::ShiftModifier);
+    EXPECT_EQ(entry(1)->text(), QString());
+    EXPECT_TRUE(QApplication::focusWidget() == entry(1) || !dialog->isActiveWindow());
+}
+
+TEST_F(ManageDestDir, DoneStoresEveryEntryAndMakesOnlyTheRelativeOnes)
+{
+    entry(1)->setText(QStringLiteral("  DXF  "));
+    entry(2)->setText(drive.win(QStringLiteral("New")));
+    entry(3)->setText(QStringLiteral("Q:\\X"));
+    entry(4)->setText(QString());
+    dialog->findChild<QCheckBox *>(QStringLiteral("isCreateDir"))->setChecked(true);
+    press("done");
+    EXPECT_EQ(
+        entries(), (QStringList { "SLDDRW", "DXF", drive.win("New"), "Q:\\X", "", "TIFF", "PDF" }));
+    QStringList keys;
+    for (int i = 0; i < OutputFormats::count; ++i)
+        keys.append(OutputFormats::destDirSettingsKey(i));
+    EXPECT_EQ(store.writes, keys);
+    EXPECT_EQ(DestDirTable::fromSettings(store).entry(QStringLiteral("[.DXF]")), "DXF");
+    EXPECT_EQ(
+        QDir(drive.native(QStringLiteral("Base"))).entryList(QDir::Dirs | QDir::NoDotAndDotDot),
+        (QStringList { "DXF", "PDF", "Q", "SLDDRW", "TIFF" }));
+    EXPECT_TRUE(QFileInfo(drive.native(QStringLiteral("Base/Q/X"))).isDir());
+    EXPECT_FALSE(QFileInfo::exists(drive.native(QStringLiteral("New"))));
+}
+
+TEST_F(ManageDestDir, CancelChangesNothingAndDoneWithoutABaseCreatesNothing)
+{
+    entry(1)->setText(QStringLiteral("Elsewhere"));
+    dialog->findChild<QCheckBox *>(QStringLiteral("isCreateDir"))->setChecked(true);
+    press("cancel");
+    EXPECT_EQ(table.entry(QStringLiteral("[.DXF]")), QStringLiteral("DXF"));
+    EXPECT_TRUE(store.writes.isEmpty());
+    EXPECT_TRUE(QDir(drive.native(QStringLiteral("Base"))).isEmpty());
+
+    // All seven are written unchanged; a base that is gone makes Done close without a word.
+    dialog = std::make_unique<manageDestDir>(table, drive.win("Gone"), s_DirSpec, b_CreateDir);
+    dialog->findChild<QCheckBox *>(QStringLiteral("isCreateDir"))->setChecked(true);
+    press("done");
+    EXPECT_EQ(store.writes.size(), 7);
+    EXPECT_EQ(store.get(QStringLiteral("DestinationDirectory.EDRW")), QStringLiteral("eDrawing"));
+    EXPECT_FALSE(QFileInfo::exists(drive.native(QStringLiteral("Gone"))));
+}
+
+TEST_F(ManageDestDir, LongBaseDirectoriesAreShortenedAtEightyCharacters)
+{
+    for (const int length : { 79, 80 }) {
+        const QString path = QStringLiteral("T:\\") + QString(length - 3, QLatin1Char('b'));
+        manageDestDir shown(table, path, s_DirSpec, b_CreateDir);
+        EXPECT_EQ(shown.findChild<QLabel *>(QStringLiteral("rootDir"))->text(),
+            (length < 80 ? path : path.left(20) + QStringLiteral(" ... ") + path.right(55))
+                + QLatin1Char('\\'));
+    }
+}
+
+TEST_F(ManageDestDir, ThePickerStartsAtAnAbsoluteEntryOrTheBase)
+{
+    entry(1)->setText(drive.win(QStringLiteral("Abs")));
+    for (const int row : { 1, 2 }) {
+        QString started;
+        QTimer::singleShot(0, [&] {
+            QWidget *picker = QApplication::activeModalWidget();
+            ASSERT_TRUE(picker && picker->objectName() == QLatin1String("selectDir"));
+            EXPECT_EQ(picker->windowTitle(),
+                QStringLiteral("Quillet 1.00 [Directory for %1 files]")
+                    .arg(OutputFormats::caption(row)));
+            started = picker->findChild<DirList *>(QStringLiteral("dirSel"))->path();
+            QTest::mouseClick(
+                picker->findChild<QPushButton *>(QStringLiteral("done")), Qt::LeftButton);
+        });
+        press(qPrintable(QStringLiteral("btn_FmtDirSel(%1)").arg(row)));
+        EXPECT_EQ(started, row == 1 ? drive.win(QStringLiteral("Abs")) : base);
+        // Select hands back the absolute path, even below the base.
+        EXPECT_EQ(entry(row)->text(), started);
+    }
+}

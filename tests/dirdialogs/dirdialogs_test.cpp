@@ -1,0 +1,166 @@
+#include "addin/quilletmain.h"
+#include "dirdialogs/createdirform.h"
+#include "dirdialogs/dirlist.h"
+#include "dirdialogs/drivelist.h"
+#include "dirdialogs/selectdir.h"
+#include "platform/msgbox.h"
+#include "testsupport.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <functional>
+#include <gtest/gtest.h>
+
+// The new-directory command and the picker, driven through their controls' names while they are
+// shown modally.
+class DirDialogs : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        Quilletmain::fillFromVersionResource();
+        drive.mkdir(QStringLiteral("P/Sub"));
+        dirSel.setPath(drive.win(QStringLiteral("P")));
+        savedPresenter = MsgBox::setPresenter([this](const MsgBox::Message &message) {
+            messages.append(message.title + QLatin1Char('|') + message.text);
+            return int(MsgBox::Ok);
+        });
+    }
+    void TearDown() override { MsgBox::setPresenter(savedPresenter); }
+
+    // Runs the command; steps act on the new-directory dialog while it is shown.
+    void createHere(const std::function<void(QDialog &)> &steps)
+    {
+        QTimer::singleShot(0, [&] {
+            auto *form = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+            ASSERT_TRUE(form && form->objectName() == QLatin1String("createDirForm"));
+            steps(*form);
+        });
+        createDirectoryHere(dirSel, drvSel, s_DirSpec, b_CreateDir);
+    }
+    static QLineEdit *newDir(QDialog &form)
+    {
+        return form.findChild<QLineEdit *>(QStringLiteral("newDir"));
+    }
+    static void press(QDialog &form, const char *name)
+    {
+        QTest::mouseClick(form.findChild<QPushButton *>(QString::fromLatin1(name)), Qt::LeftButton);
+    }
+    QStringList entries(const QString &relative) const
+    {
+        return QDir(drive.native(relative)).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    }
+
+    TempDrive drive;
+    DriveList drvSel;
+    DirList dirSel;
+    QString s_DirSpec;
+    bool b_CreateDir = false;
+    MsgBox::Presenter savedPresenter;
+    QStringList messages;
+};
+
+TEST_F(DirDialogs, TypedNamesLoseRefusedCharactersAndLevelsAreMade)
+{
+    createHere([&](QDialog &form) {
+        EXPECT_EQ(form.windowTitle(), QStringLiteral("Quillet 1.00 [Create Directory]"));
+        EXPECT_EQ(form.findChild<QLabel *>(QStringLiteral("dirSpec"))->text(),
+            drive.win(QStringLiteral("P")) + QLatin1Char('\\'));
+        auto *create = form.findChild<QPushButton *>(QStringLiteral("create"));
+        EXPECT_FALSE(create->isEnabled());
+        QTest::keyClicks(newDir(form), QStringLiteral("/:*?<>|"));
+        EXPECT_EQ(newDir(form)->text(), QString());
+        EXPECT_FALSE(create->isEnabled());
+        QTest::keyClicks(newDir(form), QStringLiteral("2005\\A"));
+        newDir(form)->setCursorPosition(2);
+        QTest::keyClicks(newDir(form), QStringLiteral("/"));
+        EXPECT_EQ(newDir(form)->text(), QStringLiteral("2005\\A"));
+        EXPECT_EQ(newDir(form)->cursorPosition(), 6);
+        press(form, "create");
+    });
+    EXPECT_TRUE(b_CreateDir);
+    EXPECT_EQ(entries(QStringLiteral("P/2005")), QStringList { "A" });
+    EXPECT_EQ(s_DirSpec, drive.win(QStringLiteral("P\\2005\\A")));
+    EXPECT_EQ(dirSel.path(), s_DirSpec);
+    EXPECT_EQ(drvSel.drive(), QStringLiteral("T:"));
+
+    // Cancel and Esc make nothing, also right after a Create; ".." names the parent's sibling.
+    createHere([&](QDialog &form) {
+        newDir(form)->setText(QStringLiteral("Kept"));
+        press(form, "cancel");
+    });
+    EXPECT_FALSE(b_CreateDir);
+    createHere([&](QDialog &form) {
+        newDir(form)->setText(QStringLiteral("Kept"));
+        QTest::keyClick(&form, Qt::Key_Escape);
+    });
+    EXPECT_TRUE(entries(QStringLiteral("P/2005/A")).isEmpty());
+    dirSel.setPath(drive.win(QStringLiteral("P")));
+    createHere([&](QDialog &form) {
+        newDir(form)->setText(QStringLiteral("..\\x"));
+        press(form, "create");
+    });
+    EXPECT_EQ(entries(QString()), (QStringList { "P", "x" }));
+    EXPECT_TRUE(messages.isEmpty());
+}
+
+TEST_F(DirDialogs, AFailedCreationShowsOneMessageAndKeepsTheLists)
+{
+    // The parent vanished while the dialog was open.
+    createHere([&](QDialog &form) {
+        newDir(form)->setText(QStringLiteral("New"));
+        QDir(drive.native(QStringLiteral("P"))).removeRecursively();
+        press(form, "create");
+    });
+    EXPECT_EQ(messages,
+        QStringList { QStringLiteral("Quillet 1.00 [Error]|Error Creating Directory.       ") });
+    EXPECT_EQ(dirSel.path(), drive.win(QStringLiteral("P")));
+    EXPECT_FALSE(QFileInfo::exists(drive.native(QStringLiteral("P/New"))));
+}
+
+TEST_F(DirDialogs, LongParentsAreShortenedAtFortyTwoCharacters)
+{
+    // "T:\" and the levels: 41 characters shown whole, 42 shortened.
+    for (const int length : { 41, 42 }) {
+        const QString level = QString(length - 3, QLatin1Char('d'));
+        drive.mkdir(level);
+        dirSel.setPath(drive.win(level));
+        const QString path = dirSel.path();
+        ASSERT_EQ(path.size(), length);
+        createHere([&](QDialog &form) {
+            const QString shown = form.findChild<QLabel *>(QStringLiteral("dirSpec"))->text();
+            EXPECT_EQ(shown,
+                (length < 42 ? path : path.left(12) + QStringLiteral(" ... ") + path.right(25))
+                    + QLatin1Char('\\'));
+            press(form, "cancel");
+        });
+    }
+}
+
+TEST_F(DirDialogs, ThePickerReturnsTheOpenDirectoryNotTheHighlightedOne)
+{
+    QString chosen = QStringLiteral("unchanged");
+    for (const bool select : { false, true }) {
+        selectDir picker(chosen, s_DirSpec, b_CreateDir);
+        picker.setStartDirectory(drive.win(QStringLiteral("P")));
+        picker.show();
+        auto *list = picker.findChild<DirList *>(QStringLiteral("dirSel"));
+        auto *button = picker.findChild<QPushButton *>(QStringLiteral("mnu_CreateDir"));
+        // A right-click shows the create command at the pointer; a left click hides it again.
+        QTest::mouseClick(list->viewport(), Qt::RightButton, {}, QPoint(20, 10));
+        EXPECT_TRUE(button->isVisible() && button->isEnabled());
+        EXPECT_EQ(
+            button->pos(), list->geometry().topLeft() + list->viewport()->pos() + QPoint(20, 10));
+        QTest::mousePress(list->viewport(), Qt::LeftButton, {}, QPoint(20, 10));
+        EXPECT_FALSE(button->isVisible());
+        list->setCurrentRow(list->count() - 1);
+        EXPECT_EQ(list->currentItem()->text(), QStringLiteral("Sub"));
+        QTest::mouseClick(
+            picker.findChild<QPushButton *>(select ? "done" : "cancel"), Qt::LeftButton);
+        EXPECT_EQ(chosen, select ? drive.win(QStringLiteral("P")) : QStringLiteral("unchanged"));
+    }
+}
