@@ -5,6 +5,8 @@
 #include "standindocument.h"
 #include "standinfile.h"
 
+#include <QFileInfo>
+
 StandInView::StandInView(
     std::shared_ptr<StandInDocument> document, QString sheetName, QString viewName)
     : document(std::move(document))
@@ -85,4 +87,20 @@ QString StandInView::ConfigurationName()
 {
     const ViewData *view = data();
     return view ? view->configuration : QString();
+}
+
+std::shared_ptr<CadDocument> StandInView::ReferencedDocument()
+{
+    const ViewData *view = data();
+    const auto application = document->application();
+    if (!view || !view->loaded || !application)
+        return {};
+    const QString modelPath = document->modelNativePath(*view);
+    if (auto open = application->findDocument(modelPath))
+        return open;
+    const auto model = document->modelOf(*view);
+    if (!model)
+        return {};
+    return std::make_shared<StandInDocument>(
+        application, *model, modelPath, QFileInfo(modelPath).fileName());
 }

@@ -27,6 +27,8 @@ public:
     // The model's full path as Windows path text; "" on the sheet's own view.
     QString ModelPathName() override;
     QString ConfigurationName() override;
+    // The open model, or one read for the purpose that the application does not list as open.
+    std::shared_ptr<CadDocument> ReferencedDocument() override;
 
     QString sheetName() const { return sheet; }
     bool isSheetView() const { return name.isEmpty(); }

@@ -28,6 +28,8 @@ inline constexpr int PropText = 30;
 inline constexpr int MenuTools = 4;
 } // namespace CadCode
 
+class CadDocument;
+
 // Anything the selection manager can hand out.
 class CadObject {
 public:
@@ -50,6 +52,9 @@ public:
     virtual int LoadReferencedModel() = 0;
     virtual QString ModelPathName() = 0;
     virtual QString ConfigurationName() = 0;
+    // The model the view shows, when it is loaded, without making it the active document; none
+    // when it is not loaded.
+    virtual std::shared_ptr<CadDocument> ReferencedDocument() = 0;
 };
 
 class CadSheet : public CadObject {

@@ -17,6 +17,7 @@
 #include "platform/quilleterror.h"
 #include "platform/settingsstore.h"
 #include "refreshrules.h"
+#include "save/namepreview.h"
 #include "save/runpreparation.h"
 #include "save/saverun.h"
 #include "storedchoices.h"
@@ -120,9 +121,21 @@ void usrForm::buildControls()
     filenameFmt->lineEdit()->installEventFilter(this);
     isEditFmt = new QCheckBox(QStringLiteral("&Edit"), filenameFmtFrame);
     isEditFmt->setObjectName(QStringLiteral("isEditFmt"));
-    auto *formatRow = new QHBoxLayout(filenameFmtFrame);
-    formatRow->addWidget(filenameFmt, 1);
-    formatRow->addWidget(isEditFmt);
+    namePreview = new QLineEdit(filenameFmtFrame);
+    namePreview->setObjectName(QStringLiteral("namePreview"));
+    namePreview->setReadOnly(true);
+    namePreview->setFrame(false);
+    namePreview->setFocusPolicy(Qt::NoFocus);
+    // Text of the dialog, not a field to type in.
+    QPalette previewPalette = namePreview->palette();
+    previewPalette.setColor(QPalette::Base, previewPalette.color(QPalette::Window));
+    namePreview->setPalette(previewPalette);
+    namePreview->setToolTip(QStringLiteral("The file the current sheet would be saved to"));
+    auto *formatRows = new QGridLayout(filenameFmtFrame);
+    formatRows->addWidget(filenameFmt, 0, 0);
+    formatRows->addWidget(isEditFmt, 0, 1);
+    formatRows->addWidget(namePreview, 1, 0, 1, 2);
+    formatRows->setColumnStretch(0, 1);
 
     auto *directoryLabel = new QLabel(QStringLiteral("&Output Base Directory"), this);
     drvSel = new DriveList(this);
@@ -207,6 +220,8 @@ void usrForm::buildControls()
     connect(useDestDirs, &QCheckBox::clicked, this, &usrForm::refreshControls);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(go, &QPushButton::clicked, this, &usrForm::goClicked);
+    connect(filenameFmt, &QComboBox::editTextChanged, this, &usrForm::updatePreview);
+    connect(dirSel, &DirList::pathChanged, this, &usrForm::updatePreview);
     connect(drvSel, &DriveList::driveChanged, this,
         [this](const QString &drive) { dirSel->setPath(DirList::currentDirectoryOf(drive)); });
     connect(dirSel, &DirList::mousePressed, this,
@@ -333,6 +348,13 @@ void usrForm::refreshControls()
     refillFmtList();
     go->setEnabled(states.goEnabled);
     findChild<QAction *>(QStringLiteral("mnuDestDir"))->setEnabled(states.mnuDestDirEnabled);
+    updatePreview();
+}
+
+void usrForm::updatePreview()
+{
+    namePreview->setText(::namePreview(state, runChoices()));
+    namePreview->setCursorPosition(0);
 }
 
 void usrForm::refillFmtList()
@@ -449,6 +471,7 @@ void usrForm::manageDestinations()
     dialog.exec();
     // Directories made at Done show in the list.
     dirSel->refresh();
+    updatePreview();
 }
 
 void usrForm::dirSelMousePressed(Qt::MouseButton button, const QPoint &position)

@@ -15,6 +15,7 @@ class QButtonGroup;
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
+class QLineEdit;
 class QListWidget;
 class QMenu;
 class QPushButton;
@@ -76,6 +77,8 @@ private:
     void formatKeyDown(int key);
     void formatFocusLost();
     void manageDestinations();
+    // The preview line for the choices as they stand.
+    void updatePreview();
     void dirSelMousePressed(Qt::MouseButton button, const QPoint &position);
     void goClicked();
 
@@ -92,6 +95,7 @@ private:
     QGroupBox *filenameFmtFrame = nullptr;
     QComboBox *filenameFmt = nullptr;
     QCheckBox *isEditFmt = nullptr;
+    QLineEdit *namePreview = nullptr;
     DriveList *drvSel = nullptr;
     DirList *dirSel = nullptr;
     QCheckBox *useDestDirs = nullptr;

@@ -14,14 +14,6 @@
 
 namespace {
 
-// What the view resolution found; empty outside the native drawing format.
-struct ModelLookup {
-    std::shared_ptr<CadDocument> model;
-    QString configuration;
-    QString fileName;
-    QString baseName;
-};
-
 [[noreturn]] void fail(int number, const QString &description)
 {
     throw QuilletError(number, description);
@@ -143,6 +135,35 @@ std::optional<QString> keywordValue(
 
 } // namespace
 
+QString joinFields(const QStringList &fmtFields, const SaveState &state, CadDocument &drawing,
+    const ModelLookup *model, bool &found)
+{
+    const ModelLookup none;
+    const ModelLookup &lookup = model ? *model : none;
+    QString name;
+    for (const QString &field : fmtFields) {
+        const QString key = trimBlanks(field);
+        if (key.isEmpty())
+            continue;
+        if (const std::optional<QString> keyword = keywordValue(key, state, lookup)) {
+            name += *keyword;
+        } else if (model) {
+            QString value;
+            if (lookup.model) {
+                value = lookup.model->CustomPropertyValue(lookup.configuration, key);
+                if (value.isEmpty())
+                    value = lookup.model->CustomPropertyValue(QString(), key);
+            }
+            found = found || !value.isEmpty();
+            name += value.isEmpty() ? field : value;
+        } else {
+            const QString value = drawing.CustomInfo2(QString(), field);
+            name += value.isEmpty() ? key : trimBlanks(value);
+        }
+    }
+    return name;
+}
+
 QString getFilenameFromDoc(SaveState &state, CadDocument &drawing, const QStringList &fmtFields,
     RunSurroundings &surroundings)
 {
@@ -153,24 +174,8 @@ QString getFilenameFromDoc(SaveState &state, CadDocument &drawing, const QString
         const ModelLookup lookup
             = native ? resolveModel(state, drawing, surroundings) : ModelLookup();
 
-        QString name;
-        for (const QString &field : fmtFields) {
-            const QString key = trimBlanks(field);
-            if (key.isEmpty())
-                continue;
-            if (const std::optional<QString> keyword = keywordValue(key, state, lookup)) {
-                name += *keyword;
-            } else if (native) {
-                QString value = lookup.model->CustomPropertyValue(lookup.configuration, key);
-                if (value.isEmpty())
-                    value = lookup.model->CustomPropertyValue(QString(), key);
-                found = found || !value.isEmpty();
-                name += value.isEmpty() ? field : value;
-            } else {
-                const QString value = drawing.CustomInfo2(QString(), field);
-                name += value.isEmpty() ? key : trimBlanks(value);
-            }
-        }
+        const QString name
+            = joinFields(fmtFields, state, drawing, native ? &lookup : nullptr, found);
         if (!found)
             fail(11401, QStringLiteral("All specified Custom Property Values returned NULL."));
         return cleanString(name, Quilletmain::unwantedFileChars);

@@ -4,9 +4,26 @@
 
 #include <QString>
 #include <QStringList>
+#include <memory>
 
 class RunSurroundings;
 struct SaveState;
+
+// What the view resolution found in the native drawing format: the model whose properties name
+// the file, the configuration the view shows, and the model's file name with and without its
+// extension (empty when the file is not on disk).
+struct ModelLookup {
+    std::shared_ptr<CadDocument> model;
+    QString configuration;
+    QString fileName;
+    QString baseName;
+};
+
+// The fields' values joined, not yet cleaned: keywords from the state and the lookup, custom
+// properties from the model (native format: pass the lookup; found is set when a property had a
+// value) or from the drawing's general properties (other formats: pass nullptr). Reads only.
+QString joinFields(const QStringList &fmtFields, const SaveState &state, CadDocument &drawing,
+    const ModelLookup *model, bool &found);
 
 // The base name (no directory, no extension) of the output file for the drawing's active sheet,
 // built from the fields of the filename format. In the native drawing format it first resolves the

@@ -417,3 +417,57 @@ TEST_F(UsrForm, PopUpsAndTheAboutBox)
     EXPECT_TRUE(
         messages.at(0).startsWith(QStringLiteral("Quillet 1.00 [Copyright]|Quillet 1.00 ")));
 }
+
+TEST_F(UsrForm, ThePreviewFollowsTheChoicesAndChangesNothing)
+{
+    openPlate();
+    const auto drawing = app->activeDocument();
+    drawing->setSelection({ SelectionEntry { SelectionEntry::Kind::View, "Drawing View2", 0 } });
+    store.set(QStringLiteral("Path"), drive.win(QStringLiteral("Out")));
+    store.set(QStringLiteral("OutputFormatIndex"), QStringLiteral("1"));
+    store.set(QStringLiteral("FilenameFormat.DXF"), QStringLiteral("DRWNAME|_|SHEETNAME"));
+    store.set(QStringLiteral("FilenameFormat.SLDDRW"), QStringLiteral("PartNo|_|SHEETNUMBER"));
+    const QString out = drive.win(QStringLiteral("Out\\"));
+    // What the run and the user see of the host.
+    const auto hostState = [&] {
+        return QStringList { app->activeDocument()->Title(),
+            QString::number(drawing->activeSheetIndex()), drawing->activeViewName(),
+            QString::number(drawing->data().selection.size()),
+            drawing->CustomPropertyNames(QString()).join('|'),
+            QString::number(app->documents().size()), app->frame()->statusBarHistory().join('|'),
+            OutputLog::instance().lines().join('|') };
+    };
+    const QStringList before = hostState();
+    command([&](usrForm &form) {
+        auto *preview = control<QLineEdit>(form, "namePreview");
+        const auto shows = [&](const QString &path) {
+            EXPECT_EQ(preview->text(), QStringLiteral("Next file: ") + path);
+        };
+        shows(out + "PLATE_Sheet1.DXF");
+        click(form, "isEditFmt");
+        // Typed into the box, which keeps it when the focus moves on to the other choices.
+        formatBox(form)->setFocus();
+        formatBox(form)->setEditText(QStringLiteral("SHEETNAME|-|Revision|-|TOTALSELSHEETS"));
+        shows(out + "Sheet1-D-1.DXF");
+        click(form, "saveSheetType(1)");
+        shows(out + "Sheet1-D-3.DXF");
+        // The current sheet is not in the run: its first sheet is shown.
+        click(form, "saveSheetType(2)");
+        shows(QStringLiteral("(no sheet chosen)"));
+        control<QListWidget>(form, "listSheets")->item(2)->setSelected(true);
+        shows(out + "Sheet3-D-1.DXF");
+        click(form, "useDestDirs");
+        shows(out + "DXF\\Sheet3-D-1.DXF");
+        formatBox(form)->setEditText(QStringLiteral(":\\/"));
+        shows(QStringLiteral("(Invalid or empty filename specification.)"));
+        // The native format reads the selected view's model without activating it.
+        click(form, "outFmt(0)");
+        shows(out + "SLDDRW\\P-1001-X1_1.SLDDRW");
+        for (int i = 0; i < 1000; ++i)
+            formatBox(form)->setEditText(i % 2 ? "PartNo|_|SHEETNUMBER" : "MODELNAME|Revision");
+        shows(out + "SLDDRW\\P-1001-X1_1.SLDDRW");
+        click(form, "cancel");
+    });
+    EXPECT_EQ(hostState(), before);
+    EXPECT_FALSE(QFileInfo::exists(drive.native(QStringLiteral("Out/DXF"))));
+}

@@ -1,0 +1,148 @@
+#include "namepreview.h"
+
+#include "addin/quilletmain.h"
+#include "destdirs/destdirtable.h"
+#include "filenamebuilder.h"
+#include "pathutils.h"
+#include "platform/blanks.h"
+#include "platform/filesystemobject.h"
+#include "platform/quilleterror.h"
+#include "runpreparation.h"
+#include "savestate.h"
+
+namespace {
+
+const QString heading = QStringLiteral("Next file: ");
+
+[[noreturn]] void fail(int number, const QString &description)
+{
+    throw QuilletError(number, description);
+}
+
+// The sheets of the run, as the save run lists them.
+QStringList runSheets(const SaveState &state, const QString &currentSheet)
+{
+    if (!state.sheetFrameEnabled || state.sheetSelType == SheetChoice::Current)
+        return { currentSheet };
+    if (state.sheetSelType == SheetChoice::All)
+        return state.docSheetNames.mid(0, state.docSheetCount);
+    return state.selectedSheets;
+}
+
+std::shared_ptr<CadView> viewNamed(const std::shared_ptr<CadView> &first, const QString &name)
+{
+    for (std::shared_ptr<CadView> view = first; view; view = view->GetNextView()) {
+        if (view->ViewName() == name)
+            return view;
+    }
+    return {};
+}
+
+// The view whose model names the file, found as the run finds it but without activating it.
+std::shared_ptr<CadView> propertiesView(CadDocument &drawing)
+{
+    const std::shared_ptr<CadView> sheetView = drawing.FirstView();
+    const std::shared_ptr<CadView> first = sheetView ? sheetView->GetNextView() : nullptr;
+    if (!first)
+        fail(10801, QStringLiteral("No valid drawing views found."));
+    const std::shared_ptr<CadSheet> sheet = drawing.CurrentSheet();
+    if (!sheet)
+        fail(11001, QStringLiteral("Invalid drawing sheet."));
+    const QString marked = sheet->PropertiesViewName();
+    std::shared_ptr<CadView> candidate
+        = viewNamed(first, marked == QLatin1String("Default") ? first->ViewName() : marked);
+    if (!candidate)
+        fail(10901, QStringLiteral("Error activating default view."));
+    if (const std::shared_ptr<CadSelectionManager> selection = drawing.SelectionManager()) {
+        const int count = selection->SelectedCount();
+        for (int i = 1; i <= count; ++i) {
+            if (selection->SelectedType(i) == CadCode::SelDrawingView) {
+                candidate = std::dynamic_pointer_cast<CadView>(selection->SelectedObject(i));
+                break;
+            }
+        }
+    }
+    if (!candidate || candidate->ViewType() == CadCode::ViewSheet)
+        fail(11101, QStringLiteral("Selected view is invalid."));
+    return candidate;
+}
+
+// The directory the file would go to; nothing is made.
+QString outputDirectory(const SaveState &state)
+{
+    if (!state.useDestDirs)
+        return state.baseDir;
+    const FileSystemObject fso;
+    const QString entry = state.ocDestDir.entry(OutputFormats::destDirKey(state.outFmtIndex));
+    if (isAbsoluteEntry(entry))
+        return fso.folderExists(entry) ? entry : state.baseDir;
+    QString directory = state.baseDir;
+    for (const QString &level : cleanString(entry, QStringLiteral(":")).split(QLatin1Char('\\'))) {
+        if (!trimBlanks(level).isEmpty())
+            directory = fso.buildpath(directory, trimBlanks(level));
+    }
+    return fso.resolveDotLevels(directory);
+}
+
+QString preview(const SaveState &opened, const RunChoices &choices)
+{
+    SaveState state = opened;
+    prepareRun(state, choices);
+    CadDocument &drawing = *state.activeDoc;
+    const std::shared_ptr<CadSheet> current = drawing.GetCurrentSheet();
+    const QStringList sheets = runSheets(state, current ? current->GetName() : QString());
+    if (sheets.isEmpty())
+        return QStringLiteral("(no sheet chosen)");
+    // The current sheet when the run saves it, else the run's first.
+    const qsizetype currentIndex = current ? sheets.indexOf(current->GetName()) : -1;
+    const qsizetype shown = std::max<qsizetype>(currentIndex, 0);
+    const FileSystemObject fso;
+    state.docBaseName = fso.GetBaseName(state.docPathName);
+    state.curSheetName = sheets.at(shown);
+    state.curSheetNumber = int(shown) + 1;
+    state.selSheetCount = int(sheets.size());
+
+    const bool native = OutputFormats::isNative(state.outFmtIndex);
+    ModelLookup lookup;
+    QString note;
+    bool found = !native;
+    if (native) {
+        const std::shared_ptr<CadView> view = propertiesView(drawing);
+        lookup.configuration = view->ConfigurationName();
+        if (!view->ModelLoaded()) {
+            // GO! loads the model first; until then its properties are unknown.
+            note = QStringLiteral(" (model not loaded)");
+            found = true;
+        } else {
+            lookup.model = view->ReferencedDocument();
+            if (!lookup.model)
+                fail(11201, QStringLiteral("Model referred in view could not be loaded."));
+            const QString modelPath = lookup.model->PathName();
+            if (fso.fileexists(modelPath)) {
+                lookup.fileName = fso.GetFileName(modelPath);
+                lookup.baseName = fso.GetBaseName(modelPath);
+            }
+        }
+    }
+    const QString name
+        = joinFields(state.fmtFields, state, drawing, native ? &lookup : nullptr, found);
+    if (!found)
+        fail(11401, QStringLiteral("All specified Custom Property Values returned NULL."));
+    return fso.buildpath(outputDirectory(state),
+               trimBlanks(cleanString(name, Quilletmain::unwantedFileChars)
+                   + OutputFormats::tag(state.outFmtIndex)))
+        + note;
+}
+
+} // namespace
+
+QString namePreview(const SaveState &opened, const RunChoices &choices)
+{
+    if (!opened.activeDoc)
+        return heading + QStringLiteral("(no drawing)");
+    try {
+        return heading + preview(opened, choices);
+    } catch (const QuilletError &error) {
+        return heading + QLatin1Char('(') + error.description + QLatin1Char(')');
+    }
+}
