@@ -171,7 +171,7 @@ private:
         for (const QList<SheetText> *texts : { &layout.titleTexts, &layout.texts }) {
             for (const SheetText &text : *texts) {
                 if (!text.text.isEmpty())
-                    extents.add(textBox(text));
+                    extents.add(SheetLayout::textBox(text));
             }
         }
         return extents;
@@ -180,18 +180,8 @@ private:
     // Baseline start and width of the text as written.
     static std::pair<QPointF, double> placement(const SheetText &text)
     {
-        double width = SheetLayout::estimatedWidth(text.text, text.height);
-        if (text.maxWidth > 0 && width > text.maxWidth)
-            width = text.maxWidth;
-        const double left = text.align == SheetText::Align::Centre ? text.position.x() - width / 2
-                                                                   : text.position.x();
-        return { QPointF(left, text.position.y()), width };
-    }
-
-    static QRectF textBox(const SheetText &text)
-    {
-        const auto [start, width] = placement(text);
-        return QRectF(start - QPointF(0, text.height * 0.3), start + QPointF(width, text.height));
+        const QRectF box = SheetLayout::textBox(text);
+        return { QPointF(box.left(), text.position.y()), box.width() };
     }
 
     void writeHeader()

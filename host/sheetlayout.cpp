@@ -207,7 +207,7 @@ void addViews(SheetLayout &layout, const ExportRequest &request, const SheetData
             continue;
 
         SheetText name { placed.name, {}, viewNameHeight, SheetText::Align::Centre,
-            layout.border.width() };
+            layout.border.width(), int(layout.views.size()) - 1 };
         if (placed.model) {
             name.position
                 = QPointF(placed.centre.x(), placed.bounds.top() - viewNameGap - viewNameHeight);
@@ -220,7 +220,8 @@ void addViews(SheetLayout &layout, const ExportRequest &request, const SheetData
 
 void addNotes(SheetLayout &layout, const SheetData &sheet)
 {
-    for (const NoteData &note : sheet.notes) {
+    for (int index = 0; index < sheet.notes.size(); ++index) {
+        const NoteData &note = sheet.notes.at(index);
         if (!std::isfinite(note.x) || !std::isfinite(note.y))
             continue;
         // Long lines wrap before the border, so a note stays on the paper across.
@@ -230,8 +231,10 @@ void addNotes(SheetLayout &layout, const SheetData &sheet)
         double y = note.y;
         for (const QString &line : SheetLayout::cleanLines(note.text)) {
             for (const QString &part : SheetLayout::wrap(line, maxChars)) {
-                if (!part.isEmpty())
-                    layout.texts.append({ part, QPointF(note.x, y), noteHeight });
+                if (!part.isEmpty()) {
+                    layout.texts.append({ part, QPointF(note.x, y), noteHeight,
+                        SheetText::Align::Left, 0, -1, index });
+                }
                 y -= noteHeight * linePitch;
             }
         }
@@ -386,4 +389,15 @@ QString SheetLayout::scaleText(double scale)
 double SheetLayout::estimatedWidth(const QString &text, double height)
 {
     return text.size() * charWidthFactor * height;
+}
+
+QRectF SheetLayout::textBox(const SheetText &text)
+{
+    double width = estimatedWidth(text.text, text.height);
+    if (text.maxWidth > 0 && width > text.maxWidth)
+        width = text.maxWidth;
+    const double left = text.align == SheetText::Align::Centre ? text.position.x() - width / 2
+                                                               : text.position.x();
+    const QPointF start(left, text.position.y());
+    return QRectF(start - QPointF(0, text.height * 0.3), start + QPointF(width, text.height));
 }

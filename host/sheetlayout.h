@@ -26,6 +26,10 @@ struct SheetText {
     Align align = Align::Left;
     // When the text would run wider, it is squeezed to this width; 0 for no limit.
     double maxWidth = 0;
+    // The view whose name this is, or the note this line belongs to, by its index on the sheet;
+    // -1 for neither. A click on the text finds its view or note through them.
+    int view = -1;
+    int note = -1;
 };
 
 struct PlacedView {
@@ -78,4 +82,7 @@ struct SheetLayout {
 
     // A conservative width of a line of text: readers draw it in fonts of their own.
     static double estimatedWidth(const QString &text, double height);
+    // The room a text takes at its estimated width, from a little below its baseline to the top
+    // of its capitals (y up: top() is the lower edge).
+    static QRectF textBox(const SheetText &text);
 };

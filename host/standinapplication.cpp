@@ -330,6 +330,8 @@ bool StandInApplication::invokeCommand(const QString &itemPath)
         error = QStringLiteral("the add-in has no callback \"%1\"").arg(item->callbackName);
         return false;
     }
+    if (!result)
+        error = QStringLiteral("the callback \"%1\" returned false").arg(item->callbackName);
     return result;
 }
 

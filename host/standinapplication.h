@@ -87,7 +87,8 @@ public:
     // The items that are offered while the active document is what it is.
     QList<CommandItem> availableCommandItems() const;
     // Calls the item's callback on the add-in registered under its cookie, by name, only while
-    // a document of the item's type is active. True when the callback ran and returned true.
+    // a document of the item's type is active. True when the callback ran and returned true;
+    // otherwise lastError() says which of these failed.
     bool invokeCommand(const QString &itemPath);
     QObject *addInForCookie(int cookie) const { return addIns.value(cookie); }
 

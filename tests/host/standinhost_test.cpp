@@ -189,6 +189,7 @@ TEST_F(StandInHost, CommandItemsCallBackByNameAndAnswerTheCallbacksResult)
     addIn.answer = false;
     EXPECT_FALSE(app->invokeCommand(item));
     EXPECT_EQ(addIn.calls, 1);
+    EXPECT_EQ(app->lastError(), "the callback \"showForm\" returned false");
 
     // Removal needs the same type, path and callback name.
     app->RemoveCommandItem(CadCode::DocPart, item, "showForm");

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <memory>
+#include <vector>
+
+class CadAddIn;
+class CadApplication;
+class QObject;
+
+// An add-in plugin found in the plugin directory.
+struct AddInPlugin {
+    QString fileName;
+    // The product name and version from the plugin's metadata; the file name when the file
+    // could not be read as a plugin.
+    QString name;
+    QString description;
+    bool connected = false;
+    // Why the plugin could not be loaded or its add-in connected, the last time it was tried.
+    QString error;
+};
+
+// The add-ins of one plugin directory: found by the factory interface in their plugins'
+// metadata, loaded with QPluginLoader, and connected and disconnected through the host contract
+// only, each connection with a cookie of its own. The workbench's settings keep which add-ins the
+// user wants connected, by plugin file name; one without a stored choice is connected, so that a
+// new user finds the add-ins' commands right away. A file that looks like a library but cannot
+// be read as a plugin is listed with the reason.
+class AddInManager {
+public:
+    AddInManager(std::shared_ptr<CadApplication> host, const QString &pluginDirectory);
+    // Disconnects every add-in.
+    ~AddInManager();
+
+    const QList<AddInPlugin> &plugins() const { return found; }
+    // Connects the add-ins the settings ask for.
+    void connectChosen();
+    // Connects or disconnects one add-in and keeps the choice. True when it is now in the state
+    // asked for.
+    bool setConnected(int index, bool connected);
+
+private:
+    struct Connection;
+    bool connectPlugin(int index);
+    void disconnectPlugin(int index);
+
+    std::shared_ptr<CadApplication> host;
+    QList<AddInPlugin> found;
+    QStringList paths;
+    std::vector<std::unique_ptr<Connection>> connections;
+    int nextCookie = 1;
+};

@@ -1,0 +1,267 @@
+#include "standinhost.h"
+#include "testsupport.h"
+#include "workbench/sheetcanvas.h"
+#include "workbench/workbenchoptions.h"
+#include "workbench/workbenchsettings.h"
+#include "workbench/workbenchwindow.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QTabBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+#include <gtest/gtest.h>
+
+// The workbench as a user starts it: the arguments, a copy of the built add-in plugin in its
+// plugin directory, the sample drawing on a drive that only --drive maps for the add-in, and the
+// add-in's own dialogs driven by their controls' names while they are shown.
+class Workbench : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        workbenchSettings()->clear();
+        QSettings addInStore(QSettings::IniFormat, QSettings::UserScope, "Quillet", "Quillet");
+        addInStore.clear();
+        addInStore.setValue("Startup/Path", drive.win("Out"));
+        addInStore.setValue("Startup/FilenameFormat.DXF", "DRWNAME|_|SHEETNAME");
+        drive.mkdir("Out");
+        for (const char *file : { "PLATE.SLDDRW", "PLATE.SLDPRT", "BRACKET.SLDPRT" })
+            drive.copyData(file);
+        const QString built = QFileInfo(QUILLET_PLUGIN_FILE).path();
+        QFile::copy(QUILLET_PLUGIN_FILE, plugins.filePath("libQuilletAddIn.so"));
+        QFile::copy(built + "/Quillet.FMT", plugins.filePath("Quillet.FMT"));
+        options = WorkbenchOptions::parse({ "quillet-workbench", "--drive", "T:=" + drive.native(),
+            drive.native("PLATE.SLDDRW") });
+        applyDriveMappings(options.drives);
+    }
+
+    void TearDown() override
+    {
+        window.reset();
+        if (savedDrives.isNull())
+            qunsetenv("QUILLET_DRIVES");
+        else
+            qputenv("QUILLET_DRIVES", savedDrives);
+    }
+
+    void start()
+    {
+        window = std::make_unique<WorkbenchWindow>(plugins.path());
+        window->setPrompts({ [this](const QString &text) { messages.append(text); },
+            [this](const QString &, const QString &filter, const QString &start) {
+                starts.append(filter + '|' + start);
+                return answer;
+            } });
+        for (const QString &document : options.documents)
+            window->openDocument(document);
+        window->show();
+    }
+
+    QMenu *menu(const char *name) const { return window->menuBar()->findChild<QMenu *>(name); }
+    QAction *action(const char *menuName, const QString &text) const
+    {
+        for (QAction *action : menu(menuName)->actions()) {
+            if (action->text() == text)
+                return action;
+        }
+        return nullptr;
+    }
+    QStringList texts(QMenu *menu) const
+    {
+        emit menu->aboutToShow();
+        QStringList result;
+        for (const QAction *action : menu->actions())
+            result.append(action->text() + (action->isChecked() ? "*" : ""));
+        return result;
+    }
+    QString status() const { return window->findChild<QLabel *>("statusText")->text(); }
+
+    // Runs Tools > Quillet 1.00: picks the output format, presses GO! and reads the log.
+    QStringList runQuillet(const char *format)
+    {
+        QStringList lines;
+        QTimer::singleShot(0, [&] {
+            QWidget *form = QApplication::activeModalWidget();
+            ASSERT_EQ(form->objectName(), "usrForm");
+            form->findChild<QAbstractButton *>(format)->click();
+            form->findChild<QAbstractButton *>("saveSheetType(1)")->click();
+            QTimer::singleShot(0, [&] {
+                QWidget *log = QApplication::activeModalWidget();
+                ASSERT_EQ(log->objectName(), "logForm");
+                const auto *list = log->findChild<QListWidget *>("log");
+                for (int i = 0; i < list->count(); ++i)
+                    lines.append(list->item(i)->text());
+                log->findChild<QAbstractButton *>("done")->click();
+            });
+            form->findChild<QAbstractButton *>("go")->click();
+        });
+        action("Tools", "Quillet 1.00")->trigger();
+        return lines;
+    }
+
+    // Clicks a sheet point and answers what the host then has selected.
+    QString clickAt(const QPointF &sheetPoint)
+    {
+        auto *canvas = window->findChild<SheetCanvas *>();
+        const double paperHeight = canvas->scene().layout.paper.height();
+        QTest::mouseClick(
+            canvas, Qt::LeftButton, {}, canvas->zoom().toWindow(sheetPoint, paperHeight).toPoint());
+        return selected();
+    }
+    QString selected() const
+    {
+        QStringList names;
+        for (const SelectionEntry &entry : window->host()->activeDocument()->data().selection)
+            names.append(entry.name);
+        return names.join(',');
+    }
+
+    TempDrive drive;
+    QTemporaryDir plugins;
+    const QByteArray savedDrives = qgetenv("QUILLET_DRIVES");
+    WorkbenchOptions options;
+    std::unique_ptr<WorkbenchWindow> window;
+    QStringList messages;
+    QStringList starts;
+    QString answer;
+};
+
+TEST_F(Workbench, ToolsQuilletSavesEverySheetOnTheDriveMappedByTheArguments)
+{
+    start();
+    EXPECT_EQ(window->windowTitle(), "PLATE.SLDDRW - quillet-workbench");
+    const QStringList lines = runQuillet("outFmt(1)");
+    EXPECT_EQ(messages, QStringList());
+    EXPECT_EQ(QDir(drive.native("Out")).entryList(QDir::Files),
+        (QStringList { "PLATE_Sheet1.DXF", "PLATE_Sheet2.DXF", "PLATE_Sheet3.DXF" }));
+    ASSERT_FALSE(lines.isEmpty());
+    EXPECT_EQ(lines.first(), "Drawing Document Name: PLATE");
+    for (const char *line : { "Output Base Directory: T:\\Out\\", "Output format is DXF",
+             "Sheet1 filename: PLATE_Sheet1.DXF", "Sheet3 filename: PLATE_Sheet3.DXF",
+             "Finished, but check output files!" })
+        EXPECT_TRUE(lines.contains(line)) << line;
+    // GO! rewrote the formats file beside the plugin that ran, not the built one.
+    const QByteArray installed = "# File created on: (installed by the build)";
+    EXPECT_FALSE(readNative(plugins.filePath("Quillet.FMT")).contains(installed));
+    EXPECT_TRUE(
+        readNative(QFileInfo(QUILLET_PLUGIN_FILE).path() + "/Quillet.FMT").contains(installed));
+}
+
+TEST_F(Workbench, OpensNewAndClosesDocumentsAndReportsThoseItCannotOpen)
+{
+    drive.copyData("broken/NOTJSON.SLDDRW");
+    start();
+    const QString missing = drive.native("NONE.SLDDRW");
+    EXPECT_FALSE(window->openDocument(drive.native("NOTJSON.SLDDRW")));
+    EXPECT_FALSE(window->openDocument(missing));
+    ASSERT_EQ(messages.size(), 2);
+    EXPECT_TRUE(messages.at(0).startsWith(drive.native("NOTJSON.SLDDRW") + ": "))
+        << qPrintable(messages.at(0));
+    EXPECT_EQ(messages.at(1), missing + ": file not found");
+    EXPECT_EQ(window->windowTitle(), "PLATE.SLDDRW - quillet-workbench");
+
+    // New offers the active drawing as the template, Open its folder.
+    answer = drive.native("PLATE.SLDDRW");
+    action("File", "&New...")->trigger();
+    answer = drive.native("PLATE.SLDPRT");
+    action("File", "&Open...")->trigger();
+    EXPECT_TRUE(window->findChild<QTabBar *>("sheetTabs")->isHidden());
+    EXPECT_NE(window->findChild<SheetCanvas *>()->scene().layout.views.at(0).model, nullptr);
+    EXPECT_EQ(action("Tools", "Quillet 1.00"), nullptr);
+    EXPECT_EQ(window->findChild<QTreeWidget *>("properties")->topLevelItem(0)->text(0), "General");
+    answer = drive.native("PLATE.SLDDRW");
+    action("File", "&New...")->trigger();
+    EXPECT_EQ(starts,
+        (QStringList { "Drawings (*.SLDDRW)|" + drive.native("PLATE.SLDDRW"),
+            "Drawings, parts and assemblies (*.SLDDRW *.SLDPRT *.SLDASM)|",
+            "Drawings (*.SLDDRW)|" }));
+    EXPECT_EQ(
+        texts(menu("Window")), (QStringList { "PLATE.SLDDRW", "Draw1", "PLATE.SLDPRT", "Draw2*" }));
+    EXPECT_NE(action("Tools", "Quillet 1.00"), nullptr);
+    menu("Window")->actions().at(2)->trigger();
+    action("File", "&Close")->trigger();
+    EXPECT_EQ(texts(menu("Window")), (QStringList { "PLATE.SLDDRW", "Draw1", "Draw2*" }));
+    EXPECT_EQ(texts(menu("recentFiles")),
+        (QStringList {
+            "&1 " + drive.native("PLATE.SLDPRT"), "&2 " + drive.native("PLATE.SLDDRW") }));
+    EXPECT_EQ(messages.size(), 2);
+}
+
+TEST_F(Workbench, TabsFollowTheHostAndAClickSelectsTheViewTheAddInNames)
+{
+    start();
+    const auto drawing = window->host()->activeDocument();
+    auto *tabs = window->findChild<QTabBar *>("sheetTabs");
+    tabs->setCurrentIndex(2);
+    EXPECT_EQ(drawing->data().activeSheet, "Sheet3");
+    drawing->ActivateSheet("Sheet1");
+    EXPECT_EQ(tabs->currentIndex(), 0);
+    EXPECT_EQ(clickAt({ 200, 280 }), "");
+    EXPECT_EQ(clickAt({ 330, 80 }), "Drawing View2");
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    QTest::keyClick(window.get(), Qt::Key_Escape);
+    EXPECT_EQ(selected(), "");
+
+    // A selected view gives the native format its model.
+    clickAt({ 330, 80 });
+    const QStringList lines = runQuillet("outFmt(0)");
+    EXPECT_TRUE(lines.contains("View: Drawing View2"));
+    EXPECT_TRUE(lines.contains("Model: PLATE.SLDPRT"));
+    EXPECT_EQ(messages, QStringList());
+    // The copy took the revision of the view's configuration, and the window shows the copy in
+    // the drawing's place.
+    EXPECT_TRUE(window->windowTitle().startsWith("PLATE_Sheet1_B_"))
+        << qPrintable(window->windowTitle());
+}
+
+TEST_F(Workbench, AddInsConnectAndDisconnectAtOnceAndFailuresAreShown)
+{
+    writeNative(plugins.filePath("libBroken.so"), "no library");
+    QFile::copy(QUILLET_REFUSING_PLUGIN_FILE, plugins.filePath("libRefusingAddIn.so"));
+    start();
+    EXPECT_EQ(status(), "Quillet 1.00 Copyright (C) 2026 The Quillet developers");
+    const auto rows = [](const QTreeWidget *list) {
+        QStringList result;
+        for (int i = 0; i < list->topLevelItemCount(); ++i) {
+            const QTreeWidgetItem *item = list->topLevelItem(i);
+            result.append(QString(item->checkState(0) == Qt::Checked ? "[x] " : "[ ] ")
+                + QStringList { item->text(0), item->text(1), item->text(2) }.join(" | "));
+        }
+        return result;
+    };
+    QStringList before, after;
+    QTimer::singleShot(0, [&] {
+        QWidget *dialog = QApplication::activeModalWidget();
+        auto *list = dialog->findChild<QTreeWidget *>("addIns");
+        before = rows(list);
+        list->topLevelItem(1)->setCheckState(0, Qt::Unchecked);
+        after = rows(list);
+        EXPECT_EQ(action("Tools", "Quillet 1.00"), nullptr);
+        dialog->close();
+    });
+    action("Tools", "&Add-Ins...")->trigger();
+    ASSERT_EQ(before.size(), 3);
+    EXPECT_TRUE(before.at(0).startsWith("[ ] libBroken.so | libBroken.so | "))
+        << qPrintable(before.at(0));
+    EXPECT_TRUE(before.at(0).contains(plugins.filePath("libBroken.so")))
+        << qPrintable(before.at(0));
+    EXPECT_EQ(before.at(1), "[x] Quillet 1.0 | libQuilletAddIn.so | connected");
+    EXPECT_EQ(
+        before.at(2), "[ ] libRefusingAddIn.so | libRefusingAddIn.so | connect returned false");
+    EXPECT_EQ(after.at(1), "[ ] Quillet 1.0 | libQuilletAddIn.so | ");
+    EXPECT_EQ(status(), "Thank you for using Quillet 1.00");
+
+    // The choice is kept: the next start leaves the add-in alone.
+    window.reset();
+    start();
+    EXPECT_EQ(action("Tools", "Quillet 1.00"), nullptr);
+}
