@@ -16,17 +16,24 @@
 #include "platform/msgbox.h"
 #include "platform/settingsstore.h"
 #include "standinhost.h"
+#include "workbench/workbenchoptions.h"
+#include "workbench/workbenchwindow.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
+#include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QSettings>
 #include <QStyle>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <cstdio>
 
@@ -67,12 +74,73 @@ bool copySample(const QString &from, const QString &to)
     return true;
 }
 
+// workbench.png: the workbench on the sample drawing with the main dialog open over it. The
+// add-in is the plugin beside this program, loaded as the workbench loads it: it reads its drive
+// map from QUILLET_DRIVES and its choices from the QSettings store, not from this program's drive
+// map or PictureSettings.
+bool saveWorkbench(const QString &drawing, const QString &outDir)
+{
+    applyDriveMappings(
+        { QStringLiteral("C:=") + FileSystemObject::drives().value(QLatin1Char('C')) });
+    QSettings store(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Quillet"),
+        QStringLiteral("Quillet"));
+    const PictureSettings choices;
+    for (auto it = choices.values.cbegin(); it != choices.values.cend(); ++it)
+        store.setValue(QStringLiteral("Startup/") + it.key(), it.value());
+    store.sync();
+
+    WorkbenchWindow window(QCoreApplication::applicationDirPath());
+    window.resize(1200, 800);
+    window.show();
+    QAction *command = nullptr;
+    if (window.openDocument(drawing)) {
+        const auto *tools = window.menuBar()->findChild<QMenu *>(QStringLiteral("Tools"));
+        for (QAction *action : tools->actions()) {
+            if (action->text() == QLatin1String("Quillet 1.00"))
+                command = action;
+        }
+    }
+    if (!command)
+        return false;
+    bool saved = false;
+    QTimer::singleShot(0, [&] {
+        QWidget *form = QApplication::activeModalWidget();
+        if (!form)
+            return;
+        // Offscreen windows have no frame: the dialog is drawn centred over the window, under a
+        // plain title bar of its caption.
+        QPixmap shot = window.grab();
+        const QPixmap dialog = form->grab();
+        const int titleHeight = form->fontMetrics().height() + 10;
+        const QRect frame(QPoint((shot.width() - dialog.width()) / 2,
+                              (shot.height() - dialog.height() - titleHeight) / 2),
+            QSize(dialog.width(), dialog.height() + titleHeight));
+        QPainter painter(&shot);
+        painter.fillRect(frame.translated(6, 6), QColor(0, 0, 0, 60));
+        painter.fillRect(frame, form->palette().color(QPalette::Mid));
+        painter.setPen(form->palette().color(QPalette::Light));
+        painter.drawText(
+            frame.adjusted(8, 0, 0, 0).topLeft() + QPoint(0, titleHeight - 8), form->windowTitle());
+        painter.drawPixmap(frame.topLeft() + QPoint(0, titleHeight), dialog);
+        painter.end();
+        saved = shot.save(outDir + QStringLiteral("/workbench.png"));
+        std::printf(
+            "%s %s/workbench.png\n", saved ? "wrote" : "could not write", qPrintable(outDir));
+        form->findChild<QAbstractButton *>(QStringLiteral("cancel"))->click();
+    });
+    command->trigger();
+    return saved;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The plugin's choices go to a settings store of this run only, fixed before Qt first uses one.
+    QTemporaryDir config;
+    qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
     QApplication app(argc, argv);
     if (argc != 3) {
         std::fprintf(stderr, "usage: quillet-pictures EXAMPLES_DIR OUTDIR\n");
@@ -154,6 +222,7 @@ int main(int argc, char **argv)
         QMessageBox::Ok);
     about.show();
     saved = save(&about, outDir + QStringLiteral("/about.png")) && saved;
+    saved = saveWorkbench(drive.filePath(QStringLiteral("Drawings/PLATE.SLDDRW")), outDir) && saved;
     addIn.SwAddIn_DisconnectFromSW();
     return saved ? 0 : 1;
 }
