@@ -1,8 +1,5 @@
 #include "batchconsole.h"
 
-#include "platform/filesystemobject.h"
-#include "platform/quilleterror.h"
-
 Console::Console(bool showProgress)
     : showProgress(showProgress)
 {
@@ -77,13 +74,7 @@ void ConsoleSurroundings::showProgress(int sheetsDone, int sheetCount)
 
 void ConsoleSurroundings::sheetSaved(const SheetSave &save)
 {
-    SheetSave record = save;
-    try {
-        record.target = FileSystemObject().toNative(save.target);
-    } catch (const QuilletError &) {
-        // Text no file system takes (a NUL) was never saved; the report keeps it as the run had it.
-    }
-    sheets.append(record);
+    sheets.append(save);
 }
 
 void ConsoleSurroundings::lineAppended(const QString &line)

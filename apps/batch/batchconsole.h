@@ -34,7 +34,7 @@ private:
 };
 
 // The log window of the console: every line appended is printed at once, unless quiet; each
-// sheet's save is recorded for the report, its target as a native path.
+// sheet's save is recorded for the report.
 class ConsoleSurroundings : public RunSurroundings {
 public:
     // The run is of the drawing-th drawing of the batch's drawings.

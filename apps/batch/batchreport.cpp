@@ -1,5 +1,8 @@
 #include "batchreport.h"
 
+#include "platform/filesystemobject.h"
+#include "platform/quilleterror.h"
+
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QSet>
@@ -24,6 +27,17 @@ Json textOrNull(const QString &value)
     return value.isEmpty() ? Json() : text(value);
 }
 
+// Converted only here, as most batches report nothing.
+QString nativeTarget(const QString &target)
+{
+    try {
+        return FileSystemObject().toNative(target);
+    } catch (const QuilletError &) {
+        // Text no file system takes (a NUL) was never saved; it is shown as the run had it.
+        return target;
+    }
+}
+
 QString statusName(SheetSave::Status status)
 {
     switch (status) {
@@ -43,9 +57,10 @@ Json drawingJson(const DrawingRecord &drawing)
 {
     Json sheets = Json::array();
     for (const SheetSave &sheet : drawing.sheets) {
-        sheets.push_back({ { "name", text(sheet.sheetName) }, { "file", text(sheet.target) },
-            { "status", text(statusName(sheet.status)) }, { "errors", sheet.errors },
-            { "warnings", sheet.warnings } });
+        sheets.push_back(
+            { { "name", text(sheet.sheetName) }, { "file", text(nativeTarget(sheet.target)) },
+                { "status", text(statusName(sheet.status)) }, { "errors", sheet.errors },
+                { "warnings", sheet.warnings } });
     }
     const Json error = drawing.errorText.isEmpty()
         ? Json()
@@ -106,8 +121,9 @@ QStringList dryRunListing(const QList<DrawingRecord> &drawings)
             if (sheet.status != SheetSave::Status::DryRun)
                 continue;
             // The directories a run would make, outermost first, before the file.
-            QStringList paths { sheet.target };
-            QFileInfo dir(QFileInfo(sheet.target).absolutePath());
+            const QString file = nativeTarget(sheet.target);
+            QStringList paths { file };
+            QFileInfo dir(QFileInfo(file).absolutePath());
             while (!dir.exists()) {
                 paths.prepend(dir.absoluteFilePath() + QLatin1Char('/'));
                 dir.setFile(dir.absolutePath());

@@ -10,7 +10,7 @@
 
 // One drawing saved in one format: a run, and the sheets it came to.
 struct DrawingRecord {
-    // Native paths throughout, the sheets' targets too.
+    // Native paths, but for the sheets' targets, which are the run's Windows path text.
     QString path;
     // The format's caption; empty for a folder that held no drawing to run.
     QString format;
@@ -38,7 +38,7 @@ struct BatchReport {
     QList<DrawingRecord> drawings;
     int status = 0;
 
-    // One JSON object, its keys in the order above, indented by two.
+    // One JSON object, its keys in the order above, indented by two; every path native.
     QByteArray toJson() const;
 };
 

@@ -129,7 +129,9 @@ int runDrawing(StandInApplication &app, const BatchOptions &options, const Store
 
     RunChoices choices;
     choices.outFmtIndex = outFmtIndex;
-    choices.pdfSingleFile = options.singleFile || getPDFRegKey() == 1;
+    // The PDF writer's value matters to PDF runs alone; reading it is not free.
+    choices.pdfSingleFile
+        = OutputFormats::isPdf(outFmtIndex) && (options.singleFile || getPDFRegKey() == 1);
     chooseSheets(options, stored, drawingPath, state.docSheetNames, choices);
     choices.displayDiags = !options.quiet;
     choices.useDestDirs = options.useDestDirs.value_or(stored.useDestDirs);
