@@ -2,8 +2,8 @@
 
 #include "addin/errortext.h"
 #include "addin/quilletmain.h"
-#include "batchconsole.h"
 #include "batchreport.h"
+#include "console.h"
 #include "drawingfolders.h"
 #include "formats/outputformats.h"
 #include "maindialog/pdfoption.h"
@@ -19,14 +19,54 @@
 
 #include <QFileInfo>
 
-#ifdef Q_OS_WIN
-#include <io.h>
-#define isatty _isatty
-#else
-#include <unistd.h>
-#endif
-
 namespace {
+
+// The log window of the console: every line appended is printed at once, unless quiet; each
+// sheet's save is recorded for the report.
+class ConsoleSurroundings : public RunSurroundings {
+public:
+    // The run is of the drawing-th drawing of the batch's drawings.
+    ConsoleSurroundings(
+        Console &console, bool quiet, int drawing, int drawings, QList<SheetSave> &sheets)
+        : console(console)
+        , quiet(quiet)
+        , drawing(drawing)
+        , drawings(drawings)
+        , sheets(sheets)
+    {
+    }
+    void refreshLog() override { }
+    void showLogModeless() override { }
+    void hideLog() override { }
+    void showLogModal() override { }
+    void hideMainDialog() override { }
+    void showProgress(int sheetsDone, int sheetCount) override
+    {
+        // The sheet in work, or the last one once all are done.
+        if (console.showsProgress()) {
+            console.setProgress(QStringLiteral("drawing %1 of %2, sheet %3 of %4")
+                                    .arg(drawing)
+                                    .arg(drawings)
+                                    .arg(qMin(sheetsDone + 1, sheetCount))
+                                    .arg(sheetCount));
+        }
+    }
+    void sheetSaved(const SheetSave &save) override { sheets.append(save); }
+
+protected:
+    void lineAppended(const QString &line) override
+    {
+        if (!quiet)
+            console.printLog(line);
+    }
+
+private:
+    Console &console;
+    bool quiet;
+    int drawing;
+    int drawings;
+    QList<SheetSave> &sheets;
+};
 
 class BatchError {
 public:
@@ -203,7 +243,7 @@ int runBatch(StandInApplication &app, const BatchOptions &options)
 {
     Quilletmain::fillFromVersionResource();
     Quilletmain::hostApp = app.shared_from_this();
-    Console console(!options.quiet && isatty(2));
+    Console console(!options.quiet);
     const QMetaObject::Connection statusBar
         = QObject::connect(app.frame().get(), &StandInFrame::statusBarTextChanged,
             [&console](const QString &text) { console.printError(text); });

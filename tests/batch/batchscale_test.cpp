@@ -24,6 +24,7 @@ struct Outcome {
     QStringList err;
 };
 
+// A stream's lines without the empty ones, the log's blank lines among them.
 QStringList lines(const QByteArray &bytes)
 {
     QStringList split = QString::fromUtf8(bytes).split(QLatin1Char('\n'));

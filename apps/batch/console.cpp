@@ -1,9 +1,23 @@
-#include "batchconsole.h"
+#include "console.h"
 
-Console::Console(bool showProgress)
-    : showProgress(showProgress)
+#ifdef Q_OS_WIN
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace {
+
+bool standardErrorIsTerminal()
 {
+#ifdef Q_OS_WIN
+    return _isatty(_fileno(stderr));
+#else
+    return isatty(STDERR_FILENO);
+#endif
 }
+
+} // namespace
 
 QString messageLine(const QString &text)
 {
@@ -12,6 +26,11 @@ QString messageLine(const QString &text)
     while (line.endsWith(QLatin1Char(' ')))
         line.chop(1);
     return line;
+}
+
+Console::Console(bool progressWanted)
+    : showProgress(progressWanted && standardErrorIsTerminal())
+{
 }
 
 void Console::setProgress(const QString &text)
@@ -50,35 +69,4 @@ void Console::eraseProgress()
         return;
     std::fputs("\r\x1b[K", stderr);
     std::fflush(stderr);
-}
-
-ConsoleSurroundings::ConsoleSurroundings(
-    Console &console, bool quiet, int drawing, int drawings, QList<SheetSave> &sheets)
-    : console(console)
-    , quiet(quiet)
-    , drawing(drawing)
-    , drawings(drawings)
-    , sheets(sheets)
-{
-}
-
-void ConsoleSurroundings::showProgress(int sheetsDone, int sheetCount)
-{
-    // The sheet in work, or the last one once all are done.
-    console.setProgress(QStringLiteral("drawing %1 of %2, sheet %3 of %4")
-                            .arg(drawing)
-                            .arg(drawings)
-                            .arg(qMin(sheetsDone + 1, sheetCount))
-                            .arg(sheetCount));
-}
-
-void ConsoleSurroundings::sheetSaved(const SheetSave &save)
-{
-    sheets.append(save);
-}
-
-void ConsoleSurroundings::lineAppended(const QString &line)
-{
-    if (!quiet)
-        console.printLog(line);
 }
