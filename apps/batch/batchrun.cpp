@@ -2,6 +2,9 @@
 
 #include "addin/errortext.h"
 #include "addin/quilletmain.h"
+#include "batchreport.h"
+#include "console.h"
+#include "drawingfolders.h"
 #include "formats/outputformats.h"
 #include "maindialog/pdfoption.h"
 #include "maindialog/storedchoices.h"
@@ -15,33 +18,21 @@
 #include "standinhost.h"
 
 #include <QFileInfo>
-#include <cstdio>
 
 namespace {
 
-void printLine(std::FILE *stream, const QString &line)
-{
-    const QByteArray bytes = line.toLocal8Bit();
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
-    std::fputc('\n', stream);
-    std::fflush(stream);
-}
-
-// Status texts and messages: one line each, trailing blanks removed.
-void printError(const QString &text)
-{
-    QString line = text;
-    line.replace(QLatin1Char('\n'), QLatin1Char(' '));
-    while (line.endsWith(QLatin1Char(' ')))
-        line.chop(1);
-    printLine(stderr, line);
-}
-
-// The log window of the console: every line appended is printed at once, unless quiet.
+// The log window of the console: every line appended is printed at once, unless quiet; each
+// sheet's save is recorded for the report.
 class ConsoleSurroundings : public RunSurroundings {
 public:
-    explicit ConsoleSurroundings(bool quiet)
-        : quiet(quiet)
+    // The run is of the drawing-th drawing of the batch's drawings.
+    ConsoleSurroundings(
+        Console &console, bool quiet, int drawing, int drawings, QList<SheetSave> &sheets)
+        : console(console)
+        , quiet(quiet)
+        , drawing(drawing)
+        , drawings(drawings)
+        , sheets(sheets)
     {
     }
     void refreshLog() override { }
@@ -49,22 +40,40 @@ public:
     void hideLog() override { }
     void showLogModal() override { }
     void hideMainDialog() override { }
+    void showProgress(int sheetsDone, int sheetCount) override
+    {
+        // The sheet in work, or the last one once all are done.
+        if (console.showsProgress()) {
+            console.setProgress(QStringLiteral("drawing %1 of %2, sheet %3 of %4")
+                                    .arg(drawing)
+                                    .arg(drawings)
+                                    .arg(qMin(sheetsDone + 1, sheetCount))
+                                    .arg(sheetCount));
+        }
+    }
+    void sheetSaved(const SheetSave &save) override { sheets.append(save); }
 
 protected:
     void lineAppended(const QString &line) override
     {
         if (!quiet)
-            printLine(stdout, line);
+            console.printLog(line);
     }
 
 private:
+    Console &console;
     bool quiet;
+    int drawing;
+    int drawings;
+    QList<SheetSave> &sheets;
 };
 
 class BatchError {
 public:
     int status;
     QString message;
+    // The add-in's error number behind the message; 0 for the batch's own checks.
+    int number = 0;
 };
 
 // The sheet choice, and the names for "Selected Sheets", from the option or the stored choice.
@@ -147,43 +156,85 @@ void openDrawing(StandInApplication &app, const QString &path)
 }
 
 int runDrawing(StandInApplication &app, const BatchOptions &options, const StoredChoices &stored,
-    const QString &drawingPath)
+    const QString &drawingPath, int outFmtIndex, RunSurroundings &surroundings,
+    DrawingRecord &record)
 {
     openDrawing(app, drawingPath);
     SaveState state;
     try {
         state = openActiveDrawing(app);
     } catch (const QuilletError &error) {
-        throw BatchError { BatchStatus::RunError, ErrorText::loadFailure(error) };
+        throw BatchError { BatchStatus::RunError, ErrorText::loadFailure(error), error.number };
     }
 
     RunChoices choices;
-    choices.outFmtIndex = options.outFmtIndex.value_or(stored.outFmtIndex);
-    choices.pdfSingleFile = options.singleFile || getPDFRegKey() == 1;
+    choices.outFmtIndex = outFmtIndex;
+    // The PDF writer's value matters to PDF runs alone; reading it is not free.
+    choices.pdfSingleFile
+        = OutputFormats::isPdf(outFmtIndex) && (options.singleFile || getPDFRegKey() == 1);
     chooseSheets(options, stored, drawingPath, state.docSheetNames, choices);
     choices.displayDiags = !options.quiet;
     choices.useDestDirs = options.useDestDirs.value_or(stored.useDestDirs);
     choices.ocDestDir = stored.ocDestDir;
     choices.baseDir = outputBase(options, stored);
+    record.outputDirectory = FileSystemObject().toNative(choices.baseDir);
     choices.filenameFmt = options.filenameFormat.value_or(stored.currentFmts.value(
         OutputFormats::formatListKey(choices.outFmtIndex, choices.pdfSingleFile),
         StoredChoices::defaultFilenameFormat));
 
-    ConsoleSurroundings console(options.quiet);
     try {
         if (!prepareRun(state, choices).goEnabled) {
             throw BatchError { BatchStatus::Usage,
                 QStringLiteral("quillet-batch: no sheet chosen; name the sheets with --sheets") };
         }
-        // Only a run that starts leaves its mark on the PDF writer.
-        if (OutputFormats::isPdf(choices.outFmtIndex))
+        state.dryRun = options.dryRun;
+        // Only a run that starts, and saves, leaves its mark on the PDF writer.
+        if (OutputFormats::isPdf(choices.outFmtIndex) && !options.dryRun)
             setPDFRegKey(choices.pdfSingleFile ? 1 : 0);
-        const SaveRunResult result = Quillet(state, console);
+        const SaveRunResult result = Quillet(state, surroundings);
         return result.allSaved() ? BatchStatus::Saved : BatchStatus::SaveFailed;
     } catch (const QuilletError &error) {
         throw BatchError { BatchStatus::RunError,
-            ErrorText::commandFailure(error, Quilletmain::curProcName) };
+            ErrorText::commandFailure(error, Quilletmain::curProcName), error.number };
     }
+}
+
+QString sheetChoiceName(SheetChoice choice)
+{
+    switch (choice) {
+    case SheetChoice::Current:
+        return QStringLiteral("current");
+    case SheetChoice::All:
+        return QStringLiteral("all");
+    case SheetChoice::Selected:
+        break;
+    }
+    return QStringLiteral("selected");
+}
+
+// The options in force before the first drawing: as given, or as stored.
+BatchReport reportOptions(
+    const BatchOptions &options, const StoredChoices &stored, const QList<int> &formats)
+{
+    BatchReport report;
+    for (const int format : formats)
+        report.formats.append(OutputFormats::caption(format));
+    report.filenameFormat = options.filenameFormat;
+    report.sheets = options.sheets.value_or(sheetChoiceName(stored.sheetSelType));
+    if (options.output)
+        report.output = QFileInfo(*options.output).absoluteFilePath();
+    report.destDirs = options.useDestDirs.value_or(stored.useDestDirs);
+    report.singleFile = options.singleFile;
+    report.quiet = options.quiet;
+    report.dryRun = options.dryRun;
+    return report;
+}
+
+void recordError(DrawingRecord &record, int status, const QString &line, int number)
+{
+    record.status = status;
+    record.errorText = line;
+    record.errorNumber = number;
 }
 
 } // namespace
@@ -192,24 +243,74 @@ int runBatch(StandInApplication &app, const BatchOptions &options)
 {
     Quilletmain::fillFromVersionResource();
     Quilletmain::hostApp = app.shared_from_this();
-    QObject::connect(app.frame().get(), &StandInFrame::statusBarTextChanged,
-        [](const QString &text) { printError(text); });
+    Console console(!options.quiet);
+    const QMetaObject::Connection statusBar
+        = QObject::connect(app.frame().get(), &StandInFrame::statusBarTextChanged,
+            [&console](const QString &text) { console.printError(text); });
 
     const QSettingsStore settings;
     const StoredChoices stored = StoredChoices::read(settings);
+    const QList<int> formats = options.outFmtIndexes.isEmpty() ? QList<int> { stored.outFmtIndex }
+                                                               : options.outFmtIndexes;
+    BatchReport report = reportOptions(options, stored, formats);
     int status = BatchStatus::Saved;
-    for (const QString &drawing : options.drawings) {
-        try {
-            status = std::max(status, runDrawing(app, options, stored, drawing));
-        } catch (const BatchError &error) {
-            printError(error.message);
-            status = std::max(status, error.status);
-        } catch (const QuilletError &error) {
-            printError(ErrorText::commandFailure(error, Quilletmain::curProcName));
-            status = std::max(status, int(BatchStatus::RunError));
-        }
-        // Each drawing starts in an empty host, as if opened on its own.
-        app.closeAllDocuments();
+
+    const DrawingArguments arguments = expandDrawingArguments(options.drawings);
+    // A folder's drawings that could not be seen were not saved, so the batch cannot end well.
+    for (const QString &folder : arguments.unreadableFolders) {
+        console.printError(QStringLiteral("quillet-batch: cannot read folder ") + folder
+            + QStringLiteral(", skipped"));
+        status = BatchStatus::RunError;
     }
+    for (const QString &folder : arguments.emptyFolders) {
+        const QString line = QStringLiteral("quillet-batch: no drawings in ") + folder;
+        console.printError(line);
+        DrawingRecord &record = report.drawings.emplace_back();
+        record.path = QFileInfo(folder).absoluteFilePath();
+        recordError(record, BatchStatus::RunError, line, 0);
+        status = BatchStatus::RunError;
+    }
+
+    const int drawingCount = int(arguments.drawings.size());
+    for (int i = 0; i < drawingCount; ++i) {
+        const QString &drawing = arguments.drawings.at(i);
+        for (const int format : formats) {
+            DrawingRecord &record = report.drawings.emplace_back();
+            record.path = QFileInfo(drawing).absoluteFilePath();
+            record.format = OutputFormats::caption(format);
+            ConsoleSurroundings surroundings(
+                console, options.quiet, i + 1, drawingCount, record.sheets);
+            try {
+                record.status
+                    = runDrawing(app, options, stored, drawing, format, surroundings, record);
+            } catch (const BatchError &error) {
+                const QString line = messageLine(error.message);
+                console.printError(line);
+                recordError(record, error.status, line, error.number);
+            } catch (const QuilletError &error) {
+                const QString line
+                    = messageLine(ErrorText::commandFailure(error, Quilletmain::curProcName));
+                console.printError(line);
+                recordError(record, BatchStatus::RunError, line, error.number);
+            }
+            status = std::max(status, record.status);
+            // Each run starts in an empty host, as if the drawing were opened on its own.
+            app.closeAllDocuments();
+        }
+    }
+    console.clearProgress();
+
+    if (options.dryRun) {
+        for (const QString &line : dryRunListing(report.drawings))
+            console.printLog(line);
+    }
+    report.status = status;
+    QString why;
+    if (options.report && !writeReport(*options.report, report.toJson(), &why)) {
+        console.printError(QStringLiteral("quillet-batch: cannot write the report ")
+            + *options.report + QStringLiteral(": ") + why);
+        status = std::max(status, int(BatchStatus::RunError));
+    }
+    QObject::disconnect(statusBar);
     return status;
 }

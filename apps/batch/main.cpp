@@ -1,6 +1,6 @@
 #include "addin/quilletmain.h"
+#include "batchreport.h"
 #include "batchrun.h"
-#include "formats/outputformats.h"
 #include "platform/filesystemobject.h"
 #include "quilletversion.h"
 #include "standinhost.h"
@@ -47,10 +47,11 @@ BatchOptions parseOptions(const QCoreApplication &app)
         "Names and saves the sheets of stand-in drawings with the Quillet save pipeline, without "
         "dialogs. Options left out take the choices stored by the main dialog.\n"
         "Exit status: 0 every file saved, 1 a save failed, 2 a drawing could not be saved, "
-        "64 bad usage; with several drawings the highest."));
+        "64 bad usage; with several drawings or formats the highest."));
     const QCommandLineOption format({ "f", "format" },
         "SLDDRW | DXF | DWG | eDrawing | EDRW | JPG | TIFF | TIF | PDF "
-        "(caption or extension, any case); default: the stored choice.",
+        "(caption or extension, any case), or several separated by commas, run one after "
+        "another; default: the stored choice.",
         "F");
     const QCommandLineOption filenameFormat({ "n", "filename-format" },
         "Fields separated by \"|\"; default: the stored current format of that output format.",
@@ -68,14 +69,21 @@ BatchOptions parseOptions(const QCoreApplication &app)
         "single-file", "PDF as one single file (default: the PDF writer's value).");
     const QCommandLineOption quiet(
         { "q", "quiet" }, "Diagnostics off: the log is not printed; the status text is.");
+    const QCommandLineOption dryRun("dry-run",
+        "Everything but saving: no file or directory is written; what a run would write is listed "
+        "after the log.");
+    const QCommandLineOption report(
+        "report", "Write a JSON report of the options and every sheet to FILE at the end.", "FILE");
     const QCommandLineOption drive(
         "drive", "Map a drive, for example C:=/srv/cad (repeatable).", "X:=DIR");
     // Help and version are ours, without Qt's extra "-v" and "--help-all".
     const QCommandLineOption help({ "h", "help" }, "Displays this help.");
     const QCommandLineOption version("version", "Displays the version.");
     parser.addOptions({ format, filenameFormat, sheets, output, destDirs, noDestDirs, singleFile,
-        quiet, drive, help, version });
-    parser.addPositionalArgument("DRAWING", "Stand-in drawings (.SLDDRW) to save.", "DRAWING...");
+        quiet, dryRun, report, drive, help, version });
+    parser.addPositionalArgument("DRAWING",
+        "Stand-in drawings (.SLDDRW) to save, or folders: every drawing below one, in path order.",
+        "DRAWING...");
 
     if (!parser.parse(app.arguments()))
         usageError(parser.errorText());
@@ -88,10 +96,10 @@ BatchOptions parseOptions(const QCoreApplication &app)
 
     BatchOptions options;
     if (parser.isSet(format)) {
-        const int index = OutputFormats::indexOf(parser.value(format));
-        if (index < 0)
-            usageError(QStringLiteral("unknown format \"%1\"").arg(parser.value(format)));
-        options.outFmtIndex = index;
+        QString why;
+        options.outFmtIndexes = parseFormatList(parser.value(format), &why);
+        if (options.outFmtIndexes.isEmpty())
+            usageError(why);
     }
     if (parser.isSet(filenameFormat))
         options.filenameFormat = parser.value(filenameFormat);
@@ -105,6 +113,7 @@ BatchOptions parseOptions(const QCoreApplication &app)
         options.useDestDirs = parser.isSet(destDirs);
     options.singleFile = parser.isSet(singleFile);
     options.quiet = parser.isSet(quiet);
+    options.dryRun = parser.isSet(dryRun);
     for (const QString &mapping : parser.values(drive)) {
         QChar letter;
         QString root;
@@ -115,6 +124,15 @@ BatchOptions parseOptions(const QCoreApplication &app)
     options.drawings = parser.positionalArguments();
     if (options.drawings.isEmpty())
         usageError(QStringLiteral("no drawing given"));
+    if (parser.isSet(report)) {
+        // Found now rather than after every drawing has been saved.
+        QString why;
+        if (!canWriteReport(parser.value(report), &why)) {
+            usageError(
+                QStringLiteral("cannot write the report %1: %2").arg(parser.value(report), why));
+        }
+        options.report = parser.value(report);
+    }
     return options;
 }
 

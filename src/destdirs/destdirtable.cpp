@@ -87,3 +87,10 @@ QString resolveDestDir(const QString &entry, const QString &base, QString &s_Dir
         return s_DirSpec;
     return base;
 }
+
+QString plannedDestDir(const QString &entry, const QString &base)
+{
+    if (isAbsoluteEntry(entry))
+        return FileSystemObject().folderExists(entry) ? entry : base;
+    return recurseDirPath(base, cleanString(entry, QStringLiteral(":")));
+}

@@ -31,6 +31,8 @@ private:
 // created); a relative entry loses its ":" characters and is created below the base with
 // mkRecurseDir, whose errors pass through. s_DirSpec is mkRecurseDir's result member.
 QString resolveDestDir(const QString &entry, const QString &base, QString &s_DirSpec);
+// The directory resolveDestDir would give, worked out without creating anything.
+QString plannedDestDir(const QString &entry, const QString &base);
 
 // An entry is absolute when it begins with a drive that exists; any other is relative to the
 // output base directory, a missing drive's letter becoming an ordinary level.

@@ -12,28 +12,43 @@ QString cleanString(QString str, const QString &unwantedCharacters)
     return str;
 }
 
-bool mkRecurseDir(const QString &path, const QString &dirName, QString &s_DirSpec)
+namespace {
+
+// Where dirName's levels start, and the levels to make below that start, with "." and ".."
+// settled before anything is made: "a\..\b" makes b alone, and ".." that climbs above path leads
+// to the resolved text of the existing level it names.
+struct SettledLevels {
+    QString start;
+    QStringList names;
+};
+
+SettledLevels settleLevels(const FileSystemObject &fso, const QString &path, const QString &dirName)
 {
-    const FileSystemObject fso;
     if (!fso.folderExists(path))
         throw QuilletError(11901, QStringLiteral("Specified base directory does not exist."));
-
-    // Dot levels are settled before anything is made: "a\..\b" makes b alone, and ".." that
-    // climbs above path leads to the resolved text of the existing level it names.
-    QString current = path;
-    QStringList levels;
+    SettledLevels levels { path, {} };
     for (const QString &typed : dirName.split(QLatin1Char('\\'))) {
         const QString level = trimBlanks(typed);
         if (level.isEmpty() || level == QLatin1String("."))
             continue;
         if (level != QLatin1String(".."))
-            levels.append(level);
-        else if (!levels.isEmpty())
-            levels.removeLast();
+            levels.names.append(level);
+        else if (!levels.names.isEmpty())
+            levels.names.removeLast();
         else
-            current = fso.resolveDotLevels(fso.buildpath(current, level));
+            levels.start = fso.resolveDotLevels(fso.buildpath(levels.start, level));
     }
-    for (const QString &level : levels) {
+    return levels;
+}
+
+} // namespace
+
+bool mkRecurseDir(const QString &path, const QString &dirName, QString &s_DirSpec)
+{
+    const FileSystemObject fso;
+    const SettledLevels levels = settleLevels(fso, path, dirName);
+    QString current = levels.start;
+    for (const QString &level : levels.names) {
         const QString candidate = fso.buildpath(current, level);
         if (!fso.folderExists(candidate))
             fso.createfolder(candidate);
@@ -43,6 +58,16 @@ bool mkRecurseDir(const QString &path, const QString &dirName, QString &s_DirSpe
     }
     s_DirSpec = current;
     return true;
+}
+
+QString recurseDirPath(const QString &path, const QString &dirName)
+{
+    const FileSystemObject fso;
+    const SettledLevels levels = settleLevels(fso, path, dirName);
+    QString current = levels.start;
+    for (const QString &level : levels.names)
+        current = fso.buildpath(current, level);
+    return current;
 }
 
 QString shortenedPath(const QString &path, int limit, int head, int tail)

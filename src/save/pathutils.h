@@ -13,6 +13,9 @@ QString cleanString(QString str, const QString &unwantedCharacters);
 // exist, 12101 when a level is still missing after its creation, or the platform's own error),
 // leaving s_DirSpec as it was and the levels already made on disk.
 bool mkRecurseDir(const QString &path, const QString &dirName, QString &s_DirSpec);
+// The directory mkRecurseDir would leave in s_DirSpec, worked out without making anything; raises
+// 11901 as mkRecurseDir does when path does not exist.
+QString recurseDirPath(const QString &path, const QString &dirName);
 
 // A directory as a caption of a given room: the path itself while it has fewer than limit
 // characters, otherwise its first head characters, " ... " and its last tail characters; a "\"

@@ -4,6 +4,19 @@
 
 #include <QString>
 
+// How the save of one sheet ended, as the log's save status line for it tells.
+struct SheetSave {
+    enum class Status { Saved, Failed, NameTaken, DryRun };
+
+    QString sheetName;
+    // The full path name the sheet was saved, or would have been saved, under.
+    QString target;
+    Status status = Status::Failed;
+    // The host's codes; 0 when the host was not asked to save.
+    int errors = 0;
+    int warnings = 0;
+};
+
 // What the save run needs from its surroundings: the log window of the main dialog, or
 // quillet-batch's console. Lines always land in the add-in's one OutputLog first.
 class RunSurroundings {
@@ -28,6 +41,8 @@ public:
         Q_UNUSED(sheetsDone);
         Q_UNUSED(sheets);
     }
+    // Every sheet of the run, once its save has ended, for callers that report each file.
+    virtual void sheetSaved(const SheetSave &save) { Q_UNUSED(save); }
 
 protected:
     virtual void lineAppended(const QString &line) { Q_UNUSED(line); }

@@ -63,8 +63,10 @@ QString outputDirectory(SaveState &state)
 {
     if (!state.useDestDirs)
         return state.baseDir;
-    return resolveDestDir(state.ocDestDir.entry(OutputFormats::destDirKey(state.outFmtIndex)),
-        state.baseDir, state.s_DirSpec);
+    const QString entry = state.ocDestDir.entry(OutputFormats::destDirKey(state.outFmtIndex));
+    if (state.dryRun)
+        return plannedDestDir(entry, state.baseDir);
+    return resolveDestDir(entry, state.baseDir, state.s_DirSpec);
 }
 
 // The saved file takes the place of the drawing that was open before the run.
@@ -95,14 +97,20 @@ void reactivateDrawing(SaveState &state)
         = required(Quilletmain::hostApp).ActivateDocument(pathName, true, state.activateErrors);
 }
 
+// The status bar text of the run; a dry run says so, since no file was output.
+QString statusText(const SaveState &state, const QString &text)
+{
+    return Quilletmain::productAndVersion() + QStringLiteral(": ")
+        + (state.dryRun ? QStringLiteral("[dry run] ") : QString()) + text;
+}
+
 QString failureStatusText(const SaveRunResult &result)
 {
     const QString detail = result.sheets == 0
         ? QStringLiteral("[no sheet to save]")
         : QLatin1Char('[') + QString::number(result.failed) + QStringLiteral(" of ")
             + QString::number(result.sheets) + QStringLiteral(" files not saved]");
-    return Quilletmain::productAndVersion() + QStringLiteral(": ") + saveError + QLatin1Char(' ')
-        + detail;
+    return saveError + QLatin1Char(' ') + detail;
 }
 
 SaveRunResult run(SaveState &state, RunSurroundings &surroundings)
@@ -157,30 +165,41 @@ SaveRunResult run(SaveState &state, RunSurroundings &surroundings)
                     + takenBy + QStringLiteral("] was saved under this name in this run"));
                 surroundings.appendLog(QString());
             }
+            surroundings.sheetSaved({ sheetName, target, SheetSave::Status::NameTaken });
             continue;
         }
-        int errors = 0;
-        int warnings = 0;
-        result.lastStatus = drawing.SaveToPath(target, 0, 3, errors, warnings);
+        SheetSave save { sheetName, target, SheetSave::Status::DryRun };
+        if (state.dryRun) {
+            result.lastStatus = true;
+        } else {
+            result.lastStatus = drawing.SaveToPath(target, 0, 3, save.errors, save.warnings);
+            save.status = result.lastStatus ? SheetSave::Status::Saved : SheetSave::Status::Failed;
+        }
         if (result.lastStatus) {
             lastSaved = target;
             savedBy.insert(target.toCaseFolded(), sheetName);
         } else {
             ++result.failed;
         }
-        if (state.displayDiags) {
+        if (state.displayDiags && state.dryRun) {
+            surroundings.appendLog(QStringLiteral("     Save Status [dry run]"));
+            surroundings.appendLog(QString());
+        } else if (state.displayDiags) {
             surroundings.appendLog(QStringLiteral("     Save Status [")
                 + (result.lastStatus ? QStringLiteral("True") : QStringLiteral("False"))
-                + QStringLiteral("] Errors [") + QString::number(errors)
-                + QStringLiteral("] Warnings [") + QString::number(warnings) + QLatin1Char(']'));
+                + QStringLiteral("] Errors [") + QString::number(save.errors)
+                + QStringLiteral("] Warnings [") + QString::number(save.warnings)
+                + QLatin1Char(']'));
             surroundings.appendLog(QString());
         }
+        surroundings.sheetSaved(save);
     }
 
     surroundings.showProgress(state.selSheetCount, state.selSheetCount);
     // The finishing path follows the last save; the verdict counts every save of the run.
     if (result.lastStatus) {
-        if (OutputFormats::isNative(state.outFmtIndex))
+        // A dry run wrote no file to open in the drawing's place.
+        if (OutputFormats::isNative(state.outFmtIndex) && !state.dryRun)
             replaceByLastSaved(state, lastSaved, surroundings);
         else
             reactivateDrawing(state);
@@ -200,11 +219,11 @@ SaveRunResult run(SaveState &state, RunSurroundings &surroundings)
         surroundings.showLogModal();
     } else {
         surroundings.hideMainDialog();
+        const QString text = result.allSaved()
+            ? QStringLiteral("Files output to [") + result.lastOutputDir + QStringLiteral("\\]")
+            : failureStatusText(result);
         required(required(Quilletmain::hostApp).MainFrame())
-            .SetStatusBarText(result.allSaved()
-                    ? Quilletmain::productAndVersion() + QStringLiteral(": Files output to [")
-                        + result.lastOutputDir + QStringLiteral("\\]")
-                    : failureStatusText(result));
+            .SetStatusBarText(statusText(state, text));
     }
     return result;
 }

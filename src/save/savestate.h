@@ -29,6 +29,9 @@ struct SaveState {
     DestDirTable ocDestDir;
     // The output base directory: the path of the directory box.
     QString baseDir;
+    // A dry run goes through every step and logs every name, but saves no file and makes no
+    // directory; the run preparation leaves it as the caller set it.
+    bool dryRun = false;
 
     // Written by the run.
     QString docBaseName;

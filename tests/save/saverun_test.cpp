@@ -328,3 +328,42 @@ TEST_F(SaveRun, TheLogKeepsEarlierRunsLines)
     run();
     EXPECT_EQ(OutputLog::instance().lines(), (QStringList { "CPs Copied Successfully...", "" }));
 }
+
+TEST_F(SaveRun, ADryRunNamesEveryFileAndWritesNothing)
+{
+    struct Recording : RecordingSurroundings {
+        void sheetSaved(const SheetSave &save) override
+        {
+            saves.append(save.sheetName + QLatin1Char(' ') + save.target);
+            dryRuns += save.status == SheetSave::Status::DryRun;
+        }
+        QStringList saves;
+        int dryRuns = 0;
+    } recording;
+    choose(QStringLiteral("SLDDRW"), QStringLiteral("DRWNAME|_|Revision"));
+    choices.useDestDirs = true;
+    choices.ocDestDir.replace(QStringLiteral("[.SLDDRW]"), QStringLiteral("Copies\\New\\..\\Drw"));
+    prepare();
+    state.sheetFrameEnabled = true;
+    state.dryRun = true;
+    EXPECT_TRUE(Quillet(state, recording).allSaved());
+    EXPECT_EQ(recording.lines.filter(QStringLiteral(" filename: ")),
+        (QStringList { "Sheet1 filename: PLATE_A.SLDDRW", "Sheet2 filename: PLATE_C.SLDDRW" }));
+    EXPECT_EQ(recording.lines.filter(QStringLiteral("Save Status")),
+        (QStringList { "     Save Status [dry run]", "     Save Status [dry run]" }));
+    EXPECT_EQ(recording.saves,
+        (QStringList { "Sheet1 T:\\Out\\Copies\\Drw\\PLATE_A.SLDDRW",
+            "Sheet2 T:\\Out\\Copies\\Drw\\PLATE_C.SLDDRW" }));
+    EXPECT_EQ(recording.dryRuns, 2);
+    EXPECT_EQ(QDir(drive.native(QStringLiteral("Out")))
+                  .entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
+        QStringList());
+    // No file was written to take the drawing's place.
+    EXPECT_EQ(app->ActiveDocument(), state.activeDoc);
+    EXPECT_EQ(state.activeDoc->Title(), QStringLiteral("PLATE.SLDDRW"));
+
+    state.displayDiags = false;
+    Quillet(state, recording);
+    EXPECT_EQ(statusText(),
+        QStringLiteral("Quillet 1.00: [dry run] Files output to [T:\\Out\\Copies\\Drw\\]"));
+}

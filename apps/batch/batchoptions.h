@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+// What the command line asked for; an option left out takes the stored choice.
+struct BatchOptions {
+    // The formats to run each drawing in, in order; empty for the stored choice.
+    QList<int> outFmtIndexes;
+    std::optional<QString> filenameFormat;
+    // "current", "all", or sheet names.
+    std::optional<QString> sheets;
+    // A native directory.
+    std::optional<QString> output;
+    std::optional<bool> useDestDirs;
+    bool singleFile = false;
+    bool quiet = false;
+    bool dryRun = false;
+    // A native file for the JSON report.
+    std::optional<QString> report;
+    // Drawings and folders of drawings, as given.
+    QStringList drawings;
+};
+
+// Exit statuses: every file saved, a save reported as failed, a run ended with an error, bad usage.
+namespace BatchStatus {
+inline constexpr int Saved = 0;
+inline constexpr int SaveFailed = 1;
+inline constexpr int RunError = 2;
+inline constexpr int Usage = 64;
+} // namespace BatchStatus
+
+// "PDF,DXF": captions or extensions in any case, separated by commas, as format indexes in the
+// order given. Empty, with the reason in errorString, when a name is unknown or given twice.
+QList<int> parseFormatList(const QString &text, QString *errorString);

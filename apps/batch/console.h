@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+#include <cstdio>
+
+// A status text or message as one line: line ends made blanks, trailing blanks removed.
+QString messageLine(const QString &text);
+
+// The batch's two streams: log lines on standard output, status texts and messages on standard
+// error, one line each. While a progress line is shown on standard error, every other line is
+// printed above it.
+class Console {
+public:
+    // Progress is shown only if wanted and standard error is a terminal; without it, nothing but
+    // whole lines reaches the streams.
+    explicit Console(bool progressWanted);
+    ~Console() { clearProgress(); }
+    Console(const Console &) = delete;
+    Console &operator=(const Console &) = delete;
+
+    void printLog(const QString &line) { print(stdout, line); }
+    void printError(const QString &text) { print(stderr, messageLine(text)); }
+    bool showsProgress() const { return showProgress; }
+    void setProgress(const QString &text);
+    void clearProgress();
+
+private:
+    void print(std::FILE *stream, const QString &line);
+    void eraseProgress();
+
+    bool showProgress;
+    QString progress;
+};
