@@ -1,7 +1,6 @@
 #include "standinhost.h"
 #include "testsupport.h"
 
-#include <QDirIterator>
 #include <QFile>
 #include <gtest/gtest.h>
 
@@ -18,19 +17,6 @@ SaveResult save(CadDocument &document, const QString &pathName)
     SaveResult result;
     result.saved = document.SaveToPath(pathName, 0, 3, result.errors, result.warnings);
     return result;
-}
-
-// Every entry below a folder, hidden ones included, so that a leftover temporary file shows.
-QStringList tree(const QString &nativeDir)
-{
-    QStringList entries;
-    QDirIterator it(nativeDir,
-        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-        QDirIterator::Subdirectories);
-    while (it.hasNext())
-        entries.append(QDir(nativeDir).relativeFilePath(it.next()));
-    entries.sort();
-    return entries;
 }
 
 class SaveToPath : public ::testing::Test {

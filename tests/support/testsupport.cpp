@@ -1,8 +1,10 @@
 #include "testsupport.h"
 
 #include "platform/filesystemobject.h"
+#include "platform/quilleterror.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <array>
@@ -77,6 +79,29 @@ void writeNative(const QString &nativePath, const QByteArray &content)
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)
         || file.write(content) != content.size())
         throw std::runtime_error("cannot write " + nativePath.toStdString());
+}
+
+QStringList tree(const QString &nativeDir)
+{
+    QStringList entries;
+    QDirIterator it(nativeDir,
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+        QDirIterator::Subdirectories);
+    while (it.hasNext())
+        entries.append(QDir(nativeDir).relativeFilePath(it.next()));
+    entries.sort();
+    return entries;
+}
+
+QString raisedBy(const std::function<void()> &call)
+{
+    try {
+        call();
+    } catch (const QuilletError &error) {
+        const QString text = QString::number(error.number) + QLatin1Char(' ') + error.description;
+        return error.source.isEmpty() ? text : text + QStringLiteral(" (") + error.source + ')';
+    }
+    return {};
 }
 
 struct FileSizeLimit::Saved {
