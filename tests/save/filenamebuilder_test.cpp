@@ -26,17 +26,12 @@ protected:
             state, *state.activeDoc, format.split(QLatin1Char('|')), surroundings);
     }
 
-    // The error a build raises as "number description (source)", or "" when there is none.
-    QString errorFor(const QString &sheet, const QString &format, int outFmtIndex)
+    // The name, or the error the build raises.
+    QString resultFor(const QString &sheet, const QString &format, int outFmtIndex)
     {
-        try {
-            nameFor(sheet, format, outFmtIndex);
-        } catch (const QuilletError &error) {
-            return QStringLiteral("%1 %2 (%3)")
-                .arg(error.number)
-                .arg(error.description, error.source);
-        }
-        return {};
+        QString name;
+        const QString error = raisedBy([&] { name = nameFor(sheet, format, outFmtIndex); });
+        return error.isEmpty() ? name : error;
     }
 
     const QString factoryFormat = QStringLiteral("DRWNAME|_|SHEETNAME|_|Revision|_|DATE|_|TIME");
@@ -58,16 +53,6 @@ TEST_F(FilenameBuilder, NativeModeNamesFromTheResolvedConfiguration)
         state.activeDoc->CustomInfo2(QString(), QStringLiteral("Revision")), QStringLiteral("C"));
     EXPECT_EQ(state.activeDoc->CustomInfo2(QString(), QStringLiteral("Description")),
         QStringLiteral("Base plate"));
-}
-
-TEST_F(FilenameBuilder, NativeModeFallsBackToGeneralPropertiesThenLiterals)
-{
-    // Configuration Default has no Revision of its own: the general A is used.
-    EXPECT_EQ(nameFor(QStringLiteral("Sheet1"), QStringLiteral("Revision|_|Material|_|Finish"), 0),
-        QStringLiteral("A_steel_Finish"));
-    // The value is used as the host gives it, blanks included.
-    EXPECT_EQ(nameFor(QStringLiteral("Sheet1"), QStringLiteral("Description"), 0),
-        QStringLiteral("  Base plate  "));
 }
 
 TEST_F(FilenameBuilder, OtherFormatsReadTheDrawingsOwnProperties)
@@ -111,36 +96,38 @@ TEST_F(FilenameBuilder, DateAndTimeFieldsReadTheClockEachTime)
         QStringLiteral("2005-03-07,2005,03,07,21_09,21_10"));
 }
 
-TEST_F(FilenameBuilder, KeywordsAreCapitalsOnlyAndMatchWithBlanks)
-{
-    EXPECT_EQ(nameFor(QStringLiteral("Sheet1"), QStringLiteral("date|_| DATE |_|Sheetname")),
-        QStringLiteral("date_2005-09-09_Sheetname"));
-}
-
-TEST_F(FilenameBuilder, BlanksAroundLiteralsDependOnTheMode)
-{
-    EXPECT_EQ(nameFor(QStringLiteral("Sheet1"), QStringLiteral("DRWNAME| - |Revision")),
-        QStringLiteral("PLATE-D"));
-    EXPECT_EQ(nameFor(QStringLiteral("Sheet1"), QStringLiteral("DRWNAME| - |Revision"), 0),
-        QStringLiteral("PLATE - A"));
-    // Two separators in a row contribute nothing; only separators give an empty name.
-    EXPECT_EQ(nameFor(QStringLiteral("Sheet1"), QStringLiteral("DRWNAME||SHEETNAME")),
-        QStringLiteral("PLATESheet1"));
-    EXPECT_EQ(nameFor(QStringLiteral("Sheet1"), QStringLiteral("||")), QString());
-}
-
-TEST_F(FilenameBuilder, NativeModeWithoutAnyPropertyValueFails)
+// Each format on Sheet1 of a freshly opened PLATE, in the native mode (0) or DXF (1).
+TEST_F(FilenameBuilder, FieldsTakeValuesThenLiteralsAsTheModeSays)
 {
     const QString noValue = QStringLiteral(
         "11401 All specified Custom Property Values returned NULL. (getFilenameFromDoc)");
-    EXPECT_EQ(
-        errorFor(QStringLiteral("Sheet1"), QStringLiteral("DRWNAME|_|SHEETNAME"), 0), noValue);
-    EXPECT_EQ(errorFor(QStringLiteral("Sheet1"), QStringLiteral("||"), 0), noValue);
+    const std::tuple<const char *, int, QString> cases[] = {
+        // Configuration Default has no Revision of its own: the general A is used.
+        { "Revision|_|Material|_|Finish", 0, "A_steel_Finish" },
+        // The value is used as the host gives it, blanks included.
+        { "Description", 0, "  Base plate  " },
+        // Keywords are capitals only, and match with blanks around them.
+        { "date|_| DATE |_|Sheetname", 1, "date_2005-09-09_Sheetname" },
+        // Blanks around a literal stay only in the native mode.
+        { "DRWNAME| - |Revision", 1, "PLATE-D" },
+        { "DRWNAME| - |Revision", 0, "PLATE - A" },
+        // Two separators in a row contribute nothing; only separators give an empty name.
+        { "DRWNAME||SHEETNAME", 1, "PLATESheet1" },
+        { "||", 1, "" },
+        // The native mode needs at least one property value.
+        { "||", 0, noValue },
+        { "DRWNAME|_|SHEETNAME", 0, noValue },
+    };
+    for (const auto &[format, outFmtIndex, expected] : cases) {
+        app->closeAllDocuments();
+        openDrawing(QStringLiteral("PLATE.SLDDRW"));
+        EXPECT_EQ(resultFor(QStringLiteral("Sheet1"), QLatin1String(format), outFmtIndex), expected)
+            << format << " in " << outFmtIndex;
+    }
 }
 
 TEST_F(FilenameBuilder, PathCharactersInValuesNeverReachTheName)
 {
-    state.activeDoc = nullptr;
     openDrawing(QStringLiteral("PLATE.SLDDRW"));
     state.activeDoc->SetCustomInfo2(
         QString(), QStringLiteral("Revision"), QStringLiteral(" ..\\..\\a/b:c*?<>|\"d e \t"));
