@@ -36,31 +36,6 @@ TEST(FmtLists, KeysCompareExactlyAndUnknownKeysStayUnknown)
     EXPECT_EQ(fmtLists.list(QStringLiteral("[.PNG]")), QStringList { "A" });
 }
 
-// Each letter in either case, tried in both orders and removed in the other case; the
-// characters next to the ASCII letter ranges are not letters and never fold.
-TEST(FmtLists, EveryLetterComparesWithoutRegardToCaseAndNothingElseFolds)
-{
-    FmtLists fmtLists = FmtLists::withStandardKeys();
-    QStringList upperFirst;
-    for (char16_t upper = u'A'; upper <= u'Z'; ++upper) {
-        const QString big = QChar(upper) + QStringLiteral("|x");
-        const QString small = QChar(char16_t(upper + 32)) + QStringLiteral("|x");
-        EXPECT_TRUE(fmtLists.append(dxf, big)) << big.toStdString();
-        EXPECT_FALSE(fmtLists.append(dxf, small)) << small.toStdString();
-        EXPECT_TRUE(fmtLists.append(pdf1, small)) << small.toStdString();
-        EXPECT_FALSE(fmtLists.append(pdf1, big)) << big.toStdString();
-        EXPECT_TRUE(fmtLists.remove(pdf1, big)) << big.toStdString();
-        upperFirst.append(big);
-    }
-    EXPECT_EQ(fmtLists.list(dxf), upperFirst);
-    EXPECT_TRUE(fmtLists.list(pdf1).isEmpty());
-
-    const QStringList neighbours { "@", "[", "`", "{", "@|x", "`|x", "[|x", "{|x" };
-    for (const QString &format : neighbours)
-        EXPECT_TRUE(fmtLists.append(pdf1, format)) << format.toStdString();
-    EXPECT_EQ(fmtLists.list(pdf1), neighbours);
-}
-
 // Texts that compare equal without regard to case hash alike, for every character that has
 // another case.
 TEST(FmtLists, CaselessHashAgreesWithTheComparisonForEveryCharacter)

@@ -161,14 +161,4 @@ void PrintTo(const QString &text, std::ostream *out)
 {
     *out << '"' << text.toStdString() << '"';
 }
-
-void PrintTo(const QStringList &list, std::ostream *out)
-{
-    *out << '{';
-    for (qsizetype i = 0; i < list.size(); ++i) {
-        *out << (i ? ", " : " ");
-        PrintTo(list.at(i), out);
-    }
-    *out << " }";
-}
 QT_END_NAMESPACE

@@ -70,8 +70,7 @@ QStringList tree(const QString &nativeDir);
 // passed it on; "" when it raises none.
 QString raisedBy(const std::function<void()> &call);
 
-// Readable texts in the failure messages of every test.
+// Readable texts in the failure messages of every test, also inside lists.
 QT_BEGIN_NAMESPACE
 void PrintTo(const QString &text, std::ostream *out);
-void PrintTo(const QStringList &list, std::ostream *out);
 QT_END_NAMESPACE
