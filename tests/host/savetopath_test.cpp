@@ -133,27 +133,18 @@ TEST_F(SaveToPath, SavingAgainReplacesTheFileAndIsReadAnew)
     ASSERT_TRUE(save(*drawing, target).saved);
     app->CloseDocument(target);
     EXPECT_EQ(openDrawing(target)->CustomInfo2(QString(), "Revision"), "Z");
+    // So is a file that another program changed.
+    app->CloseDocument(target);
+    DocumentData changed = readStandInFile(drive.native("out/COPY.SLDDRW"));
+    changed.propertySetFor(QString()).set("Revision", "changed elsewhere");
+    writeNative(drive.native("out/COPY.SLDDRW"), writeStandInDocument(changed));
+    EXPECT_EQ(openDrawing(target)->CustomInfo2(QString(), "Revision"), "changed elsewhere");
 
     // Saving over the document's own file is allowed.
     EXPECT_TRUE(save(*drawing, "T:\\PLATE.SLDDRW").saved);
     EXPECT_EQ(
         readStandInFile(drive.native("PLATE.SLDDRW")).propertySet(QString())->value("Revision"),
         "Z");
-}
-
-TEST_F(SaveToPath, ModelFileChangedOnDiskIsReadAnew)
-{
-    int code = -1;
-    auto model = app->ActivateDocument("T:\\PLATE.SLDPRT", true, code);
-    ASSERT_TRUE(model);
-    EXPECT_EQ(model->CustomPropertyValue(QString(), "Material"), "steel");
-    app->CloseDocument("PLATE.SLDPRT");
-
-    DocumentData changed = readStandInFile(drive.native("PLATE.SLDPRT"));
-    changed.propertySetFor(QString()).set("Material", "brass alloy");
-    writeNative(drive.native("PLATE.SLDPRT"), writeStandInDocument(changed));
-    model = app->ActivateDocument("T:\\PLATE.SLDPRT", true, code);
-    EXPECT_EQ(model->CustomPropertyValue(QString(), "Material"), "brass alloy");
 }
 
 TEST_F(SaveToPath, PartSavesInItsOwnFormatOnly)
@@ -179,12 +170,8 @@ TEST_F(SaveToPath, ExportsWriteTheActiveSheet)
     }
     EXPECT_EQ(tree(drive.native("out")),
         QStringList({ "PLATE.DXF", "PLATE.PDF", "PLATE.TIF", "plate.jpg" }));
+    // What each format holds is the exporters' and the batch tests' subject.
     const QByteArray dxf = readNative(drive.native("out/PLATE.DXF"));
-    EXPECT_TRUE(dxf.contains("Drawing View5"));
-    EXPECT_FALSE(dxf.contains("Drawing View1"));
-    EXPECT_TRUE(readNative(drive.native("out/PLATE.PDF")).startsWith("%PDF-"));
-    EXPECT_TRUE(readNative(drive.native("out/plate.jpg")).startsWith("\xFF\xD8\xFF"));
-    const QByteArray tif = readNative(drive.native("out/PLATE.TIF"));
-    EXPECT_TRUE(tif.startsWith(QByteArray("II*\0", 4)) || tif.startsWith(QByteArray("MM\0*", 4)));
+    EXPECT_TRUE(dxf.contains("Drawing View5") && !dxf.contains("Drawing View1"));
     EXPECT_EQ(drawing->GetCurrentSheet()->GetName(), "Sheet3");
 }
