@@ -292,11 +292,19 @@ TEST_F(StandInHost, LoadReferencedModelAnswersWhetherTheModelLoaded)
     }
 }
 
+// Model paths are relative to the drawing's folder, or absolute.
 TEST_F(StandInHost, ModelOfAViewActivatesByItsPathName)
 {
-    const auto drawing = openDrawing("PLATE.SLDDRW");
-    const auto model = activate(drawing->FirstView()->GetNextView()->ModelPathName());
+    drive.copyData("PLATE.SLDPRT", "models/PLATE.SLDPRT");
+    DocumentData drawing = readStandInFile(testDataPath("PLATE.SLDDRW"));
+    drawing.sheets[0].views[0].model = "../models/PLATE.SLDPRT";
+    drawing.sheets[0].views[1].model = drive.native("models/PLATE.SLDPRT");
+    writeNative(drive.native("drawings/REL.SLDDRW"), writeStandInDocument(drawing));
+    const auto first = app->open(drive.native("drawings/REL.SLDDRW"))->FirstView()->GetNextView();
+    EXPECT_EQ(first->GetNextView()->ModelPathName(), "T:\\models\\PLATE.SLDPRT");
+    const auto model = activate(first->ModelPathName());
     ASSERT_TRUE(model);
+    EXPECT_EQ(model->PathName(), "T:\\models\\PLATE.SLDPRT");
     EXPECT_EQ(model->DocumentType(), CadCode::DocPart);
     EXPECT_EQ(app->ActiveDocument(), model);
     EXPECT_FALSE(model->FirstView());
@@ -317,21 +325,6 @@ TEST_F(StandInHost, ModelOfAViewActivatesByItsPathName)
     const auto assembly = activate(drive.copyData("FRAME.SLDASM"));
     ASSERT_TRUE(assembly);
     EXPECT_EQ(assembly->DocumentType(), CadCode::DocAssembly);
-}
-
-TEST_F(StandInHost, ModelPathsAreRelativeToTheDrawingsFolder)
-{
-    drive.copyData("PLATE.SLDPRT", "models/PLATE.SLDPRT");
-    DocumentData drawing = readStandInFile(testDataPath("PLATE.SLDDRW"));
-    drawing.sheets[0].views[0].model = "../models/PLATE.SLDPRT";
-    drawing.sheets[0].views[1].model = drive.native("models/PLATE.SLDPRT");
-    writeNative(drive.native("drawings/REL.SLDDRW"), writeStandInDocument(drawing));
-
-    const auto document = app->open(drive.native("drawings/REL.SLDDRW"));
-    const auto first = document->FirstView()->GetNextView();
-    EXPECT_EQ(first->ModelPathName(), "T:\\models\\PLATE.SLDPRT");
-    EXPECT_EQ(first->GetNextView()->ModelPathName(), "T:\\models\\PLATE.SLDPRT");
-    EXPECT_TRUE(activate(first->ModelPathName()));
 }
 
 TEST_F(StandInHost, CustomPropertiesOfADrawing)

@@ -191,22 +191,19 @@ protected:
     }
 };
 
-TEST_F(ViewResolution, SheetsPropertiesViewChoosesTheModel)
+// The sheet's properties view chooses the model, unless a view is selected. Only "Default"
+// exactly marks the first view; any other text names a view.
+TEST_F(ViewResolution, PropertiesViewOrSelectedViewChoosesTheModel)
 {
-    EXPECT_EQ(build(""), QStringLiteral("A-1"));
-    EXPECT_EQ(build(R"("propertiesView": "Default",)"), QStringLiteral("A-1"));
-    EXPECT_EQ(build(R"("propertiesView": "VB",)"), QStringLiteral("B-2"));
-    // Only "Default" exactly marks the first view; any other text names a view.
-    EXPECT_EQ(build(R"("propertiesView": "default",)"),
-        QStringLiteral("10901 Error activating default view."));
-}
-
-TEST_F(ViewResolution, ASelectedViewWinsButNotANoteOrSheet)
-{
-    EXPECT_EQ(
-        build("", R"("selection": [ { "note": 0 }, { "view": "VB" } ],)"), QStringLiteral("B-2"));
-    EXPECT_EQ(
-        build("", R"("selection": [ { "note": 0 }, { "sheet": "S" } ],)"), QStringLiteral("A-1"));
+    const std::tuple<const char *, const char *, const char *> cases[]
+        = { { "", "", "A-1" }, { R"("propertiesView": "Default",)", "", "A-1" },
+              { R"("propertiesView": "VB",)", "", "B-2" },
+              { R"("propertiesView": "default",)", "", "10901 Error activating default view." },
+              // A selected note or sheet does not count.
+              { "", R"("selection": [ { "note": 0 }, { "view": "VB" } ],)", "B-2" },
+              { "", R"("selection": [ { "note": 0 }, { "sheet": "S" } ],)", "A-1" } };
+    for (const auto &[sheetExtra, documentExtra, expected] : cases)
+        EXPECT_EQ(build(sheetExtra, documentExtra), QLatin1String(expected)) << sheetExtra;
 }
 
 // A sheet without drawing views; a model whose file has gone, which the lightweight view cannot
