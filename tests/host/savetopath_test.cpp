@@ -108,7 +108,7 @@ TEST_F(SaveToPath, NativeCopyKeepsTheDocumentsPathAndReopensAsSaved)
     EXPECT_TRUE(result.saved);
     EXPECT_EQ(result.errors, 0);
     EXPECT_EQ(result.warnings, 0);
-    // The document keeps its own path name.
+    // The document keeps its own path name, by which the save run closes it.
     EXPECT_EQ(drawing->PathName(), "T:\\PLATE.SLDDRW");
     EXPECT_EQ(tree(drive.native("out")), QStringList { "PLATE_Sheet2_C.SLDDRW" });
 

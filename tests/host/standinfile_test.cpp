@@ -182,9 +182,6 @@ TEST(StandInFile, ABrokenFieldIsNamedInTheMessage)
 
 TEST(StandInFile, MalformedJsonIsRefusedWithItsPosition)
 {
-    EXPECT_EQ(parseError(QByteArray()),
-        "T.SLDDRW: not valid JSON at line 1, column 1: syntax error while parsing value - "
-        "unexpected end of input; expected '[', '{', or a literal");
     EXPECT_EQ(
         parseError("[1, 2]"), "T.SLDDRW: not a stand-in document: the JSON text must be an object");
     EXPECT_EQ(parseError("{ \"a\": 1e999 }"),

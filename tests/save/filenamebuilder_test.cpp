@@ -60,9 +60,6 @@ TEST_F(FilenameBuilder, OtherFormatsReadTheDrawingsOwnProperties)
     EXPECT_EQ(nameFor(QStringLiteral("Sheet2"), factoryFormat),
         QStringLiteral("PLATE_Sheet2_D_2005-09-09_09_46"));
     EXPECT_TRUE(surroundings.lines.isEmpty());
-    // Nothing named Material in the drawing: the name itself is copied.
-    EXPECT_EQ(
-        nameFor(QStringLiteral("Sheet1"), QStringLiteral("Material")), QStringLiteral("Material"));
     EXPECT_EQ(app->ActiveDocument()->Title(), QStringLiteral("PLATE.SLDDRW"));
 }
 
@@ -106,6 +103,8 @@ TEST_F(FilenameBuilder, FieldsTakeValuesThenLiteralsAsTheModeSays)
         { "Revision|_|Material|_|Finish", 0, "A_steel_Finish" },
         // The value is used as the host gives it, blanks included.
         { "Description", 0, "  Base plate  " },
+        // Nothing named Material in the drawing: the name itself is copied.
+        { "Material", 1, "Material" },
         // Keywords are capitals only, and match with blanks around them.
         { "date|_| DATE |_|Sheetname", 1, "date_2005-09-09_Sheetname" },
         // Blanks around a literal stay only in the native mode.
