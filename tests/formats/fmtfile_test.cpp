@@ -10,7 +10,6 @@
 #include <QFile>
 #include <gtest/gtest.h>
 #include <ostream>
-#include <random>
 
 namespace {
 
@@ -21,34 +20,9 @@ const QString example = QStringLiteral("DRWNAME|_|SHEETNAME|_|Revision|_|DATE|_|
 const QString dxf = QStringLiteral("[.DXF]");
 const QString dwg = QStringLiteral("[.DWG]");
 
-const QByteArray headerBeforeDate = "# Quillet 1.00, Copyright (C) 2026 The Quillet developers\r\n"
-                                    "#\r\n"
-                                    "# Filename formats file for SolidWorks Addin DLL Quillet\r\n"
-                                    "# File created on: ";
-const QByteArray headerAfterDate
-    = "\r\n"
-      "# You may edit this file if you know what your are doing.\r\n"
-      "#\r\n"
-      "# Field separation character is (|)\r\n"
-      "#\r\n"
-      "# The following KEYWORDS have special meanings...\r\n"
-      "#\r\n"
-      "# DRWNAME, FILENAME (both mean the same)\r\n"
-      "# SHEETNAME\r\n"
-      "# SHEETNUMBER, CURRENTSHEETNUMBER (both mean the same)\r\n"
-      "# TOTALSELSHEETS\r\n"
-      "# TOTALDOCSHEETS, TOTALDRWSHEETS (both mean the same)\r\n"
-      "# DATE (YYYY-MM-DD)\r\n"
-      "# YEAR (YYYY)\r\n"
-      "# MONTH (MM)\r\n"
-      "# DAY (DD)\r\n"
-      "# TIME (HH_MM)\r\n"
-      "# MODELNAME, MODELFILENAME, MODELFILENAMEWITHOUTEXTN (they all mean the same)\r\n"
-      "# MODELFILENAMEWITHEXTN\r\n"
-      "#\r\n"
-      "# Any other string is used to retrive CPs... \r\n"
-      "# ...and if that fails, they are copied literally\r\n"
-      "#\r\n";
+// The sections of the lists that hold nothing, in their fixed order after DXF.
+const QByteArray restOfSections
+    = "[.DWG]\r\n[.EDRW]\r\n[.JPG]\r\n[.TIF]\r\n[.0.PDF]\r\n[.1.PDF]\r\n";
 
 // Every key of the file in order, with only the lists named in expected holding formats.
 void expectLists(const FmtLists &fmtLists, const Expected &expected)
@@ -64,36 +38,32 @@ void expectLists(const FmtLists &fmtLists, const Expected &expected)
     }
 }
 
-QByteArray expectedHeader()
-{
-    return headerBeforeDate + generalDateText(createdOn).toLocal8Bit() + headerAfterDate;
-}
-
-QStringList entriesIn(const QString &folder)
-{
-    return QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
-}
-
 } // namespace
 
 class FmtFile : public ::testing::Test {
 protected:
     void SetUp() override
     {
+        Quilletmain::fillFromVersionResource();
         savedSource = Clock::setSource([] { return createdOn; });
-        Quilletmain::productName = QStringLiteral("Quillet");
-        Quilletmain::versionString = QStringLiteral("1.00");
-        Quilletmain::legalCopyright = QStringLiteral("Copyright (C) 2026 The Quillet developers");
     }
-    void TearDown() override
-    {
-        Clock::setSource(savedSource);
-        Quilletmain::productName = savedProductName;
-        Quilletmain::versionString = savedVersionString;
-        Quilletmain::legalCopyright = savedLegalCopyright;
-    }
+    void TearDown() override { Clock::setSource(savedSource); }
 
     QByteArray saved() const { return readNative(native); }
+    // The saved file after its header of 26 comment lines, the first four of which name the
+    // product and the moment the file was written.
+    QByteArray savedBody() const
+    {
+        const QList<QByteArray> lines = saved().split('\n');
+        EXPECT_EQ(lines.mid(0, 4),
+            QList<QByteArray>(
+                { "# Quillet 1.00, " + Quilletmain::legalCopyright.toLocal8Bit() + '\r', "#\r",
+                    "# Filename formats file for SolidWorks Addin DLL Quillet\r",
+                    "# File created on: " + generalDateText(createdOn).toLocal8Bit() + '\r' }));
+        for (const QByteArray &line : lines.mid(4, 22))
+            EXPECT_TRUE(line.startsWith('#') && line.endsWith('\r')) << line.constData();
+        return lines.mid(26).join('\n');
+    }
     void writeFile(const QByteArray &content) const { writeNative(native, content); }
     FmtLists loaded() const
     {
@@ -107,13 +77,11 @@ protected:
     const QString native = drive.native(QStringLiteral("Quillet.FMT"));
     FmtLists fmtLists = FmtLists::withStandardKeys();
 
-private:
     Clock::Source savedSource;
-    QString savedProductName = Quilletmain::productName;
-    QString savedVersionString = Quilletmain::versionString;
-    QString savedLegalCopyright = Quilletmain::legalCopyright;
 };
 
+// Also the reading rules most files meet: sections in any order and repeated, duplicates, and
+// section names that are not keys, also in another letter case.
 TEST_F(FmtFile, SaveReplacesTheFileWithHeaderAndEverySectionInFixedOrder)
 {
     writeFile("# a comment of the user\r\n\r\n[.1.PDF]\nP1\n[.PNG]\nIgnored\n[.DXF]\nD1\nd1\nD2\n"
@@ -122,10 +90,9 @@ TEST_F(FmtFile, SaveReplacesTheFileWithHeaderAndEverySectionInFixedOrder)
     fmtLists.append(QStringLiteral("[.SLDDRW]"), QStringLiteral("  Padded\t"));
     saveFmtFile(fmtLists, path);
 
-    EXPECT_EQ(saved(),
-        expectedHeader()
-            + "[.SLDDRW]\r\n  Padded\t\r\n[.DXF]\r\nD1\r\nD2\r\nD3\r\n[.DWG]\r\n[.EDRW]\r\n"
-              "[.JPG]\r\n[.TIF]\r\n[.0.PDF]\r\n[.1.PDF]\r\nP1\r\n");
+    EXPECT_EQ(savedBody(),
+        "[.SLDDRW]\r\n  Padded\t\r\n[.DXF]\r\nD1\r\nD2\r\nD3\r\n[.DWG]\r\n[.EDRW]\r\n[.JPG]\r\n"
+        "[.TIF]\r\n[.0.PDF]\r\n[.1.PDF]\r\nP1\r\n");
 }
 
 TEST_F(FmtFile, FormatsReadBackAsWrittenUnlessTheReaderDropsPartOfThem)
@@ -159,9 +126,7 @@ TEST_F(FmtFile, FormatsReadBackAsWrittenUnlessTheReaderDropsPartOfThem)
     }
     writeFile(QByteArray());
     saveFmtFile(fmtLists, path);
-    EXPECT_EQ(saved(),
-        expectedHeader() + body
-            + "[.DWG]\r\n[.EDRW]\r\n[.JPG]\r\n[.TIF]\r\n[.0.PDF]\r\n[.1.PDF]\r\n");
+    EXPECT_EQ(savedBody(), body + restOfSections);
     expectLists(loaded(), { { dxf, readBack } });
 }
 
@@ -185,7 +150,7 @@ TEST_F(FmtFile, SaveCreatesNoFileAndPathsThatLeadNowhereAreNoFailure)
     fmtLists = loaded();
     ASSERT_TRUE(QFile::remove(native));
     EXPECT_NO_THROW(saveFmtFile(fmtLists, path));
-    EXPECT_EQ(entriesIn(drive.native()), QStringList());
+    EXPECT_EQ(tree(drive.native()), QStringList());
 }
 
 TEST_F(FmtFile, SaveLeavesAReadOnlyFileAsItWas)
@@ -197,7 +162,7 @@ TEST_F(FmtFile, SaveLeavesAReadOnlyFileAsItWas)
     const WithoutFileRights withoutRights;
     EXPECT_NO_THROW(saveFmtFile(fmtLists, path));
     EXPECT_EQ(saved(), QByteArray("[.DXF]\r\nKept\r\n"));
-    EXPECT_EQ(entriesIn(drive.native()), QStringList { QStringLiteral("Quillet.FMT") });
+    EXPECT_EQ(tree(drive.native()), QStringList { QStringLiteral("Quillet.FMT") });
 }
 
 TEST_F(FmtFile, LoadAddsToTheListsAndLeavesThemWhenThereIsNothingToRead)
@@ -223,52 +188,16 @@ TEST_F(FmtFile, GeneralDateIsShortDateAndLongTimeWithoutZone)
     EXPECT_EQ(generalDateText(utc, QLocale::c()), QStringLiteral("2 Jan 2026 15:04:05"));
     EXPECT_EQ(generalDateText(utc, QLocale(QStringLiteral("en_US"))),
         QStringLiteral("1/2/26 3:04:05 PM"));
-    EXPECT_EQ(generalDateText(utc, QLocale(QStringLiteral("de_DE"))),
-        QStringLiteral("02.01.26 15:04:05"));
     EXPECT_EQ(generalDateText(utc, QLocale(QStringLiteral("fa_IR"))),
         QStringLiteral("۲۰۲۶/۱/۲ ۱۵:۰۴:۰۵"));
-    EXPECT_EQ(generalDateText(createdOn, QLocale::c()), QStringLiteral("2 Jan 2026 15:04:05"));
 }
 
 TEST_F(FmtFile, PathIsTheProductNameBesideTheModule)
 {
-    Quilletmain::fillFromVersionResource();
     const QString fmtPath = fmtFilePath();
     EXPECT_TRUE(fmtPath.endsWith(QStringLiteral("\\Quillet.FMT"))) << fmtPath.toStdString();
     EXPECT_EQ(FileSystemObject().toNative(fmtPath),
         QDir(moduleDirectory()).filePath(QStringLiteral("Quillet.FMT")));
-}
-
-TEST_F(FmtFile, GarbageLoadsWithoutHarmAndSurvivesARoundTrip)
-{
-    std::mt19937 random(4711);
-    const QByteArray alphabet("[#\r\n \t\0.DXFdxf", 15);
-    QByteArray garbage;
-    for (int i = 0; i < 256 * 1024; ++i) {
-        const unsigned value = random();
-        if (value % 97 == 0)
-            garbage += FmtLists::standardKeys().at(value % 8).toLatin1();
-        else
-            garbage += value % 2 == 0 ? alphabet.at(value / 2 % alphabet.size()) : char(value >> 8);
-    }
-    writeFile(garbage);
-    const FmtLists fromGarbage = loaded();
-    EXPECT_EQ(fromGarbage.keys(), FmtLists::standardKeys());
-    qsizetype count = 0;
-    for (const QString &key : fromGarbage.keys()) {
-        for (const QString &format : fromGarbage.list(key)) {
-            ++count;
-            EXPECT_FALSE(format.isEmpty() || format == QLatin1String("\r")
-                || format.contains(QLatin1Char('#')) || format.contains(QLatin1Char('\n'))
-                || format.startsWith(QLatin1Char(' ')) || format.endsWith(QLatin1Char(' ')));
-        }
-    }
-    EXPECT_GT(count, 100);
-
-    saveFmtFile(fromGarbage, path);
-    const FmtLists again = loaded();
-    for (const QString &key : FmtLists::standardKeys())
-        EXPECT_EQ(again.list(key), fromGarbage.list(key)) << key.toStdString();
 }
 
 TEST_F(FmtFile, MegabyteLinesAreReadWhole)
@@ -302,7 +231,6 @@ TEST_P(FmtFileReading, GivesTheseLists)
 namespace {
 
 const ReadCase readCases[] = {
-    { "EmptyFile", "", {} },
     { "MixedLineEnds", "[.DXF]\r\nA|B\n[.DWG]\nB\r\n", { { dxf, { "A|B" } }, { dwg, { "B" } } } },
     { "NoFinalLineEnd", "[.DXF]\r\nA\r\nB", { { dxf, { "A", "B" } } } },
     { "FinalLineEndCutAfterCr", "[.DXF]\r\nA\r\nB\r", { { dxf, { "A", "B" } } } },
@@ -310,11 +238,8 @@ const ReadCase readCases[] = {
     { "CommentCutsAnywhereAndBlanksGo",
         "[.DXF]\r\n   A|_|B   # the usual one\r\nC#D\r\n#E\r\n  # F\r\nG  #\r\n",
         { { dxf, { "A|_|B", "C", "G" } } } },
-    { "TabsStay", "[.DXF]\r\n\tA\t\r\n \t B \r\n", { { dxf, { "\tA\t", "\t B" } } } },
     { "BlankBeforeBracketMakesAFormat", "[.DXF]\r\n [.DWG]\r\n[.DWG]  # its header\r\nX\r\n",
         { { dxf, { "[.DWG]" } }, { dwg, { "X" } } } },
-    { "SectionNamesAreCaseSensitive", "[.dxf]\r\nA\r\n[.Dxf]\r\nB\r\n[.DXF]\r\nC\r\n",
-        { { dxf, { "C" } } } },
     { "SectionNameIsTheWholeEntry",
         "[.DXF] extra\r\nA\r\n[.DXF]\t\r\nB\r\n[ .DXF]\r\nC\r\n[.DXF]\r\nD\r\n",
         { { dxf, { "D" } } } },
@@ -322,21 +247,12 @@ const ReadCase readCases[] = {
         "A\r\n[.PNG]\r\nB\r\n[.DXF]\r\nC\r\n[.PDF]\r\nD\r\n[]\r\nE\r\n[\r\nF\r\n",
         { { dxf, { "C" } } } },
     { "CommentedSectionIsNoSection", "[.DWG]\r\nA\r\n#[.DXF]\r\nB\r\n", { { dwg, { "A", "B" } } } },
-    { "RepeatedSectionsMerge", "[.DXF]\nA\n[.DWG]\nB\n[.DXF]\nC\na\n",
-        { { dxf, { "A", "C" } }, { dwg, { "B" } } } },
     { "DuplicatesWithoutRegardToCaseKeepTheFirst",
         "[.DXF]\nRevision|_|DATE\nREVISION|_|date\n  revision|_|Date  "
         "\nrevision|_|Date2\n[.DWG]\nREVISION|_|DATE\n",
         { { dxf, { "Revision|_|DATE", "revision|_|Date2" } }, { dwg, { "REVISION|_|DATE" } } } },
     { "EmptyBlankAndLoneCrLinesAreSkipped",
         "\r\n\r\n[.DXF]\r\n\r\n   \r\n\r\r\n  \r\r\n\r\n\nA\r\n\r\n", { { dxf, { "A" } } } },
-    { "OnlyComments", "# Quillet\r\n#\r\n# [.DXF]\r\n   # DRWNAME\r\n", {} },
-    { "BothPdfLists", "[.0.PDF]\r\nX\r\n[.1.PDF]\r\nY\r\n[.PDF]\r\nZ\r\n",
-        { { QStringLiteral("[.0.PDF]"), { "X" } }, { QStringLiteral("[.1.PDF]"), { "Y" } } } },
-    { "NulBytesAreText", QByteArray("[.DXF]\r\nA\0B\r\n\0\r\n", 15),
-        { { dxf, { QStringLiteral("A") + QChar(0) + QStringLiteral("B"), QString(QChar(0)) } } } },
-    { "LocalEightBitText", "[.DXF]\r\n" + QStringLiteral("Größe|_|DRWNAME").toLocal8Bit() + "\r\n",
-        { { dxf, { "Größe|_|DRWNAME" } } } },
 };
 
 } // namespace

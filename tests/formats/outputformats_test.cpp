@@ -2,14 +2,7 @@
 
 #include <gtest/gtest.h>
 
-// The key of one format, with the PDF option off and on, is checked by the refresh rules.
-TEST(OutputFormats, FormatListKeysInTableOrder)
-{
-    EXPECT_EQ(OutputFormats::allFormatListKeys(),
-        (QStringList { "[.SLDDRW]", "[.DXF]", "[.DWG]", "[.EDRW]", "[.JPG]", "[.TIF]", "[.0.PDF]",
-            "[.1.PDF]" }));
-}
-
+// The keys and their order are checked where they land: the formats file and the settings.
 TEST(OutputFormats, NamesByCaptionOrExtensionInAnyCase)
 {
     const std::pair<const char *, int> names[] = { { "sldDrw", 0 }, { ".dxf", 1 }, { "DWG", 2 },

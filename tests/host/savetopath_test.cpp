@@ -1,7 +1,6 @@
 #include "standinhost.h"
 #include "testsupport.h"
 
-#include <QDirIterator>
 #include <QFile>
 #include <gtest/gtest.h>
 
@@ -18,19 +17,6 @@ SaveResult save(CadDocument &document, const QString &pathName)
     SaveResult result;
     result.saved = document.SaveToPath(pathName, 0, 3, result.errors, result.warnings);
     return result;
-}
-
-// Every entry below a folder, hidden ones included, so that a leftover temporary file shows.
-QStringList tree(const QString &nativeDir)
-{
-    QStringList entries;
-    QDirIterator it(nativeDir,
-        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-        QDirIterator::Subdirectories);
-    while (it.hasNext())
-        entries.append(QDir(nativeDir).relativeFilePath(it.next()));
-    entries.sort();
-    return entries;
 }
 
 class SaveToPath : public ::testing::Test {
@@ -122,7 +108,7 @@ TEST_F(SaveToPath, NativeCopyKeepsTheDocumentsPathAndReopensAsSaved)
     EXPECT_TRUE(result.saved);
     EXPECT_EQ(result.errors, 0);
     EXPECT_EQ(result.warnings, 0);
-    // The document keeps its own path name.
+    // The document keeps its own path name, by which the save run closes it.
     EXPECT_EQ(drawing->PathName(), "T:\\PLATE.SLDDRW");
     EXPECT_EQ(tree(drive.native("out")), QStringList { "PLATE_Sheet2_C.SLDDRW" });
 
@@ -147,27 +133,18 @@ TEST_F(SaveToPath, SavingAgainReplacesTheFileAndIsReadAnew)
     ASSERT_TRUE(save(*drawing, target).saved);
     app->CloseDocument(target);
     EXPECT_EQ(openDrawing(target)->CustomInfo2(QString(), "Revision"), "Z");
+    // So is a file that another program changed.
+    app->CloseDocument(target);
+    DocumentData changed = readStandInFile(drive.native("out/COPY.SLDDRW"));
+    changed.propertySetFor(QString()).set("Revision", "changed elsewhere");
+    writeNative(drive.native("out/COPY.SLDDRW"), writeStandInDocument(changed));
+    EXPECT_EQ(openDrawing(target)->CustomInfo2(QString(), "Revision"), "changed elsewhere");
 
     // Saving over the document's own file is allowed.
     EXPECT_TRUE(save(*drawing, "T:\\PLATE.SLDDRW").saved);
     EXPECT_EQ(
         readStandInFile(drive.native("PLATE.SLDDRW")).propertySet(QString())->value("Revision"),
         "Z");
-}
-
-TEST_F(SaveToPath, ModelFileChangedOnDiskIsReadAnew)
-{
-    int code = -1;
-    auto model = app->ActivateDocument("T:\\PLATE.SLDPRT", true, code);
-    ASSERT_TRUE(model);
-    EXPECT_EQ(model->CustomPropertyValue(QString(), "Material"), "steel");
-    app->CloseDocument("PLATE.SLDPRT");
-
-    DocumentData changed = readStandInFile(drive.native("PLATE.SLDPRT"));
-    changed.propertySetFor(QString()).set("Material", "brass alloy");
-    writeNative(drive.native("PLATE.SLDPRT"), writeStandInDocument(changed));
-    model = app->ActivateDocument("T:\\PLATE.SLDPRT", true, code);
-    EXPECT_EQ(model->CustomPropertyValue(QString(), "Material"), "brass alloy");
 }
 
 TEST_F(SaveToPath, PartSavesInItsOwnFormatOnly)
@@ -193,12 +170,8 @@ TEST_F(SaveToPath, ExportsWriteTheActiveSheet)
     }
     EXPECT_EQ(tree(drive.native("out")),
         QStringList({ "PLATE.DXF", "PLATE.PDF", "PLATE.TIF", "plate.jpg" }));
+    // What each format holds is the exporters' and the batch tests' subject.
     const QByteArray dxf = readNative(drive.native("out/PLATE.DXF"));
-    EXPECT_TRUE(dxf.contains("Drawing View5"));
-    EXPECT_FALSE(dxf.contains("Drawing View1"));
-    EXPECT_TRUE(readNative(drive.native("out/PLATE.PDF")).startsWith("%PDF-"));
-    EXPECT_TRUE(readNative(drive.native("out/plate.jpg")).startsWith("\xFF\xD8\xFF"));
-    const QByteArray tif = readNative(drive.native("out/PLATE.TIF"));
-    EXPECT_TRUE(tif.startsWith(QByteArray("II*\0", 4)) || tif.startsWith(QByteArray("MM\0*", 4)));
+    EXPECT_TRUE(dxf.contains("Drawing View5") && !dxf.contains("Drawing View1"));
     EXPECT_EQ(drawing->GetCurrentSheet()->GetName(), "Sheet3");
 }

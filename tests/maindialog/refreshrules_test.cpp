@@ -3,83 +3,40 @@
 
 #include <gtest/gtest.h>
 
-namespace {
-
-// Every state in one line, so that a failure shows all of them at once.
-QString describe(const ControlStates &s)
+// One case per rule and boundary: the format (0 SLDDRW ... 6 PDF), Single File, the sheet choice,
+// the sheet list's entries and selected entries, and destination directories in use; then what
+// the dialog shows: the sheet choice, whether Single File, the frame, the list, Select All,
+// Clear All, GO! and the destination menu are enabled (1) or not (0), and the format list key.
+TEST(RefreshRules, EachFormatAndSheetChoiceEnablesItsControls)
 {
-    return QStringLiteral("sheetSelType %1 pdfSingleFile %2 frame %3 list %4 selectAll %5 "
-                          "clearAll %6 go %7 mnuDestDir %8 %9")
-        .arg(int(s.sheetSelType))
-        .arg(s.pdfSingleFileEnabled)
-        .arg(s.sheetFrameEnabled)
-        .arg(s.listSheetsEnabled)
-        .arg(s.allSheetSelEnabled)
-        .arg(s.clrSheetSelEnabled)
-        .arg(s.goEnabled)
-        .arg(s.mnuDestDirEnabled)
-        .arg(s.formatListKey);
-}
-
-// The rules as the dialog's refresh states them, written out on their own: first what each
-// format does to "Single File", the sheet frame and the sheet choice, then the steps that follow.
-ControlStates expectedStates(const DialogChoices &c)
-{
-    struct FormatRule {
-        bool singleFileEnabled, frameEnabled, forcesAllSheets;
-        const char *formatListKey;
+    const std::tuple<int, bool, SheetChoice, int, int, bool, const char *> cases[] = {
+        // The native format forces All Sheets and greys the frame; GO! stays enabled.
+        { 0, false, SheetChoice::Selected, 3, 0, false, "1 0000010 [.SLDDRW]" },
+        // Selected Sheets with none, some and all of the entries selected, or no entries at all.
+        { 1, false, SheetChoice::Selected, 3, 0, true, "2 0111001 [.DXF]" },
+        { 1, false, SheetChoice::Selected, 3, 1, false, "2 0111110 [.DXF]" },
+        { 2, false, SheetChoice::Selected, 3, 3, false, "2 0110110 [.DWG]" },
+        { 5, false, SheetChoice::Selected, 0, 0, false, "2 0110000 [.TIF]" },
+        // The other choices need no list; Single File means nothing outside PDF.
+        { 1, true, SheetChoice::All, 3, 1, false, "1 0100010 [.DXF]" },
+        { 4, false, SheetChoice::Current, 3, 3, true, "0 0100011 [.JPG]" },
+        // eDrawing greys the frame without forcing a choice.
+        { 3, false, SheetChoice::Selected, 3, 0, false, "2 0000010 [.EDRW]" },
+        // PDF offers Single File, which forces All Sheets and switches the list.
+        { 6, false, SheetChoice::Selected, 3, 0, false, "2 1111000 [.0.PDF]" },
+        { 6, true, SheetChoice::Current, 3, 0, false, "1 1000010 [.1.PDF]" },
     };
-    static const FormatRule byFormat[] = {
-        { false, false, true, "[.SLDDRW]" },
-        { false, true, false, "[.DXF]" },
-        { false, true, false, "[.DWG]" },
-        { false, false, false, "[.EDRW]" },
-        { false, true, false, "[.JPG]" },
-        { false, true, false, "[.TIF]" },
-        { true, true, false, "[.0.PDF]" },
-    };
-    static const FormatRule pdfSingleFile { true, false, true, "[.1.PDF]" };
-    const FormatRule &rule
-        = c.outFmtIndex == 6 && c.pdfSingleFile ? pdfSingleFile : byFormat[c.outFmtIndex];
-
-    ControlStates s;
-    s.sheetSelType = rule.forcesAllSheets ? SheetChoice::All : c.sheetSelType;
-    s.pdfSingleFileEnabled = rule.singleFileEnabled;
-    s.sheetFrameEnabled = rule.frameEnabled;
-    s.listSheetsEnabled = rule.frameEnabled && s.sheetSelType == SheetChoice::Selected;
-    s.allSheetSelEnabled = s.listSheetsEnabled && c.selectedSheets != c.sheetEntries;
-    s.clrSheetSelEnabled = s.listSheetsEnabled && c.selectedSheets >= 1;
-    s.goEnabled
-        = c.selectedSheets >= 1 || s.sheetSelType != SheetChoice::Selected || !rule.frameEnabled;
-    s.mnuDestDirEnabled = c.useDestDirs;
-    s.formatListKey = QString::fromLatin1(rule.formatListKey);
-    return s;
-}
-
-} // namespace
-
-TEST(RefreshRules, EveryCombinationOfChoicesFollowsTheRules)
-{
-    for (int format = 0; format < 7; ++format) {
-        for (bool singleFile : { false, true }) {
-            for (int sheetSelType = 0; sheetSelType < 3; ++sheetSelType) {
-                for (int entries : { 0, 1, 3 }) {
-                    // None, some and all of the sheets selected.
-                    for (int selected : { 0, 1, 3 }) {
-                        if (selected > entries)
-                            continue;
-                        for (bool useDestDirs : { false, true }) {
-                            const DialogChoices choices { format, singleFile,
-                                SheetChoice(sheetSelType), entries, selected, useDestDirs };
-                            EXPECT_EQ(
-                                describe(refreshRules(choices)), describe(expectedStates(choices)))
-                                << "format " << format << " singleFile " << singleFile
-                                << " sheetSelType " << sheetSelType << " selected " << selected
-                                << " of " << entries << " useDestDirs " << useDestDirs;
-                        }
-                    }
-                }
-            }
-        }
+    for (const auto &[format, singleFile, sheetSelType, entries, selected, useDestDirs, expected] :
+        cases) {
+        const ControlStates s = refreshRules(
+            DialogChoices { format, singleFile, sheetSelType, entries, selected, useDestDirs });
+        QString flags;
+        for (bool enabled : { s.pdfSingleFileEnabled, s.sheetFrameEnabled, s.listSheetsEnabled,
+                 s.allSheetSelEnabled, s.clrSheetSelEnabled, s.goEnabled, s.mnuDestDirEnabled })
+            flags += enabled ? '1' : '0';
+        EXPECT_EQ(QString::number(int(s.sheetSelType)) + ' ' + flags + ' ' + s.formatListKey,
+            QLatin1String(expected))
+            << "format " << format << " singleFile " << singleFile << " sheetSelType "
+            << int(sheetSelType) << " selected " << selected << " of " << entries;
     }
 }

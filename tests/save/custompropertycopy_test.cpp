@@ -46,10 +46,7 @@ TEST_F(CustomPropertyCopy, ConfigurationValuesWinOverGeneralOnes)
     ASSERT_TRUE(
         copyCustomProps(*model(QStringLiteral("M.SLDPRT")), QStringLiteral("X1"), *drawing));
     EXPECT_EQ(drawingProperties(), expected);
-}
-
-TEST_F(CustomPropertyCopy, GeneralConfigurationRepeatsTheFirstPass)
-{
+    // The general configuration only repeats the first pass.
     ASSERT_TRUE(copyCustomProps(*model(QStringLiteral("M.SLDPRT")), QString(), *drawing));
     EXPECT_EQ(drawing->CustomInfo2(QString(), QStringLiteral("Revision")), QStringLiteral("A"));
 }

@@ -26,17 +26,12 @@ protected:
             state, *state.activeDoc, format.split(QLatin1Char('|')), surroundings);
     }
 
-    // The error a build raises as "number description (source)", or "" when there is none.
-    QString errorFor(const QString &sheet, const QString &format, int outFmtIndex)
+    // The name, or the error the build raises.
+    QString resultFor(const QString &sheet, const QString &format, int outFmtIndex)
     {
-        try {
-            nameFor(sheet, format, outFmtIndex);
-        } catch (const QuilletError &error) {
-            return QStringLiteral("%1 %2 (%3)")
-                .arg(error.number)
-                .arg(error.description, error.source);
-        }
-        return {};
+        QString name;
+        const QString error = raisedBy([&] { name = nameFor(sheet, format, outFmtIndex); });
+        return error.isEmpty() ? name : error;
     }
 
     const QString factoryFormat = QStringLiteral("DRWNAME|_|SHEETNAME|_|Revision|_|DATE|_|TIME");
@@ -60,24 +55,11 @@ TEST_F(FilenameBuilder, NativeModeNamesFromTheResolvedConfiguration)
         QStringLiteral("Base plate"));
 }
 
-TEST_F(FilenameBuilder, NativeModeFallsBackToGeneralPropertiesThenLiterals)
-{
-    // Configuration Default has no Revision of its own: the general A is used.
-    EXPECT_EQ(nameFor(QStringLiteral("Sheet1"), QStringLiteral("Revision|_|Material|_|Finish"), 0),
-        QStringLiteral("A_steel_Finish"));
-    // The value is used as the host gives it, blanks included.
-    EXPECT_EQ(nameFor(QStringLiteral("Sheet1"), QStringLiteral("Description"), 0),
-        QStringLiteral("  Base plate  "));
-}
-
 TEST_F(FilenameBuilder, OtherFormatsReadTheDrawingsOwnProperties)
 {
     EXPECT_EQ(nameFor(QStringLiteral("Sheet2"), factoryFormat),
         QStringLiteral("PLATE_Sheet2_D_2005-09-09_09_46"));
     EXPECT_TRUE(surroundings.lines.isEmpty());
-    // Nothing named Material in the drawing: the name itself is copied.
-    EXPECT_EQ(
-        nameFor(QStringLiteral("Sheet1"), QStringLiteral("Material")), QStringLiteral("Material"));
     EXPECT_EQ(app->ActiveDocument()->Title(), QStringLiteral("PLATE.SLDDRW"));
 }
 
@@ -111,36 +93,40 @@ TEST_F(FilenameBuilder, DateAndTimeFieldsReadTheClockEachTime)
         QStringLiteral("2005-03-07,2005,03,07,21_09,21_10"));
 }
 
-TEST_F(FilenameBuilder, KeywordsAreCapitalsOnlyAndMatchWithBlanks)
-{
-    EXPECT_EQ(nameFor(QStringLiteral("Sheet1"), QStringLiteral("date|_| DATE |_|Sheetname")),
-        QStringLiteral("date_2005-09-09_Sheetname"));
-}
-
-TEST_F(FilenameBuilder, BlanksAroundLiteralsDependOnTheMode)
-{
-    EXPECT_EQ(nameFor(QStringLiteral("Sheet1"), QStringLiteral("DRWNAME| - |Revision")),
-        QStringLiteral("PLATE-D"));
-    EXPECT_EQ(nameFor(QStringLiteral("Sheet1"), QStringLiteral("DRWNAME| - |Revision"), 0),
-        QStringLiteral("PLATE - A"));
-    // Two separators in a row contribute nothing; only separators give an empty name.
-    EXPECT_EQ(nameFor(QStringLiteral("Sheet1"), QStringLiteral("DRWNAME||SHEETNAME")),
-        QStringLiteral("PLATESheet1"));
-    EXPECT_EQ(nameFor(QStringLiteral("Sheet1"), QStringLiteral("||")), QString());
-}
-
-TEST_F(FilenameBuilder, NativeModeWithoutAnyPropertyValueFails)
+// Each format on Sheet1 of a freshly opened PLATE, in the native mode (0) or DXF (1).
+TEST_F(FilenameBuilder, FieldsTakeValuesThenLiteralsAsTheModeSays)
 {
     const QString noValue = QStringLiteral(
         "11401 All specified Custom Property Values returned NULL. (getFilenameFromDoc)");
-    EXPECT_EQ(
-        errorFor(QStringLiteral("Sheet1"), QStringLiteral("DRWNAME|_|SHEETNAME"), 0), noValue);
-    EXPECT_EQ(errorFor(QStringLiteral("Sheet1"), QStringLiteral("||"), 0), noValue);
+    const std::tuple<const char *, int, QString> cases[] = {
+        // Configuration Default has no Revision of its own: the general A is used.
+        { "Revision|_|Material|_|Finish", 0, "A_steel_Finish" },
+        // The value is used as the host gives it, blanks included.
+        { "Description", 0, "  Base plate  " },
+        // Nothing named Material in the drawing: the name itself is copied.
+        { "Material", 1, "Material" },
+        // Keywords are capitals only, and match with blanks around them.
+        { "date|_| DATE |_|Sheetname", 1, "date_2005-09-09_Sheetname" },
+        // Blanks around a literal stay only in the native mode.
+        { "DRWNAME| - |Revision", 1, "PLATE-D" },
+        { "DRWNAME| - |Revision", 0, "PLATE - A" },
+        // Two separators in a row contribute nothing; only separators give an empty name.
+        { "DRWNAME||SHEETNAME", 1, "PLATESheet1" },
+        { "||", 1, "" },
+        // The native mode needs at least one property value.
+        { "||", 0, noValue },
+        { "DRWNAME|_|SHEETNAME", 0, noValue },
+    };
+    for (const auto &[format, outFmtIndex, expected] : cases) {
+        app->closeAllDocuments();
+        openDrawing(QStringLiteral("PLATE.SLDDRW"));
+        EXPECT_EQ(resultFor(QStringLiteral("Sheet1"), QLatin1String(format), outFmtIndex), expected)
+            << format << " in " << outFmtIndex;
+    }
 }
 
 TEST_F(FilenameBuilder, PathCharactersInValuesNeverReachTheName)
 {
-    state.activeDoc = nullptr;
     openDrawing(QStringLiteral("PLATE.SLDDRW"));
     state.activeDoc->SetCustomInfo2(
         QString(), QStringLiteral("Revision"), QStringLiteral(" ..\\..\\a/b:c*?<>|\"d e \t"));
@@ -204,22 +190,19 @@ protected:
     }
 };
 
-TEST_F(ViewResolution, SheetsPropertiesViewChoosesTheModel)
+// The sheet's properties view chooses the model, unless a view is selected. Only "Default"
+// exactly marks the first view; any other text names a view.
+TEST_F(ViewResolution, PropertiesViewOrSelectedViewChoosesTheModel)
 {
-    EXPECT_EQ(build(""), QStringLiteral("A-1"));
-    EXPECT_EQ(build(R"("propertiesView": "Default",)"), QStringLiteral("A-1"));
-    EXPECT_EQ(build(R"("propertiesView": "VB",)"), QStringLiteral("B-2"));
-    // Only "Default" exactly marks the first view; any other text names a view.
-    EXPECT_EQ(build(R"("propertiesView": "default",)"),
-        QStringLiteral("10901 Error activating default view."));
-}
-
-TEST_F(ViewResolution, ASelectedViewWinsButNotANoteOrSheet)
-{
-    EXPECT_EQ(
-        build("", R"("selection": [ { "note": 0 }, { "view": "VB" } ],)"), QStringLiteral("B-2"));
-    EXPECT_EQ(
-        build("", R"("selection": [ { "note": 0 }, { "sheet": "S" } ],)"), QStringLiteral("A-1"));
+    const std::tuple<const char *, const char *, const char *> cases[]
+        = { { "", "", "A-1" }, { R"("propertiesView": "Default",)", "", "A-1" },
+              { R"("propertiesView": "VB",)", "", "B-2" },
+              { R"("propertiesView": "default",)", "", "10901 Error activating default view." },
+              // A selected note or sheet does not count.
+              { "", R"("selection": [ { "note": 0 }, { "view": "VB" } ],)", "B-2" },
+              { "", R"("selection": [ { "note": 0 }, { "sheet": "S" } ],)", "A-1" } };
+    for (const auto &[sheetExtra, documentExtra, expected] : cases)
+        EXPECT_EQ(build(sheetExtra, documentExtra), QLatin1String(expected)) << sheetExtra;
 }
 
 // A sheet without drawing views; a model whose file has gone, which the lightweight view cannot

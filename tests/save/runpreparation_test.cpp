@@ -1,32 +1,17 @@
-#include "platform/quilleterror.h"
 #include "savefixture.h"
 
 // The load's checks and Go's preparation, shared by the main dialog, quillet-batch and the tests.
-class RunPreparation : public SaveFixture {
-protected:
-    // The error that preparing raises, as "number description".
-    template <typename Step> QString errorOf(Step step)
-    {
-        try {
-            step();
-        } catch (const QuilletError &error) {
-            return QString::number(error.number) + QLatin1Char(' ') + error.description;
-        }
-        return QStringLiteral("no error");
-    }
-};
+class RunPreparation : public SaveFixture { };
 
 TEST_F(RunPreparation, OnlyADrawingCanBeSaved)
 {
-    EXPECT_EQ(errorOf([&] { openActiveDrawing(*app); }),
+    EXPECT_EQ(raisedBy([&] { openActiveDrawing(*app); }),
         QStringLiteral("10101 No active document in SolidWorks."));
     EXPECT_EQ(Quilletmain::curProcName, QStringLiteral("usrForm Load"));
-    for (const char *model : { "PLATE.SLDPRT", "FRAME.SLDASM" }) {
-        app->open(testDataPath(QString::fromLatin1(model)));
-        EXPECT_EQ(errorOf([&] { openActiveDrawing(*app); }),
-            QStringLiteral("10201 Document open in SolidWorks is not a drawing."))
-            << model;
-    }
+    // A part is refused alike, as the main dialog's and quillet-batch's tests show.
+    app->open(testDataPath(QStringLiteral("FRAME.SLDASM")));
+    EXPECT_EQ(raisedBy([&] { openActiveDrawing(*app); }),
+        QStringLiteral("10201 Document open in SolidWorks is not a drawing."));
     app->open(testDataPath(QStringLiteral("SIXSHEETS.SLDDRW")));
     const SaveState opened = openActiveDrawing(*app);
     EXPECT_EQ(opened.activeDoc, app->ActiveDocument());
@@ -62,7 +47,7 @@ TEST_F(RunPreparation, TheFormatDecidesTheSheetsAndTheFilenameFormatIsCleanedAnd
     EXPECT_EQ(state.baseDir, drive.win(QStringLiteral("Out")));
 
     choices.filenameFmt = QStringLiteral(":\\/\r\t\n\b");
-    EXPECT_EQ(errorOf([&] { prepareRun(state, choices); }),
+    EXPECT_EQ(raisedBy([&] { prepareRun(state, choices); }),
         QStringLiteral("10401 Invalid or empty filename specification."));
     // A lone separator is not empty: it makes two empty fields.
     choices.filenameFmt = QStringLiteral("|");

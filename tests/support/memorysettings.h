@@ -5,13 +5,12 @@
 #include <QMap>
 #include <QStringList>
 
-// A settings store in memory that records the order of reads and writes.
+// A settings store in memory that records the order of writes.
 class MemorySettings : public SettingsStore {
 public:
     QString read(const QString &app, const QString &section, const QString &key,
         const QString &defaultValue) const override
     {
-        reads.append(key);
         return values.value(
             app + QLatin1Char('/') + section + QLatin1Char('/') + key, defaultValue);
     }
@@ -31,6 +30,5 @@ public:
     }
 
     QMap<QString, QString> values;
-    mutable QStringList reads;
     QStringList writes;
 };

@@ -1,8 +1,10 @@
 #include "testsupport.h"
 
 #include "platform/filesystemobject.h"
+#include "platform/quilleterror.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <array>
@@ -79,6 +81,29 @@ void writeNative(const QString &nativePath, const QByteArray &content)
         throw std::runtime_error("cannot write " + nativePath.toStdString());
 }
 
+QStringList tree(const QString &nativeDir)
+{
+    QStringList entries;
+    QDirIterator it(nativeDir,
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+        QDirIterator::Subdirectories);
+    while (it.hasNext())
+        entries.append(QDir(nativeDir).relativeFilePath(it.next()));
+    entries.sort();
+    return entries;
+}
+
+QString raisedBy(const std::function<void()> &call)
+{
+    try {
+        call();
+    } catch (const QuilletError &error) {
+        const QString text = QString::number(error.number) + QLatin1Char(' ') + error.description;
+        return error.source.isEmpty() ? text : text + QStringLiteral(" (") + error.source + ')';
+    }
+    return {};
+}
+
 struct FileSizeLimit::Saved {
     struct sigaction action { };
     rlimit limit {};
@@ -135,15 +160,5 @@ QT_BEGIN_NAMESPACE
 void PrintTo(const QString &text, std::ostream *out)
 {
     *out << '"' << text.toStdString() << '"';
-}
-
-void PrintTo(const QStringList &list, std::ostream *out)
-{
-    *out << '{';
-    for (qsizetype i = 0; i < list.size(); ++i) {
-        *out << (i ? ", " : " ");
-        PrintTo(list.at(i), out);
-    }
-    *out << " }";
 }
 QT_END_NAMESPACE

@@ -4,6 +4,7 @@
 #include <QMap>
 #include <QString>
 #include <QTemporaryDir>
+#include <functional>
 #include <memory>
 #include <ostream>
 
@@ -62,9 +63,14 @@ private:
 QString testDataPath(const QString &relative);
 QByteArray readNative(const QString &nativePath);
 void writeNative(const QString &nativePath, const QByteArray &content);
+// Every entry below a native folder, hidden ones included, as sorted relative paths, so that a
+// stray directory or a leftover temporary file shows.
+QStringList tree(const QString &nativeDir);
+// "number description" of the QuilletError that the call raises, with " (source)" when a handler
+// passed it on; "" when it raises none.
+QString raisedBy(const std::function<void()> &call);
 
-// Readable texts in the failure messages of every test.
+// Readable texts in the failure messages of every test, also inside lists.
 QT_BEGIN_NAMESPACE
 void PrintTo(const QString &text, std::ostream *out);
-void PrintTo(const QStringList &list, std::ostream *out);
 QT_END_NAMESPACE
