@@ -355,7 +355,9 @@ private:
         if (text.text.isEmpty())
             return;
         const auto [start, width] = placement(text);
-        const bool fit = width < SheetLayout::estimatedWidth(text.text, text.height);
+        // Decided on the text, not on the box's width, which carries the rounding of its corners.
+        const bool fit = text.maxWidth > 0
+            && SheetLayout::estimatedWidth(text.text, text.height) > text.maxWidth;
 
         file.entity("TEXT", layer);
         file.point(10, start);
