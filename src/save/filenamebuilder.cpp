@@ -19,43 +19,9 @@ namespace {
     throw QuilletError(number, description);
 }
 
-std::shared_ptr<CadView> propertiesView(CadDocument &drawing)
-{
-    const std::shared_ptr<CadView> sheetView = drawing.FirstView();
-    const std::shared_ptr<CadView> firstDrawingView
-        = sheetView ? sheetView->GetNextView() : nullptr;
-    if (!firstDrawingView)
-        fail(10801, QStringLiteral("No valid drawing views found."));
-
-    const std::shared_ptr<CadSheet> sheet = drawing.CurrentSheet();
-    if (!sheet)
-        fail(11001, QStringLiteral("Invalid drawing sheet."));
-    const QString marked = sheet->PropertiesViewName();
-    const QString viewName
-        = marked == QLatin1String("Default") ? firstDrawingView->ViewName() : marked;
-    if (!drawing.ActivateViewByName(viewName))
-        fail(10901, QStringLiteral("Error activating default view."));
-    std::shared_ptr<CadView> candidate = drawing.ActiveView();
-
-    // A drawing view selected by the user wins over the sheet's own choice; other selected
-    // objects do not count.
-    if (const std::shared_ptr<CadSelectionManager> selection = drawing.SelectionManager()) {
-        const int count = selection->SelectedCount();
-        for (int i = 1; i <= count; ++i) {
-            if (selection->SelectedType(i) == CadCode::SelDrawingView) {
-                candidate = std::dynamic_pointer_cast<CadView>(selection->SelectedObject(i));
-                break;
-            }
-        }
-    }
-    if (!candidate || candidate->ViewType() == CadCode::ViewSheet)
-        fail(11101, QStringLiteral("Selected view is invalid."));
-    return candidate;
-}
-
 ModelLookup resolveModel(SaveState &state, CadDocument &drawing, RunSurroundings &surroundings)
 {
-    const std::shared_ptr<CadView> view = propertiesView(drawing);
+    const std::shared_ptr<CadView> view = propertiesView(drawing, true);
     if (!view->ModelLoaded() && view->LoadReferencedModel() != 1)
         fail(11201, QStringLiteral("Model referred in view could not be loaded."));
 
@@ -134,6 +100,50 @@ std::optional<QString> keywordValue(
 }
 
 } // namespace
+
+std::shared_ptr<CadView> propertiesView(CadDocument &drawing, bool activate)
+{
+    const std::shared_ptr<CadView> sheetView = drawing.FirstView();
+    const std::shared_ptr<CadView> firstDrawingView
+        = sheetView ? sheetView->GetNextView() : nullptr;
+    if (!firstDrawingView)
+        fail(10801, QStringLiteral("No valid drawing views found."));
+
+    const std::shared_ptr<CadSheet> sheet = drawing.CurrentSheet();
+    if (!sheet)
+        fail(11001, QStringLiteral("Invalid drawing sheet."));
+    const QString marked = sheet->PropertiesViewName();
+    const QString viewName
+        = marked == QLatin1String("Default") ? firstDrawingView->ViewName() : marked;
+    std::shared_ptr<CadView> candidate;
+    if (activate) {
+        if (!drawing.ActivateViewByName(viewName))
+            fail(10901, QStringLiteral("Error activating default view."));
+        candidate = drawing.ActiveView();
+    } else {
+        for (auto view = firstDrawingView; view && !candidate; view = view->GetNextView()) {
+            if (view->ViewName() == viewName)
+                candidate = view;
+        }
+        if (!candidate)
+            fail(10901, QStringLiteral("Error activating default view."));
+    }
+
+    // A drawing view selected by the user wins over the sheet's own choice; other selected
+    // objects do not count.
+    if (const std::shared_ptr<CadSelectionManager> selection = drawing.SelectionManager()) {
+        const int count = selection->SelectedCount();
+        for (int i = 1; i <= count; ++i) {
+            if (selection->SelectedType(i) == CadCode::SelDrawingView) {
+                candidate = std::dynamic_pointer_cast<CadView>(selection->SelectedObject(i));
+                break;
+            }
+        }
+    }
+    if (!candidate || candidate->ViewType() == CadCode::ViewSheet)
+        fail(11101, QStringLiteral("Selected view is invalid."));
+    return candidate;
+}
 
 QString joinFields(const QStringList &fmtFields, const SaveState &state, CadDocument &drawing,
     const ModelLookup *model, bool &found)

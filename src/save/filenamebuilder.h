@@ -19,6 +19,12 @@ struct ModelLookup {
     QString baseName;
 };
 
+// The view whose model names the file of the drawing's current sheet: the sheet's properties view,
+// or the first selected drawing view, which wins. With activate the view is found as the host
+// finds it, by activating it by name; without, only by reading, for a preview. Raises 10801,
+// 11001, 10901 and 11101 as the filename builder does.
+std::shared_ptr<CadView> propertiesView(CadDocument &drawing, bool activate);
+
 // The fields' values joined, not yet cleaned: keywords from the state and the lookup, custom
 // properties from the model (native format: pass the lookup; found is set when a property had a
 // value) or from the drawing's general properties (other formats: pass nullptr). Reads only.

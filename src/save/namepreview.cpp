@@ -29,44 +29,6 @@ QStringList runSheets(const SaveState &state, const QString &currentSheet)
     return state.selectedSheets;
 }
 
-std::shared_ptr<CadView> viewNamed(const std::shared_ptr<CadView> &first, const QString &name)
-{
-    for (std::shared_ptr<CadView> view = first; view; view = view->GetNextView()) {
-        if (view->ViewName() == name)
-            return view;
-    }
-    return {};
-}
-
-// The view whose model names the file, found as the run finds it but without activating it.
-std::shared_ptr<CadView> propertiesView(CadDocument &drawing)
-{
-    const std::shared_ptr<CadView> sheetView = drawing.FirstView();
-    const std::shared_ptr<CadView> first = sheetView ? sheetView->GetNextView() : nullptr;
-    if (!first)
-        fail(10801, QStringLiteral("No valid drawing views found."));
-    const std::shared_ptr<CadSheet> sheet = drawing.CurrentSheet();
-    if (!sheet)
-        fail(11001, QStringLiteral("Invalid drawing sheet."));
-    const QString marked = sheet->PropertiesViewName();
-    std::shared_ptr<CadView> candidate
-        = viewNamed(first, marked == QLatin1String("Default") ? first->ViewName() : marked);
-    if (!candidate)
-        fail(10901, QStringLiteral("Error activating default view."));
-    if (const std::shared_ptr<CadSelectionManager> selection = drawing.SelectionManager()) {
-        const int count = selection->SelectedCount();
-        for (int i = 1; i <= count; ++i) {
-            if (selection->SelectedType(i) == CadCode::SelDrawingView) {
-                candidate = std::dynamic_pointer_cast<CadView>(selection->SelectedObject(i));
-                break;
-            }
-        }
-    }
-    if (!candidate || candidate->ViewType() == CadCode::ViewSheet)
-        fail(11101, QStringLiteral("Selected view is invalid."));
-    return candidate;
-}
-
 // The directory the file would go to; nothing is made.
 QString outputDirectory(const SaveState &state)
 {
@@ -107,7 +69,7 @@ QString preview(const SaveState &opened, const RunChoices &choices)
     QString note;
     bool found = !native;
     if (native) {
-        const std::shared_ptr<CadView> view = propertiesView(drawing);
+        const std::shared_ptr<CadView> view = propertiesView(drawing, false);
         lookup.configuration = view->ConfigurationName();
         if (!view->ModelLoaded()) {
             // GO! loads the model first; until then its properties are unknown.
