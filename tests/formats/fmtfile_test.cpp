@@ -238,6 +238,7 @@ const ReadCase readCases[] = {
     { "CommentCutsAnywhereAndBlanksGo",
         "[.DXF]\r\n   A|_|B   # the usual one\r\nC#D\r\n#E\r\n  # F\r\nG  #\r\n",
         { { dxf, { "A|_|B", "C", "G" } } } },
+    { "TabsStay", "[.DXF]\r\n \t A \r\n", { { dxf, { "\t A" } } } },
     { "BlankBeforeBracketMakesAFormat", "[.DXF]\r\n [.DWG]\r\n[.DWG]  # its header\r\nX\r\n",
         { { dxf, { "[.DWG]" } }, { dwg, { "X" } } } },
     { "SectionNameIsTheWholeEntry",
