@@ -1,9 +1,9 @@
 #include "addin/quilletmain.h"
+#include "dialogdriver.h"
 #include "dirdialogs/createdirform.h"
 #include "dirdialogs/dirlist.h"
 #include "dirdialogs/drivelist.h"
 #include "dirdialogs/selectdir.h"
-#include "platform/msgbox.h"
 #include "testsupport.h"
 
 #include <QApplication>
@@ -12,7 +12,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
-#include <QTimer>
 #include <functional>
 #include <gtest/gtest.h>
 
@@ -25,30 +24,17 @@ protected:
         Quilletmain::fillFromVersionResource();
         drive.mkdir(QStringLiteral("P/Sub"));
         dirSel.setPath(drive.win(QStringLiteral("P")));
-        savedPresenter = MsgBox::setPresenter([this](const MsgBox::Message &message) {
-            messages.append(message.title + QLatin1Char('|') + message.text);
-            return int(MsgBox::Ok);
-        });
     }
-    void TearDown() override { MsgBox::setPresenter(savedPresenter); }
 
     // Runs the command; steps act on the new-directory dialog while it is shown.
-    void createHere(const std::function<void(QDialog &)> &steps)
+    void createHere(const std::function<void(QWidget &)> &steps)
     {
-        QTimer::singleShot(0, [&] {
-            auto *form = qobject_cast<QDialog *>(QApplication::activeModalWidget());
-            ASSERT_TRUE(form && form->objectName() == QLatin1String("createDirForm"));
-            steps(*form);
-        });
+        whileModal("createDirForm", steps);
         createDirectoryHere(dirSel, drvSel, s_DirSpec, b_CreateDir);
     }
-    static QLineEdit *newDir(QDialog &form)
+    static QLineEdit *newDir(QWidget &form)
     {
         return form.findChild<QLineEdit *>(QStringLiteral("newDir"));
-    }
-    static void press(QDialog &form, const char *name)
-    {
-        QTest::mouseClick(form.findChild<QPushButton *>(QString::fromLatin1(name)), Qt::LeftButton);
     }
     QStringList entries(const QString &relative) const
     {
@@ -60,13 +46,12 @@ protected:
     DirList dirSel;
     QString s_DirSpec;
     bool b_CreateDir = false;
-    MsgBox::Presenter savedPresenter;
-    QStringList messages;
+    RecordedMessages recorded;
 };
 
 TEST_F(DirDialogs, TypedNamesLoseRefusedCharactersAndLevelsAreMade)
 {
-    createHere([&](QDialog &form) {
+    createHere([&](QWidget &form) {
         EXPECT_EQ(form.windowTitle(), QStringLiteral("Quillet 1.00 [Create Directory]"));
         EXPECT_EQ(form.findChild<QLabel *>(QStringLiteral("dirSpec"))->text(),
             drive.win(QStringLiteral("P")) + QLatin1Char('\\'));
@@ -89,34 +74,34 @@ TEST_F(DirDialogs, TypedNamesLoseRefusedCharactersAndLevelsAreMade)
     EXPECT_EQ(drvSel.drive(), QStringLiteral("T:"));
 
     // Cancel and Esc make nothing, also right after a Create; ".." names the parent's sibling.
-    createHere([&](QDialog &form) {
+    createHere([&](QWidget &form) {
         newDir(form)->setText(QStringLiteral("Kept"));
         press(form, "cancel");
     });
     EXPECT_FALSE(b_CreateDir);
-    createHere([&](QDialog &form) {
+    createHere([&](QWidget &form) {
         newDir(form)->setText(QStringLiteral("Kept"));
         QTest::keyClick(&form, Qt::Key_Escape);
     });
     EXPECT_TRUE(entries(QStringLiteral("P/2005/A")).isEmpty());
     dirSel.setPath(drive.win(QStringLiteral("P")));
-    createHere([&](QDialog &form) {
+    createHere([&](QWidget &form) {
         newDir(form)->setText(QStringLiteral("..\\x"));
         press(form, "create");
     });
     EXPECT_EQ(entries(QString()), (QStringList { "P", "x" }));
-    EXPECT_TRUE(messages.isEmpty());
+    EXPECT_TRUE(recorded.shown.isEmpty());
 }
 
 TEST_F(DirDialogs, AFailedCreationShowsOneMessageAndKeepsTheLists)
 {
     // The parent vanished while the dialog was open.
-    createHere([&](QDialog &form) {
+    createHere([&](QWidget &form) {
         newDir(form)->setText(QStringLiteral("New"));
         QDir(drive.native(QStringLiteral("P"))).removeRecursively();
         press(form, "create");
     });
-    EXPECT_EQ(messages,
+    EXPECT_EQ(recorded.texts(),
         QStringList { QStringLiteral("Quillet 1.00 [Error]|Error Creating Directory.       ") });
     EXPECT_EQ(dirSel.path(), drive.win(QStringLiteral("P")));
     EXPECT_FALSE(QFileInfo::exists(drive.native(QStringLiteral("P/New"))));
@@ -131,7 +116,7 @@ TEST_F(DirDialogs, LongParentsAreShortenedAtFortyTwoCharacters)
         dirSel.setPath(drive.win(level));
         const QString path = dirSel.path();
         ASSERT_EQ(path.size(), length);
-        createHere([&](QDialog &form) {
+        createHere([&](QWidget &form) {
             const QString shown = form.findChild<QLabel *>(QStringLiteral("dirSpec"))->text();
             EXPECT_EQ(shown,
                 (length < 42 ? path : path.left(12) + QStringLiteral(" ... ") + path.right(25))
@@ -159,8 +144,7 @@ TEST_F(DirDialogs, ThePickerReturnsTheOpenDirectoryNotTheHighlightedOne)
         EXPECT_FALSE(button->isVisible());
         list->setCurrentRow(list->count() - 1);
         EXPECT_EQ(list->currentItem()->text(), QStringLiteral("Sub"));
-        QTest::mouseClick(
-            picker.findChild<QPushButton *>(select ? "done" : "cancel"), Qt::LeftButton);
+        press(picker, select ? "done" : "cancel");
         EXPECT_EQ(chosen, select ? drive.win(QStringLiteral("P")) : QStringLiteral("unchanged"));
     }
 }
