@@ -108,17 +108,13 @@ TEST_F(DirWidgets, HighlightingLeavesTheOpenDirectoryDoubleClickAndEnterOpen)
 {
     ASSERT_TRUE(list.setPath("T:\\Out"));
     QSignalSpy changed(&list, &DirList::pathChanged);
-    QSignalSpy pressed(&list, &DirList::mousePressed);
 
-    // A click or an arrow key only highlights.
+    // A click or an arrow key only highlights; what a press reports is checked through the
+    // dialogs that place their pop-ups by it.
     QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, centreOf("PDF"));
     QTest::keyClick(&list, Qt::Key_Up);
     EXPECT_EQ(list.currentItem()->text(), "DXF");
     EXPECT_EQ(list.path(), "T:\\Out");
-    ASSERT_EQ(pressed.count(), 1);
-    EXPECT_EQ(pressed.at(0).at(0).value<Qt::MouseButton>(), Qt::LeftButton);
-    EXPECT_EQ(pressed.at(0).at(1).value<Qt::MouseButtons>(), Qt::MouseButtons(Qt::LeftButton));
-    EXPECT_EQ(pressed.at(0).at(2).toPoint(), centreOf("PDF") + list.viewport()->pos());
 
     QTest::mouseDClick(list.viewport(), Qt::LeftButton, {}, centreOf("PDF"));
     QTest::keyClick(&list, Qt::Key_Home);
