@@ -1,19 +1,17 @@
 #include "addin/quilletmain.h"
+#include "dialogdriver.h"
 #include "loghelp/helpabout.h"
 #include "loghelp/logform.h"
-#include "platform/msgbox.h"
 #include "save/outputlog.h"
 #include "testsupport.h"
 
 #include <QApplication>
 #include <QListWidget>
 #include <QProgressBar>
-#include <QPushButton>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
-#include <QTimer>
 #include <functional>
 #include <gtest/gtest.h>
 
@@ -64,10 +62,7 @@ TEST_F(LogWindow, ShowsLinesAppendedWhileHiddenAndRefreshAddsOnlyNewOnes)
 TEST_F(LogWindow, EveryWayOfClosingDestroysTheWindowAndItsLines)
 {
     const std::vector<std::pair<const char *, std::function<void(logForm *)>>> closers = {
-        { "Done",
-            [](logForm *w) {
-                QTest::mouseClick(control<QPushButton>(w, "done"), Qt::LeftButton);
-            } },
+        { "Done", [](logForm *w) { press(*w, "done"); } },
         { "Enter",
             [](logForm *w) { QTest::keyClick(control<QListWidget>(w, "log"), Qt::Key_Return); } },
         { "Esc", [](logForm *w) { QTest::keyClick(w, Qt::Key_Escape); } },
@@ -111,12 +106,12 @@ TEST_F(LogWindow, ModalShowWaitsForDoneWithTheRunsProgress)
     surroundings.hideLog();
     EXPECT_FALSE(window->isVisible());
 
-    QTimer::singleShot(0, [&] {
-        EXPECT_EQ(QApplication::activeModalWidget(), window);
+    whileModal("logForm", [&](QWidget &shown) {
+        EXPECT_EQ(&shown, window);
         EXPECT_EQ(window->lines(), QStringList({ "Finished, but check output files!" }));
         EXPECT_EQ(progress->value(), 3);
         EXPECT_EQ(progress->text(), QStringLiteral("Sheets done: 3 of 3"));
-        QTest::mouseClick(control<QPushButton>(window, "done"), Qt::LeftButton);
+        press(shown, "done");
     });
     surroundings.showLogModal();
     EXPECT_TRUE(window.isNull());
@@ -143,17 +138,9 @@ protected:
     void SetUp() override
     {
         Quilletmain::fillFromVersionResource();
-        saved = MsgBox::setPresenter([this](const MsgBox::Message &message) {
-            messages.append(message);
-            return int(MsgBox::Ok);
-        });
         qputenv("PATH", QFile::encodeName(pathDir.path()));
     }
-    void TearDown() override
-    {
-        MsgBox::setPresenter(saved);
-        qputenv("PATH", savedPath);
-    }
+    void TearDown() override { qputenv("PATH", savedPath); }
 
     // An xdg-open on PATH that writes the number of its arguments and each argument on a line.
     void installOpener() const
@@ -163,12 +150,11 @@ protected:
             "#!/bin/sh\nprintf '%s\\n' \"$#\" \"$@\" > '" + QFile::encodeName(argsFile) + "'\n");
         QFile::setPermissions(opener, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
-    void expectOneError(const QString &text) const
+    void expectOneError(const QString &text)
     {
-        ASSERT_EQ(messages.size(), 1);
-        EXPECT_EQ(messages[0].text, text);
-        EXPECT_EQ(messages[0].title, QStringLiteral("Quillet 1.00 [Error]"));
-        EXPECT_EQ(messages[0].icon, MsgBox::Icon::Exclamation);
+        EXPECT_EQ(recorded.texts(), QStringList { "Quillet 1.00 [Error]|" + text });
+        EXPECT_EQ(recorded.shown.value(0).icon, MsgBox::Icon::Exclamation);
+        recorded.shown.clear();
     }
 
     const QByteArray savedPath = qgetenv("PATH");
@@ -176,20 +162,18 @@ protected:
     QTemporaryDir moduleHome;
     const QString moduleDir = moduleHome.filePath(QStringLiteral("Quillet Add In"));
     const QString argsFile = pathDir.filePath(QStringLiteral("args.txt"));
-    MsgBox::Presenter saved;
-    QList<MsgBox::Message> messages;
+    RecordedMessages recorded;
 };
 
 TEST_F(HelpAbout, AboutBoxNamesProductCopyrightAndMaker)
 {
     showAboutBox();
-    ASSERT_EQ(messages.size(), 1);
-    EXPECT_EQ(messages[0].title, QStringLiteral("Quillet 1.00 [Copyright]"));
-    EXPECT_EQ(messages[0].text,
-        QStringLiteral("Quillet 1.00 ") + Quilletmain::legalCopyright + QString(7, QLatin1Char(' '))
+    EXPECT_EQ(recorded.texts(),
+        QStringList { QStringLiteral("Quillet 1.00 [Copyright]|Quillet 1.00 ")
+            + Quilletmain::legalCopyright + QString(7, QLatin1Char(' '))
             + QStringLiteral("\r\n\r\n") + QString(32, QLatin1Char(' '))
-            + QStringLiteral("https://quillet.example.org"));
-    EXPECT_EQ(messages[0].icon, MsgBox::Icon::Information);
+            + QStringLiteral("https://quillet.example.org") });
+    EXPECT_EQ(recorded.shown.value(0).icon, MsgBox::Icon::Information);
 }
 
 // Elsewhere than on Windows the manual goes to xdg-open, here a stand-in on PATH.
@@ -200,17 +184,15 @@ TEST_F(HelpAbout, ManualCommandChecksOpenerThenManualThenHandsOverItsPath)
     expectOneError(QStringLiteral("xdg-open not found. Error #15001 in mnuShowHelp.       "));
     EXPECT_EQ(Quilletmain::curProcName, QStringLiteral("mnuShowHelp"));
 
-    messages.clear();
     installOpener();
     showUserManual(moduleDir);
     expectOneError(QStringLiteral(
         "Help file [Quillet_User_Manual.html] not found. Error #16001 in mnuShowHelp.       "));
 
-    messages.clear();
     const QString manual = moduleDir + QStringLiteral("/doc/Quillet_User_Manual.html");
     writeNative(manual, "<html></html>");
     showUserManual(moduleDir);
-    EXPECT_TRUE(messages.isEmpty());
+    EXPECT_TRUE(recorded.shown.isEmpty());
     const QByteArray expected = "1\n" + QFile::encodeName(manual) + "\n";
     for (int wait = 0; wait < 500 && readNative(argsFile) != expected; ++wait)
         QThread::msleep(10);
