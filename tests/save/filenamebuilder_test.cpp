@@ -45,22 +45,11 @@ TEST_F(FilenameBuilder, NativeModeNamesFromTheResolvedConfiguration)
         (QStringList { "CPs Copied Successfully...", "", "Renaming Drawing Document...",
             "Sheet: Sheet2", "View: Drawing View2", "Model: PLATE.SLDPRT", "Configuration: C",
             "" }));
-    EXPECT_EQ(Quilletmain::curProcName, QStringLiteral("getFilenameFromDoc"));
     EXPECT_EQ(state.activateErrors, 0);
     // The model became the host's active document, and its properties the drawing's.
     EXPECT_EQ(app->ActiveDocument()->Title(), QStringLiteral("PLATE.SLDPRT"));
     EXPECT_EQ(
         state.activeDoc->CustomInfo2(QString(), QStringLiteral("Revision")), QStringLiteral("C"));
-    EXPECT_EQ(state.activeDoc->CustomInfo2(QString(), QStringLiteral("Description")),
-        QStringLiteral("Base plate"));
-}
-
-TEST_F(FilenameBuilder, OtherFormatsReadTheDrawingsOwnProperties)
-{
-    EXPECT_EQ(nameFor(QStringLiteral("Sheet2"), factoryFormat),
-        QStringLiteral("PLATE_Sheet2_D_2005-09-09_09_46"));
-    EXPECT_TRUE(surroundings.lines.isEmpty());
-    EXPECT_EQ(app->ActiveDocument()->Title(), QStringLiteral("PLATE.SLDDRW"));
 }
 
 TEST_F(FilenameBuilder, EveryKeyword)
