@@ -27,20 +27,20 @@ TEST_F(SwAddIn, ConnectAddsTheDrawingCommandUnderToolsAndDisconnectRemovesIt)
     EXPECT_EQ(app->commandItems().first().documentType, 3);
     EXPECT_EQ(app->addInForCookie(7), &addIn);
     EXPECT_EQ(app->frame()->statusBarHistory(),
-        QStringList { QStringLiteral("Quillet 1.00 ") + Quilletmain::legalCopyright });
+        QStringList { "Quillet 1.00 " + Quilletmain::legalCopyright });
 
     ASSERT_TRUE(addIn.SwAddIn_DisconnectFromSW());
     EXPECT_TRUE(app->commandItems().isEmpty());
-    EXPECT_EQ(app->frame()->statusBarText(), QStringLiteral("Thank you for using Quillet 1.00"));
+    EXPECT_EQ(app->frame()->statusBarText(), "Thank you for using Quillet 1.00");
 }
 
 TEST_F(SwAddIn, TheHostCallsShowFormByNameForDrawingsOnly)
 {
     addIn.SwAddIn_ConnectToSW(app, 1);
-    app->open(testDataPath(QStringLiteral("PLATE.SLDPRT")));
-    EXPECT_FALSE(app->invokeCommand(QStringLiteral("Quillet 1.00@Tools")));
+    app->open(testDataPath("PLATE.SLDPRT"));
+    EXPECT_FALSE(app->invokeCommand("Quillet 1.00@Tools"));
 
-    app->open(testDataPath(QStringLiteral("PLATE.SLDDRW")));
+    app->open(testDataPath("PLATE.SLDDRW"));
     int shown = 0;
     // Every command builds a fresh dialog; close each as soon as it is shown.
     for (int command = 0; command < 2; ++command) {
@@ -48,7 +48,7 @@ TEST_F(SwAddIn, TheHostCallsShowFormByNameForDrawingsOnly)
             ++shown;
             static_cast<QDialog &>(form).reject();
         });
-        EXPECT_TRUE(app->invokeCommand(QStringLiteral("Quillet 1.00@Tools")));
+        EXPECT_TRUE(app->invokeCommand("Quillet 1.00@Tools"));
     }
     EXPECT_EQ(shown, 2);
     EXPECT_EQ(QApplication::topLevelWidgets().count(), 0);

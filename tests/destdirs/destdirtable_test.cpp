@@ -11,19 +11,19 @@ protected:
     void SetUp() override
     {
         Quilletmain::fillFromVersionResource();
-        drive.mkdir(QStringLiteral("Base"));
+        drive.mkdir("Base");
     }
     QString resolve(const QString &entry) { return resolveDestDir(entry, base, dirSpec); }
 
     TempDrive drive;
-    const QString base = drive.win(QStringLiteral("Base"));
+    const QString base = drive.win("Base");
     QString dirSpec;
 };
 
 TEST_F(DestDirs, TableFromSettingsDefaultsToCaptionsAndPersistsInOrder)
 {
     MemorySettings store;
-    store.set(QStringLiteral("DestinationDirectory.JPG"), QStringLiteral("C:\\Pictures"));
+    store.set("DestinationDirectory.JPG", "C:\\Pictures");
     DestDirTable table = DestDirTable::fromSettings(store);
     QStringList entries;
     for (const char *key :
@@ -32,19 +32,17 @@ TEST_F(DestDirs, TableFromSettingsDefaultsToCaptionsAndPersistsInOrder)
     EXPECT_EQ(entries,
         QStringList({ "SLDDRW", "DXF", "DWG", "eDrawing", "C:\\Pictures", "TIFF", "PDF" }));
     // PDF's single-file option plays no part here.
-    EXPECT_EQ(raisedBy([&] { table.entry(QStringLiteral("[.0.PDF]")); }),
-        "5 Invalid procedure call or argument");
+    EXPECT_EQ(raisedBy([&] { table.entry("[.0.PDF]"); }), "5 Invalid procedure call or argument");
 
-    table.replace(QStringLiteral("[.DXF]"), QString());
+    table.replace("[.DXF]", QString());
     store.writes.clear();
     table.persist(store);
     EXPECT_EQ(store.writes,
         (QStringList { "DestinationDirectory.SLDDRW", "DestinationDirectory.DXF",
             "DestinationDirectory.DWG", "DestinationDirectory.EDRW", "DestinationDirectory.JPG",
             "DestinationDirectory.TIF", "DestinationDirectory.PDF" }));
-    EXPECT_EQ(
-        store.get(QStringLiteral("DestinationDirectory.JPG")), QStringLiteral("C:\\Pictures"));
-    EXPECT_EQ(DestDirTable::fromSettings(store).entry(QStringLiteral("[.DXF]")), QString());
+    EXPECT_EQ(store.get("DestinationDirectory.JPG"), "C:\\Pictures");
+    EXPECT_EQ(DestDirTable::fromSettings(store).entry("[.DXF]"), QString());
 }
 
 // Relative entries are created below the base T:\Base, with empty levels skipped and blanks
@@ -52,8 +50,8 @@ TEST_F(DestDirs, TableFromSettingsDefaultsToCaptionsAndPersistsInOrder)
 // when they exist, tested as they stand; otherwise the base, and nothing is created.
 TEST_F(DestDirs, EachEntryResolvesToItsDirectory)
 {
-    drive.mkdir(QStringLiteral("Out/DXF"));
-    ASSERT_FALSE(FileSystemObject().DriveExists(QStringLiteral("Q:")));
+    drive.mkdir("Out/DXF");
+    ASSERT_FALSE(FileSystemObject().DriveExists("Q:"));
     const std::pair<const char *, const char *> cases[]
         = { { "DXF", "T:\\Base\\DXF" }, { "\\DXF", "T:\\Base\\DXF" }, { "DXF\\", "T:\\Base\\DXF" },
               { " DXF \\ 2005 ", "T:\\Base\\DXF\\2005" }, { "", "T:\\Base" },
@@ -70,11 +68,11 @@ TEST_F(DestDirs, EachEntryResolvesToItsDirectory)
 TEST_F(DestDirs, FailuresOfTheDirectoryCreationPassThrough)
 {
     // Dot levels are settled first and stop at the drive's root; nothing is made in the base.
-    EXPECT_EQ(resolve(QStringLiteral("..\\..\\Out")), drive.win(QStringLiteral("Out")));
+    EXPECT_EQ(resolve("..\\..\\Out"), drive.win("Out"));
     // A file in the way of a level.
-    writeNative(drive.native(QStringLiteral("Base/Taken")), "x");
-    EXPECT_EQ(raisedBy([&] { resolve(QStringLiteral("Taken\\DXF")); }), "58 File already exists");
-    EXPECT_EQ(raisedBy([&] { resolveDestDir(QStringLiteral("DXF"), drive.win("Gone"), dirSpec); }),
+    writeNative(drive.native("Base/Taken"), "x");
+    EXPECT_EQ(raisedBy([&] { resolve("Taken\\DXF"); }), "58 File already exists");
+    EXPECT_EQ(raisedBy([&] { resolveDestDir("DXF", drive.win("Gone"), dirSpec); }),
         "11901 Specified base directory does not exist.");
     EXPECT_EQ(tree(drive.native()), QStringList({ "Base", "Base/Taken", "Out" }));
 }

@@ -24,8 +24,8 @@ protected:
     void SetUp() override
     {
         Quilletmain::fillFromVersionResource();
-        drive.mkdir(QStringLiteral("Base"));
-        drive.mkdir(QStringLiteral("Abs"));
+        drive.mkdir("Base");
+        drive.mkdir("Abs");
         savedStore = setUserSettings(&store);
         table = DestDirTable::fromSettings(store);
         dialog = std::make_unique<manageDestDir>(table, base, s_DirSpec, b_CreateDir);
@@ -45,7 +45,7 @@ protected:
     }
 
     TempDrive drive;
-    const QString base = drive.win(QStringLiteral("Base"));
+    const QString base = drive.win("Base");
     MemorySettings store;
     SettingsStore *savedStore = nullptr;
     DestDirTable table;
@@ -56,9 +56,8 @@ protected:
 
 TEST_F(ManageDestDir, RowsShowTheTableAndTypedEntriesLoseRefusedCharacters)
 {
-    EXPECT_EQ(dialog->windowTitle(),
-        QStringLiteral("Quillet 1.00 [Manage File Destination Directories]"));
-    EXPECT_EQ(dialog->findChild<QLabel *>(QStringLiteral("rootDir"))->text(), base + '\\');
+    EXPECT_EQ(dialog->windowTitle(), "Quillet 1.00 [Manage File Destination Directories]");
+    EXPECT_EQ(dialog->findChild<QLabel *>("rootDir")->text(), base + '\\');
     for (int i = 0; i < OutputFormats::count; ++i) {
         EXPECT_EQ(dialog->findChild<QLabel *>(QStringLiteral("lbl_Fmt(%1)").arg(i))->text(),
             OutputFormats::caption(i));
@@ -67,11 +66,11 @@ TEST_F(ManageDestDir, RowsShowTheTableAndTypedEntriesLoseRefusedCharacters)
     dialog->show();
     entry(1)->setFocus();
     entry(1)->setCursorPosition(1);
-    QTest::keyClicks(entry(1), QStringLiteral("*"));
-    EXPECT_EQ(entry(1)->text(), QStringLiteral("DXF"));
+    QTest::keyClicks(entry(1), "*");
+    EXPECT_EQ(entry(1)->text(), "DXF");
     EXPECT_EQ(entry(1)->cursorPosition(), 2);
-    QTest::keyClicks(entry(1), QStringLiteral("\\:|"));
-    EXPECT_EQ(entry(1)->text(), QStringLiteral("DX\\:F"));
+    QTest::keyClicks(entry(1), "\\:|");
+    EXPECT_EQ(entry(1)->text(), "DX\\:F");
     QTest::keyClick(entry(1), Qt::Key_Delete, Qt::ShiftModifier);
     EXPECT_EQ(entry(1)->text(), QString());
     EXPECT_TRUE(QApplication::focusWidget() == entry(1) || !dialog->isActiveWindow());
@@ -79,66 +78,64 @@ TEST_F(ManageDestDir, RowsShowTheTableAndTypedEntriesLoseRefusedCharacters)
 
 TEST_F(ManageDestDir, DoneStoresEveryEntryAndMakesOnlyTheRelativeOnes)
 {
-    entry(1)->setText(QStringLiteral("  DXF  "));
-    entry(2)->setText(drive.win(QStringLiteral("New")));
-    entry(3)->setText(QStringLiteral("Q:\\X"));
+    entry(1)->setText("  DXF  ");
+    entry(2)->setText(drive.win("New"));
+    entry(3)->setText("Q:\\X");
     entry(4)->setText(QString());
-    dialog->findChild<QCheckBox *>(QStringLiteral("isCreateDir"))->setChecked(true);
+    dialog->findChild<QCheckBox *>("isCreateDir")->setChecked(true);
     press(*dialog, "done");
     EXPECT_EQ(
         entries(), (QStringList { "SLDDRW", "DXF", drive.win("New"), "Q:\\X", "", "TIFF", "PDF" }));
     // The table's order of keys is checked with the table.
     EXPECT_EQ(store.writes.size(), OutputFormats::count);
-    EXPECT_EQ(DestDirTable::fromSettings(store).entry(QStringLiteral("[.DXF]")), "DXF");
-    EXPECT_EQ(
-        QDir(drive.native(QStringLiteral("Base"))).entryList(QDir::Dirs | QDir::NoDotAndDotDot),
+    EXPECT_EQ(DestDirTable::fromSettings(store).entry("[.DXF]"), "DXF");
+    EXPECT_EQ(QDir(drive.native("Base")).entryList(QDir::Dirs | QDir::NoDotAndDotDot),
         (QStringList { "DXF", "PDF", "Q", "SLDDRW", "TIFF" }));
-    EXPECT_TRUE(QFileInfo(drive.native(QStringLiteral("Base/Q/X"))).isDir());
-    EXPECT_FALSE(QFileInfo::exists(drive.native(QStringLiteral("New"))));
+    EXPECT_TRUE(QFileInfo(drive.native("Base/Q/X")).isDir());
+    EXPECT_FALSE(QFileInfo::exists(drive.native("New")));
 }
 
 TEST_F(ManageDestDir, CancelChangesNothingAndDoneWithoutABaseCreatesNothing)
 {
-    entry(1)->setText(QStringLiteral("Elsewhere"));
-    dialog->findChild<QCheckBox *>(QStringLiteral("isCreateDir"))->setChecked(true);
+    entry(1)->setText("Elsewhere");
+    dialog->findChild<QCheckBox *>("isCreateDir")->setChecked(true);
     press(*dialog, "cancel");
-    EXPECT_EQ(table.entry(QStringLiteral("[.DXF]")), QStringLiteral("DXF"));
+    EXPECT_EQ(table.entry("[.DXF]"), "DXF");
     EXPECT_TRUE(store.writes.isEmpty());
-    EXPECT_TRUE(QDir(drive.native(QStringLiteral("Base"))).isEmpty());
+    EXPECT_TRUE(QDir(drive.native("Base")).isEmpty());
 
     // All seven are written unchanged; a base that is gone makes Done close without a word.
     dialog = std::make_unique<manageDestDir>(table, drive.win("Gone"), s_DirSpec, b_CreateDir);
-    dialog->findChild<QCheckBox *>(QStringLiteral("isCreateDir"))->setChecked(true);
+    dialog->findChild<QCheckBox *>("isCreateDir")->setChecked(true);
     press(*dialog, "done");
-    EXPECT_EQ(store.get(QStringLiteral("DestinationDirectory.EDRW")), QStringLiteral("eDrawing"));
-    EXPECT_FALSE(QFileInfo::exists(drive.native(QStringLiteral("Gone"))));
+    EXPECT_EQ(store.get("DestinationDirectory.EDRW"), "eDrawing");
+    EXPECT_FALSE(QFileInfo::exists(drive.native("Gone")));
 }
 
 TEST_F(ManageDestDir, LongBaseDirectoriesAreShortenedAtEightyCharacters)
 {
     for (const int length : { 79, 80 }) {
-        const QString path = QStringLiteral("T:\\") + QString(length - 3, QLatin1Char('b'));
+        const QString path = "T:\\" + QString(length - 3, QLatin1Char('b'));
         manageDestDir shown(table, path, s_DirSpec, b_CreateDir);
-        EXPECT_EQ(shown.findChild<QLabel *>(QStringLiteral("rootDir"))->text(),
-            (length < 80 ? path : path.left(20) + QStringLiteral(" ... ") + path.right(55))
-                + QLatin1Char('\\'));
+        EXPECT_EQ(shown.findChild<QLabel *>("rootDir")->text(),
+            (length < 80 ? path : path.left(20) + " ... " + path.right(55)) + QLatin1Char('\\'));
     }
 }
 
 TEST_F(ManageDestDir, ThePickerStartsAtAnAbsoluteEntryOrTheBase)
 {
-    entry(1)->setText(drive.win(QStringLiteral("Abs")));
+    entry(1)->setText(drive.win("Abs"));
     for (const int row : { 1, 2 }) {
         QString started;
         whileModal("selectDir", [&](QWidget &picker) {
             EXPECT_EQ(picker.windowTitle(),
                 QStringLiteral("Quillet 1.00 [Directory for %1 files]")
                     .arg(OutputFormats::caption(row)));
-            started = picker.findChild<DirList *>(QStringLiteral("dirSel"))->path();
+            started = picker.findChild<DirList *>("dirSel")->path();
             press(picker, "done");
         });
         press(*dialog, qPrintable(QStringLiteral("btn_FmtDirSel(%1)").arg(row)));
-        EXPECT_EQ(started, row == 1 ? drive.win(QStringLiteral("Abs")) : base);
+        EXPECT_EQ(started, row == 1 ? drive.win("Abs") : base);
         // Select hands back the absolute path, even below the base.
         EXPECT_EQ(entry(row)->text(), started);
     }

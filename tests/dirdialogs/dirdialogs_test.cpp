@@ -22,8 +22,8 @@ protected:
     void SetUp() override
     {
         Quilletmain::fillFromVersionResource();
-        drive.mkdir(QStringLiteral("P/Sub"));
-        dirSel.setPath(drive.win(QStringLiteral("P")));
+        drive.mkdir("P/Sub");
+        dirSel.setPath(drive.win("P"));
     }
 
     // Runs the command; steps act on the new-directory dialog while it is shown.
@@ -32,10 +32,7 @@ protected:
         whileModal("createDirForm", steps);
         createDirectoryHere(dirSel, drvSel, s_DirSpec, b_CreateDir);
     }
-    static QLineEdit *newDir(QWidget &form)
-    {
-        return form.findChild<QLineEdit *>(QStringLiteral("newDir"));
-    }
+    static QLineEdit *newDir(QWidget &form) { return form.findChild<QLineEdit *>("newDir"); }
     QStringList entries(const QString &relative) const
     {
         return QDir(drive.native(relative)).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
@@ -52,41 +49,40 @@ protected:
 TEST_F(DirDialogs, TypedNamesLoseRefusedCharactersAndLevelsAreMade)
 {
     createHere([&](QWidget &form) {
-        EXPECT_EQ(form.windowTitle(), QStringLiteral("Quillet 1.00 [Create Directory]"));
-        EXPECT_EQ(form.findChild<QLabel *>(QStringLiteral("dirSpec"))->text(),
-            drive.win(QStringLiteral("P")) + QLatin1Char('\\'));
-        auto *create = form.findChild<QPushButton *>(QStringLiteral("create"));
+        EXPECT_EQ(form.windowTitle(), "Quillet 1.00 [Create Directory]");
+        EXPECT_EQ(form.findChild<QLabel *>("dirSpec")->text(), drive.win("P") + QLatin1Char('\\'));
+        auto *create = form.findChild<QPushButton *>("create");
         EXPECT_FALSE(create->isEnabled());
-        QTest::keyClicks(newDir(form), QStringLiteral("/:*?<>|"));
+        QTest::keyClicks(newDir(form), "/:*?<>|");
         EXPECT_EQ(newDir(form)->text(), QString());
         EXPECT_FALSE(create->isEnabled());
-        QTest::keyClicks(newDir(form), QStringLiteral("2005\\A"));
+        QTest::keyClicks(newDir(form), "2005\\A");
         newDir(form)->setCursorPosition(2);
-        QTest::keyClicks(newDir(form), QStringLiteral("/"));
-        EXPECT_EQ(newDir(form)->text(), QStringLiteral("2005\\A"));
+        QTest::keyClicks(newDir(form), "/");
+        EXPECT_EQ(newDir(form)->text(), "2005\\A");
         EXPECT_EQ(newDir(form)->cursorPosition(), 6);
         press(form, "create");
     });
     EXPECT_TRUE(b_CreateDir);
-    EXPECT_EQ(entries(QStringLiteral("P/2005")), QStringList { "A" });
-    EXPECT_EQ(s_DirSpec, drive.win(QStringLiteral("P\\2005\\A")));
+    EXPECT_EQ(entries("P/2005"), QStringList { "A" });
+    EXPECT_EQ(s_DirSpec, drive.win("P\\2005\\A"));
     EXPECT_EQ(dirSel.path(), s_DirSpec);
-    EXPECT_EQ(drvSel.drive(), QStringLiteral("T:"));
+    EXPECT_EQ(drvSel.drive(), "T:");
 
     // Cancel and Esc make nothing, also right after a Create; ".." names the parent's sibling.
     createHere([&](QWidget &form) {
-        newDir(form)->setText(QStringLiteral("Kept"));
+        newDir(form)->setText("Kept");
         press(form, "cancel");
     });
     EXPECT_FALSE(b_CreateDir);
     createHere([&](QWidget &form) {
-        newDir(form)->setText(QStringLiteral("Kept"));
+        newDir(form)->setText("Kept");
         QTest::keyClick(&form, Qt::Key_Escape);
     });
-    EXPECT_TRUE(entries(QStringLiteral("P/2005/A")).isEmpty());
-    dirSel.setPath(drive.win(QStringLiteral("P")));
+    EXPECT_TRUE(entries("P/2005/A").isEmpty());
+    dirSel.setPath(drive.win("P"));
     createHere([&](QWidget &form) {
-        newDir(form)->setText(QStringLiteral("..\\x"));
+        newDir(form)->setText("..\\x");
         press(form, "create");
     });
     EXPECT_EQ(entries(QString()), (QStringList { "P", "x" }));
@@ -97,14 +93,14 @@ TEST_F(DirDialogs, AFailedCreationShowsOneMessageAndKeepsTheLists)
 {
     // The parent vanished while the dialog was open.
     createHere([&](QWidget &form) {
-        newDir(form)->setText(QStringLiteral("New"));
-        QDir(drive.native(QStringLiteral("P"))).removeRecursively();
+        newDir(form)->setText("New");
+        QDir(drive.native("P")).removeRecursively();
         press(form, "create");
     });
-    EXPECT_EQ(recorded.texts(),
-        QStringList { QStringLiteral("Quillet 1.00 [Error]|Error Creating Directory.       ") });
-    EXPECT_EQ(dirSel.path(), drive.win(QStringLiteral("P")));
-    EXPECT_FALSE(QFileInfo::exists(drive.native(QStringLiteral("P/New"))));
+    EXPECT_EQ(
+        recorded.texts(), QStringList { "Quillet 1.00 [Error]|Error Creating Directory.       " });
+    EXPECT_EQ(dirSel.path(), drive.win("P"));
+    EXPECT_FALSE(QFileInfo::exists(drive.native("P/New")));
 }
 
 TEST_F(DirDialogs, LongParentsAreShortenedAtFortyTwoCharacters)
@@ -117,9 +113,9 @@ TEST_F(DirDialogs, LongParentsAreShortenedAtFortyTwoCharacters)
         const QString path = dirSel.path();
         ASSERT_EQ(path.size(), length);
         createHere([&](QWidget &form) {
-            const QString shown = form.findChild<QLabel *>(QStringLiteral("dirSpec"))->text();
+            const QString shown = form.findChild<QLabel *>("dirSpec")->text();
             EXPECT_EQ(shown,
-                (length < 42 ? path : path.left(12) + QStringLiteral(" ... ") + path.right(25))
+                (length < 42 ? path : path.left(12) + " ... " + path.right(25))
                     + QLatin1Char('\\'));
             press(form, "cancel");
         });
@@ -128,13 +124,13 @@ TEST_F(DirDialogs, LongParentsAreShortenedAtFortyTwoCharacters)
 
 TEST_F(DirDialogs, ThePickerReturnsTheOpenDirectoryNotTheHighlightedOne)
 {
-    QString chosen = QStringLiteral("unchanged");
+    QString chosen = "unchanged";
     for (const bool select : { false, true }) {
         selectDir picker(chosen, s_DirSpec, b_CreateDir);
-        picker.setStartDirectory(drive.win(QStringLiteral("P")));
+        picker.setStartDirectory(drive.win("P"));
         picker.show();
-        auto *list = picker.findChild<DirList *>(QStringLiteral("dirSel"));
-        auto *button = picker.findChild<QPushButton *>(QStringLiteral("mnu_CreateDir"));
+        auto *list = picker.findChild<DirList *>("dirSel");
+        auto *button = picker.findChild<QPushButton *>("mnu_CreateDir");
         // A right-click shows the create command at the pointer; a left click hides it again.
         QTest::mouseClick(list->viewport(), Qt::RightButton, {}, QPoint(20, 10));
         EXPECT_TRUE(button->isVisible() && button->isEnabled());
@@ -143,8 +139,8 @@ TEST_F(DirDialogs, ThePickerReturnsTheOpenDirectoryNotTheHighlightedOne)
         QTest::mousePress(list->viewport(), Qt::LeftButton, {}, QPoint(20, 10));
         EXPECT_FALSE(button->isVisible());
         list->setCurrentRow(list->count() - 1);
-        EXPECT_EQ(list->currentItem()->text(), QStringLiteral("Sub"));
+        EXPECT_EQ(list->currentItem()->text(), "Sub");
         press(picker, select ? "done" : "cancel");
-        EXPECT_EQ(chosen, select ? drive.win(QStringLiteral("P")) : QStringLiteral("unchanged"));
+        EXPECT_EQ(chosen, select ? drive.win("P") : "unchanged");
     }
 }

@@ -39,12 +39,12 @@ TEST_F(LogWindow, ShowsLinesAppendedWhileHiddenAndRefreshAddsOnlyNewOnes)
 {
     append({ "Document has 3 sheets" });
     logForm *window = logForm::instance();
-    EXPECT_EQ(window->windowTitle(), QStringLiteral("Quillet 1.00 [Output Log]"));
+    EXPECT_EQ(window->windowTitle(), "Quillet 1.00 [Output Log]");
     append({ "" });
     window->show();
     auto *list = control<QListWidget>(window, "log");
     QListWidgetItem *first = list->item(0);
-    const QString longLine = QStringLiteral("Sheet1 filename: ") + QString(183, QLatin1Char('W'));
+    const QString longLine = "Sheet1 filename: " + QString(183, QLatin1Char('W'));
     append({ longLine, "" });
     window->refreshLines();
     window->refreshLines();
@@ -99,10 +99,10 @@ TEST_F(LogWindow, ModalShowWaitsForDoneWithTheRunsProgress)
 
     auto *progress = control<QProgressBar>(window, "progress");
     surroundings.showProgress(0, 0);
-    EXPECT_EQ(progress->text(), QStringLiteral("Sheets done: 0 of 0"));
+    EXPECT_EQ(progress->text(), "Sheets done: 0 of 0");
     EXPECT_GT(progress->maximum(), progress->minimum());
     surroundings.showProgress(3, 3);
-    surroundings.appendLog(QStringLiteral("Finished, but check output files!"));
+    surroundings.appendLog("Finished, but check output files!");
     surroundings.hideLog();
     EXPECT_FALSE(window->isVisible());
 
@@ -110,7 +110,7 @@ TEST_F(LogWindow, ModalShowWaitsForDoneWithTheRunsProgress)
         EXPECT_EQ(&shown, window);
         EXPECT_EQ(window->lines(), QStringList({ "Finished, but check output files!" }));
         EXPECT_EQ(progress->value(), 3);
-        EXPECT_EQ(progress->text(), QStringLiteral("Sheets done: 3 of 3"));
+        EXPECT_EQ(progress->text(), "Sheets done: 3 of 3");
         press(shown, "done");
     });
     surroundings.showLogModal();
@@ -122,7 +122,7 @@ TEST_F(LogWindow, MainDialogGoingTakesTheLogWindowWithIt)
 {
     auto *mainDialog = new QDialog;
     LogSurroundings surroundings(mainDialog);
-    surroundings.appendLog(QStringLiteral("Drawing Document Name: PLATE"));
+    surroundings.appendLog("Drawing Document Name: PLATE");
     surroundings.showLogModeless();
     QPointer<logForm> window = logForm::existing();
     delete mainDialog;
@@ -145,7 +145,7 @@ protected:
     // An xdg-open on PATH that writes the number of its arguments and each argument on a line.
     void installOpener() const
     {
-        const QString opener = pathDir.filePath(QStringLiteral("xdg-open"));
+        const QString opener = pathDir.filePath("xdg-open");
         writeNative(opener,
             "#!/bin/sh\nprintf '%s\\n' \"$#\" \"$@\" > '" + QFile::encodeName(argsFile) + "'\n");
         QFile::setPermissions(opener, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
@@ -160,8 +160,8 @@ protected:
     const QByteArray savedPath = qgetenv("PATH");
     QTemporaryDir pathDir;
     QTemporaryDir moduleHome;
-    const QString moduleDir = moduleHome.filePath(QStringLiteral("Quillet Add In"));
-    const QString argsFile = pathDir.filePath(QStringLiteral("args.txt"));
+    const QString moduleDir = moduleHome.filePath("Quillet Add In");
+    const QString argsFile = pathDir.filePath("args.txt");
     RecordedMessages recorded;
 };
 
@@ -169,10 +169,9 @@ TEST_F(HelpAbout, AboutBoxNamesProductCopyrightAndMaker)
 {
     showAboutBox();
     EXPECT_EQ(recorded.texts(),
-        QStringList { QStringLiteral("Quillet 1.00 [Copyright]|Quillet 1.00 ")
-            + Quilletmain::legalCopyright + QString(7, QLatin1Char(' '))
-            + QStringLiteral("\r\n\r\n") + QString(32, QLatin1Char(' '))
-            + QStringLiteral("https://quillet.example.org") });
+        QStringList { "Quillet 1.00 [Copyright]|Quillet 1.00 " + Quilletmain::legalCopyright
+            + QString(7, QLatin1Char(' ')) + "\r\n\r\n" + QString(32, QLatin1Char(' '))
+            + "https://quillet.example.org" });
     EXPECT_EQ(recorded.shown.value(0).icon, MsgBox::Icon::Information);
 }
 
@@ -181,15 +180,15 @@ TEST_F(HelpAbout, AboutBoxNamesProductCopyrightAndMaker)
 TEST_F(HelpAbout, ManualCommandChecksOpenerThenManualThenHandsOverItsPath)
 {
     showUserManual(moduleDir);
-    expectOneError(QStringLiteral("xdg-open not found. Error #15001 in mnuShowHelp.       "));
-    EXPECT_EQ(Quilletmain::curProcName, QStringLiteral("mnuShowHelp"));
+    expectOneError("xdg-open not found. Error #15001 in mnuShowHelp.       ");
+    EXPECT_EQ(Quilletmain::curProcName, "mnuShowHelp");
 
     installOpener();
     showUserManual(moduleDir);
     expectOneError(QStringLiteral(
         "Help file [Quillet_User_Manual.html] not found. Error #16001 in mnuShowHelp.       "));
 
-    const QString manual = moduleDir + QStringLiteral("/doc/Quillet_User_Manual.html");
+    const QString manual = moduleDir + "/doc/Quillet_User_Manual.html";
     writeNative(manual, "<html></html>");
     showUserManual(moduleDir);
     EXPECT_TRUE(recorded.shown.isEmpty());

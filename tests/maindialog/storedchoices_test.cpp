@@ -15,11 +15,10 @@ protected:
 TEST_F(StoredChoicesTest, FirstUseGivesTheFactoryChoices)
 {
     const StoredChoices choices = StoredChoices::read(store);
-    EXPECT_EQ(choices.path, QStringLiteral("c:\\"));
+    EXPECT_EQ(choices.path, "c:\\");
     EXPECT_EQ(choices.currentFmts.size(), 8);
     for (const QString &key : OutputFormats::allFormatListKeys()) {
-        EXPECT_EQ(choices.currentFmts.value(key),
-            QStringLiteral("DRWNAME|_|SHEETNAME|_|Revision|_|DATE|_|TIME"));
+        EXPECT_EQ(choices.currentFmts.value(key), "DRWNAME|_|SHEETNAME|_|Revision|_|DATE|_|TIME");
     }
 }
 
@@ -27,11 +26,10 @@ TEST_F(StoredChoicesTest, FirstUseGivesTheFactoryChoices)
 TEST_F(StoredChoicesTest, WritesWhatGoWrites)
 {
     StoredChoices choices = StoredChoices::read(store);
-    choices.path = QStringLiteral("T:\\Out");
+    choices.path = "T:\\Out";
     choices.outFmtIndex = 6;
     choices.displayDiags = false;
-    choices.currentFmts.insert(
-        QStringLiteral("[.1.PDF]"), QStringLiteral("DRWNAME|-|TOTALDOCSHEETS"));
+    choices.currentFmts.insert("[.1.PDF]", "DRWNAME|-|TOTALDOCSHEETS");
     choices.sheetSelType = SheetChoice::Selected;
     choices.useDestDirs = true;
     choices.write(store);
@@ -45,11 +43,9 @@ TEST_F(StoredChoicesTest, WritesWhatGoWrites)
                   .arg(again.displayDiags)
                   .arg(int(again.sheetSelType))
                   .arg(again.useDestDirs),
-        QStringLiteral("T:\\Out 6 0 2 1"));
-    EXPECT_EQ(again.currentFmts.value(QStringLiteral("[.1.PDF]")),
-        QStringLiteral("DRWNAME|-|TOTALDOCSHEETS"));
-    EXPECT_EQ(
-        again.currentFmts.value(QStringLiteral("[.0.PDF]")), StoredChoices::defaultFilenameFormat);
+        "T:\\Out 6 0 2 1");
+    EXPECT_EQ(again.currentFmts.value("[.1.PDF]"), "DRWNAME|-|TOTALDOCSHEETS");
+    EXPECT_EQ(again.currentFmts.value("[.0.PDF]"), StoredChoices::defaultFilenameFormat);
 }
 
 // Each stored text alone in the store; a number that is not whole or out of range leaves the
@@ -88,6 +84,6 @@ TEST_F(StoredChoicesTest, NumbersAreReadWithinTheirRangesOnly)
 
 TEST_F(StoredChoicesTest, StoredEmptyDestinationStaysEmpty)
 {
-    store.set(QStringLiteral("DestinationDirectory.DXF"), QString());
-    EXPECT_EQ(StoredChoices::read(store).ocDestDir.entry(QStringLiteral("[.DXF]")), QString());
+    store.set("DestinationDirectory.DXF", QString());
+    EXPECT_EQ(StoredChoices::read(store).ocDestDir.entry("[.DXF]"), QString());
 }

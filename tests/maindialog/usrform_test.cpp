@@ -32,12 +32,12 @@ class UsrForm : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        drive.mkdir(QStringLiteral("Out"));
-        drive.copyData(QStringLiteral("PLATE.SLDDRW"));
-        drive.copyData(QStringLiteral("PLATE.SLDPRT"));
-        drive.copyData(QStringLiteral("BRACKET.SLDPRT"));
+        drive.mkdir("Out");
+        drive.copyData("PLATE.SLDDRW");
+        drive.copyData("PLATE.SLDPRT");
+        drive.copyData("BRACKET.SLDPRT");
         // The formats file of these tests, not the one beside the built module.
-        writeNative(drive.native(QStringLiteral("Quillet.FMT")), "[.DXF]\r\nDRWNAME\r\n");
+        writeNative(drive.native("Quillet.FMT"), "[.DXF]\r\nDRWNAME\r\n");
         setModuleDirectory(drive.native());
         savedStore = setUserSettings(&store);
         writePdfWriterValue(0);
@@ -64,12 +64,12 @@ protected:
             EXPECT_TRUE(QTest::qWaitForWindowActive(&form));
             steps(static_cast<usrForm &>(form));
         });
-        ASSERT_TRUE(app->invokeCommand(QStringLiteral("Quillet 1.00@Tools")));
+        ASSERT_TRUE(app->invokeCommand("Quillet 1.00@Tools"));
         EXPECT_TRUE(ran);
         EXPECT_EQ(QApplication::topLevelWidgets().count(), 0);
     }
 
-    void openPlate() { app->open(drive.native(QStringLiteral("PLATE.SLDDRW"))); }
+    void openPlate() { app->open(drive.native("PLATE.SLDDRW")); }
 
     template <typename T> static T *control(usrForm &form, const char *name)
     {
@@ -126,69 +126,66 @@ TEST_F(UsrForm, FirstUseShowsTheFactoryChoices)
 {
     openPlate();
     command([&](usrForm &form) {
-        EXPECT_EQ(form.windowTitle(),
-            QStringLiteral("Quillet 1.00 [Select Output Format and Destination Directory]"));
-        EXPECT_EQ(control<DirList>(form, "dirSel")->path().toLower(), QStringLiteral("c:\\"));
+        EXPECT_EQ(
+            form.windowTitle(), "Quillet 1.00 [Select Output Format and Destination Directory]");
+        EXPECT_EQ(control<DirList>(form, "dirSel")->path().toLower(), "c:\\");
         EXPECT_TRUE(button(form, "outFmt(0)")->isChecked());
         EXPECT_TRUE(button(form, "displayDiags")->isChecked());
         EXPECT_FALSE(button(form, "useDestDirs")->isChecked());
         EXPECT_FALSE(button(form, "isEditFmt")->isChecked());
         EXPECT_FALSE(formatBox(form)->isEnabled());
-        EXPECT_EQ(formatBox(form)->currentText(),
-            QStringLiteral("DRWNAME|_|SHEETNAME|_|Revision|_|DATE|_|TIME"));
+        EXPECT_EQ(formatBox(form)->currentText(), "DRWNAME|_|SHEETNAME|_|Revision|_|DATE|_|TIME");
         EXPECT_EQ(formatBox(form)->lineEdit()->cursorPosition(), 44);
         // SLDDRW forces "All Sheets" and greys the whole frame; GO! stays enabled and has the
         // focus.
-        EXPECT_EQ(sheetControls(form), QStringLiteral("1 00000001"));
+        EXPECT_EQ(sheetControls(form), "1 00000001");
         EXPECT_FALSE(button(form, "pdfSingleFile")->isEnabled());
-        EXPECT_FALSE(form.findChild<QAction *>(QStringLiteral("mnuDestDir"))->isEnabled());
+        EXPECT_FALSE(form.findChild<QAction *>("mnuDestDir")->isEnabled());
         const auto *sheets = control<QListWidget>(form, "listSheets");
         EXPECT_EQ(sheets->count(), 3);
-        EXPECT_EQ(sheets->item(2)->text(), QStringLiteral("Sheet3"));
+        EXPECT_EQ(sheets->item(2)->text(), "Sheet3");
         press(form, "cancel");
     });
     // Cancel writes nothing: no setting, no formats file, no PDF writer's value.
     EXPECT_TRUE(store.writes.isEmpty());
-    EXPECT_EQ(readNative(drive.native(QStringLiteral("Quillet.FMT"))),
-        QByteArray("[.DXF]\r\nDRWNAME\r\n"));
+    EXPECT_EQ(readNative(drive.native("Quillet.FMT")), QByteArray("[.DXF]\r\nDRWNAME\r\n"));
 }
 
 TEST_F(UsrForm, TheFormatDecidesTheSheetChoicesAndTheFormatList)
 {
     openPlate();
-    store.set(QStringLiteral("OutputFormatIndex"), QStringLiteral("1"));
-    store.set(QStringLiteral("SaveSheetSelectionType"), QStringLiteral("2"));
-    store.set(QStringLiteral("FilenameFormat.1.PDF"), QStringLiteral("ALL"));
+    store.set("OutputFormatIndex", "1");
+    store.set("SaveSheetSelectionType", "2");
+    store.set("FilenameFormat.1.PDF", "ALL");
     command([&](usrForm &form) {
         EXPECT_EQ(boxItems(form), QStringList { "DRWNAME" });
         // "Selected Sheets" with nothing selected: only Select All among the buttons.
-        EXPECT_EQ(sheetControls(form), QStringLiteral("2 11111100"));
+        EXPECT_EQ(sheetControls(form), "2 11111100");
         auto *sheets = control<QListWidget>(form, "listSheets");
         sheets->item(1)->setSelected(true);
-        EXPECT_EQ(sheetControls(form), QStringLiteral("2 11111111"));
+        EXPECT_EQ(sheetControls(form), "2 11111111");
         press(form, "allSheetSel");
         EXPECT_EQ(sheets->selectedItems().size(), 3);
         press(form, "clrSheetSel");
-        EXPECT_EQ(sheetControls(form), QStringLiteral("2 11111100"));
+        EXPECT_EQ(sheetControls(form), "2 11111100");
 
         // eDrawing greys the frame and lets GO! go.
         press(form, "outFmt(3)");
-        EXPECT_EQ(sheetControls(form), QStringLiteral("2 00000001"));
+        EXPECT_EQ(sheetControls(form), "2 00000001");
 
         // PDF: "Single File" switches the list and forces all sheets; unticking keeps them.
         press(form, "outFmt(6)");
         press(form, "pdfSingleFile");
-        EXPECT_EQ(form.pdfSuffix, QStringLiteral(".1"));
-        EXPECT_EQ(formatBox(form)->currentText(), QStringLiteral("ALL"));
-        EXPECT_EQ(sheetControls(form), QStringLiteral("1 00000001"));
+        EXPECT_EQ(form.pdfSuffix, ".1");
+        EXPECT_EQ(formatBox(form)->currentText(), "ALL");
+        EXPECT_EQ(sheetControls(form), "1 00000001");
         press(form, "pdfSingleFile");
-        EXPECT_EQ(form.pdfSuffix, QStringLiteral(".0"));
-        EXPECT_EQ(sheetControls(form), QStringLiteral("1 11110001"));
+        EXPECT_EQ(form.pdfSuffix, ".0");
+        EXPECT_EQ(sheetControls(form), "1 11110001");
         // The option means nothing to other formats.
         press(form, "outFmt(1)");
         EXPECT_EQ(form.pdfSuffix, QString());
-        EXPECT_EQ(formatBox(form)->currentText(),
-            QStringLiteral("DRWNAME|_|SHEETNAME|_|Revision|_|DATE|_|TIME"));
+        EXPECT_EQ(formatBox(form)->currentText(), "DRWNAME|_|SHEETNAME|_|Revision|_|DATE|_|TIME");
         press(form, "cancel");
     });
     EXPECT_TRUE(store.writes.isEmpty());
@@ -198,7 +195,7 @@ TEST_F(UsrForm, TheFormatDecidesTheSheetChoicesAndTheFormatList)
 TEST_F(UsrForm, TheFormatBoxCollectsAndForgetsFormats)
 {
     openPlate();
-    store.set(QStringLiteral("OutputFormatIndex"), QStringLiteral("1"));
+    store.set("OutputFormatIndex", "1");
     command([&](usrForm &form) {
         QComboBox *box = formatBox(form);
         press(form, "isEditFmt");
@@ -206,12 +203,11 @@ TEST_F(UsrForm, TheFormatBoxCollectsAndForgetsFormats)
         EXPECT_NE(box->palette().color(QPalette::Base), form.palette().color(QPalette::Window));
         box->setFocus();
         box->lineEdit()->selectAll();
-        QTest::keyClicks(box->lineEdit(), QStringLiteral("SHEETNAME"));
+        QTest::keyClicks(box->lineEdit(), "SHEETNAME");
         // Return collects the text but shows the current format again; GO! is not pressed.
         QTest::keyClick(box->lineEdit(), Qt::Key_Return);
         EXPECT_EQ(boxItems(form), (QStringList { "DRWNAME", "SHEETNAME" }));
-        EXPECT_EQ(
-            box->currentText(), QStringLiteral("DRWNAME|_|SHEETNAME|_|Revision|_|DATE|_|TIME"));
+        EXPECT_EQ(box->currentText(), "DRWNAME|_|SHEETNAME|_|Revision|_|DATE|_|TIME");
         EXPECT_TRUE(form.isVisible());
         // A duplicate in other letter case, and two blanks, are not collected.
         for (const char *text : { "drwname", "  " }) {
@@ -220,33 +216,31 @@ TEST_F(UsrForm, TheFormatBoxCollectsAndForgetsFormats)
         }
         EXPECT_EQ(boxItems(form), (QStringList { "DRWNAME", "SHEETNAME" }));
         // Leaving the box makes its text current and collects it.
-        box->setEditText(QStringLiteral("   "));
+        box->setEditText("   ");
         button(form, "displayDiags")->setFocus();
-        EXPECT_EQ(form.currentFmts.value(QStringLiteral("[.DXF]")), QStringLiteral("   "));
-        EXPECT_EQ(form.fmtLists.list(QStringLiteral("[.DXF]")),
-            (QStringList { "DRWNAME", "SHEETNAME", "   " }));
+        EXPECT_EQ(form.currentFmts.value("[.DXF]"), "   ");
+        EXPECT_EQ(form.fmtLists.list("[.DXF]"), (QStringList { "DRWNAME", "SHEETNAME", "   " }));
         // Delete forgets the entry equal to the text, in any case, and shows the current format.
         box->setFocus();
-        box->setEditText(QStringLiteral("sheetname"));
+        box->setEditText("sheetname");
         QTest::keyClick(box->lineEdit(), Qt::Key_Delete);
         EXPECT_EQ(boxItems(form), (QStringList { "DRWNAME", "   " }));
-        EXPECT_EQ(box->currentText(), QStringLiteral("   "));
+        EXPECT_EQ(box->currentText(), "   ");
         EXPECT_EQ(box->lineEdit()->cursorPosition(), 3);
         press(form, "isEditFmt");
         EXPECT_FALSE(box->isEnabled());
         EXPECT_EQ(box->palette().color(QPalette::Base), form.palette().color(QPalette::Window));
         press(form, "cancel");
     });
-    EXPECT_EQ(readNative(drive.native(QStringLiteral("Quillet.FMT"))),
-        QByteArray("[.DXF]\r\nDRWNAME\r\n"));
+    EXPECT_EQ(readNative(drive.native("Quillet.FMT")), QByteArray("[.DXF]\r\nDRWNAME\r\n"));
 }
 
 TEST_F(UsrForm, GoWritesEverythingThenRefusesAnEmptyFilenameFormat)
 {
     openPlate();
-    store.set(QStringLiteral("Path"), drive.win(QStringLiteral("Out")));
-    store.set(QStringLiteral("OutputFormatIndex"), QStringLiteral("6"));
-    store.set(QStringLiteral("FilenameFormat.0.PDF"), QStringLiteral(":\\/"));
+    store.set("Path", drive.win("Out"));
+    store.set("OutputFormatIndex", "6");
+    store.set("FilenameFormat.0.PDF", ":\\/");
     // A value the check box does not show as ticked; GO! puts the box's state in its place.
     writePdfWriterValue(2);
     command([&](usrForm &form) {
@@ -262,47 +256,46 @@ TEST_F(UsrForm, GoWritesEverythingThenRefusesAnEmptyFilenameFormat)
             "FilenameFormat.DXF", "FilenameFormat.DWG", "FilenameFormat.EDRW", "FilenameFormat.JPG",
             "FilenameFormat.TIF", "FilenameFormat.0.PDF", "FilenameFormat.1.PDF",
             "SaveSheetSelectionType", "isUseDestDirs" }));
-    EXPECT_EQ(store.get(QStringLiteral("Path")), drive.win(QStringLiteral("Out")));
-    EXPECT_EQ(store.get(QStringLiteral("SaveSheetSelectionType")), QStringLiteral("0"));
+    EXPECT_EQ(store.get("Path"), drive.win("Out"));
+    EXPECT_EQ(store.get("SaveSheetSelectionType"), "0");
     EXPECT_EQ(readPdfWriterValue(), 0);
-    const QByteArray formats = readNative(drive.native(QStringLiteral("Quillet.FMT")));
+    const QByteArray formats = readNative(drive.native("Quillet.FMT"));
     EXPECT_TRUE(formats.startsWith("# Quillet 1.00, ")) << formats.constData();
     EXPECT_TRUE(formats.endsWith("[.SLDDRW]\r\n[.DXF]\r\nDRWNAME\r\n[.DWG]\r\n[.EDRW]\r\n[.JPG]\r\n"
                                  "[.TIF]\r\n[.0.PDF]\r\n[.1.PDF]\r\n"));
     EXPECT_EQ(logForm::existing(), nullptr);
     EXPECT_TRUE(OutputLog::instance().lines().isEmpty());
-    EXPECT_TRUE(QDir(drive.native(QStringLiteral("Out"))).isEmpty());
+    EXPECT_TRUE(QDir(drive.native("Out")).isEmpty());
 }
 
 TEST_F(UsrForm, GoRunsTheSaveAndTheLogWaitsForDone)
 {
     openPlate();
-    store.set(QStringLiteral("Path"), drive.win(QStringLiteral("Out")));
-    store.set(QStringLiteral("OutputFormatIndex"), QStringLiteral("1"));
-    store.set(QStringLiteral("FilenameFormat.DXF"), QStringLiteral("DRWNAME|_|SHEETNAME"));
-    store.set(QStringLiteral("SaveSheetSelectionType"), QStringLiteral("1"));
+    store.set("Path", drive.win("Out"));
+    store.set("OutputFormatIndex", "1");
+    store.set("FilenameFormat.DXF", "DRWNAME|_|SHEETNAME");
+    store.set("SaveSheetSelectionType", "1");
     QString progress;
     command([&](usrForm &form) {
         // DXF files to a directory of their own, set through the destination dialog.
         press(form, "useDestDirs");
         whileModal("manageDestDir", [](QWidget &destinations) {
-            destinations.findChild<QLineEdit *>(QStringLiteral("tb_FmtDir(1)"))
-                ->setText(QStringLiteral("Plots\\DXF"));
+            destinations.findChild<QLineEdit *>("tb_FmtDir(1)")->setText("Plots\\DXF");
             press(destinations, "done");
         });
-        form.findChild<QAction *>(QStringLiteral("mnuDestDir"))->trigger();
+        form.findChild<QAction *>("mnuDestDir")->trigger();
         whileModal("logForm", [&](QWidget &log) {
             EXPECT_FALSE(form.isVisible());
-            progress = log.findChild<QProgressBar *>(QStringLiteral("progress"))->text();
+            progress = log.findChild<QProgressBar *>("progress")->text();
             press(log, "done");
         });
         press(form, "go");
     });
     EXPECT_EQ(recorded.texts(), QStringList());
-    EXPECT_EQ(QDir(drive.native(QStringLiteral("Out/Plots/DXF"))).entryList(QDir::Files),
+    EXPECT_EQ(QDir(drive.native("Out/Plots/DXF")).entryList(QDir::Files),
         (QStringList { "PLATE_Sheet1.DXF", "PLATE_Sheet2.DXF", "PLATE_Sheet3.DXF" }));
-    EXPECT_EQ(store.get(QStringLiteral("DestinationDirectory.DXF")), QStringLiteral("Plots\\DXF"));
-    EXPECT_EQ(progress, QStringLiteral("Sheets done: 3 of 3"));
+    EXPECT_EQ(store.get("DestinationDirectory.DXF"), "Plots\\DXF");
+    EXPECT_EQ(progress, "Sheets done: 3 of 3");
     // Done took the window and its lines.
     EXPECT_EQ(logForm::existing(), nullptr);
     EXPECT_TRUE(OutputLog::instance().lines().isEmpty());
@@ -311,11 +304,11 @@ TEST_F(UsrForm, GoRunsTheSaveAndTheLogWaitsForDone)
 TEST_F(UsrForm, ARunErrorIsShownOnceAndClosesEverything)
 {
     openPlate();
-    store.set(QStringLiteral("Path"), drive.win(QStringLiteral("Out")));
-    store.set(QStringLiteral("OutputFormatIndex"), QStringLiteral("1"));
-    store.set(QStringLiteral("isUseDestDirs"), QStringLiteral("1"));
+    store.set("Path", drive.win("Out"));
+    store.set("OutputFormatIndex", "1");
+    store.set("isUseDestDirs", "1");
     // The destination directory cannot be made: a file holds its name.
-    writeNative(drive.native(QStringLiteral("Out/DXF")), "a file");
+    writeNative(drive.native("Out/DXF"), "a file");
     command([&](usrForm &form) { press(form, "go"); });
     EXPECT_EQ(recorded.texts(),
         QStringList { "Quillet 1.00 [Error]|File already exists Error #58 in "
@@ -328,8 +321,8 @@ TEST_F(UsrForm, PopUpsAndTheAboutBox)
 {
     openPlate();
     command([&](usrForm &form) {
-        auto *dirCreate = form.findChild<QMenu *>(QStringLiteral("mnuDirCreatePopup"));
-        auto *help = form.findChild<QMenu *>(QStringLiteral("mnuHelp"));
+        auto *dirCreate = form.findChild<QMenu *>("mnuDirCreatePopup");
+        auto *help = form.findChild<QMenu *>("mnuHelp");
         ASSERT_TRUE(dirCreate && help);
         // Left clicks pop up nothing; a right click on the directory list offers its commands.
         auto *dirSel = control<DirList>(form, "dirSel");
@@ -343,12 +336,12 @@ TEST_F(UsrForm, PopUpsAndTheAboutBox)
         EXPECT_TRUE(help->isVisible());
         help->hide();
         QTest::mouseDClick(&form, Qt::LeftButton, {}, QPoint(2, 2));
-        form.findChild<QAction *>(QStringLiteral("mnuAbout"))->trigger();
+        form.findChild<QAction *>("mnuAbout")->trigger();
         press(form, "cancel");
     });
     // The double click and the menu command each open the About box.
     ASSERT_EQ(recorded.shown.size(), 2);
-    EXPECT_EQ(recorded.shown.at(0).title, QStringLiteral("Quillet 1.00 [Copyright]"));
+    EXPECT_EQ(recorded.shown.at(0).title, "Quillet 1.00 [Copyright]");
     EXPECT_EQ(recorded.shown.at(1).title, recorded.shown.at(0).title);
 }
 
@@ -357,11 +350,11 @@ TEST_F(UsrForm, ThePreviewFollowsTheChoicesAndChangesNothing)
     openPlate();
     const auto drawing = app->activeDocument();
     drawing->setSelection({ SelectionEntry { SelectionEntry::Kind::View, "Drawing View2", 0 } });
-    store.set(QStringLiteral("Path"), drive.win(QStringLiteral("Out")));
-    store.set(QStringLiteral("OutputFormatIndex"), QStringLiteral("1"));
-    store.set(QStringLiteral("FilenameFormat.DXF"), QStringLiteral("DRWNAME|_|SHEETNAME"));
-    store.set(QStringLiteral("FilenameFormat.SLDDRW"), QStringLiteral("PartNo|_|SHEETNUMBER"));
-    const QString out = drive.win(QStringLiteral("Out\\"));
+    store.set("Path", drive.win("Out"));
+    store.set("OutputFormatIndex", "1");
+    store.set("FilenameFormat.DXF", "DRWNAME|_|SHEETNAME");
+    store.set("FilenameFormat.SLDDRW", "PartNo|_|SHEETNUMBER");
+    const QString out = drive.win("Out\\");
     // What the run and the user see of the host.
     const auto hostState = [&] {
         return QStringList { app->activeDocument()->Title(),
@@ -374,26 +367,25 @@ TEST_F(UsrForm, ThePreviewFollowsTheChoicesAndChangesNothing)
     const QStringList before = hostState();
     command([&](usrForm &form) {
         auto *preview = control<QLineEdit>(form, "namePreview");
-        const auto shows = [&](const QString &path) {
-            EXPECT_EQ(preview->text(), QStringLiteral("Next file: ") + path);
-        };
+        const auto shows
+            = [&](const QString &path) { EXPECT_EQ(preview->text(), "Next file: " + path); };
         shows(out + "PLATE_Sheet1.DXF");
         press(form, "isEditFmt");
         // Typed into the box, which keeps it when the focus moves on to the other choices.
         formatBox(form)->setFocus();
-        formatBox(form)->setEditText(QStringLiteral("SHEETNAME|-|Revision|-|TOTALSELSHEETS"));
+        formatBox(form)->setEditText("SHEETNAME|-|Revision|-|TOTALSELSHEETS");
         shows(out + "Sheet1-D-1.DXF");
         press(form, "saveSheetType(1)");
         shows(out + "Sheet1-D-3.DXF");
         // The current sheet is not in the run: its first sheet is shown.
         press(form, "saveSheetType(2)");
-        shows(QStringLiteral("(no sheet chosen)"));
+        shows("(no sheet chosen)");
         control<QListWidget>(form, "listSheets")->item(2)->setSelected(true);
         shows(out + "Sheet3-D-1.DXF");
         press(form, "useDestDirs");
         shows(out + "DXF\\Sheet3-D-1.DXF");
-        formatBox(form)->setEditText(QStringLiteral(":\\/"));
-        shows(QStringLiteral("(Invalid or empty filename specification.)"));
+        formatBox(form)->setEditText(":\\/");
+        shows("(Invalid or empty filename specification.)");
         // The native format reads the selected view's model without activating it.
         press(form, "outFmt(0)");
         shows(out + "SLDDRW\\P-1001-X1_1.SLDDRW");
@@ -403,5 +395,5 @@ TEST_F(UsrForm, ThePreviewFollowsTheChoicesAndChangesNothing)
         press(form, "cancel");
     });
     EXPECT_EQ(hostState(), before);
-    EXPECT_FALSE(QFileInfo::exists(drive.native(QStringLiteral("Out/DXF"))));
+    EXPECT_FALSE(QFileInfo::exists(drive.native("Out/DXF")));
 }

@@ -6,16 +6,16 @@ protected:
     void SetUp() override
     {
         SaveFixture::SetUp();
-        writeDocument(QStringLiteral("M.SLDPRT"), R"({ "quilletStandIn": 1, "type": "part",
+        writeDocument("M.SLDPRT", R"({ "quilletStandIn": 1, "type": "part",
             "configurations": ["Default", "X1"],
             "properties": { "": { "Material": "steel", "Revision": "A", "Finish": "  anodised\t  " },
                             "X1": { "Revision": "B" } }, "geometry": [] })");
-        writeDocument(QStringLiteral("EMPTY.SLDPRT"), R"({ "quilletStandIn": 1, "type": "part",
+        writeDocument("EMPTY.SLDPRT", R"({ "quilletStandIn": 1, "type": "part",
             "configurations": ["Default"], "properties": {}, "geometry": [] })");
-        writeDocument(QStringLiteral("D.SLDDRW"), R"({ "quilletStandIn": 1, "type": "drawing",
+        writeDocument("D.SLDDRW", R"({ "quilletStandIn": 1, "type": "drawing",
             "properties": { "": { "Revision": "X", "Title": "kept" } },
             "sheets": [ { "name": "S", "paper": [420, 297], "views": [] } ] })");
-        drawing = openDrawing(QStringLiteral("D.SLDDRW"));
+        drawing = openDrawing("D.SLDDRW");
     }
 
     std::shared_ptr<CadDocument> model(const QString &name)
@@ -36,25 +36,22 @@ protected:
 
 TEST_F(CustomPropertyCopy, ConfigurationValuesWinOverGeneralOnes)
 {
-    ASSERT_TRUE(
-        copyCustomProps(*model(QStringLiteral("M.SLDPRT")), QStringLiteral("X1"), *drawing));
+    ASSERT_TRUE(copyCustomProps(*model("M.SLDPRT"), "X1", *drawing));
     const QList<std::pair<QString, QString>> expected { { "Revision", "B" }, { "Title", "kept" },
         { "Material", "steel" }, { "Finish", "anodised\t" } };
     EXPECT_EQ(drawingProperties(), expected);
 
     // A second copy changes nothing.
-    ASSERT_TRUE(
-        copyCustomProps(*model(QStringLiteral("M.SLDPRT")), QStringLiteral("X1"), *drawing));
+    ASSERT_TRUE(copyCustomProps(*model("M.SLDPRT"), "X1", *drawing));
     EXPECT_EQ(drawingProperties(), expected);
     // The general configuration only repeats the first pass.
-    ASSERT_TRUE(copyCustomProps(*model(QStringLiteral("M.SLDPRT")), QString(), *drawing));
-    EXPECT_EQ(drawing->CustomInfo2(QString(), QStringLiteral("Revision")), QStringLiteral("A"));
+    ASSERT_TRUE(copyCustomProps(*model("M.SLDPRT"), QString(), *drawing));
+    EXPECT_EQ(drawing->CustomInfo2(QString(), "Revision"), "A");
 }
 
 TEST_F(CustomPropertyCopy, AModelWithoutPropertiesWritesNothing)
 {
-    ASSERT_TRUE(copyCustomProps(
-        *model(QStringLiteral("EMPTY.SLDPRT")), QStringLiteral("Default"), *drawing));
+    ASSERT_TRUE(copyCustomProps(*model("EMPTY.SLDPRT"), "Default", *drawing));
     const QList<std::pair<QString, QString>> expected { { "Revision", "X" }, { "Title", "kept" } };
     EXPECT_EQ(drawingProperties(), expected);
 }
@@ -71,8 +68,7 @@ TEST_F(CustomPropertyCopy, AnEmptyNameListEndsTheCopyWithFalse)
 {
     DocumentData data;
     data.type = DocumentData::Type::Part;
-    CountingButNamelessModel nameless(
-        app, data, drive.native(QStringLiteral("N.SLDPRT")), QStringLiteral("N.SLDPRT"));
-    EXPECT_FALSE(copyCustomProps(nameless, QStringLiteral("Default"), *drawing));
+    CountingButNamelessModel nameless(app, data, drive.native("N.SLDPRT"), "N.SLDPRT");
+    EXPECT_FALSE(copyCustomProps(nameless, "Default", *drawing));
     EXPECT_EQ(drawingProperties().size(), 2);
 }

@@ -15,10 +15,10 @@ protected:
         const QString &sheet, const QString &format, int outFmtIndex = 1, int sheetNumber = 1)
     {
         if (!state.activeDoc)
-            openDrawing(QStringLiteral("PLATE.SLDDRW"));
+            openDrawing("PLATE.SLDDRW");
         EXPECT_TRUE(state.activeDoc->ActivateSheet(sheet));
         state.outFmtIndex = outFmtIndex;
-        state.docBaseName = QStringLiteral("PLATE");
+        state.docBaseName = "PLATE";
         state.curSheetName = sheet;
         state.curSheetNumber = sheetNumber;
         state.selSheetCount = 2;
@@ -34,38 +34,35 @@ protected:
         return error.isEmpty() ? name : error;
     }
 
-    const QString factoryFormat = QStringLiteral("DRWNAME|_|SHEETNAME|_|Revision|_|DATE|_|TIME");
+    const QString factoryFormat = "DRWNAME|_|SHEETNAME|_|Revision|_|DATE|_|TIME";
 };
 
 TEST_F(FilenameBuilder, NativeModeNamesFromTheResolvedConfiguration)
 {
-    EXPECT_EQ(nameFor(QStringLiteral("Sheet2"), factoryFormat, 0, 2),
-        QStringLiteral("PLATE_Sheet2_C_2005-09-09_09_46"));
+    EXPECT_EQ(nameFor("Sheet2", factoryFormat, 0, 2), "PLATE_Sheet2_C_2005-09-09_09_46");
     EXPECT_EQ(surroundings.lines,
         (QStringList { "CPs Copied Successfully...", "", "Renaming Drawing Document...",
             "Sheet: Sheet2", "View: Drawing View2", "Model: PLATE.SLDPRT", "Configuration: C",
             "" }));
     EXPECT_EQ(state.activateErrors, 0);
     // The model became the host's active document, and its properties the drawing's.
-    EXPECT_EQ(app->ActiveDocument()->Title(), QStringLiteral("PLATE.SLDPRT"));
-    EXPECT_EQ(
-        state.activeDoc->CustomInfo2(QString(), QStringLiteral("Revision")), QStringLiteral("C"));
+    EXPECT_EQ(app->ActiveDocument()->Title(), "PLATE.SLDPRT");
+    EXPECT_EQ(state.activeDoc->CustomInfo2(QString(), "Revision"), "C");
 }
 
 TEST_F(FilenameBuilder, EveryKeyword)
 {
-    openDrawing(QStringLiteral("PLATE.SLDDRW"));
+    openDrawing("PLATE.SLDDRW");
     state.docSheetCount = 6;
     const QString format
         = QStringLiteral("FILENAME|,|SHEETNUMBER|,|CURRENTSHEETNUMBER|,|TOTALSELSHEETS|,|"
                          "TOTALDOCSHEETS|,|TOTALDRWSHEETS|,|"
                          "YEAR|,|MONTH|,|DAY|,|MODELNAME|,|MODELFILENAME|,|"
                          "MODELFILENAMEWITHOUTEXTN|,|MODELFILENAMEWITHEXTN|,|Revision");
-    EXPECT_EQ(nameFor(QStringLiteral("Sheet2"), format, 0, 3),
-        QStringLiteral("PLATE,3,3,2,6,6,2005,09,09,PLATE,PLATE,PLATE,PLATE.SLDPRT,C"));
+    EXPECT_EQ(nameFor("Sheet2", format, 0, 3),
+        "PLATE,3,3,2,6,6,2005,09,09,PLATE,PLATE,PLATE,PLATE.SLDPRT,C");
     // Model names are known only in the native format; the copy gave the drawing Revision C.
-    EXPECT_EQ(nameFor(QStringLiteral("Sheet2"), format, 4, 3),
-        QStringLiteral("PLATE,3,3,2,6,6,2005,09,09,,,,,C"));
+    EXPECT_EQ(nameFor("Sheet2", format, 4, 3), "PLATE,3,3,2,6,6,2005,09,09,,,,,C");
 }
 
 // An evening in March, a minute later at every reading: month apart from day, hours past noon
@@ -77,9 +74,8 @@ TEST_F(FilenameBuilder, DateAndTimeFieldsReadTheClockEachTime)
         moment = moment.addSecs(60);
         return moment.addSecs(-60);
     });
-    EXPECT_EQ(nameFor(QStringLiteral("Sheet1"),
-                  QStringLiteral("DATE|,|YEAR|,|MONTH|,|DAY|,|TIME|,|TIME")),
-        QStringLiteral("2005-03-07,2005,03,07,21_09,21_10"));
+    EXPECT_EQ(nameFor("Sheet1", "DATE|,|YEAR|,|MONTH|,|DAY|,|TIME|,|TIME"),
+        "2005-03-07,2005,03,07,21_09,21_10");
 }
 
 // Each format on Sheet1 of a freshly opened PLATE, in the native mode (0) or DXF (1).
@@ -108,28 +104,25 @@ TEST_F(FilenameBuilder, FieldsTakeValuesThenLiteralsAsTheModeSays)
     };
     for (const auto &[format, outFmtIndex, expected] : cases) {
         app->closeAllDocuments();
-        openDrawing(QStringLiteral("PLATE.SLDDRW"));
-        EXPECT_EQ(resultFor(QStringLiteral("Sheet1"), QLatin1String(format), outFmtIndex), expected)
+        openDrawing("PLATE.SLDDRW");
+        EXPECT_EQ(resultFor("Sheet1", QLatin1String(format), outFmtIndex), expected)
             << format << " in " << outFmtIndex;
     }
 }
 
 TEST_F(FilenameBuilder, PathCharactersInValuesNeverReachTheName)
 {
-    openDrawing(QStringLiteral("PLATE.SLDDRW"));
-    state.activeDoc->SetCustomInfo2(
-        QString(), QStringLiteral("Revision"), QStringLiteral(" ..\\..\\a/b:c*?<>|\"d e \t"));
-    EXPECT_EQ(nameFor(QStringLiteral("Sheet1"), QStringLiteral("Revision")),
-        QStringLiteral("....abc\"d e "));
-    state.activeDoc->SetCustomInfo2(
-        QString(), QStringLiteral("Revision"), QStringLiteral("x\r\ny\bz"));
-    EXPECT_EQ(nameFor(QStringLiteral("Sheet1"), QStringLiteral("Revision")), QStringLiteral("xyz"));
+    openDrawing("PLATE.SLDDRW");
+    state.activeDoc->SetCustomInfo2(QString(), "Revision", " ..\\..\\a/b:c*?<>|\"d e \t");
+    EXPECT_EQ(nameFor("Sheet1", "Revision"), "....abc\"d e ");
+    state.activeDoc->SetCustomInfo2(QString(), "Revision", "x\r\ny\bz");
+    EXPECT_EQ(nameFor("Sheet1", "Revision"), "xyz");
 }
 
 TEST_F(FilenameBuilder, AStatusTextReplacesTheReportWithDiagnosticsOff)
 {
     state.displayDiags = false;
-    nameFor(QStringLiteral("Sheet2"), factoryFormat, 0);
+    nameFor("Sheet2", factoryFormat, 0);
     EXPECT_EQ(statusText(),
         QStringLiteral(
             "Quillet 1.00: [View: Drawing View2] [Model: PLATE.SLDPRT] [Configuration: C]"));
@@ -142,9 +135,9 @@ protected:
     void SetUp() override
     {
         SaveFixture::SetUp();
-        writeDocument(QStringLiteral("A.SLDPRT"), R"({ "quilletStandIn": 1, "type": "part",
+        writeDocument("A.SLDPRT", R"({ "quilletStandIn": 1, "type": "part",
             "configurations": ["Default"], "properties": { "": { "PartNo": "A-1" } }, "geometry": [] })");
-        writeDocument(QStringLiteral("B.SLDPRT"), R"({ "quilletStandIn": 1, "type": "part",
+        writeDocument("B.SLDPRT", R"({ "quilletStandIn": 1, "type": "part",
             "configurations": ["Default"], "properties": { "": { "PartNo": "B-2" } }, "geometry": [] })");
     }
 
@@ -157,10 +150,9 @@ protected:
         state.activeDoc->ActivateSheet(sheet);
         state.outFmtIndex = 0;
         try {
-            return getFilenameFromDoc(
-                state, *state.activeDoc, { QStringLiteral("PartNo") }, surroundings);
+            return getFilenameFromDoc(state, *state.activeDoc, { "PartNo" }, surroundings);
         } catch (const QuilletError &error) {
-            EXPECT_EQ(error.source, QStringLiteral("getFilenameFromDoc"));
+            EXPECT_EQ(error.source, "getFilenameFromDoc");
             return QString::number(error.number) + QLatin1Char(' ') + error.description;
         }
     }
@@ -168,14 +160,14 @@ protected:
     // A drawing with one sheet of two views, of A and of B; extra JSON goes into the sheet.
     QString build(const QByteArray &sheetExtra, const QByteArray &documentExtra = {})
     {
-        writeDocument(QStringLiteral("D.SLDDRW"),
+        writeDocument("D.SLDDRW",
             R"({ "quilletStandIn": 1, "type": "drawing", "properties": {}, )" + documentExtra + R"(
             "sheets": [ { "name": "S", "paper": [420, 297], )"
                 + sheetExtra + R"(
               "views": [ { "name": "VA", "model": "A.SLDPRT", "configuration": "Default", "x": 100, "y": 100, "scale": 1 },
                          { "name": "VB", "model": "B.SLDPRT", "configuration": "Default", "x": 300, "y": 100, "scale": 1 } ],
               "notes": [ { "text": "N", "x": 10, "y": 10 } ] } ] })");
-        return nameOn(QStringLiteral("D.SLDDRW"), QStringLiteral("S"));
+        return nameOn("D.SLDDRW", "S");
     }
 };
 
@@ -198,17 +190,14 @@ TEST_F(ViewResolution, PropertiesViewOrSelectedViewChoosesTheModel)
 // load and the resolved one cannot activate.
 TEST_F(ViewResolution, FailuresOfTheHostEndTheCallWithTheirTexts)
 {
-    writeDocument(QStringLiteral("E.SLDDRW"), R"({ "quilletStandIn": 1, "type": "drawing",
+    writeDocument("E.SLDDRW", R"({ "quilletStandIn": 1, "type": "drawing",
         "properties": {}, "sheets": [ { "name": "Empty", "paper": [420, 297], "views": [] } ] })");
-    EXPECT_EQ(nameOn(QStringLiteral("E.SLDDRW"), QStringLiteral("Empty")),
-        QStringLiteral("10801 No valid drawing views found."));
+    EXPECT_EQ(nameOn("E.SLDDRW", "Empty"), "10801 No valid drawing views found.");
 
-    writeDocument(QStringLiteral("G.SLDDRW"), R"({ "quilletStandIn": 1, "type": "drawing",
+    writeDocument("G.SLDDRW", R"({ "quilletStandIn": 1, "type": "drawing",
         "properties": {}, "sheets": [ { "name": "S1", "paper": [420, 297], "views": [ { "name": "V", "model": "GONE.SLDPRT", "configuration": "Default", "x": 1, "y": 1, "scale": 1, "loaded": false } ] },
                     { "name": "S2", "paper": [420, 297], "views": [ { "name": "V", "model": "GONE.SLDPRT", "configuration": "Default", "x": 1, "y": 1, "scale": 1 } ] } ] })");
-    EXPECT_EQ(nameOn(QStringLiteral("G.SLDDRW"), QStringLiteral("S1")),
-        QStringLiteral("11201 Model referred in view could not be loaded."));
-    EXPECT_EQ(nameOn(QStringLiteral("G.SLDDRW"), QStringLiteral("S2")),
-        QStringLiteral("11301 Error [2] activating SW Model."));
+    EXPECT_EQ(nameOn("G.SLDDRW", "S1"), "11201 Model referred in view could not be loaded.");
+    EXPECT_EQ(nameOn("G.SLDDRW", "S2"), "11301 Error [2] activating SW Model.");
     EXPECT_EQ(state.activateErrors, 2);
 }

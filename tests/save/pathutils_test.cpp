@@ -10,7 +10,7 @@ class PathUtils : public ::testing::Test {
 protected:
     void SetUp() override { Quilletmain::fillFromVersionResource(); }
     TempDrive drive;
-    QString dirSpec = QStringLiteral("unchanged");
+    QString dirSpec = "unchanged";
 };
 
 // The sets that names and filename formats are cleaned with are checked through the filename
@@ -22,28 +22,27 @@ TEST_F(PathUtils, CleanStringRemovesEachCharacterExactly)
     for (const auto &[text, unwanted, clean] : cases)
         EXPECT_EQ(cleanString(QLatin1String(text), QLatin1String(unwanted)), QLatin1String(clean));
     // The set without "\" keeps level separators, as the new-directory dialog needs.
-    const QString levelSafe = cleanString(Quilletmain::unwantedFileChars, QStringLiteral("\\"));
-    EXPECT_EQ(cleanString(QStringLiteral("A\\B:*C"), levelSafe), QStringLiteral("A\\BC"));
+    const QString levelSafe = cleanString(Quilletmain::unwantedFileChars, "\\");
+    EXPECT_EQ(cleanString("A\\B:*C", levelSafe), "A\\BC");
 }
 
 TEST_F(PathUtils, MkRecurseDirTrimsLevelsAndSkipsEmptyOnes)
 {
-    drive.mkdir(QStringLiteral("Base"));
-    ASSERT_TRUE(mkRecurseDir(
-        drive.win(QStringLiteral("Base")), QStringLiteral("\\  A \\\\ B  \\"), dirSpec));
-    EXPECT_EQ(dirSpec, drive.win(QStringLiteral("Base\\A\\B")));
+    drive.mkdir("Base");
+    ASSERT_TRUE(mkRecurseDir(drive.win("Base"), "\\  A \\\\ B  \\", dirSpec));
+    EXPECT_EQ(dirSpec, drive.win("Base\\A\\B"));
     // Tabs are not blanks: they stay part of the level.
-    ASSERT_TRUE(mkRecurseDir(drive.win(QStringLiteral("Base")), QStringLiteral("\tT"), dirSpec));
-    ASSERT_TRUE(mkRecurseDir(drive.win(QStringLiteral("Base")), QString(), dirSpec));
-    EXPECT_EQ(dirSpec, drive.win(QStringLiteral("Base")));
+    ASSERT_TRUE(mkRecurseDir(drive.win("Base"), "\tT", dirSpec));
+    ASSERT_TRUE(mkRecurseDir(drive.win("Base"), QString(), dirSpec));
+    EXPECT_EQ(dirSpec, drive.win("Base"));
     EXPECT_EQ(tree(drive.native()), QStringList({ "Base", "Base/\tT", "Base/A", "Base/A/B" }));
 }
 
 TEST_F(PathUtils, MkRecurseDirRaisesItsErrorsAndKeepsTheResult)
 {
-    drive.mkdir(QStringLiteral("Base"));
-    writeNative(drive.native(QStringLiteral("Base/A/file")), "x");
-    const QString noBase = QStringLiteral("11901 Specified base directory does not exist.");
+    drive.mkdir("Base");
+    writeNative(drive.native("Base/A/file"), "x");
+    const QString noBase = "11901 Specified base directory does not exist.";
     EXPECT_EQ(raisedBy([&] { mkRecurseDir(drive.win("Missing"), "A", dirSpec); }), noBase);
     // A drive that is not mapped does not exist either.
     EXPECT_EQ(raisedBy([&] { mkRecurseDir("Q:\\Out", "A", dirSpec); }), noBase);
@@ -51,7 +50,7 @@ TEST_F(PathUtils, MkRecurseDirRaisesItsErrorsAndKeepsTheResult)
     EXPECT_EQ(raisedBy([&] { mkRecurseDir(drive.win("Base"), "A\\file\\C", dirSpec); }),
         "58 File already exists");
     EXPECT_EQ(tree(drive.native()), QStringList({ "Base", "Base/A", "Base/A/file" }));
-    EXPECT_EQ(dirSpec, QStringLiteral("unchanged"));
+    EXPECT_EQ(dirSpec, "unchanged");
 }
 
 // Levels to make below T:\A\B, two levels below the drive's root, where A\B\DXF is already there:
@@ -68,9 +67,9 @@ class MkRecurseDirLevels : public PathUtils, public ::testing::WithParamInterfac
 
 TEST_P(MkRecurseDirLevels, MakeOnlyTheMissingLevelsOfTheDirectoryTheyName)
 {
-    drive.mkdir(QStringLiteral("A/B/DXF"));
+    drive.mkdir("A/B/DXF");
     for (int turn = 0; turn < 2; ++turn) {
-        ASSERT_TRUE(mkRecurseDir(drive.win(QStringLiteral("A\\B")), GetParam().dirName, dirSpec));
+        ASSERT_TRUE(mkRecurseDir(drive.win("A\\B"), GetParam().dirName, dirSpec));
         EXPECT_EQ(dirSpec, drive.win(GetParam().dirSpec));
     }
     EXPECT_EQ(tree(drive.native()), QStringList({ "A", "A/B", "A/B/DXF" }) + GetParam().dirs);

@@ -5,14 +5,14 @@ class RunPreparation : public SaveFixture { };
 
 TEST_F(RunPreparation, OnlyADrawingCanBeSaved)
 {
-    EXPECT_EQ(raisedBy([&] { openActiveDrawing(*app); }),
-        QStringLiteral("10101 No active document in SolidWorks."));
-    EXPECT_EQ(Quilletmain::curProcName, QStringLiteral("usrForm Load"));
+    EXPECT_EQ(
+        raisedBy([&] { openActiveDrawing(*app); }), "10101 No active document in SolidWorks.");
+    EXPECT_EQ(Quilletmain::curProcName, "usrForm Load");
     // A part is refused alike, as the main dialog's and quillet-batch's tests show.
-    app->open(testDataPath(QStringLiteral("FRAME.SLDASM")));
+    app->open(testDataPath("FRAME.SLDASM"));
     EXPECT_EQ(raisedBy([&] { openActiveDrawing(*app); }),
-        QStringLiteral("10201 Document open in SolidWorks is not a drawing."));
-    app->open(testDataPath(QStringLiteral("SIXSHEETS.SLDDRW")));
+        "10201 Document open in SolidWorks is not a drawing.");
+    app->open(testDataPath("SIXSHEETS.SLDDRW"));
     const SaveState opened = openActiveDrawing(*app);
     EXPECT_EQ(opened.activeDoc, app->ActiveDocument());
     EXPECT_EQ(opened.docPathName, app->ActiveDocument()->PathName());
@@ -23,9 +23,9 @@ TEST_F(RunPreparation, OnlyADrawingCanBeSaved)
 TEST_F(RunPreparation, TheFormatDecidesTheSheetsAndTheFilenameFormatIsCleanedAndSplit)
 {
     writePlate();
-    openDrawing(QStringLiteral("PLATE.SLDDRW"));
+    openDrawing("PLATE.SLDDRW");
     choices.sheetSelType = SheetChoice::Selected;
-    choices.filenameFmt = QStringLiteral("C:\\DRW/NAME||\tSHEET\r\nNAME|");
+    choices.filenameFmt = "C:\\DRW/NAME||\tSHEET\r\nNAME|";
     for (const char *format : { "DXF", "SLDDRW", "eDrawing", "PDF" }) {
         choices.outFmtIndex = OutputFormats::indexOf(QLatin1String(format));
         const ControlStates controls = prepareRun(state, choices);
@@ -42,15 +42,15 @@ TEST_F(RunPreparation, TheFormatDecidesTheSheetsAndTheFilenameFormatIsCleanedAnd
     EXPECT_EQ(state.sheetSelType, SheetChoice::All);
     EXPECT_FALSE(state.sheetFrameEnabled);
 
-    EXPECT_EQ(state.filenameFormat, QStringLiteral("CDRWNAME||SHEETNAME|"));
+    EXPECT_EQ(state.filenameFormat, "CDRWNAME||SHEETNAME|");
     EXPECT_EQ(state.fmtFields, (QStringList { "CDRWNAME", "", "SHEETNAME", "" }));
-    EXPECT_EQ(state.baseDir, drive.win(QStringLiteral("Out")));
+    EXPECT_EQ(state.baseDir, drive.win("Out"));
 
-    choices.filenameFmt = QStringLiteral(":\\/\r\t\n\b");
+    choices.filenameFmt = ":\\/\r\t\n\b";
     EXPECT_EQ(raisedBy([&] { prepareRun(state, choices); }),
-        QStringLiteral("10401 Invalid or empty filename specification."));
+        "10401 Invalid or empty filename specification.");
     // A lone separator is not empty: it makes two empty fields.
-    choices.filenameFmt = QStringLiteral("|");
+    choices.filenameFmt = "|";
     prepareRun(state, choices);
     EXPECT_EQ(state.fmtFields, (QStringList { "", "" }));
 }

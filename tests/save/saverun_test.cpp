@@ -12,8 +12,8 @@ protected:
     {
         SaveFixture::SetUp();
         writePlate();
-        openDrawing(QStringLiteral("PLATE.SLDDRW"));
-        choose(QStringLiteral("DXF"), QStringLiteral("DRWNAME|_|SHEETNAME"));
+        openDrawing("PLATE.SLDDRW");
+        choose("DXF", "DRWNAME|_|SHEETNAME");
         choices.sheetSelType = SheetChoice::All;
         choices.ocDestDir = DestDirTable::fromSettings(MemorySettings());
     }
@@ -30,7 +30,7 @@ protected:
         return Quillet(state, surroundings);
     }
 
-    QStringList out() const { return tree(drive.native(QStringLiteral("Out"))); }
+    QStringList out() const { return tree(drive.native("Out")); }
 
     QStringList notes() const
     {
@@ -58,20 +58,20 @@ TEST_F(SaveRun, SavesEverySheetAndLogsEachStep)
     EXPECT_EQ(surroundings.calls,
         (QStringList {
             "hideMain", "show", "refresh", "refresh", "refresh", "refresh", "hide", "modal" }));
-    EXPECT_EQ(Quilletmain::curProcName, QStringLiteral("getFilenameFromDoc"));
+    EXPECT_EQ(Quilletmain::curProcName, "getFilenameFromDoc");
     // The drawing is active again, as it was.
     EXPECT_EQ(app->ActiveDocument(), state.activeDoc);
-    EXPECT_EQ(state.activeDoc->Title(), QStringLiteral("PLATE.SLDDRW"));
+    EXPECT_EQ(state.activeDoc->Title(), "PLATE.SLDDRW");
 }
 
 // Destination directories lie below the base; the log names the base, the status bar the
 // directory of the last file.
 TEST_F(SaveRun, DestinationDirectoriesAndDiagnosticsOff)
 {
-    drive.mkdir(QStringLiteral("Out/Sub"));
-    choices.baseDir = drive.win(QStringLiteral("Out\\Sub"));
+    drive.mkdir("Out/Sub");
+    choices.baseDir = drive.win("Out\\Sub");
     choices.useDestDirs = true;
-    choices.ocDestDir.replace(QStringLiteral("[.DXF]"), QStringLiteral("..\\DXF"));
+    choices.ocDestDir.replace("[.DXF]", "..\\DXF");
     EXPECT_TRUE(run().allSaved());
     EXPECT_EQ(surroundings.lines.mid(0, 3),
         (QStringList { "Drawing Document Name: PLATE", "Using Destination Directories...",
@@ -83,7 +83,7 @@ TEST_F(SaveRun, DestinationDirectoriesAndDiagnosticsOff)
     EXPECT_TRUE(run().allSaved());
     EXPECT_TRUE(surroundings.lines.isEmpty());
     EXPECT_EQ(surroundings.calls, (QStringList { "refresh", "refresh", "refresh", "hideMain" }));
-    EXPECT_EQ(statusText(), QStringLiteral("Quillet 1.00: Files output to [T:\\Out\\DXF\\]"));
+    EXPECT_EQ(statusText(), "Quillet 1.00: Files output to [T:\\Out\\DXF\\]");
     EXPECT_EQ(
         out(), (QStringList { "DXF", "DXF/PLATE_Sheet1.DXF", "DXF/PLATE_Sheet2.DXF", "Sub" }));
 }
@@ -92,17 +92,16 @@ TEST_F(SaveRun, ADriveRootBaseStillGetsItsSeparator)
 {
     choices.baseDir = drive.win();
     run();
-    EXPECT_EQ(surroundings.lines.at(1), QStringLiteral("Output Base Directory: T:\\\\"));
-    EXPECT_TRUE(QFileInfo::exists(drive.native(QStringLiteral("PLATE_Sheet1.DXF"))));
+    EXPECT_EQ(surroundings.lines.at(1), "Output Base Directory: T:\\\\");
+    EXPECT_TRUE(QFileInfo::exists(drive.native("PLATE_Sheet1.DXF")));
 }
 
 TEST_F(SaveRun, SheetNumbersFollowTheRunNotTheDrawing)
 {
-    drive.copyData(QStringLiteral("SIXSHEETS.SLDDRW"));
-    openDrawing(QStringLiteral("SIXSHEETS.SLDDRW"));
+    drive.copyData("SIXSHEETS.SLDDRW");
+    openDrawing("SIXSHEETS.SLDDRW");
     const QStringList names = state.docSheetNames;
-    choose(QStringLiteral("DXF"),
-        QStringLiteral("SHEETNAME|-|SHEETNUMBER|-|TOTALSELSHEETS|-|TOTALDOCSHEETS"));
+    choose("DXF", "SHEETNAME|-|SHEETNUMBER|-|TOTALSELSHEETS|-|TOTALDOCSHEETS");
     choices.sheetSelType = SheetChoice::Selected;
     choices.selectedSheets = QStringList { names.at(2), names.at(4), names.at(5) };
     run();
@@ -114,8 +113,8 @@ TEST_F(SaveRun, SheetNumbersFollowTheRunNotTheDrawing)
 TEST_F(SaveRun, ADisabledSheetFrameSavesTheCurrentSheetOnly)
 {
     // eDrawing disables the sheet choice; this host cannot write it, which the log says.
-    state.activeDoc->ActivateSheet(QStringLiteral("Sheet2"));
-    choose(QStringLiteral("eDrawing"), QStringLiteral("SHEETNAME"));
+    state.activeDoc->ActivateSheet("Sheet2");
+    choose("eDrawing", "SHEETNAME");
     const SaveRunResult result = run();
     EXPECT_EQ(result.sheets, 1);
     EXPECT_EQ(surroundings.lines.mid(6, 2),
@@ -126,8 +125,8 @@ TEST_F(SaveRun, ADisabledSheetFrameSavesTheCurrentSheetOnly)
 TEST_F(SaveRun, AFailedSaveIsNeverReportedAsSuccess)
 {
     // Sheet1's target is read-only; Sheet2, the last, saves.
-    writeNative(drive.native(QStringLiteral("Out/PLATE_Sheet1.DXF")), "old");
-    QFile::setPermissions(drive.native(QStringLiteral("Out/PLATE_Sheet1.DXF")), QFile::ReadOwner);
+    writeNative(drive.native("Out/PLATE_Sheet1.DXF"), "old");
+    QFile::setPermissions(drive.native("Out/PLATE_Sheet1.DXF"), QFile::ReadOwner);
     run();
     EXPECT_EQ(out(), (QStringList { "PLATE_Sheet1.DXF", "PLATE_Sheet2.DXF" }));
     EXPECT_EQ(surroundings.lines.mid(6),
@@ -151,10 +150,10 @@ TEST_F(SaveRun, AFailedSaveIsNeverReportedAsSuccess)
 
 TEST_F(SaveRun, ANameIsSavedOnlyOnceInARun)
 {
-    drive.copyData(QStringLiteral("SIXSHEETS.SLDDRW"));
-    openDrawing(QStringLiteral("SIXSHEETS.SLDDRW"));
+    drive.copyData("SIXSHEETS.SLDDRW");
+    openDrawing("SIXSHEETS.SLDDRW");
     const QString first = state.docSheetNames.first();
-    choose(QStringLiteral("DXF"), QStringLiteral("DRWNAME"));
+    choose("DXF", "DRWNAME");
     const SaveRunResult result = run();
     EXPECT_EQ(result.failed, 5);
     EXPECT_EQ(out(), QStringList { "SIXSHEETS.DXF" });
@@ -164,12 +163,12 @@ TEST_F(SaveRun, ANameIsSavedOnlyOnceInARun)
                 + "] was saved under this name in this run" }));
 
     // Names compare as Windows compares them; files of earlier runs are still replaced.
-    writeDocument(QStringLiteral("CASES.SLDDRW"),
+    writeDocument("CASES.SLDDRW",
         R"({ "quilletStandIn": 1, "type": "drawing", "properties": {},
         "sheets": [ { "name": "Detail", "paper": [210, 297], "views": [] },
                     { "name": "DETAIL", "paper": [210, 297], "views": [] } ] })");
-    openDrawing(QStringLiteral("CASES.SLDDRW"));
-    choose(QStringLiteral("DXF"), QStringLiteral("SHEETNAME"));
+    openDrawing("CASES.SLDDRW");
+    choose("DXF", "SHEETNAME");
     choices.displayDiags = false;
     for (int turn = 0; turn < 2; ++turn) {
         EXPECT_EQ(run().failed, 1);
@@ -193,8 +192,7 @@ TEST_F(SaveRun, AnEmptySheetListSavesNothing)
 
     state.displayDiags = false;
     Quillet(state, surroundings);
-    EXPECT_EQ(statusText(),
-        QStringLiteral("Quillet 1.00: SOMETHING WRONG, FILE SAVE ERROR!!! [no sheet to save]"));
+    EXPECT_EQ(statusText(), "Quillet 1.00: SOMETHING WRONG, FILE SAVE ERROR!!! [no sheet to save]");
 }
 
 TEST_F(SaveRun, AnUnknownSheetEndsTheRunWithItsError)
@@ -208,16 +206,15 @@ TEST_F(SaveRun, AnUnknownSheetEndsTheRunWithItsError)
     EXPECT_EQ(
         raisedBy([&] { run(); }), "10601 Unable to activate sheet [Missing] (getFilenameFromDoc)");
     EXPECT_EQ(out(), QStringList { "PLATE_Sheet1.DXF" });
-    EXPECT_EQ(surroundings.calls.last(), QStringLiteral("refresh"));
+    EXPECT_EQ(surroundings.calls.last(), "refresh");
 }
 
 TEST_F(SaveRun, NativeFormatReplacesTheDrawingByTheLastFileSaved)
 {
     // Sheet1's copy cannot be written; Sheet2's, the last, can.
-    writeNative(drive.native(QStringLiteral("Out/PLATE_Sheet1_A.SLDDRW")), "old");
-    QFile::setPermissions(
-        drive.native(QStringLiteral("Out/PLATE_Sheet1_A.SLDDRW")), QFile::ReadOwner);
-    choose(QStringLiteral("SLDDRW"), QStringLiteral("DRWNAME|_|SHEETNAME|_|Revision"));
+    writeNative(drive.native("Out/PLATE_Sheet1_A.SLDDRW"), "old");
+    QFile::setPermissions(drive.native("Out/PLATE_Sheet1_A.SLDDRW"), QFile::ReadOwner);
+    choose("SLDDRW", "DRWNAME|_|SHEETNAME|_|Revision");
     prepare();
     // A frame left enabled by hand: the run then saves every sheet.
     state.sheetFrameEnabled = true;
@@ -226,26 +223,24 @@ TEST_F(SaveRun, NativeFormatReplacesTheDrawingByTheLastFileSaved)
     EXPECT_EQ(surroundings.lines.mid(surroundings.lines.size() - 8, 2),
         (QStringList { "SOMETHING WRONG, FILE SAVE ERROR!!!", "" }));
     ASSERT_TRUE(state.activeDoc);
-    EXPECT_EQ(state.activeDoc->PathName(), drive.win(QStringLiteral("Out\\PLATE_Sheet2_C.SLDDRW")));
+    EXPECT_EQ(state.activeDoc->PathName(), drive.win("Out\\PLATE_Sheet2_C.SLDDRW"));
     EXPECT_EQ(app->ActiveDocument(), state.activeDoc);
     // The drawing that was open before the run is closed; the saved copy carries the model's
     // properties and opens from its own folder.
     for (const auto &document : app->documents())
-        EXPECT_NE(document->Title(), QStringLiteral("PLATE.SLDDRW"));
-    EXPECT_EQ(state.activeDoc->CustomInfo2(QString(), QStringLiteral("Material")),
-        QStringLiteral("steel"));
-    EXPECT_EQ(state.activeDoc->GetCurrentSheet()->GetName(), QStringLiteral("Sheet2"));
+        EXPECT_NE(document->Title(), "PLATE.SLDDRW");
+    EXPECT_EQ(state.activeDoc->CustomInfo2(QString(), "Material"), "steel");
+    EXPECT_EQ(state.activeDoc->GetCurrentSheet()->GetName(), "Sheet2");
 }
 
 TEST_F(SaveRun, AnUnsavedDrawingIsNamedNullAndClosedByTitle)
 {
-    const std::shared_ptr<StandInDocument> fresh
-        = app->newDrawing(drive.native(QStringLiteral("PLATE.SLDDRW")));
+    const std::shared_ptr<StandInDocument> fresh = app->newDrawing(drive.native("PLATE.SLDDRW"));
     state = openActiveDrawing(*app);
     ASSERT_TRUE(state.docPathName.isEmpty());
-    choose(QStringLiteral("SLDDRW"), QStringLiteral("DRWNAME|SHEETNAME|_|Revision"));
+    choose("SLDDRW", "DRWNAME|SHEETNAME|_|Revision");
     run();
-    EXPECT_EQ(surroundings.lines.first(), QStringLiteral("Drawing Document Name: NULL"));
+    EXPECT_EQ(surroundings.lines.first(), "Drawing Document Name: NULL");
     EXPECT_EQ(out(), QStringList { "Sheet1_A.SLDDRW" });
     for (const auto &document : app->documents())
         EXPECT_NE(document->Title(), fresh->Title());
@@ -254,10 +249,9 @@ TEST_F(SaveRun, AnUnsavedDrawingIsNamedNullAndClosedByTitle)
 // A NUL in a value cannot be written and is never cut off: the save fails and says so.
 TEST_F(SaveRun, ANulInAValueFailsTheSave)
 {
-    choose(QStringLiteral("DXF"), QStringLiteral("Revision"));
+    choose("DXF", "Revision");
     choices.sheetSelType = SheetChoice::Current;
-    state.activeDoc->SetCustomInfo2(QString(), QStringLiteral("Revision"),
-        QStringLiteral("a") + QChar(0) + QStringLiteral("b"));
+    state.activeDoc->SetCustomInfo2(QString(), "Revision", QString("a") + QChar(0) + "b");
     const SaveRunResult result = run();
     EXPECT_EQ(result.failed, 1);
     EXPECT_TRUE(out().isEmpty());
@@ -267,22 +261,21 @@ TEST_F(SaveRun, ANulInAValueFailsTheSave)
 // would take the drawing's place.
 TEST_F(SaveRun, ADryRunNamesEveryFileAndWritesNothing)
 {
-    choose(QStringLiteral("SLDDRW"), QStringLiteral("DRWNAME|_|Revision"));
+    choose("SLDDRW", "DRWNAME|_|Revision");
     choices.useDestDirs = true;
-    choices.ocDestDir.replace(QStringLiteral("[.SLDDRW]"), QStringLiteral("Copies\\New\\..\\Drw"));
+    choices.ocDestDir.replace("[.SLDDRW]", "Copies\\New\\..\\Drw");
     prepare();
     state.sheetFrameEnabled = true;
     state.dryRun = true;
     EXPECT_TRUE(Quillet(state, surroundings).allSaved());
-    EXPECT_EQ(surroundings.lines.filter(QStringLiteral(" filename: ")),
+    EXPECT_EQ(surroundings.lines.filter(" filename: "),
         (QStringList { "Sheet1 filename: PLATE_A.SLDDRW", "Sheet2 filename: PLATE_C.SLDDRW" }));
     EXPECT_TRUE(out().isEmpty());
     // No file was written to take the drawing's place.
     EXPECT_EQ(app->ActiveDocument(), state.activeDoc);
-    EXPECT_EQ(state.activeDoc->Title(), QStringLiteral("PLATE.SLDDRW"));
+    EXPECT_EQ(state.activeDoc->Title(), "PLATE.SLDDRW");
 
     state.displayDiags = false;
     Quillet(state, surroundings);
-    EXPECT_EQ(statusText(),
-        QStringLiteral("Quillet 1.00: [dry run] Files output to [T:\\Out\\Copies\\Drw\\]"));
+    EXPECT_EQ(statusText(), "Quillet 1.00: [dry run] Files output to [T:\\Out\\Copies\\Drw\\]");
 }
