@@ -269,10 +269,9 @@ void usrForm::load()
         state = openActiveDrawing(*Quilletmain::hostApp);
         listSheets->addItems(state.docSheetNames.mid(0, state.docSheetCount));
         fmtLists = FmtLists::withStandardKeys();
-        for (int i = 0; i < OutputFormats::count; ++i) {
-            outFmt.at(i)->setProperty("tag", OutputFormats::tag(i));
+        // The extensions stay in the format table, where the run and the keys read them.
+        for (int i = 0; i < OutputFormats::count; ++i)
             outFmt.at(i)->setText(OutputFormats::caption(i));
-        }
         loadFmtFile(fmtLists);
     } catch (const QuilletError &error) {
         MsgBox::show(ErrorText::loadFailure(error), MsgBox::Icon::Exclamation, ErrorText::title());

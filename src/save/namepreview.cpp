@@ -8,6 +8,7 @@
 #include "platform/filesystemobject.h"
 #include "platform/quilleterror.h"
 #include "runpreparation.h"
+#include "saverun.h"
 #include "savestate.h"
 
 namespace {
@@ -19,31 +20,13 @@ const QString heading = QStringLiteral("Next file: ");
     throw QuilletError(number, description);
 }
 
-// The sheets of the run, as the save run lists them.
-QStringList runSheets(const SaveState &state, const QString &currentSheet)
-{
-    if (!state.sheetFrameEnabled || state.sheetSelType == SheetChoice::Current)
-        return { currentSheet };
-    if (state.sheetSelType == SheetChoice::All)
-        return state.docSheetNames.mid(0, state.docSheetCount);
-    return state.selectedSheets;
-}
-
 // The directory the file would go to; nothing is made.
 QString outputDirectory(const SaveState &state)
 {
     if (!state.useDestDirs)
         return state.baseDir;
-    const FileSystemObject fso;
-    const QString entry = state.ocDestDir.entry(OutputFormats::destDirKey(state.outFmtIndex));
-    if (isAbsoluteEntry(entry))
-        return fso.folderExists(entry) ? entry : state.baseDir;
-    QString directory = state.baseDir;
-    for (const QString &level : cleanString(entry, QStringLiteral(":")).split(QLatin1Char('\\'))) {
-        if (!trimBlanks(level).isEmpty())
-            directory = fso.buildpath(directory, trimBlanks(level));
-    }
-    return fso.resolveDotLevels(directory);
+    return plannedDestDir(
+        state.ocDestDir.entry(OutputFormats::destDirKey(state.outFmtIndex)), state.baseDir);
 }
 
 QString preview(const SaveState &opened, const RunChoices &choices)
@@ -52,7 +35,7 @@ QString preview(const SaveState &opened, const RunChoices &choices)
     prepareRun(state, choices);
     CadDocument &drawing = *state.activeDoc;
     const std::shared_ptr<CadSheet> current = drawing.GetCurrentSheet();
-    const QStringList sheets = runSheets(state, current ? current->GetName() : QString());
+    const QStringList sheets = runSheetNames(state, current ? current->GetName() : QString());
     if (sheets.isEmpty())
         return QStringLiteral("(no sheet chosen)");
     // The current sheet when the run saves it, else the run's first.

@@ -23,11 +23,9 @@ template <typename T> T &required(const std::shared_ptr<T> &object)
 
 QStringList sheetList(const SaveState &state)
 {
-    if (!state.sheetFrameEnabled || state.sheetSelType == SheetChoice::Current)
-        return { required(required(state.activeDoc).GetCurrentSheet()).GetName() };
-    if (state.sheetSelType == SheetChoice::All)
-        return state.docSheetNames.mid(0, state.docSheetCount);
-    return state.selectedSheets;
+    const bool currentOnly = !state.sheetFrameEnabled || state.sheetSelType == SheetChoice::Current;
+    return runSheetNames(state,
+        currentOnly ? required(required(state.activeDoc).GetCurrentSheet()).GetName() : QString());
 }
 
 void appendHeading(const SaveState &state, RunSurroundings &surroundings)
@@ -229,6 +227,15 @@ SaveRunResult run(SaveState &state, RunSurroundings &surroundings)
 }
 
 } // namespace
+
+QStringList runSheetNames(const SaveState &state, const QString &currentSheet)
+{
+    if (!state.sheetFrameEnabled || state.sheetSelType == SheetChoice::Current)
+        return { currentSheet };
+    if (state.sheetSelType == SheetChoice::All)
+        return state.docSheetNames.mid(0, state.docSheetCount);
+    return state.selectedSheets;
+}
 
 SaveRunResult Quillet(SaveState &state, RunSurroundings &surroundings)
 {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 class RunSurroundings;
 struct SaveState;
@@ -15,6 +16,10 @@ struct SaveRunResult {
 
     bool allSaved() const { return sheets > 0 && failed == 0; }
 };
+
+// The sheets a run saves, in its order: the current sheet alone while the sheet choice is greyed
+// or "Current Sheet", every sheet of the drawing, or the selected ones.
+QStringList runSheetNames(const SaveState &state, const QString &currentSheet);
 
 // Saves the chosen sheets of the active drawing, one file per sheet, and reports every step.
 // The first error ends the run and is raised again with the procedure name recorded last as its

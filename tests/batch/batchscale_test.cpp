@@ -1,50 +1,15 @@
-#include "addin/quilletmain.h"
+#include "batchfixture.h"
 #include "drawingfolders.h"
-#include "testsupport.h"
 
-#include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
-#include <QSettings>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-// quillet-batch over many drawings and formats: dry runs, the report, format lists and folders,
-// seen as users see them, from a process of its own.
+// quillet-batch over many drawings and formats: dry runs, the report, format lists and folders.
 
 namespace {
-
-struct Outcome {
-    int status = -1;
-    QStringList out;
-    QStringList err;
-};
-
-// A stream's lines without the empty ones, the log's blank lines among them.
-QStringList lines(const QByteArray &bytes)
-{
-    QStringList split = QString::fromUtf8(bytes).split(QLatin1Char('\n'));
-    split.removeAll(QString());
-    return split;
-}
-
-// Every file and directory below a folder, with each file's bytes.
-QMap<QString, QByteArray> snapshot(const QString &folder)
-{
-    QMap<QString, QByteArray> entries;
-    QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
-        QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = it.next();
-        entries.insert(QDir(folder).relativeFilePath(path),
-            it.fileInfo().isDir() ? QByteArray("<dir>") : readNative(path));
-    }
-    return entries;
-}
 
 // Keys sorted, indented: failures show as text.
 QString jsonText(const QJsonObject &object)
@@ -54,47 +19,8 @@ QString jsonText(const QJsonObject &object)
 
 } // namespace
 
-class BatchScale : public ::testing::Test {
+class BatchScale : public Batch {
 protected:
-    static void SetUpTestSuite() { Quilletmain::fillFromVersionResource(); }
-
-    void SetUp() override
-    {
-        ASSERT_TRUE(config.isValid());
-        for (const char *name : { "PLATE.SLDDRW", "PLATE.SLDPRT", "SIXSHEETS.SLDDRW",
-                 "LIGHTWEIGHT_MISSINGMODEL.SLDDRW" })
-            drive.copyData(QString::fromLatin1(name));
-        drive.mkdir(QStringLiteral("Out"));
-        drive.mkdir(QStringLiteral("Reports"));
-    }
-
-    Outcome run(const QStringList &arguments)
-    {
-        QProcessEnvironment environment;
-        const QProcessEnvironment system = QProcessEnvironment::systemEnvironment();
-        for (const char *name : { "PATH", "ASAN_OPTIONS", "LSAN_OPTIONS", "UBSAN_OPTIONS" }) {
-            if (system.contains(QLatin1String(name)))
-                environment.insert(QLatin1String(name), system.value(QLatin1String(name)));
-        }
-        environment.insert(QStringLiteral("HOME"), drive.native());
-        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
-        environment.insert(QStringLiteral("QUILLET_DRIVES"), "T:=" + drive.native());
-        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        QProcess process;
-        process.setProcessEnvironment(environment);
-        process.setWorkingDirectory(drive.native());
-        process.start(QStringLiteral(QUILLET_BATCH), arguments);
-        Outcome result;
-        if (!process.waitForFinished(120000)) {
-            ADD_FAILURE() << "quillet-batch did not finish";
-            return result;
-        }
-        result.status = process.exitCode();
-        result.out = lines(process.readAllStandardOutput());
-        result.err = lines(process.readAllStandardError());
-        return result;
-    }
-
     QJsonObject report(const QString &relative) const
     {
         return QJsonDocument::fromJson(readNative(drive.native(relative))).object();
@@ -106,56 +32,42 @@ protected:
         json.replace(QStringLiteral("%T"), drive.native());
         return jsonText(QJsonDocument::fromJson(json.toUtf8()).object());
     }
-
-    QStringList filesIn(const QString &relative) const
-    {
-        return QDir(drive.native(relative)).entryList(QDir::Files, QDir::Name);
-    }
-
-    QTemporaryDir config;
-    TempDrive drive;
 };
 
 TEST_F(BatchScale, ADryRunListsWhatARunWouldWriteAndChangesNothing)
 {
-    QSettings(config.filePath("Quillet/Quillet.ini"), QSettings::IniFormat)
-        .setValue("Startup/DestinationDirectory.DXF", "Cad\\DXF");
-    const auto driveBefore = snapshot(drive.native());
-    const auto configBefore = snapshot(config.path());
-    const Outcome result = run({ "--dry-run", "-f", "DXF,PDF", "-s", "Sheet1,Sheet3", "-n",
+    store({ { "DestinationDirectory.DXF", "Cad\\DXF" } });
+    const auto driveBefore = filesBelow(drive.native());
+    const auto configBefore = filesBelow(config.path());
+    const BatchRun result = run({ "--dry-run", "-f", "DXF,PDF", "-s", "Sheet1,Sheet3", "-n",
         "DRWNAME|_|SHEETNAME", "--dest-dirs", "-o", "Out", "PLATE.SLDDRW" });
     EXPECT_EQ(result.status, 0);
     EXPECT_EQ(result.err, QStringList());
-    EXPECT_EQ(result.out.filter("Save Status").size(), 4);
-    EXPECT_EQ(result.out.at(7), QStringLiteral("     Save Status [dry run]"));
+    EXPECT_EQ(result.out.filter("Save Status"), QStringList(4, "     Save Status [dry run]"));
     const QString out = drive.native("Out/");
     EXPECT_EQ(result.out.mid(result.out.size() - 8),
         (QStringList { "Dry run: nothing was saved. A run would write:", out + "Cad/",
             out + "Cad/DXF/", out + "Cad/DXF/PLATE_Sheet1.DXF", out + "Cad/DXF/PLATE_Sheet3.DXF",
             out + "PDF/", out + "PDF/PLATE_Sheet1.PDF", out + "PDF/PLATE_Sheet3.PDF" }));
     // Neither a file nor a directory, nor the settings, nor the PDF writer's value.
-    EXPECT_EQ(snapshot(drive.native()), driveBefore);
-    EXPECT_EQ(snapshot(config.path()), configBefore);
+    EXPECT_EQ(filesBelow(drive.native()), driveBefore);
+    EXPECT_EQ(filesBelow(config.path()), configBefore);
 
     // Two sheets under one name fail as they would in a run; the report records the dry run.
-    const Outcome taken = run({ "--dry-run", "-q", "-f", "DXF", "-s", "Sheet1,Sheet2", "-n",
+    const BatchRun taken = run({ "--dry-run", "-q", "-f", "DXF", "-s", "Sheet1,Sheet2", "-n",
         "DRWNAME", "-o", "Out", "--report", "dry.json", "SIXSHEETS.SLDDRW" });
     EXPECT_EQ(taken.status, 1);
     EXPECT_EQ(taken.out,
         (QStringList { "Dry run: nothing was saved. A run would write:", out + "SIXSHEETS.DXF" }));
     EXPECT_EQ(taken.err,
-        QStringList { Quilletmain::productAndVersion()
-            + ": [dry run] SOMETHING WRONG, FILE SAVE ERROR!!! [1 of 2 files not saved]" });
+        QStringList {
+            status("[dry run] SOMETHING WRONG, FILE SAVE ERROR!!! [1 of 2 files not saved]") });
     EXPECT_EQ(jsonText(report("dry.json")), expected(R"({
         "options": { "formats": ["DXF"], "filenameFormat": "DRWNAME", "sheets": "Sheet1,Sheet2",
-            "output": "%T/Out", "destDirs": false, "singleFile": false, "quiet": true,
-            "dryRun": true },
+            "output": "%T/Out", "destDirs": false, "singleFile": false, "quiet": true, "dryRun": true },
         "drawings": [ { "path": "%T/SIXSHEETS.SLDDRW", "format": "DXF", "outputDirectory": "%T/Out",
-            "sheets": [
-                { "name": "Sheet1", "file": "%T/Out/SIXSHEETS.DXF", "status": "dry run",
-                  "errors": 0, "warnings": 0 },
-                { "name": "Sheet2", "file": "%T/Out/SIXSHEETS.DXF", "status": "name taken",
-                  "errors": 0, "warnings": 0 } ],
+            "sheets": [ { "name": "Sheet1", "file": "%T/Out/SIXSHEETS.DXF", "status": "dry run", "errors": 0, "warnings": 0 },
+                { "name": "Sheet2", "file": "%T/Out/SIXSHEETS.DXF", "status": "name taken", "errors": 0, "warnings": 0 } ],
             "result": { "status": 1, "error": null } } ],
         "status": 1 })"));
     EXPECT_EQ(filesIn("Out"), QStringList());
@@ -163,7 +75,7 @@ TEST_F(BatchScale, ADryRunListsWhatARunWouldWriteAndChangesNothing)
 
 TEST_F(BatchScale, EachFormatRunsInTurnAndAFailingOneDoesNotStopTheNext)
 {
-    const Outcome result = run({ "-f", "dwg,.Dxf", "-s", "all", "-n", "DRWNAME", "-o", "Out",
+    const BatchRun result = run({ "-f", "dwg,.Dxf", "-s", "all", "-n", "DRWNAME", "-o", "Out",
         "--report", "run.json", "SIXSHEETS.SLDDRW" });
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(result.out.filter("Output format is"),
@@ -194,7 +106,7 @@ TEST_F(BatchScale, EachFormatRunsInTurnAndAFailingOneDoesNotStopTheNext)
 
 TEST_F(BatchScale, TheReportKeepsWhatWasDoneWhenRunsEndWithErrors)
 {
-    const Outcome result
+    const BatchRun result
         = run({ "-q", "-f", "SLDDRW", "-n", "DRWNAME|_|Revision", "-o", "Out", "--report",
             "Reports/run.json", "PLATE.SLDDRW", "LIGHTWEIGHT_MISSINGMODEL.SLDDRW", "NOPE.SLDDRW" });
     EXPECT_EQ(result.status, 2);
@@ -206,15 +118,11 @@ TEST_F(BatchScale, TheReportKeepsWhatWasDoneWhenRunsEndWithErrors)
     EXPECT_TRUE(text.startsWith("{\n  \"options\": {\n    \"formats\": [")) << text.left(40).data();
     EXPECT_EQ(jsonText(report("Reports/run.json")), expected(R"({
         "options": { "formats": ["SLDDRW"], "filenameFormat": "DRWNAME|_|Revision", "sheets": "current",
-            "output": "%T/Out", "destDirs": false, "singleFile": false, "quiet": true,
-            "dryRun": false },
-        "drawings": [
-            { "path": "%T/PLATE.SLDDRW", "format": "SLDDRW", "outputDirectory": "%T/Out",
-              "sheets": [ { "name": "Sheet1", "file": "%T/Out/PLATE_C.SLDDRW", "status": "saved",
-                            "errors": 0, "warnings": 0 } ],
+            "output": "%T/Out", "destDirs": false, "singleFile": false, "quiet": true, "dryRun": false },
+        "drawings": [ { "path": "%T/PLATE.SLDDRW", "format": "SLDDRW", "outputDirectory": "%T/Out",
+              "sheets": [ { "name": "Sheet1", "file": "%T/Out/PLATE_C.SLDDRW", "status": "saved", "errors": 0, "warnings": 0 } ],
               "result": { "status": 0, "error": null } },
-            { "path": "%T/LIGHTWEIGHT_MISSINGMODEL.SLDDRW", "format": "SLDDRW",
-              "outputDirectory": "%T/Out", "sheets": [],
+            { "path": "%T/LIGHTWEIGHT_MISSINGMODEL.SLDDRW", "format": "SLDDRW", "outputDirectory": "%T/Out", "sheets": [],
               "result": { "status": 2, "error": { "number": 11201, "text": "Model referred in view could not be loaded. Error #11201 in getFilenameFromDoc." } } },
             { "path": "%T/NOPE.SLDDRW", "format": "SLDDRW", "outputDirectory": null, "sheets": [],
               "result": { "status": 2, "error": { "number": 0, "text": "quillet-batch: no such drawing: NOPE.SLDDRW" } } } ],
@@ -234,7 +142,7 @@ TEST_F(BatchScale, BadFormatListsAndReportPathsAreFoundBeforeAnyDrawing)
             "cannot write the report Gone/run.json: No such file or directory" },
     };
     for (const auto &[options, message] : cases) {
-        const Outcome result = run(options + drawing);
+        const BatchRun result = run(options + drawing);
         EXPECT_EQ(result.status, 64) << message.toStdString();
         EXPECT_EQ(result.err, QStringList { "quillet-batch: " + message });
         EXPECT_EQ(filesIn("Out"), QStringList());
@@ -248,7 +156,7 @@ TEST_F(BatchScale, AFolderStandsForTheDrawingsBelowIt)
     drive.copyData("PLATE.SLDDRW", "Drawings/b/deep/ONE.SLDDRW");
     drive.copyData("PLATE.SLDDRW", "Drawings/TWO.slddrw");
     drive.mkdir("Empty/Sub");
-    const Outcome result = run({ "-q", "-f", "JPG", "-s", "Sheet1", "-n", "DRWNAME", "-o", "Out",
+    const BatchRun result = run({ "-q", "-f", "JPG", "-s", "Sheet1", "-n", "DRWNAME", "-o", "Out",
         "--report", "run.json", "Drawings", "Empty" });
     EXPECT_EQ(result.status, 2);
     EXPECT_EQ(result.err.first(), QStringLiteral("quillet-batch: no drawings in Empty"));

@@ -6,8 +6,8 @@
 
 namespace {
 
-const QString dxf = QStringLiteral("[.DXF]");
-const QString pdf1 = QStringLiteral("[.1.PDF]");
+const QString dxf = "[.DXF]";
+const QString pdf1 = "[.1.PDF]";
 
 } // namespace
 
@@ -15,22 +15,21 @@ TEST(FmtLists, KeysCompareExactlyAndUnknownKeysStayUnknown)
 {
     FmtLists fmtLists = FmtLists::withStandardKeys();
     EXPECT_TRUE(fmtLists.contains(dxf));
-    for (const QString &unknown :
-        { QStringLiteral("[.dxf]"), QStringLiteral("[.DXF] "), QString() }) {
+    for (const QString &unknown : QStringList { "[.dxf]", "[.DXF] ", QString() }) {
         EXPECT_FALSE(fmtLists.contains(unknown));
-        EXPECT_FALSE(fmtLists.append(unknown, QStringLiteral("A")));
-        EXPECT_FALSE(fmtLists.remove(unknown, QStringLiteral("A")));
+        EXPECT_FALSE(fmtLists.append(unknown, "A"));
+        EXPECT_FALSE(fmtLists.remove(unknown, "A"));
         EXPECT_TRUE(fmtLists.list(unknown).isEmpty());
     }
     EXPECT_EQ(fmtLists.keys(), FmtLists::standardKeys());
 
     // A key added later goes to the end; adding it again keeps its list.
-    fmtLists.addKey(QStringLiteral("[.PNG]"));
-    ASSERT_TRUE(fmtLists.append(QStringLiteral("[.PNG]"), QStringLiteral("A")));
-    fmtLists.addKey(QStringLiteral("[.PNG]"));
+    fmtLists.addKey("[.PNG]");
+    ASSERT_TRUE(fmtLists.append("[.PNG]", "A"));
+    fmtLists.addKey("[.PNG]");
     fmtLists.addKey(dxf);
     EXPECT_EQ(fmtLists.keys(), FmtLists::standardKeys() + QStringList { "[.PNG]" });
-    EXPECT_EQ(fmtLists.list(QStringLiteral("[.PNG]")), QStringList { "A" });
+    EXPECT_EQ(fmtLists.list("[.PNG]"), QStringList { "A" });
 }
 
 // Texts that compare equal without regard to case hash alike, for every character that has
@@ -78,17 +77,17 @@ TEST(FmtLists, RemoveFindsTheEntryWithoutRegardToCaseAndFreesItsName)
     FmtLists fmtLists = FmtLists::withStandardKeys();
     for (const char *format : { "A", "Bee", "C" })
         ASSERT_TRUE(fmtLists.append(dxf, QString::fromLatin1(format)));
-    ASSERT_TRUE(fmtLists.append(pdf1, QStringLiteral("Bee")));
+    ASSERT_TRUE(fmtLists.append(pdf1, "Bee"));
 
-    EXPECT_FALSE(fmtLists.remove(dxf, QStringLiteral("Be")));
-    EXPECT_FALSE(fmtLists.remove(dxf, QStringLiteral("Bee ")));
-    EXPECT_TRUE(fmtLists.remove(dxf, QStringLiteral("bEE")));
-    EXPECT_FALSE(fmtLists.remove(dxf, QStringLiteral("Bee")));
+    EXPECT_FALSE(fmtLists.remove(dxf, "Be"));
+    EXPECT_FALSE(fmtLists.remove(dxf, "Bee "));
+    EXPECT_TRUE(fmtLists.remove(dxf, "bEE"));
+    EXPECT_FALSE(fmtLists.remove(dxf, "Bee"));
     EXPECT_EQ(fmtLists.list(dxf), (QStringList { "A", "C" }));
     EXPECT_EQ(fmtLists.list(pdf1), QStringList { "Bee" });
 
     // Once removed, the name may come back, now at the end and in its new letter case.
-    EXPECT_TRUE(fmtLists.append(dxf, QStringLiteral("BEE")));
-    EXPECT_FALSE(fmtLists.append(dxf, QStringLiteral("bee")));
+    EXPECT_TRUE(fmtLists.append(dxf, "BEE"));
+    EXPECT_FALSE(fmtLists.append(dxf, "bee"));
     EXPECT_EQ(fmtLists.list(dxf), (QStringList { "A", "C", "BEE" }));
 }

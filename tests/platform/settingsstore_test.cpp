@@ -6,19 +6,11 @@
 TEST(SettingsStore, ReadsDefaultsAndWrittenTexts)
 {
     QSettingsStore store;
-    EXPECT_EQ(store.read(QStringLiteral("QuilletTest"), QStringLiteral("Startup"),
-                  QStringLiteral("Path"), QStringLiteral("c:\\")),
-        QStringLiteral("c:\\"));
-    const QString format = QStringLiteral("DRWNAME|_|a,b|=;#x");
-    store.write(QStringLiteral("QuilletTest"), QStringLiteral("Startup"),
-        QStringLiteral("FilenameFormat.DXF"), format);
-    store.write(QStringLiteral("QuilletTest"), QStringLiteral("Startup"), QStringLiteral("Empty"),
-        QString());
-    EXPECT_EQ(store.read(QStringLiteral("QuilletTest"), QStringLiteral("Startup"),
-                  QStringLiteral("FilenameFormat.DXF"), QString()),
-        format);
+    EXPECT_EQ(store.read("QuilletTest", "Startup", "Path", "c:\\"), "c:\\");
+    const QString format = "DRWNAME|_|a,b|=;#x";
+    store.write("QuilletTest", "Startup", "FilenameFormat.DXF", format);
+    store.write("QuilletTest", "Startup", "Empty", QString());
+    EXPECT_EQ(store.read("QuilletTest", "Startup", "FilenameFormat.DXF", QString()), format);
     // A stored empty text is a value, not a missing key.
-    EXPECT_EQ(store.read(QStringLiteral("QuilletTest"), QStringLiteral("Startup"),
-                  QStringLiteral("Empty"), QStringLiteral("x")),
-        QString());
+    EXPECT_EQ(store.read("QuilletTest", "Startup", "Empty", "x"), QString());
 }
