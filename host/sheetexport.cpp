@@ -165,6 +165,12 @@ bool isExportExtension(const QString &upperExtension)
     return extensions.contains(upperExtension, Qt::CaseInsensitive);
 }
 
+bool exportPaints(const QString &upperExtension)
+{
+    return isExportExtension(upperExtension)
+        && upperExtension.compare(QLatin1String(".DXF"), Qt::CaseInsensitive) != 0;
+}
+
 bool writeExport(const ExportRequest &request, QIODevice &device, QString *error)
 {
     if (!isExportExtension(request.extension))

@@ -24,5 +24,9 @@ struct ExportRequest {
 // True for the extensions writeExport can write.
 bool isExportExtension(const QString &upperExtension);
 
+// True for the exports that paint the sheet (PDF and the images): they need a QGuiApplication,
+// the others a QCoreApplication only.
+bool exportPaints(const QString &upperExtension);
+
 // Writes the export into device. On failure returns false with a short reason in error.
 bool writeExport(const ExportRequest &request, QIODevice &device, QString *error);

@@ -1,13 +1,17 @@
 #include "addin/quilletmain.h"
 #include "batchreport.h"
 #include "batchrun.h"
+#include "formats/outputformats.h"
 #include "platform/filesystemobject.h"
 #include "quilletversion.h"
+#include "sheetexport.h"
 #include "standinhost.h"
 
 #include <QCommandLineParser>
 #include <QGuiApplication>
+#include <algorithm>
 #include <cstdio>
+#include <memory>
 
 namespace {
 
@@ -40,7 +44,7 @@ void quietMessages(QtMsgType type, const QMessageLogContext &, const QString &me
     }
 }
 
-BatchOptions parseOptions(const QCoreApplication &app)
+BatchOptions parseOptions(const QStringList &arguments)
 {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
@@ -85,7 +89,7 @@ BatchOptions parseOptions(const QCoreApplication &app)
         "Stand-in drawings (.SLDDRW) to save, or folders: every drawing below one, in path order.",
         "DRAWING...");
 
-    if (!parser.parse(app.arguments()))
+    if (!parser.parse(arguments))
         usageError(parser.errorText());
     if (parser.isSet(help))
         showHelp(parser);
@@ -136,6 +140,25 @@ BatchOptions parseOptions(const QCoreApplication &app)
     return options;
 }
 
+// The application is made after the options are read, so the arguments are decoded as it
+// would decode them.
+QStringList commandLine(int argc, char **argv)
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    return arguments;
+}
+
+// Formats left to the stored choice may paint.
+bool runPaints(const BatchOptions &options)
+{
+    if (options.outFmtIndexes.isEmpty())
+        return true;
+    return std::any_of(options.outFmtIndexes.cbegin(), options.outFmtIndexes.cend(),
+        [](int index) { return exportPaints(OutputFormats::tag(index)); });
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -144,11 +167,16 @@ int main(int argc, char **argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     qInstallMessageHandler(quietMessages);
-    QGuiApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("quillet-batch"));
     QCoreApplication::setApplicationVersion(
         Quilletmain::formatVersion(QUILLET_VERSION_MAJOR, QUILLET_VERSION_MINOR));
-    const BatchOptions options = parseOptions(app);
+    const BatchOptions options = parseOptions(commandLine(argc, argv));
+    // Only a painting run gets the GUI application: on leaving, the GUI application loads the
+    // font configuration only to release it, even when nothing was painted, which takes as
+    // long as saving a dozen drawings.
+    const std::unique_ptr<QCoreApplication> app = runPaints(options)
+        ? std::make_unique<QGuiApplication>(argc, argv)
+        : std::make_unique<QCoreApplication>(argc, argv);
     auto host = StandInApplication::create();
     return runBatch(*host, options);
 }

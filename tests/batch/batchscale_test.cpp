@@ -156,16 +156,18 @@ TEST_F(BatchScale, AFolderStandsForTheDrawingsBelowIt)
     drive.copyData("PLATE.SLDDRW", "Drawings/b/deep/ONE.SLDDRW");
     drive.copyData("PLATE.SLDDRW", "Drawings/TWO.slddrw");
     drive.mkdir("Empty/Sub");
-    const BatchRun result = run({ "-q", "-f", "JPG", "-s", "Sheet1", "-n", "DRWNAME", "-o", "Out",
-        "--report", "run.json", "Drawings", "Empty" });
+    // A DXF first must not leave the JPG without what paints it.
+    const BatchRun result = run({ "-q", "-f", "DXF,JPG", "-s", "Sheet1", "-n", "DRWNAME", "-o",
+        "Out", "--report", "run.json", "Drawings", "Empty" });
     EXPECT_EQ(result.status, 2);
     EXPECT_EQ(result.err.first(), QStringLiteral("quillet-batch: no drawings in Empty"));
-    EXPECT_EQ(filesIn("Out"), (QStringList { "ONE.JPG", "TWO.JPG" }));
+    EXPECT_EQ(filesIn("Out"), (QStringList { "ONE.DXF", "ONE.JPG", "TWO.DXF", "TWO.JPG" }));
     QStringList paths;
     for (const QJsonValue &entry : report("run.json").value("drawings").toArray())
         paths.append(entry.toObject().value("path").toString());
     EXPECT_EQ(paths,
         (QStringList { drive.native("Empty"), drive.native("Drawings/TWO.slddrw"),
+            drive.native("Drawings/TWO.slddrw"), drive.native("Drawings/b/deep/ONE.SLDDRW"),
             drive.native("Drawings/b/deep/ONE.SLDDRW") }));
 }
 
