@@ -14,16 +14,11 @@
 
 namespace {
 
-[[noreturn]] void fail(int number, const QString &description)
-{
-    throw QuilletError(number, description);
-}
-
 ModelLookup resolveModel(SaveState &state, CadDocument &drawing, RunSurroundings &surroundings)
 {
     const std::shared_ptr<CadView> view = propertiesView(drawing, true);
     if (!view->ModelLoaded() && view->LoadReferencedModel() != 1)
-        fail(11201, QStringLiteral("Model referred in view could not be loaded."));
+        throw QuilletError(11201, QStringLiteral("Model referred in view could not be loaded."));
 
     ModelLookup lookup;
     int activateErrors = 0;
@@ -31,7 +26,7 @@ ModelLookup resolveModel(SaveState &state, CadDocument &drawing, RunSurroundings
         = Quilletmain::hostApp->ActivateDocument(view->ModelPathName(), true, activateErrors);
     state.activateErrors = activateErrors;
     if (activateErrors != 0 || !lookup.model) {
-        fail(11301,
+        throw QuilletError(11301,
             QStringLiteral("Error [") + QString::number(activateErrors)
                 + QStringLiteral("] activating SW Model."));
     }
@@ -107,18 +102,18 @@ std::shared_ptr<CadView> propertiesView(CadDocument &drawing, bool activate)
     const std::shared_ptr<CadView> firstDrawingView
         = sheetView ? sheetView->GetNextView() : nullptr;
     if (!firstDrawingView)
-        fail(10801, QStringLiteral("No valid drawing views found."));
+        throw QuilletError(10801, QStringLiteral("No valid drawing views found."));
 
     const std::shared_ptr<CadSheet> sheet = drawing.CurrentSheet();
     if (!sheet)
-        fail(11001, QStringLiteral("Invalid drawing sheet."));
+        throw QuilletError(11001, QStringLiteral("Invalid drawing sheet."));
     const QString marked = sheet->PropertiesViewName();
     const QString viewName
         = marked == QLatin1String("Default") ? firstDrawingView->ViewName() : marked;
     std::shared_ptr<CadView> candidate;
     if (activate) {
         if (!drawing.ActivateViewByName(viewName))
-            fail(10901, QStringLiteral("Error activating default view."));
+            throw QuilletError(10901, QStringLiteral("Error activating default view."));
         candidate = drawing.ActiveView();
     } else {
         for (auto view = firstDrawingView; view && !candidate; view = view->GetNextView()) {
@@ -126,7 +121,7 @@ std::shared_ptr<CadView> propertiesView(CadDocument &drawing, bool activate)
                 candidate = view;
         }
         if (!candidate)
-            fail(10901, QStringLiteral("Error activating default view."));
+            throw QuilletError(10901, QStringLiteral("Error activating default view."));
     }
 
     // A drawing view selected by the user wins over the sheet's own choice; other selected
@@ -141,7 +136,7 @@ std::shared_ptr<CadView> propertiesView(CadDocument &drawing, bool activate)
         }
     }
     if (!candidate || candidate->ViewType() == CadCode::ViewSheet)
-        fail(11101, QStringLiteral("Selected view is invalid."));
+        throw QuilletError(11101, QStringLiteral("Selected view is invalid."));
     return candidate;
 }
 
@@ -187,7 +182,8 @@ QString getFilenameFromDoc(SaveState &state, CadDocument &drawing, const QString
         const QString name
             = joinFields(fmtFields, state, drawing, native ? &lookup : nullptr, found);
         if (!found)
-            fail(11401, QStringLiteral("All specified Custom Property Values returned NULL."));
+            throw QuilletError(
+                11401, QStringLiteral("All specified Custom Property Values returned NULL."));
         return cleanString(name, Quilletmain::unwantedFileChars);
     } catch (const QuilletError &error) {
         throw error.reraisedFrom(Quilletmain::curProcName);

@@ -15,11 +15,6 @@ namespace {
 
 const QString heading = QStringLiteral("Next file: ");
 
-[[noreturn]] void fail(int number, const QString &description)
-{
-    throw QuilletError(number, description);
-}
-
 // The directory the file would go to; nothing is made.
 QString outputDirectory(const SaveState &state)
 {
@@ -61,7 +56,8 @@ QString preview(const SaveState &opened, const RunChoices &choices)
         } else {
             lookup.model = view->ReferencedDocument();
             if (!lookup.model)
-                fail(11201, QStringLiteral("Model referred in view could not be loaded."));
+                throw QuilletError(
+                    11201, QStringLiteral("Model referred in view could not be loaded."));
             const QString modelPath = lookup.model->PathName();
             if (fso.fileexists(modelPath)) {
                 lookup.fileName = fso.GetFileName(modelPath);
@@ -72,7 +68,8 @@ QString preview(const SaveState &opened, const RunChoices &choices)
     const QString name
         = joinFields(state.fmtFields, state, drawing, native ? &lookup : nullptr, found);
     if (!found)
-        fail(11401, QStringLiteral("All specified Custom Property Values returned NULL."));
+        throw QuilletError(
+            11401, QStringLiteral("All specified Custom Property Values returned NULL."));
     return fso.buildpath(outputDirectory(state),
                trimBlanks(cleanString(name, Quilletmain::unwantedFileChars)
                    + OutputFormats::tag(state.outFmtIndex)))
