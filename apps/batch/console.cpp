@@ -52,9 +52,9 @@ void Console::clearProgress()
 void Console::print(std::FILE *stream, const QString &line)
 {
     eraseProgress();
-    const QByteArray bytes = line.toLocal8Bit();
+    // One write for the line and its end: standard error is not buffered.
+    const QByteArray bytes = line.toLocal8Bit() + '\n';
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
-    std::fputc('\n', stream);
     std::fflush(stream);
     if (!progress.isEmpty()) {
         std::fputs(qPrintable(progress), stderr);

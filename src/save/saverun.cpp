@@ -154,7 +154,8 @@ SaveRunResult run(SaveState &state, RunSurroundings &surroundings)
         const QString target = fso.buildpath(result.lastOutputDir, trimBlanks(outputName));
         // A name without a per-sheet field would make every sheet replace the one before; the
         // first sheet keeps the file and the others count as failed saves.
-        const QString takenBy = savedBy.value(target.toCaseFolded());
+        const QString folded = target.toCaseFolded();
+        const QString takenBy = savedBy.value(folded);
         if (!takenBy.isNull()) {
             result.lastStatus = false;
             ++result.failed;
@@ -175,7 +176,7 @@ SaveRunResult run(SaveState &state, RunSurroundings &surroundings)
         }
         if (result.lastStatus) {
             lastSaved = target;
-            savedBy.insert(target.toCaseFolded(), sheetName);
+            savedBy.insert(folded, sheetName);
         } else {
             ++result.failed;
         }
