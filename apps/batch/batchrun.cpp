@@ -142,13 +142,15 @@ QString outputBase(const BatchOptions &options, const StoredChoices &stored)
 
 void openDrawing(StandInApplication &app, const QString &path)
 {
-    if (!QFileInfo(path).isFile()) {
+    const QFileInfo info(path);
+    if (!info.isFile()) {
         throw BatchError { BatchStatus::RunError,
             QStringLiteral("quillet-batch: no such drawing: ") + path };
     }
-    onMappedDrive(QFileInfo(path).absoluteFilePath(), QStringLiteral("drawing"));
+    const QString absolutePath = info.absoluteFilePath();
+    onMappedDrive(absolutePath, QStringLiteral("drawing"));
     try {
-        app.open(QFileInfo(path).absoluteFilePath());
+        app.open(absolutePath);
     } catch (const std::exception &error) {
         throw BatchError { BatchStatus::RunError,
             QStringLiteral("quillet-batch: ") + QString::fromUtf8(error.what()) };
