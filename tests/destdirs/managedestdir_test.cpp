@@ -1,4 +1,3 @@
-#include "addin/quilletmain.h"
 #include "destdirs/destdirtable.h"
 #include "destdirs/managedestdir.h"
 #include "dialogdriver.h"
@@ -23,7 +22,6 @@ class ManageDestDir : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        Quilletmain::fillFromVersionResource();
         drive.mkdir("Base");
         drive.mkdir("Abs");
         savedStore = setUserSettings(&store);

@@ -1,4 +1,3 @@
-#include "addin/quilletmain.h"
 #include "dialogdriver.h"
 #include "dirdialogs/createdirform.h"
 #include "dirdialogs/dirlist.h"
@@ -21,7 +20,6 @@ class DirDialogs : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        Quilletmain::fillFromVersionResource();
         drive.mkdir("P/Sub");
         dirSel.setPath(drive.win("P"));
     }

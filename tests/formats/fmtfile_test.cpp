@@ -44,7 +44,6 @@ class FmtFile : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        Quilletmain::fillFromVersionResource();
         savedSource = Clock::setSource([] { return createdOn; });
     }
     void TearDown() override { Clock::setSource(savedSource); }

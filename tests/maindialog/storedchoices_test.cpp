@@ -1,4 +1,3 @@
-#include "addin/quilletmain.h"
 #include "formats/outputformats.h"
 #include "maindialog/storedchoices.h"
 #include "memorysettings.h"
@@ -8,7 +7,6 @@
 
 class StoredChoicesTest : public ::testing::Test {
 protected:
-    void SetUp() override { Quilletmain::fillFromVersionResource(); }
     MemorySettings store;
 };
 

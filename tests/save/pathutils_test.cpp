@@ -8,7 +8,6 @@
 
 class PathUtils : public ::testing::Test {
 protected:
-    void SetUp() override { Quilletmain::fillFromVersionResource(); }
     TempDrive drive;
     QString dirSpec = "unchanged";
 };
