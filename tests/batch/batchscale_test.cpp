@@ -129,26 +129,6 @@ TEST_F(BatchScale, TheReportKeepsWhatWasDoneWhenRunsEndWithErrors)
         "status": 2 })"));
 }
 
-// Usage errors end the batch before its first drawing: status 64, nothing saved.
-TEST_F(BatchScale, BadFormatListsAndReportPathsAreFoundBeforeAnyDrawing)
-{
-    const QStringList drawing { "-o", "Out", "PLATE.SLDDRW" };
-    const QList<std::pair<QStringList, QString>> cases {
-        { { "-f", "DXF,PDFX" }, "unknown format \"PDFX\"" },
-        { { "-f", "DXF,,PDF" }, "unknown format \"\"" },
-        { { "-f", "TIF,tiff" }, "format \"tiff\" given twice" },
-        { { "--report", "Out" }, "cannot write the report Out: Filename refers to a directory" },
-        { { "-f", "DXF", "--report", "Gone/run.json" },
-            "cannot write the report Gone/run.json: No such file or directory" },
-    };
-    for (const auto &[options, message] : cases) {
-        const BatchRun result = run(options + drawing);
-        EXPECT_EQ(result.status, 64) << message.toStdString();
-        EXPECT_EQ(result.err, QStringList { "quillet-batch: " + message });
-        EXPECT_EQ(filesIn("Out"), QStringList());
-    }
-}
-
 TEST_F(BatchScale, AFolderStandsForTheDrawingsBelowIt)
 {
     for (const char *folder : { "Drawings/", "Drawings/b/deep/" })
