@@ -109,11 +109,9 @@ TEST_F(BatchScale, TheReportKeepsWhatWasDoneWhenRunsEndWithErrors)
     const BatchRun result
         = run({ "-q", "-f", "SLDDRW", "-n", "DRWNAME|_|Revision", "-o", "Out", "--report",
             "Reports/run.json", "PLATE.SLDDRW", "LIGHTWEIGHT_MISSINGMODEL.SLDDRW", "NOPE.SLDDRW" });
+    // How a drawing's error reaches standard error is the status table's and the drawings' loop's
+    // check; here the report holds the same texts.
     EXPECT_EQ(result.status, 2);
-    EXPECT_EQ(result.err.mid(2),
-        (QStringList { "Model referred in view could not be loaded. Error #11201 in "
-                       "getFilenameFromDoc.",
-            "quillet-batch: no such drawing: NOPE.SLDDRW" }));
     const QByteArray text = readNative(drive.native("Reports/run.json"));
     EXPECT_TRUE(text.startsWith("{\n  \"options\": {\n    \"formats\": [")) << text.left(40).data();
     EXPECT_EQ(jsonText(report("Reports/run.json")), expected(R"({

@@ -12,7 +12,6 @@
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -56,11 +55,9 @@ TEST_F(ManageDestDir, RowsShowTheTableAndTypedEntriesLoseRefusedCharacters)
 {
     EXPECT_EQ(dialog->windowTitle(), "Quillet 1.00 [Manage File Destination Directories]");
     EXPECT_EQ(dialog->findChild<QLabel *>("rootDir")->text(), base + '\\');
-    for (int i = 0; i < OutputFormats::count; ++i) {
+    for (int i = 0; i < OutputFormats::count; ++i)
         EXPECT_EQ(dialog->findChild<QLabel *>(QStringLiteral("lbl_Fmt(%1)").arg(i))->text(),
             OutputFormats::caption(i));
-        EXPECT_EQ(entry(i)->text(), OutputFormats::caption(i));
-    }
     dialog->show();
     entry(1)->setFocus();
     entry(1)->setCursorPosition(1);

@@ -5,7 +5,6 @@
 #include "dirdialogs/selectdir.h"
 #include "testsupport.h"
 
-#include <QApplication>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>

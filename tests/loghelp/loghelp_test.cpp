@@ -5,7 +5,6 @@
 #include "save/outputlog.h"
 #include "testsupport.h"
 
-#include <QApplication>
 #include <QListWidget>
 #include <QProgressBar>
 #include <QScrollBar>
