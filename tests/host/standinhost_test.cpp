@@ -147,7 +147,8 @@ TEST_F(StandInHost, NewDrawingsHaveNoPathAndTakeTheNextNumber)
     EXPECT_EQ(app->newDrawing()->Title(), "Draw2");
 }
 
-// The add-in's own tests cover adding, removing and calling its item for a drawing.
+// The add-in's own tests cover adding, removing and calling its item for a drawing, and the
+// workbench's finding it by text under its menu.
 TEST_F(StandInHost, CommandItemsCallBackByNameAndAnswerTheCallbacksResult)
 {
     CallbackTarget addIn;
@@ -155,8 +156,6 @@ TEST_F(StandInHost, CommandItemsCallBackByNameAndAnswerTheCallbacksResult)
     const QString item = "Quillet 1.00@Tools";
     app->AddCommandItem(CadCode::DocDrawing, 7, item, 0, "showForm", "1", "hint");
     app->AddCommandItem(CadCode::DocPart, 7, "Other@Help", 2, "noSuchCallback", {}, {});
-    EXPECT_EQ(app->commandItems().at(0).text(), "Quillet 1.00");
-    EXPECT_EQ(app->commandItems().at(0).menu(), "Tools");
     // Nothing is available without a document of the item's type.
     EXPECT_TRUE(app->availableCommandItems().isEmpty());
     EXPECT_FALSE(app->invokeCommand(item));
