@@ -134,10 +134,8 @@ TEST_F(StandInHost, ActivatesAndClosesOpenDocumentsByPathNameOrTitle)
 
 TEST_F(StandInHost, NewDrawingsHaveNoPathAndTakeTheNextNumber)
 {
-    const auto empty = app->newDrawing();
-    EXPECT_EQ(empty->Title(), "Draw1");
-    EXPECT_EQ(empty->PathName(), QString());
-    EXPECT_EQ(viewChain(*empty), QStringList { "Sheet1/1" });
+    // Found by its title Draw1 in the activation test; the save run names one without a path.
+    EXPECT_EQ(viewChain(*app->newDrawing()), QStringList { "Sheet1/1" });
 
     // A drawing from a template is saved by the save run's tests.
     copyDrawing("PLATE.SLDDRW");
