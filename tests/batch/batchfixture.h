@@ -40,8 +40,6 @@ inline QString status(const QString &text)
 
 class Batch : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { Quilletmain::fillFromVersionResource(); }
-
     void SetUp() override
     {
         ASSERT_TRUE(home.isValid() && config.isValid());

@@ -1,4 +1,3 @@
-#include "addin/quilletmain.h"
 #include "destdirs/destdirtable.h"
 #include "memorysettings.h"
 #include "platform/filesystemobject.h"
@@ -8,11 +7,7 @@
 
 class DestDirs : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        Quilletmain::fillFromVersionResource();
-        drive.mkdir("Base");
-    }
+    void SetUp() override { drive.mkdir("Base"); }
     QString resolve(const QString &entry) { return resolveDestDir(entry, base, dirSpec); }
 
     TempDrive drive;

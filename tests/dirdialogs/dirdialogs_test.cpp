@@ -1,4 +1,3 @@
-#include "addin/quilletmain.h"
 #include "dialogdriver.h"
 #include "dirdialogs/createdirform.h"
 #include "dirdialogs/dirlist.h"
@@ -6,7 +5,6 @@
 #include "dirdialogs/selectdir.h"
 #include "testsupport.h"
 
-#include <QApplication>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
@@ -21,7 +19,6 @@ class DirDialogs : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        Quilletmain::fillFromVersionResource();
         drive.mkdir("P/Sub");
         dirSel.setPath(drive.win("P"));
     }

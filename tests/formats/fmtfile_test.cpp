@@ -44,7 +44,6 @@ class FmtFile : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        Quilletmain::fillFromVersionResource();
         savedSource = Clock::setSource([] { return createdOn; });
     }
     void TearDown() override { Clock::setSource(savedSource); }
@@ -200,43 +199,31 @@ TEST_F(FmtFile, MegabyteLinesAreReadWhole)
 }
 
 // One formats file and the lists it gives: reading rules, line ends and odd content.
-struct ReadCase {
-    const char *name;
-    QByteArray content;
-    Expected expected;
-};
-
-class FmtFileReading : public FmtFile, public ::testing::WithParamInterface<ReadCase> { };
-
-TEST_P(FmtFileReading, GivesTheseLists)
+TEST_F(FmtFile, EachFileGivesTheseLists)
 {
-    writeFile(GetParam().content);
-    expectLists(loaded(), GetParam().expected);
+    const std::tuple<const char *, QByteArray, Expected> cases[] = {
+        { "FinalLineEndCutAfterCr", "[.DXF]\r\nA\r\nB\r", { { dxf, { "A", "B" } } } },
+        { "SectionOnTheLastLine", "[.DXF]\r\nA\r\n[.DWG]", { { dxf, { "A" } } } },
+        { "CommentCutsAnywhereAndBlanksGo",
+            "[.DXF]\r\n   A|_|B   # the usual one\r\nC#D\r\n#E\r\n  # F\r\nG  #\r\n",
+            { { dxf, { "A|_|B", "C", "G" } } } },
+        { "TabsStay", "[.DXF]\r\n \t A \r\n", { { dxf, { "\t A" } } } },
+        { "BlankBeforeBracketMakesAFormat", "[.DXF]\r\n [.DWG]\r\n[.DWG]  # its header\r\nX\r\n",
+            { { dxf, { "[.DWG]" } }, { dwg, { "X" } } } },
+        { "SectionNameIsTheWholeEntry",
+            "[.DXF] extra\r\nA\r\n[.DXF]\t\r\nB\r\n[ .DXF]\r\nC\r\n[.DXF]\r\nD\r\n",
+            { { dxf, { "D" } } } },
+        { "UnknownSectionsAndLinesBeforeAnySectionAreIgnored",
+            "A\r\n[.PNG]\r\nB\r\n[.DXF]\r\nC\r\n[.PDF]\r\nD\r\n[]\r\nE\r\n[\r\nF\r\n",
+            { { dxf, { "C" } } } },
+        { "CommentedSectionIsNoSection", "[.DWG]\r\nA\r\n#[.DXF]\r\nB\r\n",
+            { { dwg, { "A", "B" } } } },
+        { "EmptyBlankAndLoneCrLinesAreSkipped",
+            "\r\n\r\n[.DXF]\r\n\r\n   \r\n\r\r\n  \r\r\n\r\n\nA\r\n\r\n", { { dxf, { "A" } } } },
+    };
+    for (const auto &[name, content, expected] : cases) {
+        SCOPED_TRACE(name);
+        writeFile(content);
+        expectLists(loaded(), expected);
+    }
 }
-
-namespace {
-
-const ReadCase readCases[] = {
-    { "FinalLineEndCutAfterCr", "[.DXF]\r\nA\r\nB\r", { { dxf, { "A", "B" } } } },
-    { "SectionOnTheLastLine", "[.DXF]\r\nA\r\n[.DWG]", { { dxf, { "A" } } } },
-    { "CommentCutsAnywhereAndBlanksGo",
-        "[.DXF]\r\n   A|_|B   # the usual one\r\nC#D\r\n#E\r\n  # F\r\nG  #\r\n",
-        { { dxf, { "A|_|B", "C", "G" } } } },
-    { "TabsStay", "[.DXF]\r\n \t A \r\n", { { dxf, { "\t A" } } } },
-    { "BlankBeforeBracketMakesAFormat", "[.DXF]\r\n [.DWG]\r\n[.DWG]  # its header\r\nX\r\n",
-        { { dxf, { "[.DWG]" } }, { dwg, { "X" } } } },
-    { "SectionNameIsTheWholeEntry",
-        "[.DXF] extra\r\nA\r\n[.DXF]\t\r\nB\r\n[ .DXF]\r\nC\r\n[.DXF]\r\nD\r\n",
-        { { dxf, { "D" } } } },
-    { "UnknownSectionsAndLinesBeforeAnySectionAreIgnored",
-        "A\r\n[.PNG]\r\nB\r\n[.DXF]\r\nC\r\n[.PDF]\r\nD\r\n[]\r\nE\r\n[\r\nF\r\n",
-        { { dxf, { "C" } } } },
-    { "CommentedSectionIsNoSection", "[.DWG]\r\nA\r\n#[.DXF]\r\nB\r\n", { { dwg, { "A", "B" } } } },
-    { "EmptyBlankAndLoneCrLinesAreSkipped",
-        "\r\n\r\n[.DXF]\r\n\r\n   \r\n\r\r\n  \r\r\n\r\n\nA\r\n\r\n", { { dxf, { "A" } } } },
-};
-
-} // namespace
-
-INSTANTIATE_TEST_SUITE_P(Cases, FmtFileReading, ::testing::ValuesIn(readCases),
-    [](const ::testing::TestParamInfo<ReadCase> &info) { return std::string(info.param.name); });

@@ -88,12 +88,10 @@ TEST_F(StandInHost, DocumentsOpenFromDiskOnceAndAnswerErrorCodes)
     // A document of another type than asked for is refused.
     EXPECT_FALSE(open("T:\\PLATE.SLDPRT"));
     EXPECT_EQ(errors, 1);
-    EXPECT_FALSE(open("T:\\NOSUCH.SLDDRW"));
-    EXPECT_EQ(errors, 2);
 
+    // A missing file is error 2, whatever else cannot be read error 1, and nothing of it stays
+    // open.
     EXPECT_FALSE(activate("T:\\NOSUCH.SLDDRW", 2));
-    EXPECT_EQ(app->lastError(), drive.native("NOSUCH.SLDDRW") + ": file not found");
-    // Whatever cannot be read is error 1, and nothing of it stays open.
     EXPECT_FALSE(activate(drive.copyData("broken/MISTYPED.SLDDRW"), 1));
     EXPECT_EQ(app->lastError(),
         drive.native("MISTYPED.SLDDRW") + ": field \"sheets[0].views[0].scale\" must be a number");
@@ -136,10 +134,8 @@ TEST_F(StandInHost, ActivatesAndClosesOpenDocumentsByPathNameOrTitle)
 
 TEST_F(StandInHost, NewDrawingsHaveNoPathAndTakeTheNextNumber)
 {
-    const auto empty = app->newDrawing();
-    EXPECT_EQ(empty->Title(), "Draw1");
-    EXPECT_EQ(empty->PathName(), QString());
-    EXPECT_EQ(viewChain(*empty), QStringList { "Sheet1/1" });
+    // Found by its title Draw1 in the activation test; the save run names one without a path.
+    EXPECT_EQ(viewChain(*app->newDrawing()), QStringList { "Sheet1/1" });
 
     // A drawing from a template is saved by the save run's tests.
     copyDrawing("PLATE.SLDDRW");
@@ -149,7 +145,8 @@ TEST_F(StandInHost, NewDrawingsHaveNoPathAndTakeTheNextNumber)
     EXPECT_EQ(app->newDrawing()->Title(), "Draw2");
 }
 
-// The add-in's own tests cover adding, removing and calling its item for a drawing.
+// The add-in's own tests cover adding, removing and calling its item for a drawing, and the
+// workbench's finding it by text under its menu.
 TEST_F(StandInHost, CommandItemsCallBackByNameAndAnswerTheCallbacksResult)
 {
     CallbackTarget addIn;
@@ -157,8 +154,6 @@ TEST_F(StandInHost, CommandItemsCallBackByNameAndAnswerTheCallbacksResult)
     const QString item = "Quillet 1.00@Tools";
     app->AddCommandItem(CadCode::DocDrawing, 7, item, 0, "showForm", "1", "hint");
     app->AddCommandItem(CadCode::DocPart, 7, "Other@Help", 2, "noSuchCallback", {}, {});
-    EXPECT_EQ(app->commandItems().at(0).text(), "Quillet 1.00");
-    EXPECT_EQ(app->commandItems().at(0).menu(), "Tools");
     // Nothing is available without a document of the item's type.
     EXPECT_TRUE(app->availableCommandItems().isEmpty());
     EXPECT_FALSE(app->invokeCommand(item));
@@ -182,25 +177,18 @@ TEST_F(StandInHost, CommandItemsCallBackByNameAndAnswerTheCallbacksResult)
 TEST_F(StandInHost, SheetsAndViewsInFileOrder)
 {
     const auto drawing = openDrawing("PLATE.SLDDRW");
-    EXPECT_EQ(drawing->GetSheetNames(), QStringList({ "Sheet1", "Sheet2", "Sheet3" }));
     EXPECT_EQ(
         viewChain(*drawing), QStringList({ "Sheet1/1", "Drawing View1/7", "Drawing View2/7" }));
 
     const auto sheetView = drawing->FirstView();
     EXPECT_FALSE(sheetView->ModelLoaded());
     EXPECT_EQ(sheetView->LoadReferencedModel(), 0);
-    const auto second = sheetView->GetNextView()->GetNextView();
-    EXPECT_TRUE(second->ModelLoaded());
-    EXPECT_EQ(second->ConfigurationName(), "X1");
 
     const auto sheet = drawing->GetCurrentSheet();
-    EXPECT_EQ(sheet->PropertiesViewName(), "Default");
     ASSERT_TRUE(drawing->ActivateSheet("Sheet3"));
     EXPECT_EQ(
         viewChain(*drawing), QStringList({ "Sheet3/1", "Drawing View5/7", "Drawing View6/7" }));
     EXPECT_EQ(drawing->CurrentSheet()->GetName(), "Sheet3");
-    ASSERT_TRUE(drawing->ActivateSheet("Sheet2"));
-    EXPECT_EQ(drawing->GetCurrentSheet()->PropertiesViewName(), "Drawing View4");
     // A sheet object handed out earlier still names its own sheet.
     EXPECT_EQ(sheet->GetName(), "Sheet1");
     EXPECT_EQ(sheet->PropertiesViewName(), "Default");
@@ -277,20 +265,15 @@ TEST_F(StandInHost, LoadReferencedModelAnswersWhetherTheModelLoaded)
     EXPECT_TRUE(second->ModelLoaded());
     EXPECT_EQ(first->LoadReferencedModel(), 1);
 
-    // Unreadable, or a drawing rather than a model.
-    drive.copyData("broken/BADGEOMETRY.SLDPRT", "broken/BADGEOMETRY.SLDPRT");
+    // A drawing where the model should be; a model that cannot be read, missing or broken, is the
+    // filename builder's case.
     drive.copyData("NOVIEWS.SLDDRW");
     DocumentData data = readStandInFile(testDataPath("LIGHTWEIGHT.SLDDRW"));
     data.sheets[0].views[0].model = "NOVIEWS.SLDDRW";
     writeNative(drive.native("DRAWINGMODEL.SLDDRW"), writeStandInDocument(data));
-    drive.copyData("BROKENMODEL.SLDDRW");
-    // A missing model is the filename builder's case.
-    for (const char *file : { "BROKENMODEL.SLDDRW", "DRAWINGMODEL.SLDDRW" }) {
-        const auto document = app->open(drive.native(QString::fromLatin1(file)));
-        const auto view = document->FirstView()->GetNextView();
-        EXPECT_EQ(view->LoadReferencedModel(), 0) << file;
-        EXPECT_FALSE(view->ModelLoaded()) << file;
-    }
+    const auto view = app->open(drive.native("DRAWINGMODEL.SLDDRW"))->FirstView()->GetNextView();
+    EXPECT_EQ(view->LoadReferencedModel(), 0);
+    EXPECT_FALSE(view->ModelLoaded());
 }
 
 // Model paths are relative to the drawing's folder, or absolute.
@@ -318,8 +301,6 @@ TEST_F(StandInHost, ModelOfAViewActivatesByItsPathName)
         model->CustomPropertyValue(QString(), "revision"),
         model->CustomPropertyValue("X2", "Revision") };
     EXPECT_EQ(values, QStringList({ "B", "C", "A", "", "" }));
-    EXPECT_EQ(model->CustomPropertyNames(QString()),
-        QStringList({ "Material", "Revision", "Description", "PartNo" }));
     EXPECT_EQ(model->CustomPropertyNames("X1"), QStringList({ "Revision", "PartNo" }));
     EXPECT_EQ(model->CustomPropertyCount("X2"), 0);
 

@@ -5,7 +5,6 @@
 #include "save/outputlog.h"
 #include "testsupport.h"
 
-#include <QApplication>
 #include <QListWidget>
 #include <QProgressBar>
 #include <QScrollBar>
@@ -17,11 +16,7 @@
 
 class LogWindow : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        Quilletmain::fillFromVersionResource();
-        OutputLog::instance().clear();
-    }
+    void SetUp() override { OutputLog::instance().clear(); }
     void TearDown() override { logForm::unload(); }
 
     static void append(const QStringList &lines)
@@ -135,11 +130,7 @@ TEST_F(LogWindow, MainDialogGoingTakesTheLogWindowWithIt)
 
 class HelpAbout : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        Quilletmain::fillFromVersionResource();
-        qputenv("PATH", QFile::encodeName(pathDir.path()));
-    }
+    void SetUp() override { qputenv("PATH", QFile::encodeName(pathDir.path())); }
     void TearDown() override { qputenv("PATH", savedPath); }
 
     // An xdg-open on PATH that writes the number of its arguments and each argument on a line.

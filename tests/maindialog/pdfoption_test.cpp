@@ -2,7 +2,6 @@
 #include "testsupport.h"
 
 #include <QFile>
-#include <QSettings>
 #include <gtest/gtest.h>
 
 namespace {

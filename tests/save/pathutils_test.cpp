@@ -8,7 +8,6 @@
 
 class PathUtils : public ::testing::Test {
 protected:
-    void SetUp() override { Quilletmain::fillFromVersionResource(); }
     TempDrive drive;
     QString dirSpec = "unchanged";
 };
@@ -57,27 +56,19 @@ TEST_F(PathUtils, MkRecurseDirRaisesItsErrorsAndKeepsTheResult)
 // the directory that results, the same the second time, and every directory on the drive
 // afterwards. Nothing is made on the way to a level that ".." takes back, and ".." stops at the
 // drive's root.
-struct LevelsCase {
-    const char *dirName;
-    const char *dirSpec;
-    QStringList dirs;
-};
-
-class MkRecurseDirLevels : public PathUtils, public ::testing::WithParamInterface<LevelsCase> { };
-
-TEST_P(MkRecurseDirLevels, MakeOnlyTheMissingLevelsOfTheDirectoryTheyName)
+TEST_F(PathUtils, MkRecurseDirMakesOnlyTheMissingLevelsOfTheDirectoryItNames)
 {
-    drive.mkdir("A/B/DXF");
-    for (int turn = 0; turn < 2; ++turn) {
-        ASSERT_TRUE(mkRecurseDir(drive.win("A\\B"), GetParam().dirName, dirSpec));
-        EXPECT_EQ(dirSpec, drive.win(GetParam().dirSpec));
+    const std::tuple<const char *, const char *, QStringList> cases[]
+        = { { "DXF\\2005", "A\\B\\DXF\\2005", { "A/B/DXF/2005" } }, { ".\\DXF", "A\\B\\DXF", {} },
+              { "..\\DXF", "A\\DXF", { "A/DXF" } }, { "a\\..\\b", "A\\B\\b", { "A/B/b" } },
+              { "..\\..\\..\\..\\..\\x", "x", { "x" } }, { " .. \\ .. \\..\\..", "", {} } };
+    for (const auto &[dirName, made, dirs] : cases) {
+        const TempDrive fresh;
+        fresh.mkdir("A/B/DXF");
+        for (int turn = 0; turn < 2; ++turn) {
+            ASSERT_TRUE(mkRecurseDir(fresh.win("A\\B"), QString::fromLatin1(dirName), dirSpec));
+            EXPECT_EQ(dirSpec, fresh.win(QString::fromLatin1(made))) << dirName;
+        }
+        EXPECT_EQ(tree(fresh.native()), QStringList({ "A", "A/B", "A/B/DXF" }) + dirs) << dirName;
     }
-    EXPECT_EQ(tree(drive.native()), QStringList({ "A", "A/B", "A/B/DXF" }) + GetParam().dirs);
 }
-
-INSTANTIATE_TEST_SUITE_P(Cases, MkRecurseDirLevels,
-    ::testing::Values(LevelsCase { "DXF\\2005", "A\\B\\DXF\\2005", { "A/B/DXF/2005" } },
-        LevelsCase { ".\\DXF", "A\\B\\DXF", {} }, LevelsCase { "..\\DXF", "A\\DXF", { "A/DXF" } },
-        LevelsCase { "a\\..\\b", "A\\B\\b", { "A/B/b" } },
-        LevelsCase { "..\\..\\..\\..\\..\\x", "x", { "x" } },
-        LevelsCase { " .. \\ .. \\..\\..", "", {} }));

@@ -58,7 +58,6 @@ TEST_F(SaveRun, SavesEverySheetAndLogsEachStep)
     EXPECT_EQ(surroundings.calls,
         (QStringList {
             "hideMain", "show", "refresh", "refresh", "refresh", "refresh", "hide", "modal" }));
-    EXPECT_EQ(Quilletmain::curProcName, "getFilenameFromDoc");
     // The drawing is active again, as it was.
     EXPECT_EQ(app->ActiveDocument(), state.activeDoc);
     EXPECT_EQ(state.activeDoc->Title(), "PLATE.SLDDRW");

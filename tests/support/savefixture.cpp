@@ -4,7 +4,6 @@
 
 void SaveFixture::SetUp()
 {
-    Quilletmain::fillFromVersionResource();
     app = StandInApplication::create();
     Quilletmain::hostApp = app;
     Quilletmain::curProcName.clear();

@@ -1,8 +1,11 @@
+#include "addin/quilletmain.h"
+
 #include <QApplication>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-// Every test process gets its own settings store, so no test ever touches the user's real one.
+// Every test process gets its own settings store, so no test ever touches the user's real one, and
+// the product's names and character sets as the add-in's connection fills them.
 int main(int argc, char **argv)
 {
     QTemporaryDir configHome;
@@ -10,6 +13,7 @@ int main(int argc, char **argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    Quilletmain::fillFromVersionResource();
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -6,7 +6,6 @@
 #include "workbench/workbenchsettings.h"
 #include "workbench/workbenchwindow.h"
 
-#include <QApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
@@ -124,7 +123,6 @@ protected:
 TEST_F(Workbench, ToolsQuilletSavesEverySheetOnTheDriveMappedByTheArguments)
 {
     start();
-    EXPECT_EQ(window->windowTitle(), "PLATE.SLDDRW - quillet-workbench");
     runQuillet("outFmt(1)");
     EXPECT_EQ(messages, QStringList());
     EXPECT_EQ(QDir(drive.native("Out")).entryList(QDir::Files),
@@ -206,7 +204,6 @@ TEST_F(Workbench, AddInsConnectAndDisconnectAtOnceAndFailuresAreShown)
     writeNative(plugins.filePath("libBroken.so"), "no library");
     QFile::copy(QUILLET_REFUSING_PLUGIN_FILE, plugins.filePath("libRefusingAddIn.so"));
     start();
-    EXPECT_EQ(status(), "Quillet 1.00 Copyright (C) 2026 The Quillet developers");
     const auto rows = [](const QTreeWidget *list) {
         QStringList result;
         for (int i = 0; i < list->topLevelItemCount(); ++i) {
