@@ -2,18 +2,21 @@
 
 namespace OutputFormats {
 
+// Built once: every sheet of a run asks for its format's extension.
 QStringList outFmtCaption()
 {
-    return { QStringLiteral("SLDDRW"), QStringLiteral("DXF"), QStringLiteral("DWG"),
-        QStringLiteral("eDrawing"), QStringLiteral("JPG"), QStringLiteral("TIFF"),
-        QStringLiteral("PDF") };
+    static const QStringList captions { QStringLiteral("SLDDRW"), QStringLiteral("DXF"),
+        QStringLiteral("DWG"), QStringLiteral("eDrawing"), QStringLiteral("JPG"),
+        QStringLiteral("TIFF"), QStringLiteral("PDF") };
+    return captions;
 }
 
 QStringList outFmtTag()
 {
-    return { QStringLiteral(".SLDDRW"), QStringLiteral(".DXF"), QStringLiteral(".DWG"),
-        QStringLiteral(".EDRW"), QStringLiteral(".JPG"), QStringLiteral(".TIF"),
-        QStringLiteral(".PDF") };
+    static const QStringList tags { QStringLiteral(".SLDDRW"), QStringLiteral(".DXF"),
+        QStringLiteral(".DWG"), QStringLiteral(".EDRW"), QStringLiteral(".JPG"),
+        QStringLiteral(".TIF"), QStringLiteral(".PDF") };
+    return tags;
 }
 
 QString caption(int outFmtIndex)
