@@ -50,11 +50,15 @@ Json minimalPart()
 
 } // namespace
 
-// What the host's interface does not show of a model: its shapes. The sheets' paper, the views'
-// places and scales and the notes' texts show in the images quillet-batch writes, the workbench's
-// clicks and the host's selection.
-TEST(StandInFile, ReadsTheShapesOfAModel)
+// What the host's interface does not show: a model's shapes and a note's place. The sheets'
+// paper, the views' places and scales and the notes' texts show in the images quillet-batch
+// writes, the workbench's clicks and the host's selection.
+TEST(StandInFile, ReadsTheShapesOfAModelAndThePlaceOfANote)
 {
+    const NoteData note
+        = parseStandInDocument(bytes(minimalDrawing()), "D.SLDDRW").sheets.at(0).notes.at(0);
+    EXPECT_EQ(QPointF(note.x, note.y), QPointF(1, 2));
+
     const DocumentData plate = readStandInFile(testDataPath("PLATE.SLDPRT"));
     ASSERT_EQ(plate.geometry.size(), 11);
     const auto &outline = std::get<PolylineShape>(plate.geometry.at(0));
