@@ -25,7 +25,7 @@ namespace {
 
 constexpr int drawingCount = 200;
 constexpr int sheetCount = 5;
-constexpr int turns = 15;
+constexpr int turns = 25;
 
 // Processor time of the children that have ended, in milliseconds.
 double childrenCpuMilliseconds()
