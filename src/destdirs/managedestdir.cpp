@@ -72,8 +72,9 @@ manageDestDir::manageDestDir(DestDirTable &ocDestDir, const QString &base, QStri
         auto *entry = new QLineEdit(this);
         entry->setObjectName(arrayName("tb_FmtDir", i));
         entry->setGeometry(twips(1250, rowTop + rowStep * i, 5300, 315));
-        entry->setToolTip(QStringLiteral(
-            "All paths are relative to base directory, unless preceeded by a drive specification"));
+        entry->setToolTip(QStringLiteral("All paths are relative to base directory, unless "
+                                         "preceeded by a drive speci"
+                                         "fication"));
         entry->installEventFilter(this);
         connect(entry, &QLineEdit::textChanged, this, [this, entry] { entryChanged(entry); });
         entry->setText(ocDestDir.entry(OutputFormats::destDirKey(i)));
