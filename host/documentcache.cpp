@@ -17,16 +17,13 @@ QString cacheKey(const QString &nativePath)
 std::shared_ptr<const DocumentData> DocumentCache::read(const QString &nativePath)
 {
     const QString key = cacheKey(nativePath);
-    const QFileInfo info(key);
+    const QByteArray content = readStandInBytes(nativePath);
     const auto it = entries.constFind(key);
-    if (it != entries.cend() && info.exists() && info.size() == it->size
-        && info.lastModified() == it->modified && info.metadataChangeTime() == it->changed)
+    if (it != entries.cend() && it->content == content)
         return it->data;
 
-    entries.remove(key);
-    auto data = std::make_shared<const DocumentData>(readStandInFile(nativePath));
-    entries.insert(
-        key, Entry { data, info.size(), info.lastModified(), info.metadataChangeTime() });
+    auto data = std::make_shared<const DocumentData>(parseStandInDocument(content, nativePath));
+    entries.insert(key, Entry { data, content });
     return data;
 }
 

@@ -544,7 +544,7 @@ DocumentData parseStandInDocument(const QByteArray &json, const QString &fileNam
     return document;
 }
 
-DocumentData readStandInFile(const QString &nativePath)
+QByteArray readStandInBytes(const QString &nativePath)
 {
     const Reader reader(nativePath);
     const QFileInfo info(nativePath);
@@ -558,7 +558,12 @@ DocumentData readStandInFile(const QString &nativePath)
     const QByteArray content = file.readAll();
     if (file.error() != QFileDevice::NoError)
         reader.fail(QStringLiteral("cannot be read: ") + file.errorString());
-    return parseStandInDocument(content, nativePath);
+    return content;
+}
+
+DocumentData readStandInFile(const QString &nativePath)
+{
+    return parseStandInDocument(readStandInBytes(nativePath), nativePath);
 }
 
 QByteArray writeStandInDocument(const DocumentData &document)

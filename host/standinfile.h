@@ -29,6 +29,8 @@ QString documentTypeName(DocumentData::Type type);
 DocumentData parseStandInDocument(const QByteArray &json, const QString &fileName);
 // The same for a file on disk; a missing or unreadable file is a StandInFileError too.
 DocumentData readStandInFile(const QString &nativePath);
+// The bytes of a file on disk, unparsed; a missing or unreadable file is a StandInFileError.
+QByteArray readStandInBytes(const QString &nativePath);
 // UTF-8 JSON that parseStandInDocument reads back as the same data. Model paths are written as
 // they stand in the data.
 QByteArray writeStandInDocument(const DocumentData &document);

@@ -1,6 +1,9 @@
 #include "standinhost.h"
 #include "testsupport.h"
 
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
 #include <QObject>
 #include <gtest/gtest.h>
 
@@ -102,6 +105,38 @@ TEST_F(StandInHost, DocumentsOpenFromDiskOnceAndAnswerErrorCodes)
 
     EXPECT_EQ(app->documents().size(), 1);
     EXPECT_EQ(app->ActiveDocument(), drawing);
+}
+
+// Another program rewrites a model at once with the same size and sets its time back, as a copy
+// that keeps time stamps does: neither size nor time stamps tell, only the content. The turns go
+// on until a few rewrites fell within one tick of the file clock, where the stamps are the same.
+TEST_F(StandInHost, AFileRewrittenOnDiskIsReadAnewWhateverItsTimeStamps)
+{
+    const QString path = drive.native("A.SLDPRT");
+    const QDateTime stamp = QDateTime::currentDateTime().addDays(-1);
+    const auto write = [&](const char *partNo) {
+        writeNative(path,
+            QByteArray(R"({ "quilletStandIn": 1, "type": "part", "configurations": ["Default"], )")
+                + R"("properties": { "": { "PartNo": ")" + partNo + R"(" } }, "geometry": [] })");
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly)
+            && file.setFileTime(stamp, QFileDevice::FileModificationTime);
+    };
+    const auto read
+        = [&] { return app->readDocumentFile(path)->propertySet(QString())->value("PartNo"); };
+    const auto stamps = [&] {
+        const QFileInfo info(path);
+        return std::tuple(info.size(), info.lastModified(), info.metadataChangeTime());
+    };
+    int sameStamps = 0;
+    for (int turn = 0; turn < 500 && sameStamps < 3; ++turn) {
+        ASSERT_TRUE(write("A-1"));
+        ASSERT_EQ(read(), "A-1");
+        const auto before = stamps();
+        ASSERT_TRUE(write("B-2"));
+        sameStamps += stamps() == before ? 1 : 0;
+        ASSERT_EQ(read(), "B-2") << "turn " << turn;
+    }
 }
 
 TEST_F(StandInHost, ActivatesAndClosesOpenDocumentsByPathNameOrTitle)
