@@ -159,7 +159,7 @@ void openDrawing(StandInApplication &app, const QString &path)
 
 int runDrawing(StandInApplication &app, const BatchOptions &options, const StoredChoices &stored,
     const QString &drawingPath, int outFmtIndex, RunSurroundings &surroundings,
-    DrawingRecord &record)
+    DrawingRecord &record, SavedTargets &saved)
 {
     openDrawing(app, drawingPath);
     SaveState state;
@@ -190,6 +190,7 @@ int runDrawing(StandInApplication &app, const BatchOptions &options, const Store
                 QStringLiteral("quillet-batch: no sheet chosen; name the sheets with --sheets") };
         }
         state.dryRun = options.dryRun;
+        state.savedTargets = &saved;
         // Only a run that starts, and saves, leaves its mark on the PDF writer.
         if (OutputFormats::isPdf(choices.outFmtIndex) && !options.dryRun)
             setPDFRegKey(choices.pdfSingleFile ? 1 : 0);
@@ -256,6 +257,8 @@ int runBatch(StandInApplication &app, const BatchOptions &options)
                                                                : options.outFmtIndexes;
     BatchReport report = reportOptions(options, stored, formats);
     int status = BatchStatus::Saved;
+    // One call never writes a file twice: every run refuses the files of the runs before it.
+    SavedTargets saved;
 
     const DrawingArguments arguments = expandDrawingArguments(options.drawings);
     // A folder's drawings that could not be seen were not saved, so the batch cannot end well.
@@ -283,8 +286,8 @@ int runBatch(StandInApplication &app, const BatchOptions &options)
             ConsoleSurroundings surroundings(
                 console, options.quiet, i + 1, drawingCount, record.sheets);
             try {
-                record.status
-                    = runDrawing(app, options, stored, drawing, format, surroundings, record);
+                record.status = runDrawing(
+                    app, options, stored, drawing, format, surroundings, record, saved);
             } catch (const BatchError &error) {
                 const QString line = messageLine(error.message);
                 console.printError(line);

@@ -8,8 +8,6 @@
 #include "runsurroundings.h"
 #include "savestate.h"
 
-#include <QHash>
-
 namespace {
 
 const QString saveError = QStringLiteral("SOMETHING WRONG, FILE SAVE ERROR!!!");
@@ -102,6 +100,18 @@ QString statusText(const SaveState &state, const QString &text)
         + (state.dryRun ? QStringLiteral("[dry run] ") : QString()) + text;
 }
 
+// The save status line of a sheet refused because an earlier save took its file. A sheet of an
+// earlier run is named with its drawing, as sheets of two drawings often share a name.
+QString nameTakenLine(const SavedTargets::Taker &taker, int run)
+{
+    const QString line = QStringLiteral("     Save Status [False] Not saved: sheet [")
+        + taker.sheetName + QLatin1Char(']');
+    if (taker.run == run)
+        return line + QStringLiteral(" was saved under this name in this run");
+    return line + QStringLiteral(" of drawing [") + taker.drawingPath
+        + QStringLiteral("] was saved under this name in an earlier run");
+}
+
 QString failureStatusText(const SaveRunResult &result)
 {
     const QString detail = result.sheets == 0
@@ -131,8 +141,9 @@ SaveRunResult run(SaveState &state, RunSurroundings &surroundings)
     SaveRunResult result;
     result.sheets = int(sheets.size());
     QString lastSaved;
-    // Targets saved in this run, compared as Windows compares names, and the sheet of each.
-    QHash<QString, QString> savedBy;
+    SavedTargets ownRecord;
+    SavedTargets &saved = state.savedTargets ? *state.savedTargets : ownRecord;
+    const int thisRun = ++saved.runs;
     for (const QString &sheetName : sheets) {
         state.curSheetNumber += 1;
         state.curSheetName = sheetName;
@@ -155,13 +166,12 @@ SaveRunResult run(SaveState &state, RunSurroundings &surroundings)
         // A name without a per-sheet field would make every sheet replace the one before; the
         // first sheet keeps the file and the others count as failed saves.
         const QString folded = target.toCaseFolded();
-        const QString takenBy = savedBy.value(folded);
-        if (!takenBy.isNull()) {
+        const auto taker = saved.byTarget.constFind(folded);
+        if (taker != saved.byTarget.cend()) {
             result.lastStatus = false;
             ++result.failed;
             if (state.displayDiags) {
-                surroundings.appendLog(QStringLiteral("     Save Status [False] Not saved: sheet [")
-                    + takenBy + QStringLiteral("] was saved under this name in this run"));
+                surroundings.appendLog(nameTakenLine(*taker, thisRun));
                 surroundings.appendLog(QString());
             }
             surroundings.sheetSaved({ sheetName, target, SheetSave::Status::NameTaken });
@@ -176,7 +186,7 @@ SaveRunResult run(SaveState &state, RunSurroundings &surroundings)
         }
         if (result.lastStatus) {
             lastSaved = target;
-            savedBy.insert(folded, sheetName);
+            saved.byTarget.insert(folded, { thisRun, state.docPathName, sheetName });
         } else {
             ++result.failed;
         }

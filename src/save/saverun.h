@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QString>
 #include <QStringList>
 
@@ -15,6 +16,22 @@ struct SaveRunResult {
     QString lastOutputDir;
 
     bool allSaved() const { return sheets > 0 && failed == 0; }
+};
+
+// The files saved so far, so that no later save writes one of them again. A run keeps its own
+// unless the caller hands it one to share between its runs.
+struct SavedTargets {
+    struct Taker {
+        // The run that saved the file, numbered as runs counts them.
+        int run = 0;
+        // The drawing's full path name as the host gives it.
+        QString drawingPath;
+        QString sheetName;
+    };
+    // Keyed by the full path name case-folded, as Windows compares names.
+    QHash<QString, Taker> byTarget;
+    // The runs that used this record so far.
+    int runs = 0;
 };
 
 // The sheets a run saves, in its order: the current sheet alone while the sheet choice is greyed

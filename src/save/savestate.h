@@ -8,6 +8,8 @@
 #include <QStringList>
 #include <memory>
 
+struct SavedTargets;
+
 // The main dialog's state that the filename builder and the save run read and write. The run
 // preparation fills the first block before a run.
 struct SaveState {
@@ -32,6 +34,10 @@ struct SaveState {
     // A dry run goes through every step and logs every name, but saves no file and makes no
     // directory; the run preparation leaves it as the caller set it.
     bool dryRun = false;
+    // The files earlier runs of the caller saved, which this run will not write again and adds
+    // its own to; owned by the caller. None: the run starts an empty record of its own, so a
+    // new run replaces the files of the runs before it.
+    SavedTargets *savedTargets = nullptr;
 
     // Written by the run.
     QString docBaseName;

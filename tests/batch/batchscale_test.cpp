@@ -26,6 +26,22 @@ protected:
         return QJsonDocument::fromJson(readNative(drive.native(relative))).object();
     }
 
+    // Each run's status followed by its sheets' statuses, then the batch's status.
+    QStringList statuses(const QString &relative) const
+    {
+        QStringList list;
+        const QJsonObject whole = report(relative);
+        for (const QJsonValue &entry : whole.value("drawings").toArray()) {
+            const QJsonObject drawing = entry.toObject();
+            list.append(
+                QString::number(drawing.value("result").toObject().value("status").toInt()));
+            for (const QJsonValue &sheet : drawing.value("sheets").toArray())
+                list.append(sheet.toObject().value("status").toString());
+        }
+        list.append(QString::number(whole.value("status").toInt()));
+        return list;
+    }
+
     // The report as expected, %T standing for the drive's native folder.
     QString expected(QString json) const
     {
@@ -52,25 +68,61 @@ TEST_F(BatchScale, ADryRunListsWhatARunWouldWriteAndChangesNothing)
     // Neither a file nor a directory, nor the settings, nor the PDF writer's value.
     EXPECT_EQ(filesBelow(drive.native()), driveBefore);
     EXPECT_EQ(filesBelow(config.path()), configBefore);
+}
 
-    // Two sheets under one name fail as they would in a run; the report records the dry run.
-    const BatchRun taken = run({ "--dry-run", "-q", "-f", "DXF", "-s", "Sheet1,Sheet2", "-n",
-        "DRWNAME", "-o", "Out", "--report", "dry.json", "SIXSHEETS.SLDDRW" });
-    EXPECT_EQ(taken.status, 1);
-    EXPECT_EQ(taken.out,
-        (QStringList { "Dry run: nothing was saved. A run would write:", out + "SIXSHEETS.DXF" }));
-    EXPECT_EQ(taken.err,
-        QStringList {
-            status("[dry run] SOMETHING WRONG, FILE SAVE ERROR!!! [1 of 2 files not saved]") });
-    EXPECT_EQ(jsonText(report("dry.json")), expected(R"({
-        "options": { "formats": ["DXF"], "filenameFormat": "DRWNAME", "sheets": "Sheet1,Sheet2",
-            "output": "%T/Out", "destDirs": false, "singleFile": false, "quiet": true, "dryRun": true },
-        "drawings": [ { "path": "%T/SIXSHEETS.SLDDRW", "format": "DXF", "outputDirectory": "%T/Out",
-            "sheets": [ { "name": "Sheet1", "file": "%T/Out/SIXSHEETS.DXF", "status": "dry run", "errors": 0, "warnings": 0 },
-                { "name": "Sheet2", "file": "%T/Out/SIXSHEETS.DXF", "status": "name taken", "errors": 0, "warnings": 0 } ],
-            "result": { "status": 1, "error": null } } ],
-        "status": 1 })"));
-    EXPECT_EQ(filesIn("Out"), QStringList());
+// Two drawings of one name in two folders give their sheets the same files: the first drawing
+// keeps them, and the second's are refused as a run refuses a name twice, naming who took it.
+TEST_F(BatchScale, OneCallNeverWritesAFileTwice)
+{
+    for (const char *model : { "PLATE.SLDPRT", "BRACKET.SLDPRT" })
+        drive.copyData(model, QStringLiteral("Two/a/") + model);
+    drive.copyData("PLATE.SLDPRT", "Two/b/PLATE.SLDPRT");
+    drive.copyData("PLATE.SLDDRW", "Two/a/PLATE.SLDDRW");
+    drive.copyData("SIXSHEETS.SLDDRW", "Two/b/PLATE.SLDDRW");
+    const QStringList options { "-f", "DXF", "-s", "all", "-n", "DRWNAME|_|SHEETNAME", "-o",
+        "Out" };
+    const QString out = drive.native("Out/");
+    const auto sheetFile
+        = [&](int sheet) { return out + QStringLiteral("PLATE_Sheet%1.DXF").arg(sheet); };
+
+    // What the first drawing writes on its own.
+    ASSERT_EQ(run(options + QStringList { "-q", "Two/a" }).status, 0);
+    const auto firstAlone = filesBelow(drive.native("Out"));
+    ASSERT_EQ(firstAlone.size(), 3);
+
+    const BatchRun result = run(options + QStringList { "--report", "run.json", "Two" });
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err, QStringList());
+    const QString taken = QStringLiteral("     Save Status [False] Not saved: sheet [Sheet%1] of "
+                                         "drawing [T:\\Two\\a\\PLATE.SLDDRW] was saved under "
+                                         "this name in an earlier run");
+    const QString saved = QStringLiteral("     Save Status [True] Errors [0] Warnings [0]");
+    EXPECT_EQ(result.out.filter("Save Status"),
+        (QStringList {
+            saved, saved, saved, taken.arg(1), taken.arg(2), taken.arg(3), saved, saved, saved }));
+    const auto after = filesBelow(drive.native("Out"));
+    EXPECT_EQ(after.keys(),
+        (QStringList { "PLATE_Sheet1.DXF", "PLATE_Sheet2.DXF", "PLATE_Sheet3.DXF",
+            "PLATE_Sheet4.DXF", "PLATE_Sheet5.DXF", "PLATE_Sheet6.DXF" }));
+    for (auto it = firstAlone.cbegin(); it != firstAlone.cend(); ++it)
+        EXPECT_TRUE(after.value(it.key()) == it.value()) << it.key().toStdString();
+    EXPECT_EQ(statuses("run.json"),
+        (QStringList { "0", "saved", "saved", "saved", "1", "name taken", "name taken",
+            "name taken", "saved", "saved", "saved", "1" }));
+
+    // A dry run foresees it: each file listed once, the same statuses.
+    const BatchRun dry
+        = run(options + QStringList { "--dry-run", "-q", "--report", "dry.json", "Two" });
+    EXPECT_EQ(dry.status, 1);
+    EXPECT_EQ(dry.out,
+        (QStringList { "Dry run: nothing was saved. A run would write:", sheetFile(1), sheetFile(2),
+            sheetFile(3), sheetFile(4), sheetFile(5), sheetFile(6) }));
+    EXPECT_EQ(dry.err,
+        (QStringList { status("[dry run] Files output to [T:\\Out\\]"),
+            status("[dry run] SOMETHING WRONG, FILE SAVE ERROR!!! [3 of 6 files not saved]") }));
+    EXPECT_EQ(statuses("dry.json"),
+        (QStringList { "0", "dry run", "dry run", "dry run", "1", "name taken", "name taken",
+            "name taken", "dry run", "dry run", "dry run", "1" }));
 }
 
 TEST_F(BatchScale, EachFormatRunsInTurnAndAFailingOneDoesNotStopTheNext)
