@@ -27,4 +27,9 @@ QString commandFailure(const QuilletError &error, const QString &procedure)
         + QStringLiteral(" in ") + procedure + ending;
 }
 
+QString openFailure(const QuilletError &error)
+{
+    return error.description + QStringLiteral("       ");
+}
+
 } // namespace ErrorText

@@ -15,5 +15,7 @@ QString loadFailure(const QuilletError &error);
 // A failure of a command: description + " Error #" + number + " in " + the procedure + a full
 // stop and seven blanks.
 QString commandFailure(const QuilletError &error, const QString &procedure);
+// A dialog that could not be opened: description + seven blanks.
+QString openFailure(const QuilletError &error);
 
 } // namespace ErrorText

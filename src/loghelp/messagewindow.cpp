@@ -1,5 +1,8 @@
 #include "messagewindow.h"
 
+#include "addin/errortext.h"
+#include "addin/quilletmain.h"
+
 #include <QApplication>
 #include <QMessageBox>
 
@@ -56,4 +59,10 @@ int showMessageWindow(const MsgBox::Message &message)
 void installMessageWindow()
 {
     MsgBox::setWindowPresenter(showMessageWindow);
+}
+
+void showUnhandledFailure(const QuilletError &error)
+{
+    MsgBox::show(ErrorText::commandFailure(error, Quilletmain::curProcName),
+        MsgBox::Icon::Exclamation, ErrorText::title());
 }

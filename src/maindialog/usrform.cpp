@@ -6,11 +6,13 @@
 #include "dirdialogs/createdirform.h"
 #include "dirdialogs/dirlist.h"
 #include "dirdialogs/drivelist.h"
+#include "elidedlabel.h"
 #include "formats/fmtfile.h"
 #include "formats/formatediting.h"
 #include "gocommand.h"
 #include "loghelp/helpabout.h"
 #include "loghelp/logform.h"
+#include "loghelp/messagewindow.h"
 #include "pdfoption.h"
 #include "platform/moduleinfo.h"
 #include "platform/msgbox.h"
@@ -22,6 +24,7 @@
 #include "save/saverun.h"
 #include "storedchoices.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -52,6 +55,8 @@ QFrame *shape(const char *name, QFrame::Shape kind, QWidget *parent)
     line->setObjectName(QString::fromLatin1(name));
     line->setFrameShape(kind);
     line->setFrameShadow(QFrame::Sunken);
+    // Decoration only: a click on it is a click on the dialog's surface.
+    line->setAttribute(Qt::WA_TransparentForMouseEvents);
     return line;
 }
 
@@ -66,11 +71,26 @@ QAction *menuItem(QMenu *menu, const char *name, const QString &caption)
 
 QAction *separator(QMenu *menu, const char *name)
 {
+    // A separator with a text is drawn with it; the line alone is wanted.
     QAction *action = menu->addSeparator();
     action->setObjectName(QString::fromLatin1(name));
-    action->setText(QStringLiteral("-"));
     action->setParent(menu->parentWidget());
     return action;
+}
+
+// The button an arrow key moves to: the next or previous one of the group that can be chosen, in
+// the group's order, wrapping at its ends.
+QAbstractButton *neighbour(const QButtonGroup &group, QAbstractButton *from, int step)
+{
+    const QList<QAbstractButton *> buttons = group.buttons();
+    const qsizetype count = buttons.size();
+    const qsizetype at = buttons.indexOf(from);
+    for (qsizetype tried = 1; at >= 0 && tried < count; ++tried) {
+        QAbstractButton *candidate = buttons.at(((at + step * tried) % count + count) % count);
+        if (candidate->isEnabled() && candidate->isVisible())
+            return candidate;
+    }
+    return nullptr;
 }
 
 } // namespace
@@ -101,6 +121,7 @@ void usrForm::buildControls()
         auto *button = new QRadioButton(before.at(i), outFmtFrame);
         button->setObjectName(arrayName("outFmt", i));
         outFmtGroup->addButton(button, i);
+        button->installEventFilter(this);
         outFmt.append(button);
         formats->addWidget(button, i / 3, i % 3);
     }
@@ -121,16 +142,8 @@ void usrForm::buildControls()
     filenameFmt->lineEdit()->installEventFilter(this);
     isEditFmt = new QCheckBox(QStringLiteral("&Edit"), filenameFmtFrame);
     isEditFmt->setObjectName(QStringLiteral("isEditFmt"));
-    namePreview = new QLineEdit(filenameFmtFrame);
+    namePreview = new ElidedLabel(filenameFmtFrame);
     namePreview->setObjectName(QStringLiteral("namePreview"));
-    namePreview->setReadOnly(true);
-    namePreview->setFrame(false);
-    namePreview->setFocusPolicy(Qt::NoFocus);
-    // Text of the dialog, not a field to type in.
-    QPalette previewPalette = namePreview->palette();
-    previewPalette.setColor(QPalette::Base, previewPalette.color(QPalette::Window));
-    namePreview->setPalette(previewPalette);
-    namePreview->setToolTip(QStringLiteral("The file the current sheet would be saved to"));
     auto *formatRows = new QGridLayout(filenameFmtFrame);
     formatRows->addWidget(filenameFmt, 0, 0);
     formatRows->addWidget(isEditFmt, 0, 1);
@@ -156,6 +169,7 @@ void usrForm::buildControls()
         auto *button = new QRadioButton(choices.at(i), frmSheetSelection);
         button->setObjectName(arrayName("saveSheetType", i));
         saveSheetTypeGroup->addButton(button, i);
+        button->installEventFilter(this);
         saveSheetType.append(button);
         sheets->addWidget(button);
     }
@@ -210,24 +224,30 @@ void usrForm::buildControls()
     page->addLayout(buttons);
     resize(760, 540);
 
-    connect(outFmtGroup, &QButtonGroup::idClicked, this, &usrForm::outFmtClicked);
-    connect(pdfSingleFile, &QCheckBox::clicked, this, &usrForm::pdfSingleFileClicked);
-    connect(saveSheetTypeGroup, &QButtonGroup::idClicked, this, &usrForm::saveSheetTypeClicked);
-    connect(isEditFmt, &QCheckBox::clicked, this, &usrForm::isEditFmtClicked);
-    connect(listSheets, &QListWidget::itemSelectionChanged, this, &usrForm::refreshControls);
+    // Every handler of a user action is guarded: a failure it does not handle itself is shown,
+    // never passed on to the host's event loop.
+    connect(outFmtGroup, &QButtonGroup::idClicked, this,
+        guarded([this](int index) { outFmtClicked(index); }));
+    connect(pdfSingleFile, &QCheckBox::clicked, this, guarded([this] { pdfSingleFileClicked(); }));
+    connect(saveSheetTypeGroup, &QButtonGroup::idClicked, this,
+        guarded([this](int index) { saveSheetTypeClicked(index); }));
+    connect(isEditFmt, &QCheckBox::clicked, this, guarded([this] { isEditFmtClicked(); }));
+    connect(listSheets, &QListWidget::itemSelectionChanged, this,
+        guarded([this] { refreshControls(); }));
     connect(allSheetSel, &QPushButton::clicked, listSheets, &QListWidget::selectAll);
     connect(clrSheetSel, &QPushButton::clicked, listSheets, &QListWidget::clearSelection);
-    connect(useDestDirs, &QCheckBox::clicked, this, &usrForm::refreshControls);
+    connect(useDestDirs, &QCheckBox::clicked, this, guarded([this] { refreshControls(); }));
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-    connect(go, &QPushButton::clicked, this, &usrForm::goClicked);
-    connect(filenameFmt, &QComboBox::editTextChanged, this, &usrForm::updatePreview);
-    connect(dirSel, &DirList::pathChanged, this, &usrForm::updatePreview);
-    connect(drvSel, &DriveList::driveChanged, this,
-        [this](const QString &drive) { dirSel->setPath(DirList::currentDirectoryOf(drive)); });
+    connect(go, &QPushButton::clicked, this, guarded([this] { goClicked(); }));
+    connect(filenameFmt, &QComboBox::editTextChanged, this, guarded([this] { updatePreview(); }));
+    connect(dirSel, &DirList::pathChanged, this, guarded([this] { updatePreview(); }));
+    connect(drvSel, &DriveList::driveChanged, this, guarded([this](const QString &drive) {
+        dirSel->setPath(DirList::currentDirectoryOf(drive));
+    }));
     connect(dirSel, &DirList::mousePressed, this,
-        [this](Qt::MouseButton button, Qt::MouseButtons, const QPoint &position) {
+        guarded([this](Qt::MouseButton button, Qt::MouseButtons, const QPoint &position) {
             dirSelMousePressed(button, position);
-        });
+        }));
 }
 
 void usrForm::buildMenus()
@@ -238,19 +258,19 @@ void usrForm::buildMenus()
     connect(
         menuItem(mnuDirCreatePopup, "mnuDirCreate", QStringLiteral("Create new directory here...")),
         &QAction::triggered, this,
-        [this] { createDirectoryHere(*dirSel, *drvSel, s_DirSpec, b_CreateDir); });
+        guarded([this] { createDirectoryHere(*dirSel, *drvSel, s_DirSpec, b_CreateDir); }));
     separator(mnuDirCreatePopup, "mnuSeperator1");
     connect(menuItem(mnuDirCreatePopup, "mnuDestDir",
                 QStringLiteral("Manage file destination directories...")),
-        &QAction::triggered, this, &usrForm::manageDestinations);
+        &QAction::triggered, this, guarded([this] { manageDestinations(); }));
 
     mnuHelp = new QMenu(QStringLiteral("helpMnu"), this);
     mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
     connect(menuItem(mnuHelp, "mnuAbout", QStringLiteral("About Quillet")), &QAction::triggered,
-        this, [] { showAboutBox(); });
+        this, guarded([] { showAboutBox(); }));
     separator(mnuHelp, "mnuSeperator2");
     connect(menuItem(mnuHelp, "mnuShowHelp", QStringLiteral("Show User Manual")),
-        &QAction::triggered, this, [] { showUserManual(moduleDirectory()); });
+        &QAction::triggered, this, guarded([] { showUserManual(moduleDirectory()); }));
 }
 
 void usrForm::setToolTips()
@@ -352,8 +372,7 @@ void usrForm::refreshControls()
 
 void usrForm::updatePreview()
 {
-    namePreview->setText(::namePreview(state, runChoices()));
-    namePreview->setCursorPosition(0);
+    namePreview->setFullText(::namePreview(state, runChoices()));
 }
 
 void usrForm::refillFmtList()
@@ -398,6 +417,8 @@ void usrForm::isEditFmtClicked()
 
 bool usrForm::eventFilter(QObject *watched, QEvent *event)
 {
+    if (event->type() == QEvent::KeyPress && optionKey(watched, static_cast<QKeyEvent *>(event)))
+        return true;
     if (watched == filenameFmt || watched == filenameFmt->lineEdit()) {
         if (event->type() == QEvent::KeyPress) {
             const int key = static_cast<QKeyEvent *>(event)->key();
@@ -416,6 +437,29 @@ bool usrForm::eventFilter(QObject *watched, QEvent *event)
         }
     }
     return QDialog::eventFilter(watched, event);
+}
+
+bool usrForm::optionKey(QObject *watched, const QKeyEvent *event)
+{
+    // Arrow keys walk an option group in its order and choose the option they land on, as in
+    // any group of option buttons; the toolkit's own walk follows the grid and stops at its
+    // edges.
+    int step = 0;
+    if (event->key() == Qt::Key_Right || event->key() == Qt::Key_Down)
+        step = 1;
+    else if (event->key() == Qt::Key_Left || event->key() == Qt::Key_Up)
+        step = -1;
+    auto *button = qobject_cast<QAbstractButton *>(watched);
+    if (step == 0 || !button || (event->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier)
+        return false;
+    QButtonGroup *group = button->group();
+    if (group != outFmtGroup && group != saveSheetTypeGroup)
+        return false;
+    if (QAbstractButton *next = neighbour(*group, button, step)) {
+        next->setFocus(Qt::TabFocusReason);
+        next->click();
+    }
+    return true;
 }
 
 void usrForm::formatKeyDown(int key)
@@ -449,25 +493,38 @@ bool usrForm::event(QEvent *event)
     return QDialog::event(event);
 }
 
+bool usrForm::onSurface(const QMouseEvent *event) const
+{
+    // Presses that a control ignores are passed up to the dialog; only those where no control
+    // lies under the pointer are on its surface.
+    return childAt(event->position().toPoint()) == nullptr;
+}
+
 void usrForm::mousePressEvent(QMouseEvent *event)
 {
     // The right button alone: a click with another button held is no request for help.
-    if (event->button() == Qt::RightButton && event->buttons() == Qt::RightButton)
+    if (event->button() == Qt::RightButton && event->buttons() == Qt::RightButton
+        && onSurface(event))
         mnuHelp->popup(event->globalPosition().toPoint());
     QDialog::mousePressEvent(event);
 }
 
 void usrForm::mouseDoubleClickEvent(QMouseEvent *event)
 {
-    if (event->button() == Qt::LeftButton)
-        showAboutBox();
+    if (event->button() == Qt::LeftButton && onSurface(event))
+        guarded([] { showAboutBox(); })();
     QDialog::mouseDoubleClickEvent(event);
 }
 
 void usrForm::manageDestinations()
 {
-    manageDestDir dialog(ocDestDir, dirSel->path(), s_DirSpec, b_CreateDir, this);
-    dialog.exec();
+    try {
+        manageDestDir dialog(ocDestDir, dirSel->path(), s_DirSpec, b_CreateDir, this);
+        dialog.exec();
+    } catch (const QuilletError &error) {
+        MsgBox::show(ErrorText::openFailure(error), MsgBox::Icon::Exclamation, ErrorText::title());
+        return;
+    }
     // Directories made at Done show in the list.
     dirSel->refresh();
     updatePreview();
@@ -511,6 +568,11 @@ RunChoices usrForm::runChoices() const
 
 void usrForm::goClicked()
 {
+    // The box's text is stored as its focus-lost step would: GO! pressed by its mnemonic does not
+    // take the focus from the box, and focus that left through another window comes back without
+    // a new focus-out.
+    if (isEditFmt->isChecked())
+        formatFocusLost();
     storeForGo(userSettings(), storedChoices(), pdfSingleFile->isChecked(), fmtLists);
     try {
         prepareRun(state, runChoices());

@@ -10,12 +10,13 @@
 #include <QList>
 
 class DirList;
+class QKeyEvent;
 class DriveList;
+class ElidedLabel;
 class QButtonGroup;
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
-class QLineEdit;
 class QListWidget;
 class QMenu;
 class QPushButton;
@@ -62,6 +63,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
+    bool onSurface(const QMouseEvent *event) const;
 
 private:
     void buildControls();
@@ -74,6 +76,7 @@ private:
     void pdfSingleFileClicked();
     void saveSheetTypeClicked(int index);
     void isEditFmtClicked();
+    bool optionKey(QObject *watched, const QKeyEvent *event);
     void formatKeyDown(int key);
     void formatFocusLost();
     void manageDestinations();
@@ -95,7 +98,7 @@ private:
     QGroupBox *filenameFmtFrame = nullptr;
     QComboBox *filenameFmt = nullptr;
     QCheckBox *isEditFmt = nullptr;
-    QLineEdit *namePreview = nullptr;
+    ElidedLabel *namePreview = nullptr;
     DriveList *drvSel = nullptr;
     DirList *dirSel = nullptr;
     QCheckBox *useDestDirs = nullptr;

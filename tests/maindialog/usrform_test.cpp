@@ -4,6 +4,7 @@
 #include "dirdialogs/dirlist.h"
 #include "formats/fmtfile.h"
 #include "loghelp/logform.h"
+#include "maindialog/elidedlabel.h"
 #include "maindialog/usrform.h"
 #include "memorysettings.h"
 #include "platform/moduleinfo.h"
@@ -325,9 +326,31 @@ TEST_F(UsrForm, PopUpsAndTheAboutBox)
         QTest::mousePress(dirSel->viewport(), Qt::RightButton, {}, QPoint(5, 5));
         EXPECT_TRUE(dirCreate->isVisible());
         dirCreate->hide();
+        // Controls pass on the right button and the double click, but they are not the surface:
+        // a button, a check box, an option button, and a frame's empty interior. (A double click
+        // on GO! would press it.)
+        auto *frame = control<QWidget>(form, "frmSheetSelection");
+        for (QWidget *target : std::initializer_list<QWidget *> { button(form, "go"),
+                 button(form, "displayDiags"), button(form, "saveSheetType(0)"), frame }) {
+            const QPoint inside
+                = target == frame ? QPoint(frame->width() / 2, frame->height() - 4) : QPoint(3, 3);
+            QTest::mousePress(target, Qt::RightButton, {}, inside);
+            QTest::mouseRelease(target, Qt::RightButton, {}, inside);
+            EXPECT_FALSE(help->isVisible()) << qPrintable(target->objectName());
+            if (target != button(form, "go")) {
+                QTest::mouseDClick(target, Qt::LeftButton, {}, inside);
+                QTest::mouseRelease(target, Qt::LeftButton, {}, inside);
+            }
+        }
+        EXPECT_TRUE(recorded.shown.isEmpty());
         QTest::mousePress(&form, Qt::RightButton, {}, QPoint(2, 2));
         EXPECT_TRUE(help->isVisible());
         help->hide();
+        // Separators are lines; a caption would be drawn beside them.
+        for (const char *name : { "mnuSeperator1", "mnuSeperator2" }) {
+            auto *separator = form.findChild<QAction *>(name);
+            EXPECT_TRUE(separator->isSeparator() && separator->text().isEmpty()) << name;
+        }
         QTest::mouseDClick(&form, Qt::LeftButton, {}, QPoint(2, 2));
         form.findChild<QAction *>("mnuAbout")->trigger();
         press(form, "cancel");
@@ -336,6 +359,49 @@ TEST_F(UsrForm, PopUpsAndTheAboutBox)
     ASSERT_EQ(recorded.shown.size(), 2);
     EXPECT_EQ(recorded.shown.at(0).title, "Quillet 1.00 [Copyright]");
     EXPECT_EQ(recorded.shown.at(1).title, recorded.shown.at(0).title);
+}
+
+TEST_F(UsrForm, ATypedFormatIsStoredWhenGoIsPressedByItsMnemonic)
+{
+    openPlate();
+    store.set("Path", drive.win("Out"));
+    store.set("OutputFormatIndex", "1");
+    store.set("SaveSheetSelectionType", "1");
+    store.set("isDisplayDiags", "0");
+    command([&](usrForm &form) {
+        press(form, "isEditFmt");
+        QComboBox *box = formatBox(form);
+        box->setFocus();
+        box->lineEdit()->selectAll();
+        QTest::keyClicks(box->lineEdit(), "SHEETNAME");
+        // Alt+G clicks GO! with the focus still in the box.
+        QTest::keyClick(box->lineEdit(), Qt::Key_G, Qt::AltModifier);
+        // The mnemonic shows the button pressed for a moment before it clicks.
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !form.isVisible(); }));
+        // The hidden log window keeps the run's lines for a next run that this test has not.
+        logForm::unload();
+    });
+    EXPECT_EQ(QDir(drive.native("Out")).entryList(QDir::Files),
+        (QStringList { "Sheet1.DXF", "Sheet2.DXF", "Sheet3.DXF" }));
+    // The next opening finds the format the run used.
+    EXPECT_EQ(store.get("FilenameFormat.DXF"), "SHEETNAME");
+    EXPECT_TRUE(
+        readNative(drive.native("Quillet.FMT")).contains("[.DXF]\r\nDRWNAME\r\nSHEETNAME\r\n"));
+}
+
+TEST_F(UsrForm, DestinationDirectoriesThatCannotOpenSayWhy)
+{
+    openPlate();
+    store.set("isUseDestDirs", "1");
+    command([&](usrForm &form) {
+        // A table without its keys cannot fill the dialog's rows.
+        form.ocDestDir = DestDirTable();
+        form.findChild<QAction *>("mnuDestDir")->trigger();
+        EXPECT_TRUE(form.isVisible());
+        press(form, "cancel");
+    });
+    EXPECT_EQ(recorded.texts(),
+        QStringList { "Quillet 1.00 [Error]|Invalid procedure call or argument       " });
 }
 
 TEST_F(UsrForm, ThePreviewFollowsTheChoicesAndChangesNothing)
@@ -359,9 +425,9 @@ TEST_F(UsrForm, ThePreviewFollowsTheChoicesAndChangesNothing)
     };
     const QStringList before = hostState();
     command([&](usrForm &form) {
-        auto *preview = control<QLineEdit>(form, "namePreview");
+        auto *preview = control<ElidedLabel>(form, "namePreview");
         const auto shows
-            = [&](const QString &path) { EXPECT_EQ(preview->text(), "Next file: " + path); };
+            = [&](const QString &path) { EXPECT_EQ(preview->fullText(), "Next file: " + path); };
         shows(out + "PLATE_Sheet1.DXF");
         press(form, "isEditFmt");
         // Typed into the box, which keeps it when the focus moves on to the other choices.
@@ -385,8 +451,55 @@ TEST_F(UsrForm, ThePreviewFollowsTheChoicesAndChangesNothing)
         for (int i = 0; i < 1000; ++i)
             formatBox(form)->setEditText(i % 2 ? "PartNo|_|SHEETNUMBER" : "MODELNAME|Revision");
         shows(out + "SLDDRW\\P-1001-X1_1.SLDDRW");
+        // A path wider than the line loses its middle, not its drive or its file name; the whole
+        // path is the tool tip.
+        press(form, "outFmt(1)");
+        formatBox(form)->setEditText(QString(300, 'N'));
+        const QString full = preview->fullText();
+        EXPECT_EQ(preview->toolTip(), full);
+        EXPECT_LT(preview->text().size(), full.size());
+        EXPECT_TRUE(preview->text().startsWith("Next file: " + out.left(3)));
+        EXPECT_TRUE(preview->text().endsWith("N.DXF"));
+        EXPECT_TRUE(preview->text().contains(QChar(0x2026)));
         press(form, "cancel");
     });
     EXPECT_EQ(hostState(), before);
     EXPECT_FALSE(QFileInfo::exists(drive.native("Out/DXF")));
+}
+
+TEST_F(UsrForm, ArrowKeysWalkAnOptionGroupAndTabEntersItAtTheChosenOption)
+{
+    openPlate();
+    store.set("OutputFormatIndex", "4");
+    store.set("SaveSheetSelectionType", "0");
+    command([&](usrForm &form) {
+        QString walked;
+        const auto key = [&](Qt::Key key) {
+            QTest::keyClick(QApplication::focusWidget(), key);
+            walked += QApplication::focusWidget()->objectName() + QLatin1Char(' ')
+                + QString::number(form.outFmtIndex) + QLatin1Char(int(form.sheetSelType) + '0')
+                + QLatin1Char(';');
+        };
+        button(form, "outFmt(4)")->setFocus();
+        // In the group's order across the grid's rows, wrapping at both ends.
+        for (Qt::Key arrow :
+            { Qt::Key_Right, Qt::Key_Down, Qt::Key_Right, Qt::Key_Left, Qt::Key_Up })
+            key(arrow);
+        EXPECT_EQ(walked, "outFmt(5) 50;outFmt(6) 60;outFmt(0) 01;outFmt(6) 61;outFmt(5) 51;");
+        // SLDDRW forced "All Sheets"; the sheet options walk the same way.
+        walked.clear();
+        button(form, "saveSheetType(1)")->setFocus();
+        key(Qt::Key_Down);
+        key(Qt::Key_Down);
+        EXPECT_EQ(walked, "saveSheetType(2) 52;saveSheetType(0) 50;");
+        // Tab comes into each group at its chosen option only.
+        walked.clear();
+        button(form, "go")->setFocus();
+        for (int i = 0; i < 8; ++i)
+            key(Qt::Key_Tab);
+        EXPECT_EQ(walked,
+            "cancel 50;outFmt(5) 50;isEditFmt 50;drvSel 50;dirSel 50;useDestDirs 50;"
+            "saveSheetType(0) 50;displayDiags 50;");
+        press(form, "cancel");
+    });
 }
