@@ -49,11 +49,6 @@ bool isAbsoluteEntry(const QString &entry)
     return fso.DriveExists(fso.GetDriveName(entry.trimmed()));
 }
 
-QString pickerStartDirectory(const QString &entry, const QString &base)
-{
-    return entry.mid(1, 2) == QLatin1String(":\\") ? entry : base;
-}
-
 QString destDirRefusedChars()
 {
     return cleanString(Quilletmain::unwantedFileChars, QStringLiteral("\\:"));

@@ -37,9 +37,6 @@ QString plannedDestDir(const QString &entry, const QString &base);
 // An entry is absolute when it begins with a drive that exists; any other is relative to the
 // output base directory, a missing drive's letter becoming an ordinary level.
 bool isAbsoluteEntry(const QString &entry);
-// Where the directory picker opens for an entry: the entry itself when its second and third
-// characters are ":\", otherwise the output base directory.
-QString pickerStartDirectory(const QString &entry, const QString &base);
 // What a typed entry may not hold: the file name's refused characters but "\" and ":", since an
 // entry is a path that may name a drive.
 QString destDirRefusedChars();

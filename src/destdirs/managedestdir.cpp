@@ -2,8 +2,10 @@
 
 #include "addin/quilletmain.h"
 #include "destdirtable.h"
+#include "dirdialogs/dirlist.h"
 #include "dirdialogs/selectdir.h"
 #include "formats/outputformats.h"
+#include "loghelp/messagewindow.h"
 #include "platform/settingsstore.h"
 #include "save/pathutils.h"
 
@@ -76,7 +78,8 @@ manageDestDir::manageDestDir(DestDirTable &ocDestDir, const QString &base, QStri
                                          "preceeded by a drive speci"
                                          "fication"));
         entry->installEventFilter(this);
-        connect(entry, &QLineEdit::textChanged, this, [this, entry] { entryChanged(entry); });
+        connect(
+            entry, &QLineEdit::textChanged, this, guarded([this, entry] { entryChanged(entry); }));
         entry->setText(ocDestDir.entry(OutputFormats::destDirKey(i)));
         label->setBuddy(entry);
         auto *pick = new QPushButton(QStringLiteral(" ... "), this);
@@ -84,7 +87,7 @@ manageDestDir::manageDestDir(DestDirTable &ocDestDir, const QString &base, QStri
         pick->setGeometry(twips(6530, rowTop + rowStep * i, 340, 315));
         pick->setToolTip(QStringLiteral("Select absolute path destination directory"));
         pick->setAutoDefault(false);
-        connect(pick, &QPushButton::clicked, this, [this, i] { pickDirectory(i); });
+        connect(pick, &QPushButton::clicked, this, guarded([this, i] { pickDirectory(i); }));
         tb_FmtDir.append(entry);
         setTabOrder(previous, entry);
         setTabOrder(entry, pick);
@@ -103,7 +106,7 @@ manageDestDir::manageDestDir(DestDirTable &ocDestDir, const QString &base, QStri
     setFixedSize(
         twips(0, 0, dialogWidth, rowTop + rowStep * int(OutputFormats::count) + 1200).size());
 
-    connect(done, &QPushButton::clicked, this, &manageDestDir::doneClicked);
+    connect(done, &QPushButton::clicked, this, guarded([this] { doneClicked(); }));
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     cancel->setFocus();
 }
@@ -140,6 +143,16 @@ void manageDestDir::pickDirectory(int index)
     picker.setStartDirectory(pickerStartDirectory(entry->text(), base));
     picker.exec();
     entry->setText(s_tmpSelDir);
+}
+
+QString pickerStartDirectory(const QString &entry, const QString &base)
+{
+    if (entry.mid(1, 2) == QLatin1String(":\\")) {
+        const QString directory = DirList::openableDirectory(entry);
+        if (!directory.isEmpty())
+            return directory;
+    }
+    return DirList::openableDirectory(base);
 }
 
 void manageDestDir::doneClicked()

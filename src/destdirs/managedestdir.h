@@ -43,3 +43,10 @@ private:
     QPushButton *done;
     QPushButton *cancel;
 };
+
+// Where the directory picker opens for an entry: the entry itself when its second and third
+// characters are ":\", otherwise the output base directory; so relative and empty entries and
+// network paths start at the base. A directory that has gone gives way to its nearest ancestor
+// that can be opened, and an entry on a drive with nothing to open to the base. "" only when
+// not even the base's drive can be opened.
+QString pickerStartDirectory(const QString &entry, const QString &base);

@@ -4,6 +4,7 @@
 #include "addin/quilletmain.h"
 #include "dirlist.h"
 #include "drivelist.h"
+#include "loghelp/messagewindow.h"
 #include "platform/msgbox.h"
 #include "platform/quilleterror.h"
 #include "save/pathutils.h"
@@ -42,7 +43,7 @@ createDirForm::createDirForm(const QString &parentDirectory, QWidget *parent)
     layout->addWidget(buttons);
     setMinimumWidth(380);
 
-    connect(newDir, &QLineEdit::textChanged, this, &createDirForm::newDirChanged);
+    connect(newDir, &QLineEdit::textChanged, this, guarded([this] { newDirChanged(); }));
     connect(create, &QPushButton::clicked, this, &QDialog::accept);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     openForm = this;

@@ -72,6 +72,13 @@ QString directoryText(const QString &text)
     return FileSystemObject().resolveDotLevels(drive + QLatin1Char('\\') + rest);
 }
 
+// A list opens a directory only when it can read its entries.
+bool canOpen(const QString &directory)
+{
+    const FileSystemObject fso;
+    return fso.folderExists(directory) && QDir(fso.toNative(directory)).isReadable();
+}
+
 // Filled before it joins the list, so that the view hears of each entry once.
 QListWidgetItem *newEntry(
     const QIcon &icon, const QString &text, const QString &path, qsizetype depth)
@@ -104,11 +111,7 @@ bool DirList::setPath(const QString &path)
 {
     try {
         const QString directory = directoryText(path);
-        if (directory.isEmpty())
-            return false;
-        // A drive's current directory may have been removed since; the drive itself stays.
-        const QString drive = FileSystemObject().GetDriveName(path);
-        return open(directory) || (path == drive && open(drive.toUpper() + QLatin1Char('\\')));
+        return !directory.isEmpty() && open(directory);
     } catch (const QuilletError &) {
         // Text that names no directory here (an unmapped drive, a NUL) opens nothing.
         return false;
@@ -127,18 +130,37 @@ QString DirList::currentDirectoryOf(const QString &drive)
     const QString name = FileSystemObject().GetDriveName(drive).toUpper();
     if (name.isEmpty())
         return {};
-    return currentDirectories().value(name, name + QLatin1Char('\\'));
+    // The directory remembered may have been removed since; the list then opens what is left of
+    // it, so that it follows the drive chosen rather than stay on another.
+    return openableDirectory(currentDirectories().value(name, name + QLatin1Char('\\')));
+}
+
+QString DirList::openableDirectory(const QString &directory)
+{
+    try {
+        QString candidate = directoryText(directory);
+        if (candidate.isEmpty())
+            return {};
+        const qsizetype rootSize = FileSystemObject().GetDriveName(candidate).size() + 1;
+        while (!canOpen(candidate)) {
+            if (candidate.size() <= rootSize)
+                return {};
+            candidate.truncate(std::max(candidate.lastIndexOf(QLatin1Char('\\')), rootSize));
+        }
+        return candidate;
+    } catch (const QuilletError &) {
+        // Text that names no directory here (a NUL) leaves nothing to open.
+        return {};
+    }
 }
 
 // One read of the directory, whatever its size: the entries need nothing but the names.
 bool DirList::open(const QString &directory)
 {
+    if (!canOpen(directory))
+        return false;
     const FileSystemObject fso;
-    if (!fso.folderExists(directory))
-        return false;
     const QDir dir(fso.toNative(directory));
-    if (!dir.isReadable())
-        return false;
     // Hidden directories are left out, as a file manager leaves them out by default.
     QStringList names = dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Unsorted);
     std::sort(names.begin(), names.end(), [](const QString &a, const QString &b) {

@@ -16,15 +16,19 @@ public:
     QString path() const;
     // Opens a directory (any spelling FileSystemObject takes: "c:\out\", "C:"); false, and the
     // list stays as it is, when it does not exist or cannot be read, or the text has no drive. A
-    // drive alone ("C:") opens the drive's current directory, or its root when that directory has
-    // gone; "C:DXF" is taken below the drive's current directory.
+    // drive alone ("C:") opens the drive's current directory; "C:DXF" is taken below it.
     bool setPath(const QString &path);
     // Reads the open directory's subdirectories again, for directories made or removed since.
     void refresh();
 
-    // The directory last opened on a drive ("C:"), in any list of this process; the drive's root
-    // when none was. A drive list's change opens this, as a drive's current directory.
+    // A drive's current directory, which a drive list's change opens: the directory last opened
+    // on the drive ("C:") in any list of this process, or the drive's root when none was. When that
+    // directory has gone since, its nearest ancestor that can be opened stands for it. "" when not
+    // even the drive's root can be opened, or the drive does not exist.
     static QString currentDirectoryOf(const QString &drive);
+    // The directory itself when a list can open it, else its nearest ancestor that can be opened;
+    // "" when none can, or the text names no directory on a drive.
+    static QString openableDirectory(const QString &directory);
 
 signals:
     // The open directory changed, by the user or by setPath.

@@ -1,15 +1,43 @@
 #include "drivelist.h"
 
+#include "dirlist.h"
 #include "platform/filesystemobject.h"
 
 #include <QDir>
 
+namespace {
+
+#ifndef Q_OS_WIN
+// The user's home directory reads as "~", as shells and file dialogs show it: the default C: is
+// the home directory, and its full path tells the user nothing new.
+QString shownRoot(const QString &root)
+{
+    const QString home = QDir::cleanPath(QDir::homePath());
+    if (home != QLatin1String("/") && (root == home || root.startsWith(home + QLatin1Char('/'))))
+        return QLatin1Char('~') + root.mid(home.size());
+    return QDir::toNativeSeparators(root);
+}
+#endif
+
+} // namespace
+
 DriveList::DriveList(QWidget *parent)
     : QComboBox(parent)
 {
-    connect(this, &QComboBox::activated, this,
-        [this](int index) { emit driveChanged(itemData(index).toString()); });
+    connect(this, &QComboBox::activated, this, &DriveList::chosenByUser);
     refresh();
+}
+
+void DriveList::chosenByUser(int index)
+{
+    const QString drive = itemData(index).toString();
+    emit driveChanged(drive);
+    // The directory list follows a drive through its current directory; without one it cannot,
+    // and the box must not name a drive the list does not show.
+    if (DirList::currentDirectoryOf(drive).isEmpty())
+        setCurrentIndex(findData(settled));
+    else
+        settled = drive;
 }
 
 QString DriveList::drive() const
@@ -24,6 +52,7 @@ bool DriveList::setDrive(const QString &path)
     if (index < 0)
         return false;
     setCurrentIndex(index);
+    settled = drive;
     return true;
 }
 
@@ -40,11 +69,11 @@ void DriveList::refresh()
     const QMap<QChar, QString> drives = FileSystemObject::drives();
     for (auto it = drives.cbegin(); it != drives.cend(); ++it) {
         const QString drive = QString(it.key()) + QLatin1Char(':');
-        addItem(drive.toLower() + QStringLiteral(" [") + QDir::toNativeSeparators(it.value())
-                + QLatin1Char(']'),
+        addItem(drive.toLower() + QStringLiteral(" [") + shownRoot(it.value()) + QLatin1Char(']'),
             drive);
     }
 #endif
     if (!chosen.isEmpty())
         setCurrentIndex(findData(chosen));
+    settled = drive();
 }

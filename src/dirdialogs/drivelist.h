@@ -3,8 +3,8 @@
 #include <QComboBox>
 
 // The drive list box: one entry per drive that exists (on Windows the system's drives, elsewhere
-// the mapped ones), shown as "c:" followed by what the drive stands for. The drive is "C:" text,
-// as FileSystemObject's GetDriveName gives it.
+// the mapped ones), shown as "c:" followed by what the drive stands for ("c: [~/cad]", the home
+// directory as "~"). The drive is "C:" text, as FileSystemObject's GetDriveName gives it.
 class DriveList : public QComboBox {
     Q_OBJECT
 
@@ -22,6 +22,12 @@ public:
 
 signals:
     // The user chose a drive, also the one already chosen: a drive that could not be read can
-    // so be tried again.
+    // so be tried again. When nothing on the chosen drive can be opened, the directory list stays
+    // where it was, and the box goes back to the drive chosen before, which is that list's.
     void driveChanged(const QString &drive);
+
+private:
+    void chosenByUser(int index);
+
+    QString settled;
 };

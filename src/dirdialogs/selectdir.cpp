@@ -3,6 +3,7 @@
 #include "createdirform.h"
 #include "dirlist.h"
 #include "drivelist.h"
+#include "loghelp/messagewindow.h"
 
 #include <QHBoxLayout>
 #include <QMouseEvent>
@@ -41,21 +42,26 @@ selectDir::selectDir(QString &s_tmpSelDir, QString &s_DirSpec, bool &b_CreateDir
     layout->addLayout(buttons);
     resize(420, 380);
 
-    connect(drvSel, &DriveList::driveChanged, this,
-        [this](const QString &drive) { dirSel->setPath(DirList::currentDirectoryOf(drive)); });
+    // A failure a handler does not handle itself is shown, never passed to the event loop.
+    connect(drvSel, &DriveList::driveChanged, this, guarded([this](const QString &drive) {
+        dirSel->setPath(DirList::currentDirectoryOf(drive));
+    }));
     connect(dirSel, &DirList::mousePressed, this,
-        [this](Qt::MouseButton, Qt::MouseButtons buttons, const QPoint &position) {
+        guarded([this](Qt::MouseButton, Qt::MouseButtons buttons, const QPoint &position) {
             dirSelMousePressed(buttons, position);
-        });
-    connect(done, &QPushButton::clicked, this, [this] {
-        this->s_tmpSelDir = dirSel->path();
+        }));
+    connect(done, &QPushButton::clicked, this, guarded([this] {
+        // With no directory open there is nothing to hand back; an empty entry would send the
+        // format's files to the output base directory.
+        if (!dirSel->path().isEmpty())
+            this->s_tmpSelDir = dirSel->path();
         accept();
-    });
+    }));
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-    connect(mnu_CreateDir, &QPushButton::clicked, this, [this, &s_DirSpec, &b_CreateDir] {
+    connect(mnu_CreateDir, &QPushButton::clicked, this, guarded([this, &s_DirSpec, &b_CreateDir] {
         hideCreateButton();
         createDirectoryHere(*dirSel, *drvSel, s_DirSpec, b_CreateDir);
-    });
+    }));
 }
 
 void selectDir::setStartDirectory(const QString &directory)

@@ -13,8 +13,9 @@ class selectDir : public QDialog {
     Q_OBJECT
 
 public:
-    // s_tmpSelDir is the caller's: Select puts the open directory there, Cancel leaves it. The
-    // new-directory command leaves its results in s_DirSpec and b_CreateDir.
+    // s_tmpSelDir is the caller's: Select puts the open directory there, Cancel leaves it, and so
+    // does Select while no directory is open. The new-directory command leaves its results in
+    // s_DirSpec and b_CreateDir.
     selectDir(
         QString &s_tmpSelDir, QString &s_DirSpec, bool &b_CreateDir, QWidget *parent = nullptr);
 

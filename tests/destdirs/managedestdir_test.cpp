@@ -14,6 +14,7 @@
 #include <QLineEdit>
 #include <QTest>
 #include <gtest/gtest.h>
+#include <tuple>
 
 // The destination directories dialog over a table read from a store, with the base directory
 // T:\Base.
@@ -117,10 +118,11 @@ TEST_F(ManageDestDir, LongBaseDirectoriesAreShortenedAtEightyCharacters)
     }
 }
 
-TEST_F(ManageDestDir, ThePickerStartsAtAnAbsoluteEntryOrTheBase)
+TEST_F(ManageDestDir, ThePickerStartsWhereTheEntryPointsAndHandsBackWhereItStarted)
 {
-    entry(1)->setText(drive.win("Abs"));
-    for (const int row : { 1, 2 }) {
+    // The row of a relative entry, and one whose directory has gone.
+    entry(3)->setText(drive.win("Abs\\Gone"));
+    for (const int row : { 1, 3 }) {
         QString started;
         whileModal("selectDir", [&](QWidget &picker) {
             EXPECT_EQ(picker.windowTitle(),
@@ -130,8 +132,32 @@ TEST_F(ManageDestDir, ThePickerStartsAtAnAbsoluteEntryOrTheBase)
             press(picker, "done");
         });
         press(*dialog, qPrintable(QStringLiteral("btn_FmtDirSel(%1)").arg(row)));
-        EXPECT_EQ(started, row == 1 ? drive.win("Abs") : base);
+        EXPECT_EQ(started, row == 1 ? base : drive.win("Abs"));
         // Select hands back the absolute path, even below the base.
         EXPECT_EQ(entry(row)->text(), started);
     }
+}
+
+// T:\Base and T:\Abs exist, drive Q does not.
+TEST_F(ManageDestDir, PickerStartDirectoryOpensTheNearestDirectoryThatExists)
+{
+    const std::tuple<const char *, const char *, const char *> cases[] = {
+        { "T:\\Abs", "T:\\Base", "T:\\Abs" },
+        { "t:\\Abs\\Missing\\Dir\\", "T:\\Base", "T:\\Abs" },
+        { "T:\\Missing", "T:\\Base", "T:\\" },
+        { "Q:\\Out", "T:\\Base", "T:\\Base" },
+        { "Q:\\Out", "T:\\Gone", "T:\\" },
+        { "DXF", "T:\\Abs\\Gone", "T:\\Abs" },
+        // Relative by the ":\" test, so the base whatever the drive has.
+        { "T:", "T:\\Base", "T:\\Base" },
+        { "T:Abs", "T:\\Base", "T:\\Base" },
+        { "", "T:\\Base", "T:\\Base" },
+        { "\\\\server\\share\\x", "T:\\Base", "T:\\Base" },
+        // Nothing to open on the base's drive either.
+        { "Q:\\Out", "Q:\\Base", "" },
+    };
+    for (const auto &[entry, base, start] : cases)
+        EXPECT_EQ(pickerStartDirectory(QString::fromLatin1(entry), QString::fromLatin1(base)),
+            QString::fromLatin1(start))
+            << entry << " " << base;
 }

@@ -3,6 +3,7 @@
 #include "dirdialogs/dirlist.h"
 #include "dirdialogs/drivelist.h"
 #include "dirdialogs/selectdir.h"
+#include "platform/filesystemobject.h"
 #include "testsupport.h"
 
 #include <QDir>
@@ -140,4 +141,33 @@ TEST_F(DirDialogs, ThePickerReturnsTheOpenDirectoryNotTheHighlightedOne)
         press(picker, select ? "done" : "cancel");
         EXPECT_EQ(chosen, select ? drive.win("P") : "unchanged");
     }
+    // With nothing open, Select hands back nothing rather than an empty entry.
+    selectDir empty(chosen, s_DirSpec, b_CreateDir);
+    empty.setStartDirectory(drive.win("Nope"));
+    empty.show();
+    press(empty, "done");
+    EXPECT_EQ(chosen, drive.win("P"));
+}
+
+TEST_F(DirDialogs, ThePickersDriveListMovesTheDirectoryListOrGoesBack)
+{
+    // An earlier list opened D:\Out\Sub, removed since. The drive A: cannot be read.
+    TempDrive d(QLatin1Char('D'));
+    d.mkdir("Out/Sub");
+    ASSERT_TRUE(dirSel.setPath("D:\\Out\\Sub"));
+    QDir(d.native("Out/Sub")).removeRecursively();
+    FileSystemObject::setDrives({ { QLatin1Char('A'), drive.native("gone") },
+        { QLatin1Char('D'), d.native() }, { QLatin1Char('T'), drive.native() } });
+
+    QString chosen;
+    selectDir picker(chosen, s_DirSpec, b_CreateDir);
+    picker.setStartDirectory(drive.win("P"));
+    auto *drives = picker.findChild<DriveList *>("drvSel");
+    auto *list = picker.findChild<DirList *>("dirSel");
+    QStringList shown;
+    for (int step = 0; step < 2; ++step) {
+        QTest::keyClick(drives, Qt::Key_Up);
+        shown.append(drives->drive() + QLatin1Char(' ') + list->path());
+    }
+    EXPECT_EQ(shown, QStringList({ "D: D:\\Out", "D: D:\\Out" }));
 }

@@ -137,17 +137,22 @@ TEST_F(DirWidgets, EachDriveRemembersTheDirectoryLastOpenedOnIt)
     ASSERT_TRUE(second.setPath("u:\\Work\\Sub\\"));
     EXPECT_EQ(DirList::currentDirectoryOf("U:"), "U:\\Work\\Sub");
 
-    // A drive alone opens its current directory, and its root once that has gone.
+    // A drive alone opens its current directory; once that has gone, what is left of it.
     ASSERT_TRUE(list.setPath("U:"));
     EXPECT_EQ(list.path(), "U:\\Work\\Sub");
-    QDir(other.native("Work")).removeRecursively();
+    QDir(other.native("Work/Sub")).removeRecursively();
     ASSERT_TRUE(list.setPath("u:"));
-    EXPECT_EQ(list.path(), "U:\\");
+    EXPECT_EQ(list.path(), "U:\\Work");
+    QDir(other.native("Work")).removeRecursively();
+    EXPECT_EQ(DirList::currentDirectoryOf("U:"), "U:\\");
+    // A drive that does not exist has none.
+    EXPECT_EQ(DirList::currentDirectoryOf("Q:"), "");
 }
 
 TEST(DriveList, ListsTheDrivesInLetterOrderAndReportsOnlyTheUsersChoice)
 {
     TempDrive drive;
+    drive.mkdir("m");
     FileSystemObject::setDrives({ { QLatin1Char('T'), drive.native() },
         { QLatin1Char('D'), drive.native("d") }, { QLatin1Char('M'), drive.native("m") } });
     DriveList drives;
@@ -172,4 +177,19 @@ TEST(DriveList, ListsTheDrivesInLetterOrderAndReportsOnlyTheUsersChoice)
     drives.refresh();
     EXPECT_EQ(drives.drive(), "");
     EXPECT_EQ(changed.count(), 1);
+}
+
+// The home directory, which the default C: stands for, reads as "~"; a directory whose name only
+// begins like it does not.
+TEST(DriveList, ShowsTheHomeDirectoryAsTilde)
+{
+    TempDrive home;
+    const QByteArray savedHome = qgetenv("HOME");
+    qputenv("HOME", QFile::encodeName(home.native()));
+    FileSystemObject::setDrives({ { QLatin1Char('C'), home.native() },
+        { QLatin1Char('D'), home.native("cad") }, { QLatin1Char('E'), home.native() + "2" } });
+    const DriveList drives;
+    qputenv("HOME", savedHome);
+    EXPECT_EQ(column(*drives.view(), Qt::DisplayRole),
+        QStringList({ "c: [~]", "d: [~/cad]", "e: [" + home.native() + "2]" }));
 }
