@@ -55,9 +55,11 @@ TEST_F(SaveRun, SavesEverySheetAndLogsEachStep)
         + notes();
     EXPECT_EQ(surroundings.lines, expected);
     EXPECT_EQ(OutputLog::instance().lines(), expected);
+    // The sheets done show at each refresh: none until the first sheet's name is logged, one
+    // less than the sheet in hand while it is saved, all at the end.
     EXPECT_EQ(surroundings.calls,
-        (QStringList {
-            "hideMain", "show", "refresh", "refresh", "refresh", "refresh", "hide", "modal" }));
+        (QStringList { "hideMain", "show", "refresh", "0 of 2", "refresh", "0 of 2", "refresh",
+            "1 of 2", "refresh", "2 of 2", "hide", "modal" }));
     // The drawing is active again, as it was.
     EXPECT_EQ(app->ActiveDocument(), state.activeDoc);
     EXPECT_EQ(state.activeDoc->Title(), "PLATE.SLDDRW");
@@ -81,7 +83,9 @@ TEST_F(SaveRun, DestinationDirectoriesAndDiagnosticsOff)
     choices.displayDiags = false;
     EXPECT_TRUE(run().allSaved());
     EXPECT_TRUE(surroundings.lines.isEmpty());
-    EXPECT_EQ(surroundings.calls, (QStringList { "refresh", "refresh", "refresh", "hideMain" }));
+    EXPECT_EQ(surroundings.calls,
+        (QStringList {
+            "0 of 2", "refresh", "0 of 2", "refresh", "1 of 2", "refresh", "2 of 2", "hideMain" }));
     EXPECT_EQ(statusText(), "Quillet 1.00: Files output to [T:\\Out\\DXF\\]");
     EXPECT_EQ(
         out(), (QStringList { "DXF", "DXF/PLATE_Sheet1.DXF", "DXF/PLATE_Sheet2.DXF", "Sub" }));

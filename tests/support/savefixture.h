@@ -19,6 +19,11 @@ public:
     void hideLog() override { calls.append(QStringLiteral("hide")); }
     void showLogModal() override { calls.append(QStringLiteral("modal")); }
     void hideMainDialog() override { calls.append(QStringLiteral("hideMain")); }
+    void showProgress(int sheetsDone, int sheets) override
+    {
+        calls.append(
+            QString::number(sheetsDone) + QStringLiteral(" of ") + QString::number(sheets));
+    }
 
     QStringList lines;
     QStringList calls;
