@@ -1,6 +1,7 @@
 #include "addinmanager.h"
 
 #include "addin/CadHost.h"
+#include "addin/quilletmain.h"
 #include "workbench/workbenchsettings.h"
 
 #include <QDir>
@@ -45,9 +46,13 @@ AddInManager::AddInManager(std::shared_ptr<CadApplication> host, const QString &
         } else {
             const QJsonObject product = metaData.value(QStringLiteral("MetaData")).toObject();
             const QString productName = product.value(QStringLiteral("productName")).toString();
+            // The metadata holds the version as the module's version resource does, in numbers;
+            // the add-in's own rule turns them into the text its menu item and captions show.
             if (!productName.isEmpty()) {
                 plugin.name = productName + QLatin1Char(' ')
-                    + product.value(QStringLiteral("version")).toString();
+                    + Quilletmain::formatVersion(
+                        product.value(QStringLiteral("versionMajor")).toInt(),
+                        product.value(QStringLiteral("versionMinor")).toInt());
             }
             plugin.description = product.value(QStringLiteral("fileDescription")).toString();
         }

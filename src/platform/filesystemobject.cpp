@@ -178,7 +178,9 @@ bool FileSystemObject::folderExists(const QString &path) const
 bool FileSystemObject::fileexists(const QString &path) const
 {
     const std::optional<QFileInfo> info = existingInfo(path);
-    return info && info->exists() && !info->isDir();
+    // Only a regular file (or a link to one) can be read as one: a directory, pipe or device by
+    // the name is not the file.
+    return info && info->isFile();
 }
 
 QString FileSystemObject::buildpath(const QString &path, const QString &name) const

@@ -5,6 +5,7 @@
 #include "save/outputlog.h"
 #include "testsupport.h"
 
+#include <QDir>
 #include <QListWidget>
 #include <QProgressBar>
 #include <QScrollBar>
@@ -175,11 +176,17 @@ TEST_F(HelpAbout, ManualCommandChecksOpenerThenManualThenHandsOverItsPath)
     EXPECT_EQ(Quilletmain::curProcName, "mnuShowHelp");
 
     installOpener();
+    const QString notFound = QStringLiteral(
+        "Help file [Quillet_User_Manual.html] not found. Error #16001 in mnuShowHelp.       ");
     showUserManual(moduleDir);
-    expectOneError(QStringLiteral(
-        "Help file [Quillet_User_Manual.html] not found. Error #16001 in mnuShowHelp.       "));
-
+    expectOneError(notFound);
+    // A directory by the manual's name is no manual: it is not handed to the opener either.
     const QString manual = moduleDir + "/doc/Quillet_User_Manual.html";
+    ASSERT_TRUE(QDir().mkpath(manual));
+    showUserManual(moduleDir);
+    expectOneError(notFound);
+    ASSERT_TRUE(QDir(manual).removeRecursively());
+
     writeNative(manual, "<html></html>");
     showUserManual(moduleDir);
     EXPECT_TRUE(recorded.shown.isEmpty());

@@ -7,6 +7,10 @@
 #include <array>
 #include <gtest/gtest.h>
 
+#ifndef Q_OS_WIN
+#include <sys/stat.h>
+#endif
+
 // Each path text with its file name, base name and drive name, as Windows names them.
 TEST(FileSystemObject, PathTextPartsFollowWindowsRules)
 {
@@ -118,6 +122,11 @@ TEST(FileSystemObject, CreatesOneLevelWhoseParentExists)
     fso.createfolder(drive.win("A"));
     EXPECT_TRUE(fso.folderExists(drive.win("A")));
     EXPECT_FALSE(fso.fileexists(drive.win("A")));
+#ifndef Q_OS_WIN
+    ASSERT_EQ(mkfifo(QFile::encodeName(drive.native("pipe")).constData(), 0600), 0);
+    EXPECT_FALSE(fso.fileexists(drive.win("pipe")));
+    QFile::remove(drive.native("pipe"));
+#endif
     EXPECT_EQ(raisedBy([&] { fso.createfolder(drive.win("A")); }), "58 File already exists");
     EXPECT_EQ(raisedBy([&] { fso.createfolder(drive.win("B\\C")); }), "76 Path not found");
     // Text the system cannot take.

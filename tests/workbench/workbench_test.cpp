@@ -228,10 +228,10 @@ TEST_F(Workbench, AddInsConnectAndDisconnectAtOnceAndFailuresAreShown)
         << qPrintable(before.at(0));
     EXPECT_TRUE(before.at(0).contains(plugins.filePath("libBroken.so")))
         << qPrintable(before.at(0));
-    EXPECT_EQ(before.at(1), "[x] Quillet 1.0 | libQuilletAddIn.so | connected");
+    EXPECT_EQ(before.at(1), "[x] Quillet 1.00 | libQuilletAddIn.so | connected");
     EXPECT_EQ(
         before.at(2), "[ ] libRefusingAddIn.so | libRefusingAddIn.so | connect returned false");
-    EXPECT_EQ(after.at(1), "[ ] Quillet 1.0 | libQuilletAddIn.so | ");
+    EXPECT_EQ(after.at(1), "[ ] Quillet 1.00 | libQuilletAddIn.so | ");
     EXPECT_EQ(status(), "Thank you for using Quillet 1.00");
 
     // The choice is kept: the next start leaves the add-in alone.

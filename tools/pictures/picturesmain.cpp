@@ -1,6 +1,7 @@
 // quillet-pictures EXAMPLES_DIR OUTDIR: renders the add-in's dialogs offscreen, as a user sees them
 // with the sample drawing, into PNG files for the manual and the README: usrform.png, logform.png
-// (after a DXF run of the sample's sheets) and about.png.
+// (after a DXF run of the sample's sheets), createdirform.png, selectdir.png, managedestdir.png,
+// about.png and workbench.png.
 
 #include "addin/quilletmain.h"
 #include "addin/swaddin.h"
@@ -30,7 +31,6 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
-#include <QScopeGuard>
 #include <QSettings>
 #include <QStyle>
 #include <QTemporaryDir>
@@ -141,6 +141,10 @@ int main(int argc, char **argv)
     // The plugin's choices go to a settings store of this run only, fixed before Qt first uses one.
     QTemporaryDir config;
     qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+    // The sample user's home directory is drive C:, as in the default drive map, so the drive
+    // list shows "c: [~]" rather than where this run happens to keep its files.
+    QTemporaryDir home;
+    qputenv("HOME", QFile::encodeName(home.path()));
     QApplication app(argc, argv);
     if (argc != 3) {
         std::fprintf(stderr, "usage: quillet-pictures EXAMPLES_DIR OUTDIR\n");
@@ -150,12 +154,9 @@ int main(int argc, char **argv)
     const QString outDir = QString::fromLocal8Bit(argv[2]);
     QDir().mkpath(outDir);
 
-    // A drive C: of its own with the sample drawing and an output folder, under a name that
-    // reads well in the drive list.
-    QDir drive(QDir::temp().filePath(QStringLiteral("quillet-sample")));
-    drive.removeRecursively();
+    // Drive C: holds the sample drawing and an output folder.
+    const QDir drive(home.path());
     drive.mkpath(QStringLiteral("Drawings/Out"));
-    const auto cleanUp = qScopeGuard([&] { drive.removeRecursively(); });
     if (!copySample(examples, drive.filePath(QStringLiteral("Drawings")))) {
         std::fprintf(stderr, "quillet-pictures: the sample drawing is not in %s\n", argv[1]);
         return 1;
