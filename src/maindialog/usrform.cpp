@@ -93,6 +93,15 @@ QAbstractButton *neighbour(const QButtonGroup &group, QAbstractButton *from, int
     return nullptr;
 }
 
+// Tab comes into a group of options at its chosen one: only that one takes the focus by Tab. The
+// toolkit does so only once an option was clicked, not when the dialog chooses one itself.
+void tabIntoChosen(const QButtonGroup &group)
+{
+    for (QAbstractButton *button : group.buttons()) {
+        button->setFocusPolicy(button->isChecked() ? Qt::StrongFocus : Qt::ClickFocus);
+    }
+}
+
 } // namespace
 
 usrForm::usrForm(QWidget *parent)
@@ -367,6 +376,8 @@ void usrForm::refreshControls()
     refillFmtList();
     go->setEnabled(states.goEnabled);
     findChild<QAction *>(QStringLiteral("mnuDestDir"))->setEnabled(states.mnuDestDirEnabled);
+    tabIntoChosen(*outFmtGroup);
+    tabIntoChosen(*saveSheetTypeGroup);
     updatePreview();
 }
 
