@@ -31,7 +31,6 @@ QUILLET_BENCHMARK(maindialog)
         std::printf("  FAIL  the drawing could not be written or opened\n");
         return false;
     }
-    Quilletmain::hostApp = host;
     const auto savedPresenter = MsgBox::setPresenter([](const MsgBox::Message &message) {
         std::printf("  message: %s\n", qPrintable(message.text));
         return int(MsgBox::Ok);
@@ -39,7 +38,7 @@ QUILLET_BENCHMARK(maindialog)
 
     int listed = 0;
     const Timing opening = measure(9, [&] {
-        usrForm form;
+        usrForm form(host);
         form.show();
         // Painted: the layout is done and every visible row drawn.
         QApplication::processEvents();
@@ -51,7 +50,6 @@ QUILLET_BENCHMARK(maindialog)
 
     MsgBox::setPresenter(savedPresenter);
     setModuleDirectory(QString());
-    Quilletmain::hostApp.reset();
     FileSystemObject::setDrives(savedDrives);
     return checkGoal(QStringLiteral("main dialog on 1,000 sheets, load to shown"), opening.fastest,
                100, QStringLiteral("ms"))

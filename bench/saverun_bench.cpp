@@ -32,6 +32,7 @@ public:
     void hideLog() override { }
     void showLogModal() override { }
     void hideMainDialog() override { }
+    void appendLog(const QString &) override { }
 };
 
 // Every save ends with the host flushing its file to disk. On a disk shared with other work that
@@ -46,11 +47,11 @@ QString scratchDirTemplate()
 }
 
 // As GO! prepares it with DXF, all sheets and no destination directories.
-SaveState dxfState(CadApplication &host, const QString &baseDir)
+SaveState dxfState(const std::shared_ptr<CadApplication> &host, const QString &baseDir)
 {
     SaveState state = openActiveDrawing(host);
     RunChoices choices;
-    choices.outFmtIndex = OutputFormats::indexOf(QStringLiteral("DXF"));
+    choices.outFmtIndex = OutputFormats::Dxf;
     choices.sheetSelType = SheetChoice::All;
     choices.displayDiags = false;
     choices.baseDir = baseDir;
@@ -79,7 +80,6 @@ QUILLET_BENCHMARK(saverun)
 
     const auto host = StandInApplication::create();
     const std::shared_ptr<StandInDocument> drawing = host->open(drawingPath);
-    Quilletmain::hostApp = host;
 
     // The names the save run builds from the format, worked out beforehand for the host's loop.
     const QStringList sheetNames = drawing->GetSheetNames();
@@ -114,7 +114,7 @@ QUILLET_BENCHMARK(saverun)
             runError = error.description;
         }
     };
-    const auto freshState = [&] { state = dxfState(*host, baseDir); };
+    const auto freshState = [&] { state = dxfState(host, baseDir); };
 
     // Once each to write every file and fill the host's model cache; then in turns, so that a
     // busy spell of the machine weighs on both alike.
@@ -168,7 +168,6 @@ QUILLET_BENCHMARK(saverun)
                  runFastest / loopFastest, 1.05, QStringLiteral("times"))
         && passed;
 
-    Quilletmain::hostApp.reset();
     host->closeAllDocuments();
     FileSystemObject::setDrives(savedDrives);
     return passed;

@@ -1,9 +1,11 @@
 #pragma once
 
+#include <QChar>
 #include <QList>
 #include <QString>
 #include <QStringList>
 #include <optional>
+#include <utility>
 
 // What the command line asked for; an option left out takes the stored choice.
 struct BatchOptions {
@@ -22,6 +24,23 @@ struct BatchOptions {
     std::optional<QString> report;
     // Drawings and folders of drawings, as given.
     QStringList drawings;
+    // Drive letters and their native roots, in the order given; mapped before the run.
+    QList<std::pair<QChar, QString>> drives;
+};
+
+// What the command line comes to: a run with its options, or a text to print instead.
+struct BatchCommandLine {
+    enum class Outcome { Run, Help, Version, UsageError };
+
+    Outcome outcome = Outcome::Run;
+    BatchOptions options;
+    // The help, the version line, or what is wrong with the arguments in one line; empty for a
+    // run.
+    QString text;
+
+    // arguments[0] is the program. The arguments are read in full before any check, and the
+    // checks run in a fixed order, the first that fails giving the usage error.
+    static BatchCommandLine parse(const QStringList &arguments);
 };
 
 // Exit statuses: every file saved, a save reported as failed, a run ended with an error, bad usage.

@@ -52,9 +52,8 @@ public:
         }
     }
     void sheetSaved(const SheetSave &save) override { sheets.append(save); }
-
-protected:
-    void lineAppended(const QString &line) override
+    // Printed and gone: the batch keeps no log.
+    void appendLog(const QString &line) override
     {
         if (!quiet)
             console.printLog(line);
@@ -80,7 +79,7 @@ public:
 void chooseSheets(const BatchOptions &options, const StoredChoices &stored,
     const QString &drawingPath, const QStringList &docSheetNames, RunChoices &choices)
 {
-    choices.sheetSelType = stored.sheetSelType;
+    choices.sheetSelType = stored.run.sheetSelType;
     if (!options.sheets)
         return;
     const QString text = options.sheets->trimmed();
@@ -131,13 +130,13 @@ QString outputBase(const BatchOptions &options, const StoredChoices &stored)
         }
         return onMappedDrive(info.absoluteFilePath(), QStringLiteral("output directory"));
     }
-    if (!FileSystemObject().folderExists(stored.path)) {
+    if (!FileSystemObject().folderExists(stored.run.baseDir)) {
         throw BatchError { BatchStatus::RunError,
             QStringLiteral("quillet-batch: the stored output directory does not "
                            "exist: ")
-                + stored.path };
+                + stored.run.baseDir };
     }
-    return stored.path;
+    return stored.run.baseDir;
 }
 
 void openDrawing(StandInApplication &app, const QString &path)
@@ -164,25 +163,25 @@ int runDrawing(StandInApplication &app, const BatchOptions &options, const Store
     openDrawing(app, drawingPath);
     SaveState state;
     try {
-        state = openActiveDrawing(app);
+        state = openActiveDrawing(app.shared_from_this());
     } catch (const QuilletError &error) {
         throw BatchError { BatchStatus::RunError, ErrorText::loadFailure(error), error.number };
     }
 
-    RunChoices choices;
-    choices.outFmtIndex = outFmtIndex;
+    // The stored choices, with what the options say in their place.
+    RunChoices choices = stored.run;
+    choices.outFmtIndex = OutputFormats::Format(outFmtIndex);
     // The PDF writer's value matters to PDF runs alone; reading it is not free.
     choices.pdfSingleFile
         = OutputFormats::isPdf(outFmtIndex) && (options.singleFile || getPDFRegKey() == 1);
     chooseSheets(options, stored, drawingPath, state.docSheetNames, choices);
     choices.displayDiags = !options.quiet;
-    choices.useDestDirs = options.useDestDirs.value_or(stored.useDestDirs);
-    choices.ocDestDir = stored.ocDestDir;
+    choices.useDestDirs = options.useDestDirs.value_or(stored.run.useDestDirs);
     choices.baseDir = outputBase(options, stored);
     record.outputDirectory = FileSystemObject().toNative(choices.baseDir);
     choices.filenameFmt = options.filenameFormat.value_or(stored.currentFmts.value(
         OutputFormats::formatListKey(choices.outFmtIndex, choices.pdfSingleFile),
-        StoredChoices::defaultFilenameFormat));
+        RunChoices::defaultFilenameFormat));
 
     try {
         if (!prepareRun(state, choices).goEnabled) {
@@ -192,8 +191,8 @@ int runDrawing(StandInApplication &app, const BatchOptions &options, const Store
         state.dryRun = options.dryRun;
         state.savedTargets = &saved;
         // Only a run that starts, and saves, leaves its mark on the PDF writer.
-        if (OutputFormats::isPdf(choices.outFmtIndex) && !options.dryRun)
-            setPDFRegKey(choices.pdfSingleFile ? 1 : 0);
+        if (!options.dryRun)
+            setPDFRegKeyForRun(choices);
         const SaveRunResult result = Quillet(state, surroundings);
         return result.allSaved() ? BatchStatus::Saved : BatchStatus::SaveFailed;
     } catch (const QuilletError &error) {
@@ -223,10 +222,10 @@ BatchReport reportOptions(
     for (const int format : formats)
         report.formats.append(OutputFormats::caption(format));
     report.filenameFormat = options.filenameFormat;
-    report.sheets = options.sheets.value_or(sheetChoiceName(stored.sheetSelType));
+    report.sheets = options.sheets.value_or(sheetChoiceName(stored.run.sheetSelType));
     if (options.output)
         report.output = QFileInfo(*options.output).absoluteFilePath();
-    report.destDirs = options.useDestDirs.value_or(stored.useDestDirs);
+    report.destDirs = options.useDestDirs.value_or(stored.run.useDestDirs);
     report.singleFile = options.singleFile;
     report.quiet = options.quiet;
     report.dryRun = options.dryRun;
@@ -245,7 +244,6 @@ void recordError(DrawingRecord &record, int status, const QString &line, int num
 int runBatch(StandInApplication &app, const BatchOptions &options)
 {
     Quilletmain::fillFromVersionResource();
-    Quilletmain::hostApp = app.shared_from_this();
     Console console(!options.quiet);
     const QMetaObject::Connection statusBar
         = QObject::connect(app.frame().get(), &StandInFrame::statusBarTextChanged,
@@ -253,8 +251,9 @@ int runBatch(StandInApplication &app, const BatchOptions &options)
 
     const QSettingsStore settings;
     const StoredChoices stored = StoredChoices::read(settings);
-    const QList<int> formats = options.outFmtIndexes.isEmpty() ? QList<int> { stored.outFmtIndex }
-                                                               : options.outFmtIndexes;
+    const QList<int> formats = options.outFmtIndexes.isEmpty()
+        ? QList<int> { stored.run.outFmtIndex }
+        : options.outFmtIndexes;
     BatchReport report = reportOptions(options, stored, formats);
     int status = BatchStatus::Saved;
     // One call never writes a file twice: every run refuses the files of the runs before it.

@@ -19,6 +19,8 @@ inline QString unwantedPathChars;
 // Characters kept out of file names: "\/:*?<>|", CR, TAB, LF, BS.
 inline QString unwantedFileChars;
 inline std::shared_ptr<CadApplication> hostApp;
+// The settings store's section of the add-in's choices, under the application productName.
+inline const QString settingsSection = QStringLiteral("Startup");
 // The procedure entered last among those that record themselves; quoted in error messages.
 inline QString curProcName;
 

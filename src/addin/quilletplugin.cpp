@@ -1,6 +1,6 @@
 #include "quilletplugin.h"
 
-#include "swaddin.h"
+#include "addin/swaddin.h"
 
 QObject *QuilletPlugin::createAddIn()
 {

@@ -36,7 +36,7 @@ bool swAddIn::SwAddIn_DisconnectFromSW()
 bool swAddIn::showForm()
 {
     // A fresh dialog for every command; nothing of the last one survives.
-    auto form = std::make_unique<usrForm>();
+    auto form = std::make_unique<usrForm>(Quilletmain::hostApp);
     if (form->loaded())
         form->exec();
     return true;

@@ -7,15 +7,9 @@
 #include "platform/settingsstore.h"
 #include "save/pathutils.h"
 
-namespace {
-
-const QString section = QStringLiteral("Startup");
-
-} // namespace
-
 QString DestDirTable::storedEntry(const SettingsStore &store, int outFmtIndex)
 {
-    return store.read(Quilletmain::productName, section,
+    return store.read(Quilletmain::productName, Quilletmain::settingsSection,
         OutputFormats::destDirSettingsKey(outFmtIndex), OutputFormats::caption(outFmtIndex));
 }
 
@@ -38,8 +32,8 @@ QString DestDirTable::entry(const QString &key) const
 void DestDirTable::persist(SettingsStore &store) const
 {
     for (int i = 0; i < OutputFormats::count; ++i) {
-        store.write(Quilletmain::productName, section, OutputFormats::destDirSettingsKey(i),
-            entries.value(OutputFormats::destDirKey(i)));
+        store.write(Quilletmain::productName, Quilletmain::settingsSection,
+            OutputFormats::destDirSettingsKey(i), entries.value(OutputFormats::destDirKey(i)));
     }
 }
 

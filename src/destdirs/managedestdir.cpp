@@ -1,7 +1,7 @@
 #include "managedestdir.h"
 
 #include "addin/quilletmain.h"
-#include "destdirtable.h"
+#include "destdirs/destdirtable.h"
 #include "dirdialogs/dirlist.h"
 #include "dirdialogs/selectdir.h"
 #include "formats/outputformats.h"

@@ -8,10 +8,13 @@
 // keys) comes from here.
 namespace OutputFormats {
 
+// A format by its index in the table; the index is what the settings store keeps.
+enum Format : int { Slddrw = 0, Dxf, Dwg, EDrawing, Jpg, Tiff, Pdf };
+
 inline constexpr int count = 7;
-inline constexpr int nativeIndex = 0; // SLDDRW, a copy of the whole drawing per sheet
-inline constexpr int eDrawingIndex = 3;
-inline constexpr int pdfIndex = 6;
+inline constexpr int nativeIndex = Slddrw; // a copy of the whole drawing per sheet
+inline constexpr int eDrawingIndex = EDrawing;
+inline constexpr int pdfIndex = Pdf;
 
 inline bool isNative(int outFmtIndex)
 {

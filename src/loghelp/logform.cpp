@@ -169,6 +169,11 @@ LogSurroundings::LogSurroundings(QWidget *mainDialog)
 {
 }
 
+void LogSurroundings::appendLog(const QString &line)
+{
+    OutputLog::instance().append(line);
+}
+
 void LogSurroundings::refreshLog()
 {
     logForm::instance()->refreshLines();

@@ -52,6 +52,8 @@ class LogSurroundings : public RunSurroundings {
 public:
     explicit LogSurroundings(QWidget *mainDialog);
 
+    // Into the add-in's one output log, which the log window shows.
+    void appendLog(const QString &line) override;
     void refreshLog() override;
     void showLogModeless() override;
     void hideLog() override;

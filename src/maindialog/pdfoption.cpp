@@ -1,6 +1,7 @@
 #include "pdfoption.h"
 
 #include "platform/pdfwritervalue.h"
+#include "save/runchoices.h"
 
 int getPDFRegKey()
 {
@@ -11,4 +12,10 @@ void setPDFRegKey(const int &regValue)
 {
     // The save run starts whether or not the PDF writer took the value.
     writePdfWriterValue(regValue);
+}
+
+void setPDFRegKeyForRun(const RunChoices &choices)
+{
+    if (OutputFormats::isPdf(choices.outFmtIndex))
+        setPDFRegKey(choices.pdfSingleFile ? 1 : 0);
 }

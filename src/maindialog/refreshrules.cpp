@@ -2,8 +2,9 @@
 
 #include "formats/outputformats.h"
 
-ControlStates refreshRules(const DialogChoices &choices)
+ControlStates refreshRules(const RunChoices &choices, int sheetEntries)
 {
+    const qsizetype selectedSheets = choices.selectedSheets.size();
     const bool pdf = OutputFormats::isPdf(choices.outFmtIndex);
     const bool native = OutputFormats::isNative(choices.outFmtIndex);
     // One file for all sheets, and the native format's copies of the whole drawing, need every
@@ -16,11 +17,10 @@ ControlStates refreshRules(const DialogChoices &choices)
     states.sheetFrameEnabled = !forceAll && !OutputFormats::isEDrawing(choices.outFmtIndex);
     states.listSheetsEnabled
         = states.sheetFrameEnabled && states.sheetSelType == SheetChoice::Selected;
-    states.allSheetSelEnabled
-        = states.listSheetsEnabled && choices.selectedSheets != choices.sheetEntries;
-    states.clrSheetSelEnabled = states.listSheetsEnabled && choices.selectedSheets > 0;
+    states.allSheetSelEnabled = states.listSheetsEnabled && selectedSheets != sheetEntries;
+    states.clrSheetSelEnabled = states.listSheetsEnabled && selectedSheets > 0;
     states.formatListKey = OutputFormats::formatListKey(choices.outFmtIndex, choices.pdfSingleFile);
-    states.goEnabled = choices.selectedSheets > 0 || states.sheetSelType != SheetChoice::Selected
+    states.goEnabled = selectedSheets > 0 || states.sheetSelType != SheetChoice::Selected
         || !states.sheetFrameEnabled;
     states.mnuDestDirEnabled = choices.useDestDirs;
     return states;

@@ -1,18 +1,8 @@
 #pragma once
 
-#include "formats/outputformats.h"
+#include "save/runchoices.h"
 
 #include <QString>
-
-// The main dialog's choices that decide which controls are enabled.
-struct DialogChoices {
-    int outFmtIndex = 0;
-    bool pdfSingleFile = false;
-    SheetChoice sheetSelType = SheetChoice::Current;
-    int sheetEntries = 0;
-    int selectedSheets = 0;
-    bool useDestDirs = false;
-};
 
 // What the dialog shows for those choices; quillet-batch applies the same rules.
 struct ControlStates {
@@ -30,4 +20,6 @@ struct ControlStates {
     QString formatListKey;
 };
 
-ControlStates refreshRules(const DialogChoices &choices);
+// The states for the choices, with sheetEntries entries in the sheet list: the format, Single
+// File, the sheet choice, how many sheets are selected and destination directories in use decide.
+ControlStates refreshRules(const RunChoices &choices, int sheetEntries);

@@ -6,16 +6,14 @@
 
 namespace {
 
-const QString section = QStringLiteral("Startup");
-
 QString readKey(const SettingsStore &store, const QString &key, const QString &defaultValue)
 {
-    return store.read(Quilletmain::productName, section, key, defaultValue);
+    return store.read(Quilletmain::productName, Quilletmain::settingsSection, key, defaultValue);
 }
 
 void writeKey(SettingsStore &store, const QString &key, const QString &text)
 {
-    store.write(Quilletmain::productName, section, key, text);
+    store.write(Quilletmain::productName, Quilletmain::settingsSection, key, text);
 }
 
 // A stored whole number from low to high replaces value; anything else leaves it.
@@ -46,36 +44,35 @@ QString checkText(bool value)
 StoredChoices StoredChoices::read(const SettingsStore &store)
 {
     StoredChoices choices;
-    choices.path = readKey(store, QStringLiteral("Path"), QStringLiteral("c:\\"));
+    RunChoices &run = choices.run;
+    run.baseDir = readKey(store, QStringLiteral("Path"), run.baseDir);
+    int outFmtIndex = run.outFmtIndex;
     readNumber(store, QStringLiteral("OutputFormatIndex"), QStringLiteral("0"), 0,
-        OutputFormats::count - 1, choices.outFmtIndex);
-    readCheck(store, QStringLiteral("isDisplayDiags"), QStringLiteral("1"), choices.displayDiags);
-
-    for (int i = 0; i < OutputFormats::count; ++i) {
-        for (const QString &key : OutputFormats::formatListKeys(i)) {
-            choices.currentFmts.insert(key,
-                readKey(
-                    store, OutputFormats::filenameFormatSettingsKey(key), defaultFilenameFormat));
-        }
-        choices.ocDestDir.replace(
-            OutputFormats::destDirKey(i), DestDirTable::storedEntry(store, i));
+        OutputFormats::count - 1, outFmtIndex);
+    run.outFmtIndex = OutputFormats::Format(outFmtIndex);
+    readCheck(store, QStringLiteral("isDisplayDiags"), QStringLiteral("1"), run.displayDiags);
+    for (const QString &key : OutputFormats::allFormatListKeys()) {
+        choices.currentFmts.insert(key,
+            readKey(store, OutputFormats::filenameFormatSettingsKey(key),
+                RunChoices::defaultFilenameFormat));
     }
-
-    int sheetSelType = int(choices.sheetSelType);
+    run.ocDestDir = DestDirTable::fromSettings(store);
+    int sheetSelType = int(run.sheetSelType);
     readNumber(store, QStringLiteral("SaveSheetSelectionType"), QStringLiteral("0"),
         int(SheetChoice::Current), int(SheetChoice::Selected), sheetSelType);
-    choices.sheetSelType = SheetChoice(sheetSelType);
-    readCheck(store, QStringLiteral("isUseDestDirs"), QStringLiteral("0"), choices.useDestDirs);
+    run.sheetSelType = SheetChoice(sheetSelType);
+    readCheck(store, QStringLiteral("isUseDestDirs"), QStringLiteral("0"), run.useDestDirs);
     return choices;
 }
 
 void StoredChoices::write(SettingsStore &store) const
 {
-    writeKey(store, QStringLiteral("Path"), path);
-    writeKey(store, QStringLiteral("OutputFormatIndex"), QString::number(outFmtIndex));
-    writeKey(store, QStringLiteral("isDisplayDiags"), checkText(displayDiags));
+    writeKey(store, QStringLiteral("Path"), run.baseDir);
+    writeKey(store, QStringLiteral("OutputFormatIndex"), QString::number(run.outFmtIndex));
+    writeKey(store, QStringLiteral("isDisplayDiags"), checkText(run.displayDiags));
     for (const QString &key : OutputFormats::allFormatListKeys())
         writeKey(store, OutputFormats::filenameFormatSettingsKey(key), currentFmts.value(key));
-    writeKey(store, QStringLiteral("SaveSheetSelectionType"), QString::number(int(sheetSelType)));
-    writeKey(store, QStringLiteral("isUseDestDirs"), checkText(useDestDirs));
+    writeKey(
+        store, QStringLiteral("SaveSheetSelectionType"), QString::number(int(run.sheetSelType)));
+    writeKey(store, QStringLiteral("isUseDestDirs"), checkText(run.useDestDirs));
 }

@@ -1,7 +1,6 @@
 #pragma once
 
-#include "destdirs/destdirtable.h"
-#include "formats/outputformats.h"
+#include "save/runchoices.h"
 
 #include <QHash>
 #include <QString>
@@ -9,23 +8,15 @@
 class SettingsStore;
 
 // The main dialog's choices kept between uses in the settings store (application productName,
-// section "Startup").
+// section "Startup"): a run's choices, and the current filename format of every format list key.
+// What the store does not hold, or holds out of range, keeps the factory choice.
 struct StoredChoices {
-    static inline const QString defaultFilenameFormat
-        = QStringLiteral("DRWNAME|_|SHEETNAME|_|Revision|_|DATE|_|TIME");
-
-    // The values the dialog starts from before it reads the store; a stored number that is not a
-    // whole number in range leaves them as they are.
-    QString path = QStringLiteral("c:\\");
-    int outFmtIndex = 0;
-    bool displayDiags = true;
-    // The current filename format of every format list key.
+    // The run's filename format and the PDF option are not among them: the one comes from
+    // currentFmts, the other from the PDF writer's value.
+    RunChoices run;
     QHash<QString, QString> currentFmts;
-    DestDirTable ocDestDir;
-    SheetChoice sheetSelType = SheetChoice::All;
-    bool useDestDirs = false;
 
-    // Reads every key in the dialog's load order.
+    // Reads every key the dialog's load reads.
     static StoredChoices read(const SettingsStore &store);
     // Writes what GO! writes, in its order: everything but the destination directories.
     void write(SettingsStore &store) const;

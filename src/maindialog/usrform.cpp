@@ -9,20 +9,20 @@
 #include "elidedlabel.h"
 #include "formats/fmtfile.h"
 #include "formats/formatediting.h"
-#include "gocommand.h"
 #include "loghelp/helpabout.h"
 #include "loghelp/logform.h"
 #include "loghelp/messagewindow.h"
-#include "pdfoption.h"
+#include "maindialog/gocommand.h"
+#include "maindialog/pdfoption.h"
+#include "maindialog/refreshrules.h"
+#include "maindialog/storedchoices.h"
 #include "platform/moduleinfo.h"
 #include "platform/msgbox.h"
 #include "platform/quilleterror.h"
 #include "platform/settingsstore.h"
-#include "refreshrules.h"
 #include "save/namepreview.h"
 #include "save/runpreparation.h"
 #include "save/saverun.h"
-#include "storedchoices.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -104,8 +104,9 @@ void tabIntoChosen(const QButtonGroup &group)
 
 } // namespace
 
-usrForm::usrForm(QWidget *parent)
+usrForm::usrForm(std::shared_ptr<CadApplication> app, QWidget *parent)
     : QDialog(parent)
+    , app(std::move(app))
 {
     setObjectName(QStringLiteral("usrForm"));
     buildControls();
@@ -118,16 +119,31 @@ usrForm::~usrForm() = default;
 
 void usrForm::buildControls()
 {
+    buildOutputFormatFrame();
+    buildFilenameFormatFrame();
+    buildDirectoryControls();
+    buildSheetFrame();
+    displayDiags = new QCheckBox(QStringLiteral("&Display Output Log"), this);
+    displayDiags->setObjectName(QStringLiteral("displayDiags"));
+    go = new QPushButton(QStringLiteral("&GO!"), this);
+    go->setObjectName(QStringLiteral("go"));
+    go->setDefault(true);
+    cancel = new QPushButton(QStringLiteral("Cancel"), this);
+    cancel->setObjectName(QStringLiteral("cancel"));
+    cancel->setAutoDefault(false);
+    layOut();
+    connectControls();
+}
+
+void usrForm::buildOutputFormatFrame()
+{
     outFmtFrame = new QGroupBox(QStringLiteral("Output Format"), this);
     outFmtFrame->setObjectName(QStringLiteral("outFmtFrame"));
     outFmtGroup = new QButtonGroup(this);
     auto *formats = new QGridLayout(outFmtFrame);
-    // Captions before the load; it gives each button its format's caption.
-    const QStringList before { QStringLiteral("SLDDRW"), QStringLiteral("DXF"),
-        QStringLiteral("DWG"), QStringLiteral("eDrawing"), QStringLiteral("JPEG"),
-        QStringLiteral("TIFF"), QStringLiteral("PDF") };
+    // The load gives each button its format's caption.
     for (int i = 0; i < OutputFormats::count; ++i) {
-        auto *button = new QRadioButton(before.at(i), outFmtFrame);
+        auto *button = new QRadioButton(outFmtFrame);
         button->setObjectName(arrayName("outFmt", i));
         outFmtGroup->addButton(button, i);
         button->installEventFilter(this);
@@ -137,7 +153,10 @@ void usrForm::buildControls()
     pdfSingleFile = new QCheckBox(QStringLiteral("&Single File"), outFmtFrame);
     pdfSingleFile->setObjectName(QStringLiteral("pdfSingleFile"));
     formats->addWidget(pdfSingleFile, 2, 1, 1, 2);
+}
 
+void usrForm::buildFilenameFormatFrame()
+{
     filenameFmtFrame = new QGroupBox(QStringLiteral("Output Filename Format"), this);
     filenameFmtFrame->setObjectName(QStringLiteral("filenameFmtFrame"));
     filenameFmt = new QComboBox(filenameFmtFrame);
@@ -158,8 +177,11 @@ void usrForm::buildControls()
     formatRows->addWidget(isEditFmt, 0, 1);
     formatRows->addWidget(namePreview, 1, 0, 1, 2);
     formatRows->setColumnStretch(0, 1);
+}
 
-    auto *directoryLabel = new QLabel(QStringLiteral("&Output Base Directory"), this);
+void usrForm::buildDirectoryControls()
+{
+    directoryLabel = new QLabel(QStringLiteral("&Output Base Directory"), this);
     drvSel = new DriveList(this);
     drvSel->setObjectName(QStringLiteral("drvSel"));
     dirSel = new DirList(this);
@@ -167,7 +189,10 @@ void usrForm::buildControls()
     directoryLabel->setBuddy(dirSel);
     useDestDirs = new QCheckBox(QStringLiteral("&Use File Destination Directories"), this);
     useDestDirs->setObjectName(QStringLiteral("useDestDirs"));
+}
 
+void usrForm::buildSheetFrame()
+{
     frmSheetSelection = new QGroupBox(QStringLiteral("Select Sheets to Save"), this);
     frmSheetSelection->setObjectName(QStringLiteral("frmSheetSelection"));
     saveSheetTypeGroup = new QButtonGroup(this);
@@ -198,16 +223,10 @@ void usrForm::buildControls()
     selectionButtons->addWidget(allSheetSel);
     selectionButtons->addWidget(clrSheetSel);
     sheets->addLayout(selectionButtons);
+}
 
-    displayDiags = new QCheckBox(QStringLiteral("&Display Output Log"), this);
-    displayDiags->setObjectName(QStringLiteral("displayDiags"));
-    go = new QPushButton(QStringLiteral("&GO!"), this);
-    go->setObjectName(QStringLiteral("go"));
-    go->setDefault(true);
-    cancel = new QPushButton(QStringLiteral("Cancel"), this);
-    cancel->setObjectName(QStringLiteral("cancel"));
-    cancel->setAutoDefault(false);
-
+void usrForm::layOut()
+{
     auto *left = new QVBoxLayout;
     left->addWidget(outFmtFrame);
     left->addWidget(filenameFmtFrame);
@@ -232,14 +251,18 @@ void usrForm::buildControls()
     page->addWidget(shape("Shape2", QFrame::HLine, this));
     page->addLayout(buttons);
     resize(760, 540);
+}
 
+void usrForm::connectControls()
+{
     // Every handler of a user action is guarded: a failure it does not handle itself is shown,
     // never passed on to the host's event loop.
-    connect(outFmtGroup, &QButtonGroup::idClicked, this,
-        guarded([this](int index) { outFmtClicked(index); }));
-    connect(pdfSingleFile, &QCheckBox::clicked, this, guarded([this] { pdfSingleFileClicked(); }));
-    connect(saveSheetTypeGroup, &QButtonGroup::idClicked, this,
-        guarded([this](int index) { saveSheetTypeClicked(index); }));
+    // The format, its PDF option and the sheet choice are read from their controls; a click
+    // only refreshes what follows from them.
+    connect(outFmtGroup, &QButtonGroup::idClicked, this, guarded([this] { refreshControls(); }));
+    connect(pdfSingleFile, &QCheckBox::clicked, this, guarded([this] { refreshControls(); }));
+    connect(
+        saveSheetTypeGroup, &QButtonGroup::idClicked, this, guarded([this] { refreshControls(); }));
     connect(isEditFmt, &QCheckBox::clicked, this, guarded([this] { isEditFmtClicked(); }));
     connect(listSheets, &QListWidget::itemSelectionChanged, this,
         guarded([this] { refreshControls(); }));
@@ -295,7 +318,7 @@ void usrForm::load()
 {
     // Steps that must succeed: without a drawing there is nothing to save.
     try {
-        state = openActiveDrawing(*Quilletmain::hostApp);
+        state = openActiveDrawing(app);
         listSheets->addItems(state.docSheetNames.mid(0, state.docSheetCount));
         fmtLists = FmtLists::withStandardKeys();
         // The extensions stay in the format table, where the run and the keys read them.
@@ -317,37 +340,54 @@ void usrForm::load()
 // From here on the load cannot fail: a value that does not fit leaves the control as preset.
 void usrForm::restoreChoices()
 {
-    dirSel->setPath(QStringLiteral("c:\\"));
-    outFmtIndex = OutputFormats::nativeIndex;
-    sheetSelType = SheetChoice::All;
-    displayDiags->setChecked(true);
-    filenameFmt->setEditText(StoredChoices::defaultFilenameFormat);
+    // The factory choices first, then what the store holds.
+    const RunChoices factory;
+    dirSel->setPath(factory.baseDir);
+    outFmt.at(factory.outFmtIndex)->setChecked(true);
+    saveSheetTypeButton(factory.sheetSelType)->setChecked(true);
+    displayDiags->setChecked(factory.displayDiags);
+    filenameFmt->setEditText(factory.filenameFmt);
 
     const StoredChoices stored = StoredChoices::read(userSettings());
-    dirSel->setPath(stored.path);
+    dirSel->setPath(stored.run.baseDir);
     drvSel->setDrive(dirSel->path());
-    outFmt.at(stored.outFmtIndex)->setChecked(true);
-    outFmtClicked(stored.outFmtIndex);
-    displayDiags->setChecked(stored.displayDiags);
+    outFmt.at(stored.run.outFmtIndex)->setChecked(true);
+    refreshControls();
+    displayDiags->setChecked(stored.run.displayDiags);
     currentFmts = stored.currentFmts;
-    ocDestDir = stored.ocDestDir;
+    ocDestDir = stored.run.ocDestDir;
     filenameFmt->setEditText(currentFmts.value(currentFormatListKey()));
-    saveSheetTypeButton(stored.sheetSelType)->setChecked(true);
-    saveSheetTypeClicked(int(stored.sheetSelType));
-    if (useDestDirs->isChecked() != stored.useDestDirs) {
-        useDestDirs->setChecked(stored.useDestDirs);
+    saveSheetTypeButton(stored.run.sheetSelType)->setChecked(true);
+    refreshControls();
+    if (useDestDirs->isChecked() != stored.run.useDestDirs) {
+        useDestDirs->setChecked(stored.run.useDestDirs);
         refreshControls();
     }
     const bool singleFile = getPDFRegKey() == 1;
     if (pdfSingleFile->isChecked() != singleFile) {
         pdfSingleFile->setChecked(singleFile);
-        pdfSingleFileClicked();
+        refreshControls();
     }
+}
+
+OutputFormats::Format usrForm::outFmtIndex() const
+{
+    return OutputFormats::Format(std::max(outFmtGroup->checkedId(), 0));
+}
+
+QString usrForm::pdfSuffix() const
+{
+    return OutputFormats::pdfSuffix(outFmtIndex(), pdfSingleFile->isChecked());
+}
+
+SheetChoice usrForm::sheetSelType() const
+{
+    return SheetChoice(std::max(saveSheetTypeGroup->checkedId(), 0));
 }
 
 QString usrForm::currentFormatListKey() const
 {
-    return OutputFormats::formatListKey(outFmtIndex, pdfSingleFile->isChecked());
+    return OutputFormats::formatListKey(outFmtIndex(), pdfSingleFile->isChecked());
 }
 
 QRadioButton *usrForm::saveSheetTypeButton(SheetChoice choice) const
@@ -357,13 +397,11 @@ QRadioButton *usrForm::saveSheetTypeButton(SheetChoice choice) const
 
 void usrForm::refreshControls()
 {
-    const ControlStates states = refreshRules(
-        { outFmtIndex, pdfSingleFile->isChecked(), sheetSelType, int(listSheets->count()),
-            int(listSheets->selectedItems().size()), useDestDirs->isChecked() });
-    if (states.sheetSelType != sheetSelType) {
+    const ControlStates states = refreshRules(runChoices(), int(listSheets->count()));
+    if (states.sheetSelType != sheetSelType()) {
         // Choosing "All Sheets" runs its own refresh, which finishes this one.
         saveSheetTypeButton(states.sheetSelType)->setChecked(true);
-        saveSheetTypeClicked(int(states.sheetSelType));
+        refreshControls();
         return;
     }
     pdfSingleFile->setEnabled(states.pdfSingleFileEnabled);
@@ -394,25 +432,6 @@ void usrForm::refillFmtList()
     filenameFmt->addItems(fmtLists.list(key));
     filenameFmt->setEditText(currentFmts.value(key));
     filenameFmt->lineEdit()->setCursorPosition(filenameFmt->currentText().size());
-}
-
-void usrForm::outFmtClicked(int index)
-{
-    outFmtIndex = index;
-    pdfSuffix = OutputFormats::pdfSuffix(index, pdfSingleFile->isChecked());
-    refreshControls();
-}
-
-void usrForm::pdfSingleFileClicked()
-{
-    pdfSuffix = OutputFormats::pdfSuffix(outFmtIndex, pdfSingleFile->isChecked());
-    refreshControls();
-}
-
-void usrForm::saveSheetTypeClicked(int index)
-{
-    sheetSelType = SheetChoice(index);
-    refreshControls();
 }
 
 void usrForm::isEditFmtClicked()
@@ -547,33 +566,21 @@ void usrForm::dirSelMousePressed(Qt::MouseButton button, const QPoint &position)
         mnuDirCreatePopup->popup(dirSel->mapToGlobal(position));
 }
 
-StoredChoices usrForm::storedChoices() const
-{
-    StoredChoices choices;
-    choices.path = dirSel->path();
-    choices.outFmtIndex = outFmtIndex;
-    choices.displayDiags = displayDiags->isChecked();
-    choices.currentFmts = currentFmts;
-    choices.sheetSelType = sheetSelType;
-    choices.useDestDirs = useDestDirs->isChecked();
-    return choices;
-}
-
 RunChoices usrForm::runChoices() const
 {
     RunChoices choices;
-    choices.outFmtIndex = outFmtIndex;
+    choices.outFmtIndex = outFmtIndex();
     choices.pdfSingleFile = pdfSingleFile->isChecked();
-    choices.sheetSelType = sheetSelType;
+    choices.filenameFmt = filenameFmt->currentText();
+    choices.sheetSelType = sheetSelType();
     for (int i = 0; i < listSheets->count(); ++i) {
         if (listSheets->item(i)->isSelected())
             choices.selectedSheets.append(listSheets->item(i)->text());
     }
-    choices.displayDiags = displayDiags->isChecked();
     choices.useDestDirs = useDestDirs->isChecked();
     choices.ocDestDir = ocDestDir;
+    choices.displayDiags = displayDiags->isChecked();
     choices.baseDir = dirSel->path();
-    choices.filenameFmt = filenameFmt->currentText();
     return choices;
 }
 
@@ -584,7 +591,7 @@ void usrForm::goClicked()
     // a new focus-out.
     if (isEditFmt->isChecked())
         formatFocusLost();
-    storeForGo(userSettings(), storedChoices(), pdfSingleFile->isChecked(), fmtLists);
+    storeForGo(userSettings(), { runChoices(), currentFmts }, fmtLists);
     try {
         prepareRun(state, runChoices());
         // From here the dialog only shows the run; the next command opens a fresh one.

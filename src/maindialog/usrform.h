@@ -17,12 +17,12 @@ class QButtonGroup;
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
+class QLabel;
 class QListWidget;
 class QMenu;
 class QPushButton;
 class QRadioButton;
 struct RunChoices;
-struct StoredChoices;
 
 // The main dialog: output format, filename format, directories and sheets for the active
 // drawing. Its rules live below it (refreshRules, the stored choices, the format box's rules, the
@@ -34,7 +34,7 @@ class usrForm : public QDialog {
 public:
     // Loads the dialog for the host's active document. When the load fails its message has been
     // shown and loaded() is false: the dialog is then not to be shown.
-    explicit usrForm(QWidget *parent = nullptr);
+    explicit usrForm(std::shared_ptr<CadApplication> app, QWidget *parent = nullptr);
     ~usrForm() override;
 
     bool loaded() const { return isLoaded; }
@@ -45,12 +45,14 @@ public:
     void refillFmtList();
     // "[" + pdfSuffix + extension + "]" of the chosen format.
     QString currentFormatListKey() const;
+    // The chosen format, its PDF suffix ("" but for PDF) and the chosen sheet choice, as the
+    // option buttons show them.
+    OutputFormats::Format outFmtIndex() const;
+    QString pdfSuffix() const;
+    SheetChoice sheetSelType() const;
 
     // The dialog's state, read and written by the save run and the dialogs it opens.
     SaveState state;
-    int outFmtIndex = OutputFormats::nativeIndex;
-    QString pdfSuffix;
-    SheetChoice sheetSelType = SheetChoice::All;
     FmtLists fmtLists;
     QHash<QString, QString> currentFmts;
     DestDirTable ocDestDir;
@@ -67,14 +69,17 @@ protected:
 
 private:
     void buildControls();
+    void buildOutputFormatFrame();
+    void buildFilenameFormatFrame();
+    void buildDirectoryControls();
+    void buildSheetFrame();
+    void layOut();
+    void connectControls();
     void buildMenus();
     void setToolTips();
     void load();
     void restoreChoices();
 
-    void outFmtClicked(int index);
-    void pdfSingleFileClicked();
-    void saveSheetTypeClicked(int index);
     void isEditFmtClicked();
     bool optionKey(QObject *watched, const QKeyEvent *event);
     void formatKeyDown(int key);
@@ -85,10 +90,11 @@ private:
     void dirSelMousePressed(Qt::MouseButton button, const QPoint &position);
     void goClicked();
 
-    StoredChoices storedChoices() const;
+    // The choices as the controls show them.
     RunChoices runChoices() const;
     QRadioButton *saveSheetTypeButton(SheetChoice choice) const;
 
+    std::shared_ptr<CadApplication> app;
     bool isLoaded = false;
 
     QGroupBox *outFmtFrame = nullptr;
@@ -99,6 +105,7 @@ private:
     QComboBox *filenameFmt = nullptr;
     QCheckBox *isEditFmt = nullptr;
     ElidedLabel *namePreview = nullptr;
+    QLabel *directoryLabel = nullptr;
     DriveList *drvSel = nullptr;
     DirList *dirSel = nullptr;
     QCheckBox *useDestDirs = nullptr;

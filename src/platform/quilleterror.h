@@ -3,29 +3,21 @@
 #include <QString>
 #include <exception>
 
-// The one failure type above the host and platform boundary: a number, the fixed description of
-// that number, and the procedure that raised or re-raised it.
+// The one failure type above the host and platform boundary: a number and the fixed description
+// of that number. Where it came from is Quilletmain::curProcName, which the messages quote.
 class QuilletError : public std::exception {
 public:
-    QuilletError(int number, QString description, QString source = {})
+    QuilletError(int number, QString description)
         : number(number)
         , description(std::move(description))
-        , source(std::move(source))
         , utf8(this->description.toUtf8())
     {
-    }
-
-    // The same error passed on by a handler that names itself as the source.
-    QuilletError reraisedFrom(const QString &procedure) const
-    {
-        return QuilletError(number, description, procedure);
     }
 
     const char *what() const noexcept override { return utf8.constData(); }
 
     int number;
     QString description;
-    QString source;
 
 private:
     QByteArray utf8;

@@ -18,12 +18,11 @@ ModelLookup resolveModel(SaveState &state, CadDocument &drawing, RunSurroundings
 {
     const std::shared_ptr<CadView> view = propertiesView(drawing, true);
     if (!view->ModelLoaded() && view->LoadReferencedModel() != 1)
-        throw QuilletError(11201, QStringLiteral("Model referred in view could not be loaded."));
+        throw modelNotLoaded();
 
     ModelLookup lookup;
     int activateErrors = 0;
-    lookup.model
-        = Quilletmain::hostApp->ActivateDocument(view->ModelPathName(), true, activateErrors);
+    lookup.model = state.app->ActivateDocument(view->ModelPathName(), true, activateErrors);
     state.activateErrors = activateErrors;
     if (activateErrors != 0 || !lookup.model) {
         throw QuilletError(11301,
@@ -38,15 +37,10 @@ ModelLookup resolveModel(SaveState &state, CadDocument &drawing, RunSurroundings
                                   : QStringLiteral("Error copying CPs!"));
     surroundings.appendLog(QString());
 
-    const FileSystemObject fso;
-    const QString modelPath = lookup.model->PathName();
-    if (fso.fileexists(modelPath)) {
-        lookup.fileName = fso.GetFileName(modelPath);
-        lookup.baseName = fso.GetBaseName(modelPath);
-    }
+    nameModelFile(lookup);
 
     const QString viewName = view->ViewName();
-    if (state.displayDiags) {
+    if (state.choices.displayDiags) {
         surroundings.appendLog(QStringLiteral("Renaming Drawing Document..."));
         surroundings.appendLog(QStringLiteral("Sheet: ") + state.curSheetName);
         surroundings.appendLog(QStringLiteral("View: ") + viewName);
@@ -54,7 +48,7 @@ ModelLookup resolveModel(SaveState &state, CadDocument &drawing, RunSurroundings
         surroundings.appendLog(QStringLiteral("Configuration: ") + lookup.configuration);
         surroundings.appendLog(QString());
     } else {
-        Quilletmain::hostApp->MainFrame()->SetStatusBarText(Quilletmain::productAndVersion()
+        state.app->MainFrame()->SetStatusBarText(Quilletmain::productAndVersion()
             + QStringLiteral(": [View: ") + viewName + QStringLiteral("] [Model: ")
             + lookup.fileName + QStringLiteral("] [Configuration: ") + lookup.configuration
             + QLatin1Char(']'));
@@ -94,7 +88,54 @@ std::optional<QString> keywordValue(
     return std::nullopt;
 }
 
+// The fields' values joined, not yet cleaned: keywords from the state and the lookup, custom
+// properties from the model (native format: pass the lookup; found is set when a property had a
+// value) or from the drawing's general properties (other formats: pass nullptr).
+QString joinFields(const QStringList &fmtFields, const SaveState &state, CadDocument &drawing,
+    const ModelLookup *model, bool &found)
+{
+    const ModelLookup none;
+    const ModelLookup &lookup = model ? *model : none;
+    QString name;
+    for (const QString &field : fmtFields) {
+        const QString key = trimBlanks(field);
+        if (key.isEmpty())
+            continue;
+        if (const std::optional<QString> keyword = keywordValue(key, state, lookup)) {
+            name += *keyword;
+        } else if (model) {
+            QString value;
+            if (lookup.model) {
+                value = lookup.model->CustomPropertyValue(lookup.configuration, key);
+                if (value.isEmpty())
+                    value = lookup.model->CustomPropertyValue(QString(), key);
+            }
+            found = found || !value.isEmpty();
+            name += value.isEmpty() ? field : value;
+        } else {
+            const QString value = drawing.CustomInfo2(QString(), field);
+            name += value.isEmpty() ? key : trimBlanks(value);
+        }
+    }
+    return name;
+}
+
 } // namespace
+
+QuilletError modelNotLoaded()
+{
+    return QuilletError(11201, QStringLiteral("Model referred in view could not be loaded."));
+}
+
+void nameModelFile(ModelLookup &lookup)
+{
+    const FileSystemObject fso;
+    const QString modelPath = lookup.model->PathName();
+    if (fso.fileexists(modelPath)) {
+        lookup.fileName = fso.GetFileName(modelPath);
+        lookup.baseName = fso.GetBaseName(modelPath);
+    }
+}
 
 std::shared_ptr<CadView> propertiesView(CadDocument &drawing, bool activate)
 {
@@ -140,52 +181,22 @@ std::shared_ptr<CadView> propertiesView(CadDocument &drawing, bool activate)
     return candidate;
 }
 
-QString joinFields(const QStringList &fmtFields, const SaveState &state, CadDocument &drawing,
-    const ModelLookup *model, bool &found)
+QString filenameFromFields(const QStringList &fmtFields, const SaveState &state,
+    CadDocument &drawing, const ModelLookup *model)
 {
-    const ModelLookup none;
-    const ModelLookup &lookup = model ? *model : none;
-    QString name;
-    for (const QString &field : fmtFields) {
-        const QString key = trimBlanks(field);
-        if (key.isEmpty())
-            continue;
-        if (const std::optional<QString> keyword = keywordValue(key, state, lookup)) {
-            name += *keyword;
-        } else if (model) {
-            QString value;
-            if (lookup.model) {
-                value = lookup.model->CustomPropertyValue(lookup.configuration, key);
-                if (value.isEmpty())
-                    value = lookup.model->CustomPropertyValue(QString(), key);
-            }
-            found = found || !value.isEmpty();
-            name += value.isEmpty() ? field : value;
-        } else {
-            const QString value = drawing.CustomInfo2(QString(), field);
-            name += value.isEmpty() ? key : trimBlanks(value);
-        }
-    }
-    return name;
+    bool found = !model || model->pending;
+    const QString name = joinFields(fmtFields, state, drawing, model, found);
+    if (!found)
+        throw QuilletError(
+            11401, QStringLiteral("All specified Custom Property Values returned NULL."));
+    return cleanString(name, Quilletmain::unwantedFileChars);
 }
 
 QString getFilenameFromDoc(SaveState &state, CadDocument &drawing, const QStringList &fmtFields,
     RunSurroundings &surroundings)
 {
     Quilletmain::curProcName = QStringLiteral("getFilenameFromDoc");
-    try {
-        const bool native = OutputFormats::isNative(state.outFmtIndex);
-        bool found = !native;
-        const ModelLookup lookup
-            = native ? resolveModel(state, drawing, surroundings) : ModelLookup();
-
-        const QString name
-            = joinFields(fmtFields, state, drawing, native ? &lookup : nullptr, found);
-        if (!found)
-            throw QuilletError(
-                11401, QStringLiteral("All specified Custom Property Values returned NULL."));
-        return cleanString(name, Quilletmain::unwantedFileChars);
-    } catch (const QuilletError &error) {
-        throw error.reraisedFrom(Quilletmain::curProcName);
-    }
+    const bool native = OutputFormats::isNative(state.choices.outFmtIndex);
+    const ModelLookup lookup = native ? resolveModel(state, drawing, surroundings) : ModelLookup();
+    return filenameFromFields(fmtFields, state, drawing, native ? &lookup : nullptr);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "addin/CadHost.h"
+#include "platform/quilleterror.h"
 
 #include <QString>
 #include <QStringList>
@@ -14,6 +15,8 @@ struct SaveState;
 // extension (empty when the file is not on disk).
 struct ModelLookup {
     std::shared_ptr<CadDocument> model;
+    // The model is not loaded yet, so its properties are unknown: none counts as missing.
+    bool pending = false;
     QString configuration;
     QString fileName;
     QString baseName;
@@ -25,11 +28,17 @@ struct ModelLookup {
 // 11001, 10901 and 11101 as the filename builder does.
 std::shared_ptr<CadView> propertiesView(CadDocument &drawing, bool activate);
 
-// The fields' values joined, not yet cleaned: keywords from the state and the lookup, custom
-// properties from the model (native format: pass the lookup; found is set when a property had a
-// value) or from the drawing's general properties (other formats: pass nullptr). Reads only.
-QString joinFields(const QStringList &fmtFields, const SaveState &state, CadDocument &drawing,
-    const ModelLookup *model, bool &found);
+// The error of a view whose model cannot be had: 11201.
+QuilletError modelNotLoaded();
+// The model's file name with and without its extension, when its file is on disk.
+void nameModelFile(ModelLookup &lookup);
+
+// The file name the fields give, cleaned of what a file name cannot hold: keywords from the state
+// and the lookup, custom properties from the model (native format: pass the lookup) or from the
+// drawing's general properties (other formats: pass nullptr). In the native format a name none of
+// whose properties had a value raises 11401. Reads only.
+QString filenameFromFields(const QStringList &fmtFields, const SaveState &state,
+    CadDocument &drawing, const ModelLookup *model);
 
 // The base name (no directory, no extension) of the output file for the drawing's active sheet,
 // built from the fields of the filename format. In the native drawing format it first resolves the

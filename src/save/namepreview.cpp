@@ -15,15 +15,6 @@ namespace {
 
 const QString heading = QStringLiteral("Next file: ");
 
-// The directory the file would go to; nothing is made.
-QString outputDirectory(const SaveState &state)
-{
-    if (!state.useDestDirs)
-        return state.baseDir;
-    return plannedDestDir(
-        state.ocDestDir.entry(OutputFormats::destDirKey(state.outFmtIndex)), state.baseDir);
-}
-
 QString preview(const SaveState &opened, const RunChoices &choices)
 {
     SaveState state = opened;
@@ -42,38 +33,25 @@ QString preview(const SaveState &opened, const RunChoices &choices)
     state.curSheetNumber = int(shown) + 1;
     state.selSheetCount = int(sheets.size());
 
-    const bool native = OutputFormats::isNative(state.outFmtIndex);
+    const bool native = OutputFormats::isNative(state.choices.outFmtIndex);
     ModelLookup lookup;
-    QString note;
-    bool found = !native;
     if (native) {
         const std::shared_ptr<CadView> view = propertiesView(drawing, false);
         lookup.configuration = view->ConfigurationName();
-        if (!view->ModelLoaded()) {
-            // GO! loads the model first; until then its properties are unknown.
-            note = QStringLiteral(" (model not loaded)");
-            found = true;
-        } else {
+        // GO! loads the model first; until then its properties are unknown.
+        lookup.pending = !view->ModelLoaded();
+        if (!lookup.pending) {
             lookup.model = view->ReferencedDocument();
             if (!lookup.model)
-                throw QuilletError(
-                    11201, QStringLiteral("Model referred in view could not be loaded."));
-            const QString modelPath = lookup.model->PathName();
-            if (fso.fileexists(modelPath)) {
-                lookup.fileName = fso.GetFileName(modelPath);
-                lookup.baseName = fso.GetBaseName(modelPath);
-            }
+                throw modelNotLoaded();
+            nameModelFile(lookup);
         }
     }
     const QString name
-        = joinFields(state.fmtFields, state, drawing, native ? &lookup : nullptr, found);
-    if (!found)
-        throw QuilletError(
-            11401, QStringLiteral("All specified Custom Property Values returned NULL."));
-    return fso.buildpath(outputDirectory(state),
-               trimBlanks(cleanString(name, Quilletmain::unwantedFileChars)
-                   + OutputFormats::tag(state.outFmtIndex)))
-        + note;
+        = filenameFromFields(state.fmtFields, state, drawing, native ? &lookup : nullptr);
+    return fso.buildpath(plannedOutputDirectory(state),
+               trimBlanks(name + OutputFormats::tag(state.choices.outFmtIndex)))
+        + (lookup.pending ? QStringLiteral(" (model not loaded)") : QString());
 }
 
 } // namespace

@@ -5,11 +5,12 @@
 #include "platform/quilleterror.h"
 #include "savestate.h"
 
-SaveState openActiveDrawing(CadApplication &app)
+SaveState openActiveDrawing(const std::shared_ptr<CadApplication> &app)
 {
     Quilletmain::curProcName = QStringLiteral("usrForm Load");
     SaveState state;
-    state.activeDoc = app.ActiveDocument();
+    state.app = app;
+    state.activeDoc = app->ActiveDocument();
     if (!state.activeDoc)
         throw QuilletError(10101, QStringLiteral("No active document in SolidWorks."));
     if (state.activeDoc->DocumentType() != CadCode::DocDrawing)
@@ -22,17 +23,10 @@ SaveState openActiveDrawing(CadApplication &app)
 
 ControlStates prepareRun(SaveState &state, const RunChoices &choices)
 {
-    const ControlStates controls
-        = refreshRules({ choices.outFmtIndex, choices.pdfSingleFile, choices.sheetSelType,
-            int(state.docSheetCount), int(choices.selectedSheets.size()), choices.useDestDirs });
-    state.outFmtIndex = choices.outFmtIndex;
-    state.sheetSelType = controls.sheetSelType;
+    const ControlStates controls = refreshRules(choices, state.docSheetCount);
+    state.choices = choices;
+    state.choices.sheetSelType = controls.sheetSelType;
     state.sheetFrameEnabled = controls.sheetFrameEnabled;
-    state.selectedSheets = choices.selectedSheets;
-    state.displayDiags = choices.displayDiags;
-    state.useDestDirs = choices.useDestDirs;
-    state.ocDestDir = choices.ocDestDir;
-    state.baseDir = choices.baseDir;
 
     state.filenameFormat = cleanString(choices.filenameFmt, Quilletmain::unwantedPathChars);
     if (state.filenameFormat.isEmpty())

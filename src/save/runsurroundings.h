@@ -1,7 +1,5 @@
 #pragma once
 
-#include "outputlog.h"
-
 #include <QString>
 
 // How the save of one sheet ended, as the log's save status line for it tells.
@@ -18,16 +16,13 @@ struct SheetSave {
 };
 
 // What the save run needs from its surroundings: the log window of the main dialog, or
-// quillet-batch's console. Lines always land in the add-in's one OutputLog first.
+// quillet-batch's console. The surroundings decide where a log line goes.
 class RunSurroundings {
 public:
     virtual ~RunSurroundings() = default;
 
-    void appendLog(const QString &line)
-    {
-        OutputLog::instance().append(line);
-        lineAppended(line);
-    }
+    // A line of the run's log; an empty line is a spacer.
+    virtual void appendLog(const QString &line) = 0;
     // Repaint the log window now; the run does not yield, so lines show only here.
     virtual void refreshLog() = 0;
     virtual void showLogModeless() = 0;
@@ -43,7 +38,4 @@ public:
     }
     // Every sheet of the run, once its save has ended, for callers that report each file.
     virtual void sheetSaved(const SheetSave &save) { Q_UNUSED(save); }
-
-protected:
-    virtual void lineAppended(const QString &line) { Q_UNUSED(line); }
 };

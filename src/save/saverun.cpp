@@ -21,21 +21,23 @@ template <typename T> T &required(const std::shared_ptr<T> &object)
 
 QStringList sheetList(const SaveState &state)
 {
-    const bool currentOnly = !state.sheetFrameEnabled || state.sheetSelType == SheetChoice::Current;
     return runSheetNames(state,
-        currentOnly ? required(required(state.activeDoc).GetCurrentSheet()).GetName() : QString());
+        savesCurrentSheetOnly(state)
+            ? required(required(state.activeDoc).GetCurrentSheet()).GetName()
+            : QString());
 }
 
 void appendHeading(const SaveState &state, RunSurroundings &surroundings)
 {
+    const RunChoices &choices = state.choices;
     surroundings.appendLog(QStringLiteral("Drawing Document Name: ")
         + (state.docBaseName.isEmpty() ? QStringLiteral("NULL") : state.docBaseName));
-    if (state.useDestDirs)
+    if (choices.useDestDirs)
         surroundings.appendLog(QStringLiteral("Using Destination Directories..."));
     surroundings.appendLog(
-        QStringLiteral("Output Base Directory: ") + state.baseDir + QLatin1Char('\\'));
+        QStringLiteral("Output Base Directory: ") + choices.baseDir + QLatin1Char('\\'));
     surroundings.appendLog(QStringLiteral("Output format is ")
-        + trimBlanks(OutputFormats::caption(state.outFmtIndex)));
+        + trimBlanks(OutputFormats::caption(choices.outFmtIndex)));
     surroundings.appendLog(QStringLiteral("Filename format: ") + state.filenameFormat);
     surroundings.appendLog(QStringLiteral("Document has ") + QString::number(state.docSheetCount)
         + (state.docSheetCount == 1 ? QStringLiteral(" sheet") : QStringLiteral(" sheets")));
@@ -57,18 +59,17 @@ void appendNotes(RunSurroundings &surroundings)
 
 QString outputDirectory(SaveState &state)
 {
-    if (!state.useDestDirs)
-        return state.baseDir;
-    const QString entry = state.ocDestDir.entry(OutputFormats::destDirKey(state.outFmtIndex));
-    if (state.dryRun)
-        return plannedDestDir(entry, state.baseDir);
-    return resolveDestDir(entry, state.baseDir, state.s_DirSpec);
+    const RunChoices &choices = state.choices;
+    if (!choices.useDestDirs || state.dryRun)
+        return plannedOutputDirectory(state);
+    return resolveDestDir(choices.ocDestDir.entry(OutputFormats::destDirKey(choices.outFmtIndex)),
+        choices.baseDir, state.s_DirSpec);
 }
 
 // The saved file takes the place of the drawing that was open before the run.
 void replaceByLastSaved(SaveState &state, const QString &lastSaved, RunSurroundings &surroundings)
 {
-    CadApplication &app = required(Quilletmain::hostApp);
+    CadApplication &app = required(state.app);
     CadDocument &drawing = required(state.activeDoc);
     const QString pathName = drawing.PathName();
     app.CloseDocument(pathName.isEmpty() ? drawing.Title() : pathName);
@@ -89,8 +90,7 @@ void replaceByLastSaved(SaveState &state, const QString &lastSaved, RunSurroundi
 void reactivateDrawing(SaveState &state)
 {
     const QString pathName = required(state.activeDoc).PathName();
-    state.activeDoc
-        = required(Quilletmain::hostApp).ActivateDocument(pathName, true, state.activateErrors);
+    state.activeDoc = required(state.app).ActivateDocument(pathName, true, state.activateErrors);
 }
 
 // The status bar text of the run; a dry run says so, since no file was output.
@@ -121,30 +121,49 @@ QString failureStatusText(const SaveRunResult &result)
     return saveError + QLatin1Char(' ') + detail;
 }
 
-SaveRunResult run(SaveState &state, RunSurroundings &surroundings)
-{
-    const FileSystemObject fso;
-    const QStringList sheets = sheetList(state);
-    state.docBaseName = fso.GetBaseName(state.docPathName);
-
-    if (state.displayDiags) {
-        surroundings.hideMainDialog();
-        surroundings.showLogModeless();
-        surroundings.refreshLog();
-        appendHeading(state, surroundings);
+// One run: the heading, each sheet in turn, the finish. The record of the files saved so far
+// lives as long as the run, or as the caller's record when it hands one.
+class Run {
+public:
+    Run(SaveState &state, RunSurroundings &surroundings)
+        : state(state)
+        , surroundings(surroundings)
+        , saved(state.savedTargets ? *state.savedTargets : ownRecord)
+        , number(++saved.runs)
+    {
     }
-    state.curSheetNumber = 0;
-    state.selSheetCount = int(sheets.size());
-    surroundings.showProgress(0, state.selSheetCount);
-    surroundings.refreshLog();
 
-    SaveRunResult result;
-    result.sheets = int(sheets.size());
-    QString lastSaved;
-    SavedTargets ownRecord;
-    SavedTargets &saved = state.savedTargets ? *state.savedTargets : ownRecord;
-    const int thisRun = ++saved.runs;
-    for (const QString &sheetName : sheets) {
+    SaveRunResult operator()()
+    {
+        const QStringList sheets = start();
+        for (const QString &sheetName : sheets)
+            saveSheet(sheetName);
+        finish();
+        return result;
+    }
+
+private:
+    QStringList start()
+    {
+        const QStringList sheets = sheetList(state);
+        state.docBaseName = FileSystemObject().GetBaseName(state.docPathName);
+        if (state.choices.displayDiags) {
+            surroundings.hideMainDialog();
+            surroundings.showLogModeless();
+            surroundings.refreshLog();
+            appendHeading(state, surroundings);
+        }
+        state.curSheetNumber = 0;
+        state.selSheetCount = int(sheets.size());
+        surroundings.showProgress(0, state.selSheetCount);
+        surroundings.refreshLog();
+        result.sheets = int(sheets.size());
+        return sheets;
+    }
+
+    void saveSheet(const QString &sheetName)
+    {
+        const bool diags = state.choices.displayDiags;
         state.curSheetNumber += 1;
         state.curSheetName = sheetName;
         CadDocument &drawing = required(state.activeDoc);
@@ -153,8 +172,8 @@ SaveRunResult run(SaveState &state, RunSurroundings &surroundings)
                 10601, QStringLiteral("Unable to activate sheet [") + sheetName + QLatin1Char(']'));
         }
         const QString outputName = getFilenameFromDoc(state, drawing, state.fmtFields, surroundings)
-            + trimBlanks(OutputFormats::tag(state.outFmtIndex));
-        if (state.displayDiags) {
+            + trimBlanks(OutputFormats::tag(state.choices.outFmtIndex));
+        if (diags) {
             surroundings.appendLog(
                 trimBlanks(sheetName) + QStringLiteral(" filename: ") + trimBlanks(outputName));
         }
@@ -170,12 +189,12 @@ SaveRunResult run(SaveState &state, RunSurroundings &surroundings)
         if (taker != saved.byTarget.cend()) {
             result.lastStatus = false;
             ++result.failed;
-            if (state.displayDiags) {
-                surroundings.appendLog(nameTakenLine(*taker, thisRun));
+            if (diags) {
+                surroundings.appendLog(nameTakenLine(*taker, number));
                 surroundings.appendLog(QString());
             }
             surroundings.sheetSaved({ sheetName, target, SheetSave::Status::NameTaken });
-            continue;
+            return;
         }
         SheetSave save { sheetName, target, SheetSave::Status::DryRun };
         if (state.dryRun) {
@@ -186,14 +205,14 @@ SaveRunResult run(SaveState &state, RunSurroundings &surroundings)
         }
         if (result.lastStatus) {
             lastSaved = target;
-            saved.byTarget.insert(folded, { thisRun, state.docPathName, sheetName });
+            saved.byTarget.insert(folded, { number, state.docPathName, sheetName });
         } else {
             ++result.failed;
         }
-        if (state.displayDiags && state.dryRun) {
+        if (diags && state.dryRun) {
             surroundings.appendLog(QStringLiteral("     Save Status [dry run]"));
             surroundings.appendLog(QString());
-        } else if (state.displayDiags) {
+        } else if (diags) {
             surroundings.appendLog(QStringLiteral("     Save Status [")
                 + (result.lastStatus ? QStringLiteral("True") : QStringLiteral("False"))
                 + QStringLiteral("] Errors [") + QString::number(save.errors)
@@ -204,56 +223,76 @@ SaveRunResult run(SaveState &state, RunSurroundings &surroundings)
         surroundings.sheetSaved(save);
     }
 
-    surroundings.showProgress(state.selSheetCount, state.selSheetCount);
-    // The finishing path follows the last save; the verdict counts every save of the run.
-    if (result.lastStatus) {
-        // A dry run wrote no file to open in the drawing's place.
-        if (OutputFormats::isNative(state.outFmtIndex) && !state.dryRun)
-            replaceByLastSaved(state, lastSaved, surroundings);
-        else
-            reactivateDrawing(state);
-    }
-    if (!result.allSaved()) {
-        surroundings.appendLog(saveError);
-        surroundings.appendLog(QString());
-    }
-
-    if (state.displayDiags) {
-        if (result.allSaved()) {
-            surroundings.appendLog(QStringLiteral("Finished, but check output files!"));
+    void finish()
+    {
+        surroundings.showProgress(state.selSheetCount, state.selSheetCount);
+        // The finishing path follows the last save; the verdict counts every save of the run.
+        if (result.lastStatus) {
+            // A dry run wrote no file to open in the drawing's place.
+            if (OutputFormats::isNative(state.choices.outFmtIndex) && !state.dryRun)
+                replaceByLastSaved(state, lastSaved, surroundings);
+            else
+                reactivateDrawing(state);
+        }
+        if (!result.allSaved()) {
+            surroundings.appendLog(saveError);
             surroundings.appendLog(QString());
         }
-        appendNotes(surroundings);
-        surroundings.hideLog();
-        surroundings.showLogModal();
-    } else {
-        surroundings.hideMainDialog();
-        const QString text = result.allSaved()
-            ? QStringLiteral("Files output to [") + result.lastOutputDir + QStringLiteral("\\]")
-            : failureStatusText(result);
-        required(required(Quilletmain::hostApp).MainFrame())
-            .SetStatusBarText(statusText(state, text));
+
+        if (state.choices.displayDiags) {
+            if (result.allSaved()) {
+                surroundings.appendLog(QStringLiteral("Finished, but check output files!"));
+                surroundings.appendLog(QString());
+            }
+            appendNotes(surroundings);
+            surroundings.hideLog();
+            surroundings.showLogModal();
+        } else {
+            surroundings.hideMainDialog();
+            const QString text = result.allSaved()
+                ? QStringLiteral("Files output to [") + result.lastOutputDir + QStringLiteral("\\]")
+                : failureStatusText(result);
+            required(required(state.app).MainFrame()).SetStatusBarText(statusText(state, text));
+        }
     }
-    return result;
-}
+
+    SaveState &state;
+    RunSurroundings &surroundings;
+    const FileSystemObject fso {};
+    SavedTargets ownRecord;
+    SavedTargets &saved;
+    const int number;
+    SaveRunResult result;
+    QString lastSaved;
+};
 
 } // namespace
 
+bool savesCurrentSheetOnly(const SaveState &state)
+{
+    return !state.sheetFrameEnabled || state.choices.sheetSelType == SheetChoice::Current;
+}
+
 QStringList runSheetNames(const SaveState &state, const QString &currentSheet)
 {
-    if (!state.sheetFrameEnabled || state.sheetSelType == SheetChoice::Current)
+    if (savesCurrentSheetOnly(state))
         return { currentSheet };
-    if (state.sheetSelType == SheetChoice::All)
+    if (state.choices.sheetSelType == SheetChoice::All)
         return state.docSheetNames.mid(0, state.docSheetCount);
-    return state.selectedSheets;
+    return state.choices.selectedSheets;
+}
+
+QString plannedOutputDirectory(const SaveState &state)
+{
+    const RunChoices &choices = state.choices;
+    if (!choices.useDestDirs)
+        return choices.baseDir;
+    return plannedDestDir(
+        choices.ocDestDir.entry(OutputFormats::destDirKey(choices.outFmtIndex)), choices.baseDir);
 }
 
 SaveRunResult Quillet(SaveState &state, RunSurroundings &surroundings)
 {
     Quilletmain::curProcName = QStringLiteral("Quillet");
-    try {
-        return run(state, surroundings);
-    } catch (const QuilletError &error) {
-        throw error.reraisedFrom(Quilletmain::curProcName);
-    }
+    return Run(state, surroundings)();
 }

@@ -34,9 +34,14 @@ struct SavedTargets {
     int runs = 0;
 };
 
+// The sheet choice is greyed, or "Current Sheet": the run saves the current sheet alone.
+bool savesCurrentSheetOnly(const SaveState &state);
 // The sheets a run saves, in its order: the current sheet alone while the sheet choice is greyed
 // or "Current Sheet", every sheet of the drawing, or the selected ones.
 QStringList runSheetNames(const SaveState &state, const QString &currentSheet);
+// The directory the run's files go to, worked out without creating anything: what a dry run and
+// the name preview show.
+QString plannedOutputDirectory(const SaveState &state);
 
 // Saves the chosen sheets of the active drawing, one file per sheet, and reports every step.
 // The first error ends the run and is raised again with the procedure name recorded last as its

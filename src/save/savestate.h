@@ -1,8 +1,7 @@
 #pragma once
 
 #include "addin/CadHost.h"
-#include "destdirs/destdirtable.h"
-#include "formats/outputformats.h"
+#include "runchoices.h"
 
 #include <QString>
 #include <QStringList>
@@ -10,27 +9,24 @@
 
 struct SavedTargets;
 
-// The main dialog's state that the filename builder and the save run read and write. The run
-// preparation fills the first block before a run.
+// What the filename builder and the save run read and write: the host and the drawing, the run's
+// choices, and the run's progress. openActiveDrawing fills the first block and the run
+// preparation the second, before a run.
 struct SaveState {
+    // The host the run works in; the run reaches every document through it.
+    std::shared_ptr<CadApplication> app;
     std::shared_ptr<CadDocument> activeDoc;
     QString docPathName;
     int docSheetCount = 0;
     QStringList docSheetNames;
 
-    int outFmtIndex = OutputFormats::nativeIndex;
+    // As chosen, but for the sheet choice, which is the one the format forces.
+    RunChoices choices;
+    // Whether the sheet choice counts at all: the format may grey it out.
+    bool sheetFrameEnabled = true;
+    // The filename format cleaned, and its fields.
     QString filenameFormat;
     QStringList fmtFields;
-
-    SheetChoice sheetSelType = SheetChoice::Current;
-    bool sheetFrameEnabled = true;
-    // The selected entries of the sheet list, first to last.
-    QStringList selectedSheets;
-    bool displayDiags = true;
-    bool useDestDirs = false;
-    DestDirTable ocDestDir;
-    // The output base directory: the path of the directory box.
-    QString baseDir;
     // A dry run goes through every step and logs every name, but saves no file and makes no
     // directory; the run preparation leaves it as the caller set it.
     bool dryRun = false;

@@ -28,8 +28,13 @@ TEST(RefreshRules, EachFormatAndSheetChoiceEnablesItsControls)
     };
     for (const auto &[format, singleFile, sheetSelType, entries, selected, useDestDirs, expected] :
         cases) {
-        const ControlStates s = refreshRules(
-            DialogChoices { format, singleFile, sheetSelType, entries, selected, useDestDirs });
+        RunChoices choices;
+        choices.outFmtIndex = OutputFormats::Format(format);
+        choices.pdfSingleFile = singleFile;
+        choices.sheetSelType = sheetSelType;
+        choices.selectedSheets = QStringList(selected, QStringLiteral("Sheet"));
+        choices.useDestDirs = useDestDirs;
+        const ControlStates s = refreshRules(choices, entries);
         QString flags;
         for (bool enabled : { s.pdfSingleFileEnabled, s.sheetFrameEnabled, s.listSheetsEnabled,
                  s.allSheetSelEnabled, s.clrSheetSelEnabled, s.goEnabled, s.mnuDestDirEnabled })

@@ -13,7 +13,7 @@ protected:
 TEST_F(StoredChoicesTest, FirstUseGivesTheFactoryChoices)
 {
     const StoredChoices choices = StoredChoices::read(store);
-    EXPECT_EQ(choices.path, "c:\\");
+    EXPECT_EQ(choices.run.baseDir, "c:\\");
     for (const QString &key : OutputFormats::allFormatListKeys())
         EXPECT_EQ(choices.currentFmts.value(key), "DRWNAME|_|SHEETNAME|_|Revision|_|DATE|_|TIME");
 }
@@ -22,26 +22,26 @@ TEST_F(StoredChoicesTest, FirstUseGivesTheFactoryChoices)
 TEST_F(StoredChoicesTest, WritesWhatGoWrites)
 {
     StoredChoices choices = StoredChoices::read(store);
-    choices.path = "T:\\Out";
-    choices.outFmtIndex = 6;
-    choices.displayDiags = false;
+    choices.run.baseDir = "T:\\Out";
+    choices.run.outFmtIndex = OutputFormats::Pdf;
+    choices.run.displayDiags = false;
     choices.currentFmts.insert("[.1.PDF]", "DRWNAME|-|TOTALDOCSHEETS");
-    choices.sheetSelType = SheetChoice::Selected;
-    choices.useDestDirs = true;
+    choices.run.sheetSelType = SheetChoice::Selected;
+    choices.run.useDestDirs = true;
     choices.write(store);
 
     // Round trip, with PDF's two formats kept apart. The reader takes only whole numbers in range,
     // so the stored texts are right when they read back.
     const StoredChoices again = StoredChoices::read(store);
     EXPECT_EQ(QStringLiteral("%1 %2 %3 %4 %5")
-                  .arg(again.path)
-                  .arg(again.outFmtIndex)
-                  .arg(again.displayDiags)
-                  .arg(int(again.sheetSelType))
-                  .arg(again.useDestDirs),
+                  .arg(again.run.baseDir)
+                  .arg(again.run.outFmtIndex)
+                  .arg(again.run.displayDiags)
+                  .arg(int(again.run.sheetSelType))
+                  .arg(again.run.useDestDirs),
         "T:\\Out 6 0 2 1");
     EXPECT_EQ(again.currentFmts.value("[.1.PDF]"), "DRWNAME|-|TOTALDOCSHEETS");
-    EXPECT_EQ(again.currentFmts.value("[.0.PDF]"), StoredChoices::defaultFilenameFormat);
+    EXPECT_EQ(again.currentFmts.value("[.0.PDF]"), RunChoices::defaultFilenameFormat);
 }
 
 // Each stored text alone in the store; a number that is not whole or out of range leaves the
@@ -66,10 +66,10 @@ TEST_F(StoredChoicesTest, NumbersAreReadWithinTheirRangesOnly)
         one.set(QLatin1String(key), QLatin1String(stored));
         const StoredChoices choices = StoredChoices::read(one);
         EXPECT_EQ(QStringLiteral("%1 %2 %3 %4")
-                      .arg(choices.outFmtIndex)
-                      .arg(int(choices.sheetSelType))
-                      .arg(choices.displayDiags)
-                      .arg(choices.useDestDirs),
+                      .arg(choices.run.outFmtIndex)
+                      .arg(int(choices.run.sheetSelType))
+                      .arg(choices.run.displayDiags)
+                      .arg(choices.run.useDestDirs),
             QLatin1String(expected))
             << key << " = " << stored;
     }
@@ -78,5 +78,5 @@ TEST_F(StoredChoicesTest, NumbersAreReadWithinTheirRangesOnly)
 TEST_F(StoredChoicesTest, StoredEmptyDestinationStaysEmpty)
 {
     store.set("DestinationDirectory.DXF", QString());
-    EXPECT_EQ(StoredChoices::read(store).ocDestDir.entry("[.DXF]"), QString());
+    EXPECT_EQ(StoredChoices::read(store).run.ocDestDir.entry("[.DXF]"), QString());
 }

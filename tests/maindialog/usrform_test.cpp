@@ -173,15 +173,15 @@ TEST_F(UsrForm, TheFormatDecidesTheSheetChoicesAndTheFormatList)
         // PDF: "Single File" switches the list and forces all sheets; unticking keeps them.
         press(form, "outFmt(6)");
         press(form, "pdfSingleFile");
-        EXPECT_EQ(form.pdfSuffix, ".1");
+        EXPECT_EQ(form.pdfSuffix(), ".1");
         EXPECT_EQ(formatBox(form)->currentText(), "ALL");
         EXPECT_EQ(sheetControls(form), "1 00000001");
         press(form, "pdfSingleFile");
-        EXPECT_EQ(form.pdfSuffix, ".0");
+        EXPECT_EQ(form.pdfSuffix(), ".0");
         EXPECT_EQ(sheetControls(form), "1 11110001");
         // The option means nothing to other formats.
         press(form, "outFmt(1)");
-        EXPECT_EQ(form.pdfSuffix, QString());
+        EXPECT_EQ(form.pdfSuffix(), QString());
         EXPECT_EQ(formatBox(form)->currentText(), "DRWNAME|_|SHEETNAME|_|Revision|_|DATE|_|TIME");
         press(form, "cancel");
     });
@@ -477,7 +477,7 @@ TEST_F(UsrForm, ArrowKeysWalkAnOptionGroupAndTabEntersItAtTheChosenOption)
         const auto key = [&](Qt::Key key) {
             QTest::keyClick(QApplication::focusWidget(), key);
             walked += QApplication::focusWidget()->objectName() + QLatin1Char(' ')
-                + QString::number(form.outFmtIndex) + QLatin1Char(int(form.sheetSelType) + '0')
+                + QString::number(form.outFmtIndex()) + QLatin1Char(int(form.sheetSelType()) + '0')
                 + QLatin1Char(';');
         };
         // Tab comes into each group at the option the dialog restored, and only there. (GO!

@@ -17,7 +17,7 @@ protected:
         if (!state.activeDoc)
             openDrawing("PLATE.SLDDRW");
         EXPECT_TRUE(state.activeDoc->ActivateSheet(sheet));
-        state.outFmtIndex = outFmtIndex;
+        state.choices.outFmtIndex = OutputFormats::Format(outFmtIndex);
         state.docBaseName = "PLATE";
         state.curSheetName = sheet;
         state.curSheetNumber = sheetNumber;
@@ -121,7 +121,7 @@ TEST_F(FilenameBuilder, PathCharactersInValuesNeverReachTheName)
 
 TEST_F(FilenameBuilder, AStatusTextReplacesTheReportWithDiagnosticsOff)
 {
-    state.displayDiags = false;
+    state.choices.displayDiags = false;
     nameFor("Sheet2", factoryFormat, 0);
     EXPECT_EQ(statusText(),
         QStringLiteral(
@@ -148,11 +148,11 @@ protected:
         app->closeAllDocuments();
         openDrawing(drawing);
         state.activeDoc->ActivateSheet(sheet);
-        state.outFmtIndex = 0;
+        state.choices.outFmtIndex = OutputFormats::Slddrw;
         try {
             return getFilenameFromDoc(state, *state.activeDoc, { "PartNo" }, surroundings);
         } catch (const QuilletError &error) {
-            EXPECT_EQ(error.source, "getFilenameFromDoc");
+            EXPECT_EQ(Quilletmain::curProcName, "getFilenameFromDoc");
             return QString::number(error.number) + QLatin1Char(' ') + error.description;
         }
     }

@@ -5,14 +5,13 @@ class RunPreparation : public SaveFixture { };
 
 TEST_F(RunPreparation, OnlyADrawingCanBeSaved)
 {
-    EXPECT_EQ(
-        raisedBy([&] { openActiveDrawing(*app); }), "10101 No active document in SolidWorks.");
-    EXPECT_EQ(Quilletmain::curProcName, "usrForm Load");
+    EXPECT_EQ(raisedBy([&] { openActiveDrawing(app); }),
+        "10101 No active document in SolidWorks. (usrForm Load)");
     // A part is refused alike, as the main dialog's and quillet-batch's tests show. What a drawing
     // fills in is what every save test opens its drawing with.
     app->open(testDataPath("FRAME.SLDASM"));
-    EXPECT_EQ(raisedBy([&] { openActiveDrawing(*app); }),
-        "10201 Document open in SolidWorks is not a drawing.");
+    EXPECT_EQ(raisedBy([&] { openActiveDrawing(app); }),
+        "10201 Document open in SolidWorks is not a drawing. (usrForm Load)");
 }
 
 TEST_F(RunPreparation, TheFormatDecidesTheSheetsAndTheFilenameFormatIsCleanedAndSplit)
@@ -22,10 +21,11 @@ TEST_F(RunPreparation, TheFormatDecidesTheSheetsAndTheFilenameFormatIsCleanedAnd
     choices.sheetSelType = SheetChoice::Selected;
     choices.filenameFmt = "C:\\DRW/NAME||\tSHEET\r\nNAME|";
     for (const char *format : { "DXF", "SLDDRW", "eDrawing", "PDF" }) {
-        choices.outFmtIndex = OutputFormats::indexOf(QLatin1String(format));
+        choices.outFmtIndex = OutputFormats::Format(OutputFormats::indexOf(QLatin1String(format)));
         const ControlStates controls = prepareRun(state, choices);
         const bool forced = qstrcmp(format, "SLDDRW") == 0;
-        EXPECT_EQ(state.sheetSelType, forced ? SheetChoice::All : SheetChoice::Selected) << format;
+        EXPECT_EQ(state.choices.sheetSelType, forced ? SheetChoice::All : SheetChoice::Selected)
+            << format;
         EXPECT_EQ(
             state.sheetFrameEnabled, qstrcmp(format, "DXF") == 0 || qstrcmp(format, "PDF") == 0)
             << format;
@@ -34,12 +34,12 @@ TEST_F(RunPreparation, TheFormatDecidesTheSheetsAndTheFilenameFormatIsCleanedAnd
     }
     choices.pdfSingleFile = true;
     prepareRun(state, choices);
-    EXPECT_EQ(state.sheetSelType, SheetChoice::All);
+    EXPECT_EQ(state.choices.sheetSelType, SheetChoice::All);
     EXPECT_FALSE(state.sheetFrameEnabled);
 
     EXPECT_EQ(state.filenameFormat, "CDRWNAME||SHEETNAME|");
     EXPECT_EQ(state.fmtFields, (QStringList { "CDRWNAME", "", "SHEETNAME", "" }));
-    EXPECT_EQ(state.baseDir, drive.win("Out"));
+    EXPECT_EQ(state.choices.baseDir, drive.win("Out"));
 
     choices.filenameFmt = ":\\/\r\t\n\b";
     EXPECT_EQ(raisedBy([&] { prepareRun(state, choices); }),

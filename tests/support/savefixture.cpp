@@ -5,10 +5,8 @@
 void SaveFixture::SetUp()
 {
     app = StandInApplication::create();
-    Quilletmain::hostApp = app;
     Quilletmain::curProcName.clear();
     savedClock = Clock::setSource([] { return QDateTime(QDate(2005, 9, 9), QTime(9, 46, 30)); });
-    OutputLog::instance().clear();
     drive.mkdir(QStringLiteral("Out"));
     choices.baseDir = drive.win(QStringLiteral("Out"));
 }
@@ -16,7 +14,6 @@ void SaveFixture::SetUp()
 void SaveFixture::TearDown()
 {
     Clock::setSource(savedClock);
-    Quilletmain::hostApp.reset();
 }
 
 QString SaveFixture::writeDocument(const QString &relative, const QByteArray &json) const
@@ -28,12 +25,10 @@ QString SaveFixture::writeDocument(const QString &relative, const QByteArray &js
 std::shared_ptr<StandInDocument> SaveFixture::openDrawing(const QString &relative)
 {
     const std::shared_ptr<StandInDocument> drawing = app->open(drive.native(relative));
-    // The drawing's part of the state; the other choices stay as the test set them.
-    const SaveState opened = openActiveDrawing(*app);
-    state.activeDoc = opened.activeDoc;
-    state.docPathName = opened.docPathName;
-    state.docSheetCount = opened.docSheetCount;
-    state.docSheetNames = opened.docSheetNames;
+    // A fresh state for the drawing; the choices stay as the test set them.
+    const RunChoices kept = state.choices;
+    state = openActiveDrawing(app);
+    state.choices = kept;
     return drawing;
 }
 

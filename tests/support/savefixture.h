@@ -2,7 +2,6 @@
 
 #include "addin/quilletmain.h"
 #include "platform/clock.h"
-#include "save/outputlog.h"
 #include "save/runpreparation.h"
 #include "save/runsurroundings.h"
 #include "save/savestate.h"
@@ -27,9 +26,7 @@ public:
 
     QStringList lines;
     QStringList calls;
-
-protected:
-    void lineAppended(const QString &line) override { lines.append(line); }
+    void appendLog(const QString &line) override { lines.append(line); }
 };
 
 // A stand-in host on a temporary drive T:, the add-in's values filled, the clock stopped at

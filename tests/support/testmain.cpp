@@ -1,19 +1,9 @@
-#include "addin/quilletmain.h"
+#include "testmain.h"
 
 #include <QApplication>
-#include <QTemporaryDir>
-#include <gtest/gtest.h>
 
-// Every test process gets its own settings store, so no test ever touches the user's real one, and
-// the product's names and character sets as the add-in's connection fills them.
+// Dialog tests show widgets.
 int main(int argc, char **argv)
 {
-    QTemporaryDir configHome;
-    qputenv("XDG_CONFIG_HOME", configHome.path().toLocal8Bit());
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    Quilletmain::fillFromVersionResource();
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    return runTests<QApplication>(argc, argv);
 }

@@ -1,5 +1,6 @@
 #include "testsupport.h"
 
+#include "addin/quilletmain.h"
 #include "platform/filesystemobject.h"
 #include "platform/quilleterror.h"
 
@@ -95,11 +96,14 @@ QStringList tree(const QString &nativeDir)
 
 QString raisedBy(const std::function<void()> &call)
 {
+    // A name left by an earlier call must not pass for one the call recorded.
+    Quilletmain::curProcName.clear();
     try {
         call();
     } catch (const QuilletError &error) {
         const QString text = QString::number(error.number) + QLatin1Char(' ') + error.description;
-        return error.source.isEmpty() ? text : text + QStringLiteral(" (") + error.source + ')';
+        const QString &procedure = Quilletmain::curProcName;
+        return procedure.isEmpty() ? text : text + QStringLiteral(" (") + procedure + ')';
     }
     return {};
 }

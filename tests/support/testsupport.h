@@ -66,8 +66,9 @@ void writeNative(const QString &nativePath, const QByteArray &content);
 // Every entry below a native folder, hidden ones included, as sorted relative paths, so that a
 // stray directory or a leftover temporary file shows.
 QStringList tree(const QString &nativeDir);
-// "number description" of the QuilletError that the call raises, with " (source)" when a handler
-// passed it on; "" when it raises none.
+// "number description" of the QuilletError that the call raises, with " (procedure)" when the call
+// recorded a procedure in Quilletmain::curProcName, the name the error messages quote; "" when it
+// raises none.
 QString raisedBy(const std::function<void()> &call);
 
 // Readable texts in the failure messages of every test, also inside lists.

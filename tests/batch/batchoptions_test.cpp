@@ -1,0 +1,133 @@
+#include "batchoptions.h"
+#include "testsupport.h"
+
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+// A command line and what it comes to, in the words of optionsText.
+struct OptionsCase {
+    const char *name;
+    // Split at blanks; %D stands for a temporary directory.
+    QString arguments;
+    QString expected;
+};
+
+void PrintTo(const OptionsCase &param, std::ostream *out)
+{
+    *out << param.name;
+}
+
+// "help", "version", "error: " and the usage error, or the options of a run, only those set.
+QString optionsText(const BatchCommandLine &commandLine)
+{
+    switch (commandLine.outcome) {
+    case BatchCommandLine::Outcome::Help:
+        return QStringLiteral("help");
+    case BatchCommandLine::Outcome::Version:
+        return QStringLiteral("version");
+    case BatchCommandLine::Outcome::UsageError:
+        return QStringLiteral("error: ") + commandLine.text;
+    case BatchCommandLine::Outcome::Run:
+        break;
+    }
+    const BatchOptions &options = commandLine.options;
+    QStringList parts;
+    if (!options.outFmtIndexes.isEmpty()) {
+        QStringList indexes;
+        for (const int index : options.outFmtIndexes)
+            indexes.append(QString::number(index));
+        parts.append(QStringLiteral("formats ") + indexes.join(QLatin1Char(',')));
+    }
+    if (options.filenameFormat)
+        parts.append(QStringLiteral("filename ") + *options.filenameFormat);
+    if (options.sheets)
+        parts.append(QStringLiteral("sheets ") + *options.sheets);
+    if (options.output)
+        parts.append(QStringLiteral("output ") + *options.output);
+    if (options.useDestDirs)
+        parts.append(
+            *options.useDestDirs ? QStringLiteral("dest-dirs") : QStringLiteral("no-dest-dirs"));
+    for (const auto &[flag, name] : { std::pair { options.singleFile, "single-file" },
+             { options.quiet, "quiet" }, { options.dryRun, "dry-run" } }) {
+        if (flag)
+            parts.append(QLatin1String(name));
+    }
+    for (const auto &[letter, root] : options.drives)
+        parts.append(QStringLiteral("drive ") + letter + QStringLiteral(":=") + root);
+    if (options.report)
+        parts.append(QStringLiteral("report ") + *options.report);
+    parts.append(QStringLiteral("drawings ") + options.drawings.join(QLatin1Char(' ')));
+    return parts.join(QStringLiteral(" | "));
+}
+
+} // namespace
+
+class BatchCommandLineTest : public ::testing::TestWithParam<OptionsCase> {
+protected:
+    QString placeholders(QString text) const
+    {
+        return text.replace(QStringLiteral("%D"), dir.path());
+    }
+
+    QTemporaryDir dir;
+};
+
+TEST_P(BatchCommandLineTest, ComesToOptionsOrTheFirstUsageError)
+{
+    const OptionsCase &param = GetParam();
+    ASSERT_TRUE(dir.isValid());
+    const QStringList arguments = QStringList { QStringLiteral("quillet-batch") }
+        + placeholders(param.arguments).split(QLatin1Char(' '));
+    EXPECT_EQ(optionsText(BatchCommandLine::parse(arguments)), placeholders(param.expected));
+    // A report is only tried, never left behind.
+    EXPECT_EQ(tree(dir.path()), QStringList());
+}
+
+INSTANTIATE_TEST_SUITE_P(Batch, BatchCommandLineTest,
+    ::testing::Values(
+        // Left out, every choice is the stored one.
+        OptionsCase { "DrawingsOnly", "PLATE.SLDDRW Folder", "drawings PLATE.SLDDRW Folder" },
+        OptionsCase { "EveryOption",
+            "-f pdf,.DXF -n DRWNAME|_|SHEETNAME -s Sheet2,Sheet1 -o Out --no-dest-dirs "
+            "--single-file -q --dry-run --drive t:=/srv/cad/ --drive Z:=/ --report %D/run.json "
+            "PLATE.SLDDRW",
+            "formats 6,1 | filename DRWNAME|_|SHEETNAME | sheets Sheet2,Sheet1 | output Out | "
+            "no-dest-dirs | single-file | quiet | dry-run | drive T:=/srv/cad | drive Z:=/ | "
+            "report %D/run.json | drawings PLATE.SLDDRW" },
+        OptionsCase {
+            "DestinationDirectories", "--dest-dirs A.SLDDRW", "dest-dirs | drawings A.SLDDRW" },
+        // Help and version need no drawing, and help wins; a malformed command line wins over
+        // both.
+        OptionsCase { "Help", "--version -h", "help" },
+        OptionsCase { "Version", "--version -f PDFX", "version" },
+        OptionsCase {
+            "UnknownOptionBeforeHelp", "--help --overwrite", "error: Unknown option 'overwrite'." },
+        OptionsCase { "MissingValue", "PLATE.SLDDRW -f", "error: Missing value after '-f'." },
+        OptionsCase {
+            "UnknownFormatInAList", "-f DXF,PDFX A.SLDDRW", "error: unknown format \"PDFX\"" },
+        OptionsCase { "EmptyFormatInAList", "-f DXF,,PDF A.SLDDRW", "error: unknown format \"\"" },
+        OptionsCase {
+            "FormatGivenTwice", "-f TIF,tiff A.SLDDRW", "error: format \"tiff\" given twice" },
+        // A message is one line, whatever the arguments hold.
+        OptionsCase {
+            "MessageOnOneLine", "-f DXF,P\nDF A.SLDDRW", "error: unknown format \"P DF\"" },
+        OptionsCase { "BothDestinationChoices", "--no-dest-dirs --dest-dirs A.SLDDRW",
+            "error: --dest-dirs and --no-dest-dirs exclude each other" },
+        OptionsCase { "DriveWithoutFolder", "--drive T:=/srv --drive Q:= A.SLDDRW",
+            "error: bad drive mapping \"Q:=\" (expected X:=DIR)" },
+        OptionsCase { "NoDrawing", "-o Out", "error: no drawing given" },
+        OptionsCase { "ReportIsADirectory", "--report %D A.SLDDRW",
+            "error: cannot write the report %D: Filename refers to a directory" },
+        OptionsCase { "ReportInAMissingDirectory", "--report %D/Gone/run.json A.SLDDRW",
+            "error: cannot write the report %D/Gone/run.json: No such file or directory" },
+        // The checks run in a fixed order: formats, destination, drives, drawings, report.
+        OptionsCase { "FormatsFirst", "--dest-dirs --no-dest-dirs -f PDFX",
+            "error: unknown format \"PDFX\"" },
+        OptionsCase { "DestinationBeforeDrives", "--drive Q:= --dest-dirs --no-dest-dirs",
+            "error: --dest-dirs and --no-dest-dirs exclude each other" },
+        OptionsCase { "DrivesBeforeDrawings",
+            "--drive Q:=", "error: bad drive mapping \"Q:=\" (expected X:=DIR)" },
+        OptionsCase { "DrawingsBeforeReport", "--report %D", "error: no drawing given" }),
+    [](const ::testing::TestParamInfo<OptionsCase> &info) { return std::string(info.param.name); });
