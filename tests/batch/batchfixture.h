@@ -123,8 +123,6 @@ protected:
 private:
     static QStringList linesOf(const QByteArray &bytes)
     {
-        if (bytes.isEmpty())
-            return {};
         QStringList lines = QString::fromUtf8(bytes).split(QLatin1Char('\n'));
         if (lines.constLast().isEmpty())
             lines.removeLast();

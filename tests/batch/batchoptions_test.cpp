@@ -22,44 +22,35 @@ void PrintTo(const OptionsCase &param, std::ostream *out)
 // "help", "version", "error: " and the usage error, or the options of a run, only those set.
 QString optionsText(const BatchCommandLine &commandLine)
 {
-    switch (commandLine.outcome) {
-    case BatchCommandLine::Outcome::Help:
-        return QStringLiteral("help");
-    case BatchCommandLine::Outcome::Version:
-        return QStringLiteral("version");
-    case BatchCommandLine::Outcome::UsageError:
-        return QStringLiteral("error: ") + commandLine.text;
-    case BatchCommandLine::Outcome::Run:
-        break;
+    using Outcome = BatchCommandLine::Outcome;
+    if (commandLine.outcome != Outcome::Run) {
+        return commandLine.outcome == Outcome::Help   ? QStringLiteral("help")
+            : commandLine.outcome == Outcome::Version ? QStringLiteral("version")
+                                                      : "error: " + commandLine.text;
     }
     const BatchOptions &options = commandLine.options;
     QStringList parts;
-    if (!options.outFmtIndexes.isEmpty()) {
-        QStringList indexes;
-        for (const int index : options.outFmtIndexes)
-            indexes.append(QString::number(index));
-        parts.append(QStringLiteral("formats ") + indexes.join(QLatin1Char(',')));
-    }
-    if (options.filenameFormat)
-        parts.append(QStringLiteral("filename ") + *options.filenameFormat);
-    if (options.sheets)
-        parts.append(QStringLiteral("sheets ") + *options.sheets);
-    if (options.output)
-        parts.append(QStringLiteral("output ") + *options.output);
-    if (options.useDestDirs)
-        parts.append(
-            *options.useDestDirs ? QStringLiteral("dest-dirs") : QStringLiteral("no-dest-dirs"));
-    for (const auto &[flag, name] : { std::pair { options.singleFile, "single-file" },
-             { options.quiet, "quiet" }, { options.dryRun, "dry-run" } }) {
-        if (flag)
-            parts.append(QLatin1String(name));
-    }
+    const auto add = [&parts](bool set, const QString &text) {
+        if (set)
+            parts.append(text);
+    };
+    QStringList indexes;
+    for (const int index : options.outFmtIndexes)
+        indexes.append(QString::number(index));
+    add(!indexes.isEmpty(), "formats " + indexes.join(','));
+    add(options.filenameFormat.has_value(), "filename " + options.filenameFormat.value_or(""));
+    add(options.sheets.has_value(), "sheets " + options.sheets.value_or(""));
+    add(options.output.has_value(), "output " + options.output.value_or(""));
+    add(options.useDestDirs.has_value(),
+        options.useDestDirs == true ? "dest-dirs" : "no-dest-dirs");
+    add(options.singleFile, "single-file");
+    add(options.quiet, "quiet");
+    add(options.dryRun, "dry-run");
     for (const auto &[letter, root] : options.drives)
-        parts.append(QStringLiteral("drive ") + letter + QStringLiteral(":=") + root);
-    if (options.report)
-        parts.append(QStringLiteral("report ") + *options.report);
-    parts.append(QStringLiteral("drawings ") + options.drawings.join(QLatin1Char(' ')));
-    return parts.join(QStringLiteral(" | "));
+        parts.append(QStringLiteral("drive ") + letter + ":=" + root);
+    add(options.report.has_value(), "report " + options.report.value_or(""));
+    parts.append("drawings " + options.drawings.join(' '));
+    return parts.join(" | ");
 }
 
 } // namespace
@@ -127,7 +118,7 @@ INSTANTIATE_TEST_SUITE_P(Batch, BatchCommandLineTest,
             "error: unknown format \"PDFX\"" },
         OptionsCase { "DestinationBeforeDrives", "--drive Q:= --dest-dirs --no-dest-dirs",
             "error: --dest-dirs and --no-dest-dirs exclude each other" },
-        OptionsCase { "DrivesBeforeDrawings",
-            "--drive Q:=", "error: bad drive mapping \"Q:=\" (expected X:=DIR)" },
+        OptionsCase { "DrivesBeforeDrawings", "--drive 1:=/srv",
+            "error: bad drive mapping \"1:=/srv\" (expected X:=DIR)" },
         OptionsCase { "DrawingsBeforeReport", "--report %D", "error: no drawing given" }),
     [](const ::testing::TestParamInfo<OptionsCase> &info) { return std::string(info.param.name); });

@@ -164,6 +164,12 @@ TEST_F(BatchScale, TheReportKeepsWhatWasDoneWhenRunsEndWithErrors)
     // How a drawing's error reaches standard error is the status table's and the drawings' loop's
     // check; here the report holds the same texts.
     EXPECT_EQ(result.status, 2);
+    // The native format saves the whole drawing once, from the current sheet, and leaves the
+    // drawing's own file alone.
+    EXPECT_EQ(result.err.value(0),
+        status("[View: Drawing View1] [Model: PLATE.SLDPRT] [Configuration: Default]"));
+    EXPECT_EQ(filesIn("Out"), QStringList { "PLATE_C.SLDDRW" });
+    EXPECT_EQ(readNative(drive.native("PLATE.SLDDRW")), readNative(testDataPath("PLATE.SLDDRW")));
     const QByteArray text = readNative(drive.native("Reports/run.json"));
     EXPECT_TRUE(text.startsWith("{\n  \"options\": {\n    \"formats\": [")) << text.left(40).data();
     EXPECT_EQ(jsonText(report("Reports/run.json")), expected(R"({

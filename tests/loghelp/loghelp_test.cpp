@@ -20,28 +20,21 @@ protected:
     void SetUp() override { OutputLog::instance().clear(); }
     void TearDown() override { logForm::unload(); }
 
-    static void append(const QStringList &lines)
-    {
-        for (const QString &line : lines)
-            OutputLog::instance().append(line);
-    }
-    template <typename T> static T *control(logForm *window, const char *name)
-    {
-        return window->findChild<T *>(QLatin1String(name));
-    }
+    static void append(const QString &line) { OutputLog::instance().append(line); }
 };
 
 TEST_F(LogWindow, ShowsLinesAppendedWhileHiddenAndRefreshAddsOnlyNewOnes)
 {
-    append({ "Document has 3 sheets" });
+    append("Document has 3 sheets");
     logForm *window = logForm::instance();
     EXPECT_EQ(window->windowTitle(), "Quillet 1.00 [Output Log]");
-    append({ "" });
+    append("");
     window->show();
-    auto *list = control<QListWidget>(window, "log");
+    auto *list = window->findChild<QListWidget *>("log");
     QListWidgetItem *first = list->item(0);
     const QString longLine = "Sheet1 filename: " + QString(183, QLatin1Char('W'));
-    append({ longLine, "" });
+    append(longLine);
+    append("");
     window->refreshLines();
     window->refreshLines();
     EXPECT_EQ(list->item(0), first);
@@ -60,14 +53,16 @@ TEST_F(LogWindow, EveryWayOfClosingDestroysTheWindowAndItsLines)
     const std::vector<std::pair<const char *, std::function<void(logForm *)>>> closers = {
         { "Done", [](logForm *w) { press(*w, "done"); } },
         { "Enter",
-            [](logForm *w) { QTest::keyClick(control<QListWidget>(w, "log"), Qt::Key_Return); } },
+            [](logForm *w) {
+                QTest::keyClick(w->findChild<QListWidget *>("log"), Qt::Key_Return);
+            } },
         { "Esc", [](logForm *w) { QTest::keyClick(w, Qt::Key_Escape); } },
         { "frame", [](logForm *w) { w->close(); } },
         { "unload", [](logForm *) { logForm::unload(); } },
     };
     for (const auto &[how, close] : closers) {
         SCOPED_TRACE(how);
-        append({ "Drawing Document Name: PLATE" });
+        append("Drawing Document Name: PLATE");
         QPointer<logForm> window = logForm::instance();
         window->show();
         close(window);
@@ -93,7 +88,7 @@ TEST_F(LogWindow, ModalShowWaitsForDoneWithTheRunsProgress)
     EXPECT_TRUE(window->isVisible() && window->isWindow() && !window->isModal());
     EXPECT_EQ(window->parentWidget(), &mainDialog);
 
-    auto *progress = control<QProgressBar>(window, "progress");
+    auto *progress = window->findChild<QProgressBar *>("progress");
     surroundings.showProgress(0, 0);
     EXPECT_EQ(progress->text(), "Sheets done: 0 of 0");
     EXPECT_GT(progress->maximum(), progress->minimum());

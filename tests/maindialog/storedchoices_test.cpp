@@ -74,9 +74,3 @@ TEST_F(StoredChoicesTest, NumbersAreReadWithinTheirRangesOnly)
             << key << " = " << stored;
     }
 }
-
-TEST_F(StoredChoicesTest, StoredEmptyDestinationStaysEmpty)
-{
-    store.set("DestinationDirectory.DXF", QString());
-    EXPECT_EQ(StoredChoices::read(store).run.ocDestDir.entry("[.DXF]"), QString());
-}

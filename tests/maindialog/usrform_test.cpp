@@ -44,6 +44,7 @@ protected:
         writePdfWriterValue(0);
         app = StandInApplication::create();
         addIn.SwAddIn_ConnectToSW(app, 1);
+        app->open(drive.native("PLATE.SLDDRW"));
     }
 
     void TearDown() override
@@ -69,8 +70,6 @@ protected:
         EXPECT_TRUE(ran);
         EXPECT_EQ(QApplication::topLevelWidgets().count(), 0);
     }
-
-    void openPlate() { app->open(drive.native("PLATE.SLDDRW")); }
 
     template <typename T> static T *control(usrForm &form, const char *name)
     {
@@ -117,6 +116,7 @@ protected:
 TEST_F(UsrForm, NoDrawingNoDialogButTheLoadsMessage)
 {
     // The host offers the command for drawings only; this is a call behind its back.
+    app->closeAllDocuments();
     addIn.showForm();
     ASSERT_EQ(recorded.texts().size(), 1);
     EXPECT_TRUE(recorded.texts().first().startsWith("Quillet 1.00 [Error]|Exit on Error. "));
@@ -125,7 +125,6 @@ TEST_F(UsrForm, NoDrawingNoDialogButTheLoadsMessage)
 
 TEST_F(UsrForm, FirstUseShowsTheFactoryChoices)
 {
-    openPlate();
     command([&](usrForm &form) {
         EXPECT_EQ(
             form.windowTitle(), "Quillet 1.00 [Select Output Format and Destination Directory]");
@@ -150,7 +149,6 @@ TEST_F(UsrForm, FirstUseShowsTheFactoryChoices)
 
 TEST_F(UsrForm, TheFormatDecidesTheSheetChoicesAndTheFormatList)
 {
-    openPlate();
     store.set("OutputFormatIndex", "1");
     store.set("SaveSheetSelectionType", "2");
     store.set("FilenameFormat.1.PDF", "ALL");
@@ -191,7 +189,6 @@ TEST_F(UsrForm, TheFormatDecidesTheSheetChoicesAndTheFormatList)
 
 TEST_F(UsrForm, TheFormatBoxCollectsAndForgetsFormats)
 {
-    openPlate();
     store.set("OutputFormatIndex", "1");
     command([&](usrForm &form) {
         QComboBox *box = formatBox(form);
@@ -234,7 +231,6 @@ TEST_F(UsrForm, TheFormatBoxCollectsAndForgetsFormats)
 
 TEST_F(UsrForm, GoWritesEverythingThenRefusesAnEmptyFilenameFormat)
 {
-    openPlate();
     store.set("Path", drive.win("Out"));
     store.set("OutputFormatIndex", "6");
     store.set("FilenameFormat.0.PDF", ":\\/");
@@ -267,7 +263,6 @@ TEST_F(UsrForm, GoWritesEverythingThenRefusesAnEmptyFilenameFormat)
 
 TEST_F(UsrForm, GoRunsTheSaveAndTheLogWaitsForDone)
 {
-    openPlate();
     store.set("Path", drive.win("Out"));
     store.set("OutputFormatIndex", "1");
     store.set("FilenameFormat.DXF", "DRWNAME|_|SHEETNAME");
@@ -297,7 +292,6 @@ TEST_F(UsrForm, GoRunsTheSaveAndTheLogWaitsForDone)
 
 TEST_F(UsrForm, ARunErrorIsShownOnceAndClosesEverything)
 {
-    openPlate();
     store.set("Path", drive.win("Out"));
     store.set("OutputFormatIndex", "1");
     store.set("isUseDestDirs", "1");
@@ -313,7 +307,6 @@ TEST_F(UsrForm, ARunErrorIsShownOnceAndClosesEverything)
 
 TEST_F(UsrForm, PopUpsAndTheAboutBox)
 {
-    openPlate();
     command([&](usrForm &form) {
         auto *dirCreate = form.findChild<QMenu *>("mnuDirCreatePopup");
         auto *help = form.findChild<QMenu *>("mnuHelp");
@@ -363,7 +356,6 @@ TEST_F(UsrForm, PopUpsAndTheAboutBox)
 
 TEST_F(UsrForm, ATypedFormatIsStoredWhenGoIsPressedByItsMnemonic)
 {
-    openPlate();
     store.set("Path", drive.win("Out"));
     store.set("OutputFormatIndex", "1");
     store.set("SaveSheetSelectionType", "1");
@@ -391,7 +383,6 @@ TEST_F(UsrForm, ATypedFormatIsStoredWhenGoIsPressedByItsMnemonic)
 
 TEST_F(UsrForm, DestinationDirectoriesThatCannotOpenSayWhy)
 {
-    openPlate();
     store.set("isUseDestDirs", "1");
     command([&](usrForm &form) {
         // A table without its keys cannot fill the dialog's rows.
@@ -406,7 +397,6 @@ TEST_F(UsrForm, DestinationDirectoriesThatCannotOpenSayWhy)
 
 TEST_F(UsrForm, ThePreviewFollowsTheChoicesAndChangesNothing)
 {
-    openPlate();
     const auto drawing = app->activeDocument();
     drawing->setSelection({ SelectionEntry { SelectionEntry::Kind::View, "Drawing View2", 0 } });
     store.set("Path", drive.win("Out"));
@@ -469,7 +459,6 @@ TEST_F(UsrForm, ThePreviewFollowsTheChoicesAndChangesNothing)
 
 TEST_F(UsrForm, ArrowKeysWalkAnOptionGroupAndTabEntersItAtTheChosenOption)
 {
-    openPlate();
     store.set("OutputFormatIndex", "4");
     store.set("SaveSheetSelectionType", "2");
     command([&](usrForm &form) {

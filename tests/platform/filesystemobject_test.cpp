@@ -159,14 +159,3 @@ TEST(FileSystemObject, ReplaceFileKeepsTheOldContentOnFailure)
     EXPECT_EQ(readNative(drive.native("list.txt")), QByteArray("new\r\n"));
     EXPECT_EQ(tree(drive.native()), QStringList { "list.txt" });
 }
-
-TEST(FileSystemObject, DriveSpecificationsParse)
-{
-    QChar letter;
-    QString root;
-    ASSERT_TRUE(FileSystemObject::parseDriveMapping("k:=/srv/cad/", &letter, &root));
-    EXPECT_EQ(letter, 'K');
-    EXPECT_EQ(root, "/srv/cad");
-    EXPECT_FALSE(FileSystemObject::parseDriveMapping("K=/srv", &letter, &root));
-    EXPECT_FALSE(FileSystemObject::parseDriveMapping("1:=/srv", &letter, &root));
-}

@@ -50,8 +50,3 @@ void SaveFixture::writePlate() const
             "views": [ { "name": "Drawing View2", "model": "Models/PLATE.SLDPRT", "configuration": "C",
                          "x": 200, "y": 150, "scale": 1 } ] } ] })");
 }
-
-void SaveFixture::prepare()
-{
-    prepareRun(state, choices);
-}

@@ -43,8 +43,6 @@ protected:
     // The drive's standard pair: PLATE.SLDPRT (configurations Default and C) and PLATE.SLDDRW
     // with sheets Sheet1 (view of Default) and Sheet2 (view of C).
     void writePlate() const;
-    // Readies the state for a run with the choices, as GO! does.
-    void prepare();
     QString statusText() const { return app->frame()->statusBarText(); }
 
     TempDrive drive;

@@ -72,12 +72,6 @@ TEST(SheetZoom, FitsCentresAndZoomsAboutThePointer)
 
 class SheetSceneTest : public ::testing::Test {
 protected:
-    SheetScene sceneOf(const QString &file)
-    {
-        drive.copyData(file);
-        return SheetScene::of(*app->open(drive.native(file)));
-    }
-
     TempDrive drive;
     std::shared_ptr<StandInApplication> app = StandInApplication::create();
 };
@@ -114,7 +108,8 @@ TEST_F(SheetSceneTest, AClickFindsANoteBeforeAViewAndTheSmallerOfTwoViews)
 
 TEST_F(SheetSceneTest, AViewWithoutItsModelKeepsAFrameAroundItsName)
 {
-    const SheetScene scene = sceneOf("MISSINGMODEL.SLDDRW");
+    drive.copyData("MISSINGMODEL.SLDDRW");
+    const SheetScene scene = SheetScene::of(*app->open(drive.native("MISSINGMODEL.SLDDRW")));
     ASSERT_EQ(scene.views.size(), 1);
     EXPECT_EQ(scene.layout.views.first().model, nullptr);
     const QPointF centre = scene.layout.views.first().centre;
