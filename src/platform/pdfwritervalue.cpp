@@ -31,7 +31,8 @@ int readPdfWriterValue()
 bool writePdfWriterValue(int value)
 {
     const auto settings = pdfWriterSettings();
-    settings->setValue(valueKey, value);
+    // A string value, as the writer's own settings write it; reading takes a number as well.
+    settings->setValue(valueKey, QString::number(value));
     settings->sync();
     return settings->status() == QSettings::NoError;
 }

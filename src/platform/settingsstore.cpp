@@ -1,16 +1,21 @@
 #include "settingsstore.h"
 
 #include <QSettings>
+#include <memory>
 #include <utility>
 
 namespace {
 
-QSettings::Format storeFormat()
+// On Windows the key where per-user add-in settings of this kind have always lived, so that
+// choices stored by an earlier version of the add-in are found; elsewhere an INI file.
+std::unique_ptr<QSettings> openStore(const QString &app)
 {
 #ifdef Q_OS_WIN
-    return QSettings::NativeFormat;
+    return std::make_unique<QSettings>(
+        QStringLiteral("HKEY_CURRENT_USER\\Software\\VB and VBA Program Settings\\") + app,
+        QSettings::NativeFormat);
 #else
-    return QSettings::IniFormat;
+    return std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope, app, app);
 #endif
 }
 
@@ -25,9 +30,9 @@ SettingsStore *&replacement()
 QString QSettingsStore::read(const QString &app, const QString &section, const QString &key,
     const QString &defaultValue) const
 {
-    QSettings settings(storeFormat(), QSettings::UserScope, app, app);
-    settings.beginGroup(section);
-    const QVariant value = settings.value(key);
+    const std::unique_ptr<QSettings> settings = openStore(app);
+    settings->beginGroup(section);
+    const QVariant value = settings->value(key);
     if (!value.isValid())
         return defaultValue;
     // A hand-edited INI value with unquoted commas reads back as a list; it was one text.
@@ -39,9 +44,9 @@ QString QSettingsStore::read(const QString &app, const QString &section, const Q
 void QSettingsStore::write(
     const QString &app, const QString &section, const QString &key, const QString &text)
 {
-    QSettings settings(storeFormat(), QSettings::UserScope, app, app);
-    settings.beginGroup(section);
-    settings.setValue(key, text);
+    const std::unique_ptr<QSettings> settings = openStore(app);
+    settings->beginGroup(section);
+    settings->setValue(key, text);
 }
 
 SettingsStore &userSettings()
