@@ -207,6 +207,8 @@ TEST_F(BatchScale, AFolderStandsForTheDrawingsBelowIt)
             drive.native("Drawings/b/deep/ONE.SLDDRW") }));
 }
 
+// Symbolic links and an unreadable folder are played with POSIX means.
+#ifndef Q_OS_WIN
 TEST(DrawingFolders, FindDrawingsInPathOrderWithoutLeavingTheFolder)
 {
     const QTemporaryDir dir;
@@ -233,3 +235,4 @@ TEST(DrawingFolders, FindDrawingsInPathOrderWithoutLeavingTheFolder)
     EXPECT_EQ(found.unreadableFolders, QStringList { root + "/Locked" });
     EXPECT_EQ(found.emptyFolders, QStringList());
 }
+#endif

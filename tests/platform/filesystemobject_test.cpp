@@ -146,6 +146,7 @@ TEST(FileSystemObject, ReplaceFileKeepsTheOldContentOnFailure)
     fso.replaceFile(path, "new\r\n");
     EXPECT_EQ(fso.readFile(path), QByteArray("new\r\n"));
 
+#ifndef Q_OS_WIN
     // A disk that fills up, then a file that may not be written.
     QString error;
     {
@@ -158,4 +159,5 @@ TEST(FileSystemObject, ReplaceFileKeepsTheOldContentOnFailure)
     EXPECT_EQ(raisedBy([&] { fso.replaceFile(path, "lost"); }), "70 Permission denied");
     EXPECT_EQ(readNative(drive.native("list.txt")), QByteArray("new\r\n"));
     EXPECT_EQ(tree(drive.native()), QStringList { "list.txt" });
+#endif
 }

@@ -10,11 +10,15 @@
 #include <QFileInfo>
 #include <array>
 #include <csignal>
-#include <linux/capability.h>
 #include <stdexcept>
+
+// Running out of disk and dropping a root's file rights are played with the Linux kernel's means.
+#ifndef Q_OS_WIN
+#include <linux/capability.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <unistd.h>
+#endif
 
 TempDrive::TempDrive(QChar letter)
     : letter(letter)
@@ -108,6 +112,7 @@ QString raisedBy(const std::function<void()> &call)
     return {};
 }
 
+#ifndef Q_OS_WIN
 struct FileSizeLimit::Saved {
     struct sigaction action { };
     rlimit limit {};
@@ -159,6 +164,7 @@ WithoutFileRights::~WithoutFileRights()
     if (saved->dropped)
         syscall(SYS_capset, &saved->header, saved->data.data());
 }
+#endif
 
 QT_BEGIN_NAMESPACE
 void PrintTo(const QString &text, std::ostream *out)

@@ -4,6 +4,7 @@
 #include <QMap>
 #include <QString>
 #include <QTemporaryDir>
+#include <QtGlobal>
 #include <functional>
 #include <memory>
 #include <ostream>
@@ -31,6 +32,7 @@ private:
     QMap<QChar, QString> savedDrives;
 };
 
+#ifndef Q_OS_WIN
 // While it lives, writes past the given size fail (and do not kill the process), whoever runs
 // the test: the way to make a write run out of disk on purpose.
 class FileSizeLimit {
@@ -59,6 +61,7 @@ private:
     struct Saved;
     std::unique_ptr<Saved> saved;
 };
+#endif
 
 QString testDataPath(const QString &relative);
 QByteArray readNative(const QString &nativePath);
