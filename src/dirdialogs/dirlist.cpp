@@ -1,5 +1,7 @@
 #include "dirlist.h"
 
+#include "drivelist.h"
+#include "loghelp/messagewindow.h"
 #include "platform/filesystemobject.h"
 #include "platform/quilleterror.h"
 
@@ -233,4 +235,13 @@ void DirList::keyPressEvent(QKeyEvent *event)
         return;
     }
     QListWidget::keyPressEvent(event);
+}
+
+void followDrives(DirList &directories, DriveList &drives)
+{
+    QObject::connect(&drives, &DriveList::driveChanged, &directories,
+        guarded([&directories, &drives](const QString &drive) {
+            if (!directories.setPath(DirList::currentDirectoryOf(drive)))
+                drives.setDrive(directories.path());
+        }));
 }

@@ -2,6 +2,8 @@
 
 #include <QListWidget>
 
+class DriveList;
+
 // The directory list box: the open directory's ancestors from the drive's root down, the open
 // directory itself, and its subdirectories in name order. Paths are Windows path text through
 // FileSystemObject: "C:\" for a drive's root, "C:\Out\DXF" below it. Double-click or Enter on an
@@ -48,3 +50,8 @@ private:
 
     QString openPath;
 };
+
+// The directory list follows the drive list: a drive chosen opens its current directory. When
+// nothing on that drive can be opened, the list stays where it was and the drive list goes back
+// to the list's drive, so the two never disagree.
+void followDrives(DirList &directories, DriveList &drives);

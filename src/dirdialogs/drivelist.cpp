@@ -1,6 +1,5 @@
 #include "drivelist.h"
 
-#include "dirlist.h"
 #include "platform/filesystemobject.h"
 
 #include <QDir>
@@ -24,20 +23,9 @@ QString shownRoot(const QString &root)
 DriveList::DriveList(QWidget *parent)
     : QComboBox(parent)
 {
-    connect(this, &QComboBox::activated, this, &DriveList::chosenByUser);
+    connect(this, &QComboBox::activated, this,
+        [this](int index) { emit driveChanged(itemData(index).toString()); });
     refresh();
-}
-
-void DriveList::chosenByUser(int index)
-{
-    const QString drive = itemData(index).toString();
-    emit driveChanged(drive);
-    // The directory list follows a drive through its current directory; without one it cannot,
-    // and the box must not name a drive the list does not show.
-    if (DirList::currentDirectoryOf(drive).isEmpty())
-        setCurrentIndex(findData(settled));
-    else
-        settled = drive;
 }
 
 QString DriveList::drive() const
@@ -52,7 +40,6 @@ bool DriveList::setDrive(const QString &path)
     if (index < 0)
         return false;
     setCurrentIndex(index);
-    settled = drive;
     return true;
 }
 
@@ -75,5 +62,4 @@ void DriveList::refresh()
 #endif
     if (!chosen.isEmpty())
         setCurrentIndex(findData(chosen));
-    settled = drive();
 }

@@ -22,12 +22,6 @@ public:
 
 signals:
     // The user chose a drive, also the one already chosen: a drive that could not be read can
-    // so be tried again. When nothing on the chosen drive can be opened, the directory list stays
-    // where it was, and the box goes back to the drive chosen before, which is that list's.
+    // so be tried again.
     void driveChanged(const QString &drive);
-
-private:
-    void chosenByUser(int index);
-
-    QString settled;
 };

@@ -43,9 +43,7 @@ selectDir::selectDir(QString &s_tmpSelDir, QString &s_DirSpec, bool &b_CreateDir
     resize(420, 380);
 
     // A failure a handler does not handle itself is shown, never passed to the event loop.
-    connect(drvSel, &DriveList::driveChanged, this, guarded([this](const QString &drive) {
-        dirSel->setPath(DirList::currentDirectoryOf(drive));
-    }));
+    followDrives(*dirSel, *drvSel);
     connect(dirSel, &DirList::mousePressed, this,
         guarded([this](Qt::MouseButton, Qt::MouseButtons buttons, const QPoint &position) {
             dirSelMousePressed(buttons, position);

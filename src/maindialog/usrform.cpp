@@ -273,9 +273,7 @@ void usrForm::connectControls()
     connect(go, &QPushButton::clicked, this, guarded([this] { goClicked(); }));
     connect(filenameFmt, &QComboBox::editTextChanged, this, guarded([this] { updatePreview(); }));
     connect(dirSel, &DirList::pathChanged, this, guarded([this] { updatePreview(); }));
-    connect(drvSel, &DriveList::driveChanged, this, guarded([this](const QString &drive) {
-        dirSel->setPath(DirList::currentDirectoryOf(drive));
-    }));
+    followDrives(*dirSel, *drvSel);
     connect(dirSel, &DirList::mousePressed, this,
         guarded([this](Qt::MouseButton button, Qt::MouseButtons, const QPoint &position) {
             dirSelMousePressed(button, position);

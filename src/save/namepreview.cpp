@@ -1,9 +1,6 @@
 #include "namepreview.h"
 
-#include "addin/quilletmain.h"
-#include "destdirs/destdirtable.h"
 #include "filenamebuilder.h"
-#include "pathutils.h"
 #include "platform/blanks.h"
 #include "platform/filesystemobject.h"
 #include "platform/quilleterror.h"

@@ -2,6 +2,7 @@
 #include "dialogdriver.h"
 #include "loghelp/helpabout.h"
 #include "loghelp/logform.h"
+#include "loghelp/messagewindow.h"
 #include "save/outputlog.h"
 #include "testsupport.h"
 
@@ -160,6 +161,17 @@ TEST_F(HelpAbout, AboutBoxNamesProductCopyrightAndMaker)
             + QString(7, QLatin1Char(' ')) + "\r\n\r\n" + QString(32, QLatin1Char(' '))
             + "https://quillet.example.org" });
     EXPECT_EQ(recorded.shown.value(0).icon, MsgBox::Icon::Information);
+}
+
+// A handler of a user action never lets a failure reach the event loop: it is shown once, with
+// the procedure recorded last, and the handler's arguments still reach it.
+TEST_F(HelpAbout, AGuardedHandlerShowsWhatItDoesNotHandle)
+{
+    Quilletmain::curProcName = QStringLiteral("mnuShowHelp");
+    guarded([](int number) { throw QuilletError(number, QStringLiteral("Disk full")); })(61);
+    expectOneError("Disk full Error #61 in mnuShowHelp.       ");
+    guarded([] { throw std::runtime_error("unexpected"); })();
+    expectOneError("Internal error Error #51 in mnuShowHelp.       ");
 }
 
 // Elsewhere than on Windows the manual goes to xdg-open, here a stand-in on PATH.
