@@ -39,7 +39,7 @@ QUILLET_BENCHMARK(workbench)
             tabs = window->findChild<QTabBar *>(QStringLiteral("sheetTabs"))->count();
         },
         [&] {
-            window = std::make_unique<WorkbenchWindow>(plugins);
+            window = std::make_unique<WorkbenchWindow>(QStringList { plugins });
             window->setPrompts(
                 { [](const QString &text) { std::printf("  message: %s\n", qPrintable(text)); },
                     {} });

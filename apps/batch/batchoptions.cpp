@@ -19,7 +19,12 @@ struct Parser {
             "Exit status: 0 every file saved, 1 a save failed, 2 a drawing could not be saved, "
             "64 bad usage; with several drawings or formats the highest."));
         parser.addOptions({ format, filenameFormat, sheets, output, destDirs, noDestDirs,
-            singleFile, quiet, dryRun, report, drive, help, version });
+            singleFile, quiet, dryRun, report });
+#ifndef Q_OS_WIN
+        // On Windows the drives are the system's.
+        parser.addOption(drive);
+#endif
+        parser.addOptions({ help, version });
         parser.addPositionalArgument("DRAWING",
             "Stand-in drawings (.SLDDRW) to save, or folders: every drawing below one, in path "
             "order.",
@@ -104,6 +109,10 @@ QString readDestination(const Parser &p, BatchOptions &options)
 
 QString readDrives(const Parser &p, BatchOptions &options)
 {
+#ifdef Q_OS_WIN
+    Q_UNUSED(p);
+    Q_UNUSED(options);
+#else
     for (const QString &mapping : p.parser.values(p.drive)) {
         QChar letter;
         QString root;
@@ -111,6 +120,7 @@ QString readDrives(const Parser &p, BatchOptions &options)
             return QStringLiteral("bad drive mapping \"%1\" (expected X:=DIR)").arg(mapping);
         options.drives.append({ letter, root });
     }
+#endif
     return {};
 }
 

@@ -3,6 +3,7 @@
 #include "platform/filesystemobject.h"
 #include "platform/quilleterror.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QSet>
@@ -122,10 +123,10 @@ QStringList dryRunListing(const QList<DrawingRecord> &drawings)
                 continue;
             // The directories a run would make, outermost first, before the file.
             const QString file = nativeTarget(sheet.target);
-            QStringList paths { file };
+            QStringList paths { QDir::toNativeSeparators(file) };
             QFileInfo dir(QFileInfo(file).absolutePath());
             while (!dir.exists()) {
-                paths.prepend(dir.absoluteFilePath() + QLatin1Char('/'));
+                paths.prepend(QDir::toNativeSeparators(dir.absoluteFilePath() + QLatin1Char('/')));
                 dir.setFile(dir.absolutePath());
             }
             for (const QString &path : std::as_const(paths)) {

@@ -2,22 +2,59 @@
 
 #ifdef Q_OS_WIN
 #include <io.h>
+#include <windows.h>
 #else
 #include <unistd.h>
 #endif
 
 namespace {
 
+#ifdef Q_OS_WIN
+// The console behind a stream, or null when the stream goes to a file or a pipe.
+HANDLE consoleOf(std::FILE *stream)
+{
+    const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+    DWORD mode = 0;
+    return handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode) ? handle : nullptr;
+}
+
+// The progress line is redrawn with the terminal sequences a Windows console knows only when
+// asked to.
+bool consoleTakesSequences(HANDLE console)
+{
+    DWORD mode = 0;
+    return console && GetConsoleMode(console, &mode)
+        && SetConsoleMode(console, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING);
+}
+#endif
+
 bool standardErrorIsTerminal()
 {
 #ifdef Q_OS_WIN
-    return _isatty(_fileno(stderr));
+    return consoleTakesSequences(consoleOf(stderr));
 #else
     return isatty(STDERR_FILENO);
 #endif
 }
 
 } // namespace
+
+// A console shows every character in its own encoding; a file or a pipe gets the system's
+// code page, as every other program's output.
+void writeConsoleText(std::FILE *stream, const QString &text)
+{
+#ifdef Q_OS_WIN
+    if (HANDLE console = consoleOf(stream)) {
+        std::fflush(stream);
+        DWORD written = 0;
+        WriteConsoleW(console, text.utf16(), DWORD(text.size()), &written, nullptr);
+        return;
+    }
+#endif
+    const QByteArray bytes = text.toLocal8Bit();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
+    std::fflush(stream);
+}
 
 QString messageLine(const QString &text)
 {
@@ -39,8 +76,7 @@ void Console::setProgress(const QString &text)
         return;
     eraseProgress();
     progress = text;
-    std::fputs(qPrintable(progress), stderr);
-    std::fflush(stderr);
+    writeConsoleText(stderr, progress);
 }
 
 void Console::clearProgress()
@@ -53,13 +89,9 @@ void Console::print(std::FILE *stream, const QString &line)
 {
     eraseProgress();
     // One write for the line and its end: standard error is not buffered.
-    const QByteArray bytes = line.toLocal8Bit() + '\n';
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
-    std::fflush(stream);
-    if (!progress.isEmpty()) {
-        std::fputs(qPrintable(progress), stderr);
-        std::fflush(stderr);
-    }
+    writeConsoleText(stream, line + QLatin1Char('\n'));
+    if (!progress.isEmpty())
+        writeConsoleText(stderr, progress);
 }
 
 // Back to the start of the line, which is cleared to its end.

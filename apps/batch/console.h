@@ -3,6 +3,10 @@
 #include <QString>
 #include <cstdio>
 
+// Text on a stream as the user will read it: a Windows console is given the characters
+// themselves, a file or pipe the system's code page.
+void writeConsoleText(std::FILE *stream, const QString &text);
+
 // A status text or message as one line: line ends made blanks, trailing blanks removed.
 QString messageLine(const QString &text);
 

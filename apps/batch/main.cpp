@@ -1,6 +1,7 @@
 #include "addin/quilletmain.h"
 #include "batchreport.h"
 #include "batchrun.h"
+#include "console.h"
 #include "formats/outputformats.h"
 #include "platform/filesystemobject.h"
 #include "quilletversion.h"
@@ -56,13 +57,14 @@ int main(int argc, char **argv)
     const BatchCommandLine parsed = BatchCommandLine::parse(commandLine(argc, argv));
     switch (parsed.outcome) {
     case BatchCommandLine::Outcome::Help:
-        std::fputs(qPrintable(parsed.text), stdout);
+        writeConsoleText(stdout, parsed.text);
         return BatchStatus::Saved;
     case BatchCommandLine::Outcome::Version:
-        std::printf("%s\n", qPrintable(parsed.text));
+        writeConsoleText(stdout, parsed.text + QLatin1Char('\n'));
         return BatchStatus::Saved;
     case BatchCommandLine::Outcome::UsageError:
-        std::fprintf(stderr, "quillet-batch: %s\n", qPrintable(parsed.text));
+        writeConsoleText(
+            stderr, QStringLiteral("quillet-batch: ") + parsed.text + QLatin1Char('\n'));
         return BatchStatus::Usage;
     case BatchCommandLine::Outcome::Run:
         break;

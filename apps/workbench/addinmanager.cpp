@@ -5,6 +5,7 @@
 #include "workbench/workbenchsettings.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QJsonObject>
 #include <QLibrary>
 #include <QPluginLoader>
@@ -24,42 +25,51 @@ struct AddInManager::Connection {
     CadAddIn *addIn = nullptr;
 };
 
-AddInManager::AddInManager(std::shared_ptr<CadApplication> host, const QString &pluginDirectory)
+AddInManager::AddInManager(
+    std::shared_ptr<CadApplication> host, const QStringList &pluginDirectories)
     : host(std::move(host))
 {
-    const QDir dir(pluginDirectory);
-    for (const QString &fileName : dir.entryList(QDir::Files, QDir::Name)) {
-        if (!QLibrary::isLibrary(fileName))
-            continue;
-        const QString path = dir.absoluteFilePath(fileName);
-        const QPluginLoader loader(path);
-        const QJsonObject metaData = loader.metaData();
-        AddInPlugin plugin;
-        plugin.fileName = fileName;
-        plugin.name = fileName;
-        if (metaData.isEmpty()) {
-            plugin.error = loader.errorString();
-        } else if (metaData.value(QStringLiteral("IID")).toString()
-            != QLatin1String(CadAddInFactory_iid)) {
-            // Plugins of other kinds are none of the workbench's business.
-            continue;
-        } else {
-            const QJsonObject product = metaData.value(QStringLiteral("MetaData")).toObject();
-            const QString productName = product.value(QStringLiteral("productName")).toString();
-            // The metadata holds the version as the module's version resource does, in numbers;
-            // the add-in's own rule turns them into the text its menu item and captions show.
-            if (!productName.isEmpty()) {
-                plugin.name = productName + QLatin1Char(' ')
-                    + Quilletmain::formatVersion(
-                        product.value(QStringLiteral("versionMajor")).toInt(),
-                        product.value(QStringLiteral("versionMinor")).toInt());
+    QStringList fileNames;
+    for (const QString &directory : pluginDirectories) {
+        const QDir dir(directory);
+        for (const QString &fileName : dir.entryList(QDir::Files, QDir::Name)) {
+            if (QLibrary::isLibrary(fileName) && !fileNames.contains(fileName)) {
+                fileNames.append(fileName);
+                addPlugin(dir.absoluteFilePath(fileName));
             }
-            plugin.description = product.value(QStringLiteral("fileDescription")).toString();
         }
-        found.append(plugin);
-        paths.append(path);
-        connections.emplace_back();
     }
+}
+
+void AddInManager::addPlugin(const QString &path)
+{
+    const QString fileName = QFileInfo(path).fileName();
+    const QPluginLoader loader(path);
+    const QJsonObject metaData = loader.metaData();
+    AddInPlugin plugin;
+    plugin.fileName = fileName;
+    plugin.name = fileName;
+    if (metaData.isEmpty()) {
+        plugin.error = loader.errorString();
+    } else if (metaData.value(QStringLiteral("IID")).toString()
+        != QLatin1String(CadAddInFactory_iid)) {
+        // Plugins of other kinds are none of the workbench's business.
+        return;
+    } else {
+        const QJsonObject product = metaData.value(QStringLiteral("MetaData")).toObject();
+        const QString productName = product.value(QStringLiteral("productName")).toString();
+        // The metadata holds the version as the module's version resource does, in numbers;
+        // the add-in's own rule turns them into the text its menu item and captions show.
+        if (!productName.isEmpty()) {
+            plugin.name = productName + QLatin1Char(' ')
+                + Quilletmain::formatVersion(product.value(QStringLiteral("versionMajor")).toInt(),
+                    product.value(QStringLiteral("versionMinor")).toInt());
+        }
+        plugin.description = product.value(QStringLiteral("fileDescription")).toString();
+    }
+    found.append(plugin);
+    paths.append(path);
+    connections.emplace_back();
 }
 
 AddInManager::~AddInManager()

@@ -22,7 +22,8 @@ struct AddInPlugin {
     QString error;
 };
 
-// The add-ins of one plugin directory: found by the factory interface in their plugins'
+// The add-ins of the plugin directories, in their order (a file name found in an earlier one hides
+// the same name in a later one): found by the factory interface in their plugins'
 // metadata, loaded with QPluginLoader, and connected and disconnected through the host contract
 // only, each connection with a cookie of its own. The workbench's settings keep which add-ins the
 // user wants connected, by plugin file name; one without a stored choice is connected, so that a
@@ -30,7 +31,7 @@ struct AddInPlugin {
 // be read as a plugin is listed with the reason.
 class AddInManager {
 public:
-    AddInManager(std::shared_ptr<CadApplication> host, const QString &pluginDirectory);
+    AddInManager(std::shared_ptr<CadApplication> host, const QStringList &pluginDirectories);
     // Disconnects every add-in.
     ~AddInManager();
 
@@ -43,6 +44,7 @@ public:
 
 private:
     struct Connection;
+    void addPlugin(const QString &path);
     bool connectPlugin(int index);
     void disconnectPlugin(int index);
 

@@ -34,8 +34,11 @@ AddInsDialog::AddInsDialog(AddInManager &manager, QWidget *parent)
         { QStringLiteral("Add-in"), QStringLiteral("File"), QStringLiteral("Status") });
     list->setRootIsDecorated(false);
     list->header()->setStretchLastSection(true);
-    auto *hint = new QLabel(
-        QStringLiteral("Add-ins found beside the workbench. Tick one to connect it."), this);
+    auto *hint = new QLabel(manager.plugins().isEmpty()
+            ? QStringLiteral("No add-in was found beside the workbench or in its add-in directory.")
+            : QStringLiteral("Add-ins found beside the workbench and in its add-in directory. Tick "
+                             "one to connect it."),
+        this);
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(hint);

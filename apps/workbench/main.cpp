@@ -4,6 +4,28 @@
 #include <QApplication>
 #include <cstdio>
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+
+namespace {
+
+// A window program on Windows has no console of its own: help, version and usage errors go to
+// the console it was started from, unless its output is led elsewhere already.
+void reachStartingConsole()
+{
+#ifdef Q_OS_WIN
+    const HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
+    if ((output == nullptr || output == INVALID_HANDLE_VALUE)
+        && AttachConsole(ATTACH_PARENT_PROCESS)) {
+        std::freopen("CONOUT$", "w", stdout);
+        std::freopen("CONOUT$", "w", stderr);
+    }
+#endif
+}
+
+} // namespace
+
 int main(int argc, char **argv)
 {
     // Help, version and usage errors need no display.
@@ -11,6 +33,8 @@ int main(int argc, char **argv)
     for (int i = 0; i < argc; ++i)
         arguments.append(QString::fromLocal8Bit(argv[i]));
     const WorkbenchOptions options = WorkbenchOptions::parse(arguments);
+    if (!options.error.isEmpty() || options.showHelp || options.showVersion)
+        reachStartingConsole();
     if (!options.error.isEmpty()) {
         std::fprintf(stderr, "quillet-workbench: %s\n", qPrintable(options.error));
         return 64;
@@ -29,7 +53,7 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("quillet-workbench"));
     QCoreApplication::setApplicationVersion(WorkbenchOptions::version());
-    WorkbenchWindow window(QCoreApplication::applicationDirPath());
+    WorkbenchWindow window(addInDirectories(QCoreApplication::applicationDirPath()));
     window.show();
     for (const QString &document : options.documents)
         window.openDocument(document);

@@ -5,6 +5,7 @@
 #include "quilletversion.h"
 
 #include <QCommandLineParser>
+#include <QDir>
 
 namespace {
 
@@ -15,7 +16,11 @@ struct Parser {
         parser.setApplicationDescription(QStringLiteral(
             "The stand-in CAD host as a desktop application: opens stand-in drawings, parts and "
             "assemblies and connects the add-ins found beside the program."));
-        parser.addOptions({ drive, help, version });
+#ifndef Q_OS_WIN
+        // On Windows the drives are the system's.
+        parser.addOption(drive);
+#endif
+        parser.addOptions({ help, version });
         parser.addPositionalArgument(QStringLiteral("DOCUMENT"),
             QStringLiteral("Stand-in documents (.SLDDRW, .SLDPRT, .SLDASM) to open."),
             QStringLiteral("[DOCUMENT...]"));
@@ -44,6 +49,7 @@ WorkbenchOptions WorkbenchOptions::parse(const QStringList &arguments)
     }
     options.showHelp = p.parser.isSet(p.help);
     options.showVersion = p.parser.isSet(p.version);
+#ifndef Q_OS_WIN
     for (const QString &mapping : p.parser.values(p.drive)) {
         QChar letter;
         QString root;
@@ -60,6 +66,7 @@ WorkbenchOptions WorkbenchOptions::parse(const QStringList &arguments)
         }
         options.drives.append(mapping);
     }
+#endif
     options.documents = p.parser.positionalArguments();
     return options;
 }
@@ -76,6 +83,12 @@ QString WorkbenchOptions::helpText()
 QString WorkbenchOptions::version()
 {
     return Quilletmain::formatVersion(QUILLET_VERSION_MAJOR, QUILLET_VERSION_MINOR);
+}
+
+QStringList addInDirectories(const QString &programDirectory)
+{
+    return { programDirectory,
+        QDir::cleanPath(programDirectory + QLatin1Char('/') + QStringLiteral(QUILLET_ADDIN_DIR)) };
 }
 
 void applyDriveMappings(const QStringList &mappings)

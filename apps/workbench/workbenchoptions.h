@@ -28,5 +28,9 @@ struct WorkbenchOptions {
 // put into that variable too, over the map in force (the variable's, or the default one).
 void applyDriveMappings(const QStringList &mappings);
 
+// Where the workbench looks for add-ins: beside its program, then in the add-in directory of an
+// installation, found from the program's own directory so that an installation can be moved.
+QStringList addInDirectories(const QString &programDirectory);
+
 // The QUILLET_DRIVES text of a drive map: "C:=/home/me;Z:=/".
 QString driveVariableText(const QMap<QChar, QString> &drives);

@@ -39,7 +39,7 @@ QString menuText(const QString &text)
 
 } // namespace
 
-WorkbenchWindow::WorkbenchWindow(const QString &pluginDirectory, QWidget *parent)
+WorkbenchWindow::WorkbenchWindow(const QStringList &pluginDirectories, QWidget *parent)
     : QMainWindow(parent)
     , app(StandInApplication::create())
 {
@@ -93,8 +93,11 @@ WorkbenchWindow::WorkbenchWindow(const QString &pluginDirectory, QWidget *parent
     connect(tabs, &QTabBar::currentChanged, this, &WorkbenchWindow::chooseSheet);
     connect(canvas, &SheetCanvas::selectionRequested, this, &WorkbenchWindow::select);
 
-    addInManager = std::make_unique<AddInManager>(app, pluginDirectory);
+    addInManager = std::make_unique<AddInManager>(app, pluginDirectories);
     addInManager->connectChosen();
+    if (addInManager->plugins().isEmpty())
+        statusText->setText(QStringLiteral("No add-in found in ")
+            + QDir::toNativeSeparators(pluginDirectories.join(QStringLiteral(" or "))));
 }
 
 WorkbenchWindow::~WorkbenchWindow()

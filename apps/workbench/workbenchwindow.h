@@ -33,8 +33,9 @@ public:
             openFileName;
     };
 
-    // Connects the add-ins of pluginDirectory that the workbench's settings ask for.
-    explicit WorkbenchWindow(const QString &pluginDirectory, QWidget *parent = nullptr);
+    // Connects the add-ins of the plugin directories that the workbench's settings ask for; the
+    // status bar says so when there is none.
+    explicit WorkbenchWindow(const QStringList &pluginDirectories, QWidget *parent = nullptr);
     ~WorkbenchWindow() override;
 
     void setPrompts(Prompts prompts);

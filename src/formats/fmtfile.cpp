@@ -8,7 +8,13 @@
 #include "platform/moduleinfo.h"
 #include "platform/quilleterror.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
+#include <QSaveFile>
+#include <QStandardPaths>
+#include <QTemporaryFile>
 #include <exception>
 
 namespace {
@@ -117,6 +123,14 @@ QString longTimeFormatWithoutZone(const QLocale &locale)
     return result.trimmed();
 }
 
+// Whether a file can be made beside the module, tried rather than read from the permissions,
+// which do not tell what a process with extra rights may do.
+bool moduleDirectoryTakesFiles()
+{
+    QTemporaryFile probe(moduleDirectory() + QStringLiteral("/.write-test-XXXXXX"));
+    return probe.open();
+}
+
 } // namespace
 
 QString fmtFilePath()
@@ -195,6 +209,13 @@ void loadFmtFile(FmtLists &fmtLists, const QString &path)
 
 void loadFmtFile(FmtLists &fmtLists)
 {
+    const QString perUser = perUserFmtFilePath();
+    if (!moduleDirectoryTakesFiles() && QFileInfo(perUser).isFile()) {
+        QFile file(perUser);
+        if (file.open(QIODevice::ReadOnly))
+            readFmtLines(fmtLists, file.readAll());
+        return;
+    }
     QString path;
     try {
         path = fmtFilePath();
@@ -220,6 +241,21 @@ void saveFmtFile(const FmtLists &fmtLists, const QString &path)
 
 void saveFmtFile(const FmtLists &fmtLists)
 {
+    if (!moduleDirectoryTakesFiles()) {
+        // Written as the system redirects writes of programs installed where users may not
+        // write, but openly: the copy is the user's formats file from now on.
+        const QString perUser = perUserFmtFilePath();
+        const QString installed = moduleDirectory() + QLatin1Char('/') + Quilletmain::productName
+            + QStringLiteral(".FMT");
+        if (!QFileInfo(perUser).isFile() && !QFileInfo(installed).isFile())
+            return;
+        QSaveFile file(perUser);
+        const QByteArray content = fmtFileContent(fmtLists, Clock::now());
+        if (QDir().mkpath(QFileInfo(perUser).absolutePath()) && file.open(QIODevice::WriteOnly)
+            && file.write(content) == content.size())
+            file.commit();
+        return;
+    }
     QString path;
     try {
         path = fmtFilePath();
@@ -228,4 +264,11 @@ void saveFmtFile(const FmtLists &fmtLists)
         return;
     }
     saveFmtFile(fmtLists, path);
+}
+
+QString perUserFmtFilePath()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QLatin1Char('/')
+        + Quilletmain::productName + QLatin1Char('/') + Quilletmain::productName
+        + QStringLiteral(".FMT");
 }

@@ -18,15 +18,22 @@ QString fmtFilePath();
 // Adds the formats that the file at path holds to the lists of fmtLists. A missing or unreadable
 // file adds nothing; this never throws.
 void loadFmtFile(FmtLists &fmtLists, const QString &path);
-// The same at fmtFilePath().
+// The same at the formats file in use: the per-user copy when the module's directory cannot be
+// written and the copy exists, else the one at fmtFilePath(). An unreadable per-user copy reads
+// as a missing file.
 void loadFmtFile(FmtLists &fmtLists);
 
 // Replaces the content of the existing file at path with the header and every list of fmtLists.
 // A missing file is not created; when the file cannot be replaced it keeps its old content. No
 // failure is reported and this never throws: the formats file must not stop a save run.
 void saveFmtFile(const FmtLists &fmtLists, const QString &path);
-// The same at fmtFilePath().
+// The same at fmtFilePath(); when the module's directory cannot be written (an installed add-in
+// under a system directory), at the per-user copy instead, which is made when either file exists.
 void saveFmtFile(const FmtLists &fmtLists);
+
+// The native path of the per-user copy: productName + ".FMT" in a productName folder of the
+// user's application data directory.
+QString perUserFmtFilePath();
 
 // The reading rules on the bytes of a formats file: a line whose first character is "[" names
 // the current section, anything from a "#" on is a comment, blanks around an entry are dropped,

@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSaveFile>
+#include <algorithm>
 
 #ifdef Q_OS_WIN
 #include <windows.h>
@@ -121,6 +122,31 @@ QString lastLevel(const QString &path)
     return text.mid(start);
 }
 
+#ifdef Q_OS_WIN
+// A level Windows would refuse, or quietly take for another: a device name (with or without an
+// extension), a character it reserves, or a trailing dot or blank that it would drop.
+bool refusedLevel(const QString &level)
+{
+    static const QRegularExpression device(
+        QStringLiteral("^(CON|PRN|AUX|NUL|COM[1-9]|LPT[1-9]) *$"),
+        QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression reserved(QStringLiteral("[<>:\"|?*\\x01-\\x1f]"));
+    if (level == QLatin1String(".") || level == QLatin1String(".."))
+        return false;
+    return level.contains(reserved) || level.endsWith(QLatin1Char('.'))
+        || level.endsWith(QLatin1Char(' '))
+        || device.match(level.left(level.indexOf(QLatin1Char('.')))).hasMatch();
+}
+
+bool hasRefusedLevel(const QString &path)
+{
+    static const QRegularExpression separators(QStringLiteral("[\\\\/]"));
+    const QString levels = hasDriveLetter(path) ? path.mid(2) : path;
+    const QStringList names = levels.split(separators, Qt::SkipEmptyParts);
+    return std::any_of(names.cbegin(), names.cend(), refusedLevel);
+}
+#endif
+
 } // namespace
 
 QMap<QChar, QString> FileSystemObject::drives()
@@ -160,6 +186,11 @@ bool FileSystemObject::parseDriveMapping(const QString &mapping, QChar *letter, 
 // Nothing exists on a drive that is not mapped; text the system cannot take is still refused.
 std::optional<QFileInfo> FileSystemObject::existingInfo(const QString &path) const
 {
+#ifdef Q_OS_WIN
+    // Nothing can exist under a name Windows refuses.
+    if (!path.contains(QChar(0)) && hasRefusedLevel(path))
+        return std::nullopt;
+#endif
     try {
         return QFileInfo(toNative(path));
     } catch (const QuilletError &error) {
@@ -247,7 +278,13 @@ bool FileSystemObject::DriveExists(const QString &drive) const
     if (!letter && (!isNetworkPath(drive) || drive.contains(QChar(0))))
         return false;
     const QString root = drive.endsWith(QLatin1Char('\\')) ? drive : drive + QLatin1Char('\\');
-    const UINT type = GetDriveTypeW(reinterpret_cast<LPCWSTR>(root.utf16()));
+    const auto rootText = reinterpret_cast<LPCWSTR>(root.utf16());
+    if (!letter) {
+        // A share exists when it answers.
+        const DWORD attributes = GetFileAttributesW(rootText);
+        return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+    }
+    const UINT type = GetDriveTypeW(rootText);
     return type != DRIVE_UNKNOWN && type != DRIVE_NO_ROOT_DIR;
 #else
     return letter && driveMap().contains(drive.at(0).toUpper());
@@ -272,6 +309,8 @@ QString FileSystemObject::toNative(const QString &path) const
     if (path.contains(QChar(0)))
         throw PlatformError::make(PlatformError::BadFileName);
 #ifdef Q_OS_WIN
+    if (hasRefusedLevel(path))
+        throw PlatformError::make(PlatformError::BadFileName);
     return path;
 #else
     QString root;

@@ -17,7 +17,9 @@
 // directory. "." and ".." levels are resolved as Windows resolves them: "." is dropped, ".."
 // removes the level before it and stays at the drive's root at the top, so no text ever leads out
 // of the directory its drive is mapped to. Text the operating system cannot take (a NUL) is
-// refused with a QuilletError, never shortened.
+// refused with a QuilletError, never shortened. On Windows so is a level the system would refuse
+// or take for another name (a device name such as CON, one of < > : " | ? *, a trailing dot or
+// blank); nothing exists under such a name.
 class FileSystemObject {
 public:
     // Drive map.

@@ -35,15 +35,17 @@ bool startDetached(const QString &interpreter, const QString &manualPath)
     QProcess process;
     process.setProgram(interpreter);
 #ifdef Q_OS_WIN
-    // The manual's path quoted, so blanks in it are safe (the program's path is quoted as it
-    // needs); the interpreter's console stays hidden.
-    process.setNativeArguments(
-        QStringLiteral("/C \"") + QDir::toNativeSeparators(manualPath) + QLatin1Char('"'));
-    process.setCreateProcessArgumentsModifier([](QProcess::CreateProcessArguments *arguments) {
-        arguments->flags |= CREATE_NO_WINDOW;
-        arguments->startupInfo->dwFlags |= STARTF_USESHOWWINDOW;
-        arguments->startupInfo->wShowWindow = SW_HIDE;
-    });
+    // The whole command line as the interpreter reads it: both paths quoted, so blanks in them are
+    // safe; the interpreter's console stays hidden.
+    const QString commandLine = QLatin1Char('"') + QDir::toNativeSeparators(interpreter)
+        + QStringLiteral("\" /C \"") + QDir::toNativeSeparators(manualPath) + QLatin1Char('"');
+    process.setCreateProcessArgumentsModifier(
+        [commandLine](QProcess::CreateProcessArguments *arguments) {
+            arguments->arguments = commandLine;
+            arguments->flags |= CREATE_NO_WINDOW;
+            arguments->startupInfo->dwFlags |= STARTF_USESHOWWINDOW;
+            arguments->startupInfo->wShowWindow = SW_HIDE;
+        });
 #else
     process.setArguments({ QDir::toNativeSeparators(manualPath) });
 #endif

@@ -74,6 +74,11 @@ protected:
 TEST_P(BatchStatus, EndsWithItsStatusAndLinesAndFiles)
 {
     const StatusCase &param = GetParam();
+#ifdef Q_OS_WIN
+    if (!param.drives.isEmpty() || param.arguments.contains("--drive")
+        || param.err.contains("mapped drive"))
+        GTEST_SKIP() << "the drive map is played off Windows only";
+#endif
     if (!param.stored.isEmpty())
         store(param.stored);
     if (!param.drives.isEmpty())

@@ -12,7 +12,9 @@
 #include <gtest/gtest.h>
 
 // quillet-batch as users run it: the built program in a process of its own, with its own
-// settings store, drive map and home, so every run sees only what the test prepared.
+// settings store, drive map and home, so every run sees only what the test prepared. On Windows
+// the settings store is the user's registry, which the program shares with the test: the add-in's
+// and the PDF writer's keys start empty and get the user's values back afterwards.
 
 struct BatchRun {
     int status = -1;
@@ -63,7 +65,8 @@ protected:
         QProcessEnvironment environment;
         const QProcessEnvironment system = QProcessEnvironment::systemEnvironment();
         for (const char *name : { "PATH", "LD_LIBRARY_PATH", "ASAN_OPTIONS", "LSAN_OPTIONS",
-                 "UBSAN_OPTIONS", "ASAN_SYMBOLIZER_PATH" }) {
+                 "UBSAN_OPTIONS", "ASAN_SYMBOLIZER_PATH", "SystemRoot", "WINDIR", "TEMP", "TMP",
+                 "USERPROFILE", "APPDATA", "LOCALAPPDATA", "QT_PLUGIN_PATH" }) {
             if (system.contains(QLatin1String(name)))
                 environment.insert(QLatin1String(name), system.value(QLatin1String(name)));
         }
@@ -96,7 +99,11 @@ protected:
     // Stored choices as the main dialog's GO! leaves them.
     void store(const QMap<QString, QString> &values) const
     {
+#ifdef Q_OS_WIN
+        QSettings &stored = *addInStore();
+#else
         QSettings stored(config.filePath("Quillet/Quillet.ini"), QSettings::IniFormat);
+#endif
         for (auto it = values.cbegin(); it != values.cend(); ++it)
             stored.setValue("Startup/" + it.key(), it.value());
         stored.sync();
@@ -106,13 +113,28 @@ protected:
     // The PDF writer's value as a text, "" when it was never written.
     QString whatToPlot() const
     {
+#ifdef Q_OS_WIN
+        return QSettings(
+            QStringLiteral("HKEY_CURRENT_USER\\") + pdfWriterKey, QSettings::NativeFormat)
+            .value("SolidWorksLt/WhatToPlot")
+            .toString();
+#else
         return QSettings(config.filePath(pdfWriterFile), QSettings::IniFormat)
             .value("SolidWorksLt/WhatToPlot")
             .toString();
+#endif
     }
 
-    QStringList filesIn(const QString &relative) const { return tree(drive.native(relative)); }
+    QStringList filesIn(const QString &relative) const
+    {
+        return tree(drive.native(relative));
+    }
 
+#ifdef Q_OS_WIN
+    const QString addInKey = QStringLiteral("Software\\VB and VBA Program Settings\\Quillet");
+    const QString pdfWriterKey = QStringLiteral("Software\\Bluebeam Software\\Pushbutton PDF");
+    const TemporaryUserHive::Shared userKeys { { addInKey, pdfWriterKey } };
+#endif
     QTemporaryDir home;
     QTemporaryDir config;
     TempDrive drive;
@@ -123,7 +145,12 @@ protected:
 private:
     static QStringList linesOf(const QByteArray &bytes)
     {
-        QStringList lines = QString::fromUtf8(bytes).split(QLatin1Char('\n'));
+        QString text = QString::fromLocal8Bit(bytes);
+#ifdef Q_OS_WIN
+        // A Windows program's text lines end in CR LF.
+        text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+#endif
+        QStringList lines = text.split(QLatin1Char('\n'));
         if (lines.constLast().isEmpty())
             lines.removeLast();
         else
@@ -134,10 +161,18 @@ private:
     // The settings store without the PDF writer's value.
     QMap<QString, QByteArray> settings() const
     {
+#ifdef Q_OS_WIN
+        QMap<QString, QByteArray> values;
+        const std::unique_ptr<QSettings> stored = addInStore();
+        for (const QString &key : stored->allKeys())
+            values.insert(key, stored->value(key).toString().toUtf8());
+        return values;
+#else
         QMap<QString, QByteArray> files = filesBelow(config.path());
         files.remove(pdfWriterFile.section(QLatin1Char('/'), 0, 0));
         files.remove(pdfWriterFile);
         return files;
+#endif
     }
 
     const QString pdfWriterFile = QStringLiteral("Bluebeam Software/Pushbutton PDF.ini");

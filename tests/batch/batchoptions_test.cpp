@@ -68,6 +68,10 @@ protected:
 TEST_P(BatchCommandLineTest, ComesToOptionsOrTheFirstUsageError)
 {
     const OptionsCase &param = GetParam();
+#ifdef Q_OS_WIN
+    if (param.arguments.contains("--drive"))
+        GTEST_SKIP() << "on Windows the drives are the system's: there is no --drive";
+#endif
     ASSERT_TRUE(dir.isValid());
     const QStringList arguments = QStringList { QStringLiteral("quillet-batch") }
         + placeholders(param.arguments).split(QLatin1Char(' '));
@@ -112,7 +116,8 @@ INSTANTIATE_TEST_SUITE_P(Batch, BatchCommandLineTest,
         OptionsCase { "ReportIsADirectory", "--report %D A.SLDDRW",
             "error: cannot write the report %D: Filename refers to a directory" },
         OptionsCase { "ReportInAMissingDirectory", "--report %D/Gone/run.json A.SLDDRW",
-            "error: cannot write the report %D/Gone/run.json: No such file or directory" },
+            windowsOr("error: cannot write the report %D/Gone/run.json: Path not found.",
+                "error: cannot write the report %D/Gone/run.json: No such file or directory") },
         // The checks run in a fixed order: formats, destination, drives, drawings, report.
         OptionsCase { "FormatsFirst", "--dest-dirs --no-dest-dirs -f PDFX",
             "error: unknown format \"PDFX\"" },

@@ -149,6 +149,8 @@ TEST_F(DirDialogs, ThePickerReturnsTheOpenDirectoryNotTheHighlightedOne)
     EXPECT_EQ(chosen, drive.win("P"));
 }
 
+#ifndef Q_OS_WIN
+// Drives mapped by the test: off Windows only.
 TEST_F(DirDialogs, ThePickersDriveListMovesTheDirectoryListOrGoesBack)
 {
     // An earlier list opened D:\Out\Sub, removed since. The drive A: cannot be read.
@@ -171,3 +173,4 @@ TEST_F(DirDialogs, ThePickersDriveListMovesTheDirectoryListOrGoesBack)
     }
     EXPECT_EQ(shown, QStringList({ "D: D:\\Out", "D: D:\\Out" }));
 }
+#endif

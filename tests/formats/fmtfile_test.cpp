@@ -3,9 +3,12 @@
 #include "formats/fmtlists.h"
 #include "platform/clock.h"
 #include "platform/filesystemobject.h"
+#include "platform/moduleinfo.h"
 #include "testsupport.h"
 
 #include <QFile>
+#include <QScopeGuard>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <ostream>
 
@@ -88,7 +91,8 @@ TEST_F(FmtFile, SaveReplacesTheFileWithHeaderAndEverySectionInFixedOrder)
 
 TEST_F(FmtFile, FormatsReadBackAsWrittenUnlessTheReaderDropsPartOfThem)
 {
-    // The local 8-bit encoding; a blank in front of a format that would otherwise read back as a
+    // The system's encoding: on Windows its single-byte code page (Western European here), UTF-8
+    // elsewhere; a blank in front of a format that would otherwise read back as a
     // section name; "#" written whole though it starts a comment when read; and no line break
     // inside a format, which would split its line.
     const QString nul = QStringLiteral("Nul") + QChar(0) + "Inside";
@@ -98,7 +102,17 @@ TEST_F(FmtFile, FormatsReadBackAsWrittenUnlessTheReaderDropsPartOfThem)
         QString readBack;
     } rows[] = {
         { example, example.toLatin1(), example },
-        { "Größe|_|DRWNAME", QStringLiteral("Größe|_|DRWNAME").toLocal8Bit(), "Größe|_|DRWNAME" },
+#ifdef Q_OS_WIN
+        { "Größe|_|DRWNAME",
+            "Gr\xF6\xDF"
+            "e|_|DRWNAME",
+            "Größe|_|DRWNAME" },
+#else
+        { "Größe|_|DRWNAME",
+            "Gr\xC3\xB6\xC3\x9F"
+            "e|_|DRWNAME",
+            "Größe|_|DRWNAME" },
+#endif
         { "\tTabbed\t", "\tTabbed\t", "\tTabbed\t" },
         { nul, QByteArray("Nul\0Inside", 10), nul },
         { "[REV]|_|DRWNAME", " [REV]|_|DRWNAME", "[REV]|_|DRWNAME" },
@@ -162,6 +176,53 @@ TEST_F(FmtFile, LoadAddsToTheListsAndLeavesThemWhenThereIsNothingToRead)
     expectLists(fmtLists, { { dxf, { "mine", "from file" } } });
 #endif
 }
+
+#ifndef Q_OS_WIN
+// Installed where the user may not write, the formats in use are in a per-user copy: the first
+// save makes it from the lists, loads read it from then on, and the installed file stays as it is.
+// Once the module's directory can be written again, its own file is the one in use.
+TEST_F(FmtFile, AModuleDirectoryTheUserCannotWriteKeepsTheFormatsInAPerUserCopy)
+{
+    QTemporaryDir module;
+    QTemporaryDir data;
+    const QByteArray savedDataHome = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", QFile::encodeName(data.path()));
+    setModuleDirectory(module.path());
+    const auto restore = qScopeGuard([&] {
+        setModuleDirectory({});
+        qputenv("XDG_DATA_HOME", savedDataHome);
+    });
+    const QString copy = data.path() + "/Quillet/Quillet.FMT";
+    ASSERT_EQ(perUserFmtFilePath(), copy);
+    const QByteArray installed = "[.DXF]\r\nInstalled\r\n";
+    writeNative(module.filePath("Quillet.FMT"), installed);
+    const auto load = [] {
+        FmtLists lists = FmtLists::withStandardKeys();
+        loadFmtFile(lists);
+        return lists;
+    };
+
+    ASSERT_TRUE(QFile::setPermissions(module.path(), QFile::ReadOwner | QFile::ExeOwner));
+    {
+        const WithoutFileRights withoutRights;
+        fmtLists = load();
+        expectLists(fmtLists, { { dxf, { "Installed" } } });
+        fmtLists.append(dxf, "Mine");
+        saveFmtFile(fmtLists);
+        expectLists(load(), { { dxf, { "Installed", "Mine" } } });
+        ASSERT_TRUE(QFile::setPermissions(copy, QFileDevice::Permissions()));
+        expectLists(load(), {});
+        ASSERT_TRUE(QFile::setPermissions(copy, QFile::ReadOwner | QFile::WriteOwner));
+    }
+    EXPECT_EQ(readNative(module.filePath("Quillet.FMT")), installed);
+    EXPECT_EQ(tree(module.path()), QStringList { "Quillet.FMT" });
+    EXPECT_TRUE(readNative(copy).endsWith("[.DXF]\r\nInstalled\r\nMine\r\n" + restOfSections));
+
+    ASSERT_TRUE(QFile::setPermissions(
+        module.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    expectLists(load(), { { dxf, { "Installed" } } });
+}
+#endif
 
 TEST_F(FmtFile, GeneralDateIsShortDateAndLongTimeWithoutZone)
 {

@@ -100,8 +100,10 @@ TEST_F(StandInHost, DocumentsOpenFromDiskOnceAndAnswerErrorCodes)
         drive.native("MISTYPED.SLDDRW") + ": field \"sheets[0].views[0].scale\" must be a number");
     EXPECT_THROW(app->open(drive.native("MISTYPED.SLDDRW")), StandInFileError);
     writeNative(drive.native("notes.txt"), "text");
-    for (const char *pathName : { "T:\\notes.txt", "", "Q:\\PLATE.SLDDRW", "T:\\" })
+    for (const char *pathName : { "T:\\notes.txt", "", "T:\\" })
         EXPECT_FALSE(activate(QString::fromLatin1(pathName), 1));
+    // On Windows the system finds no such file; elsewhere the drive is not mapped.
+    EXPECT_FALSE(activate("Q:\\PLATE.SLDDRW", windowsOr(2, 1)));
 
     EXPECT_EQ(app->documents().size(), 1);
     EXPECT_EQ(app->ActiveDocument(), drawing);

@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QListWidget>
 #include <QProgressBar>
+#include <QScopeGuard>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -198,6 +199,38 @@ TEST_F(HelpAbout, ManualCommandChecksOpenerThenManualThenHandsOverItsPath)
     showUserManual(moduleDir);
     EXPECT_TRUE(recorded.shown.isEmpty());
     const QByteArray expected = "1\n" + QFile::encodeName(manual) + "\n";
+    for (int wait = 0; wait < 500 && readNative(argsFile) != expected; ++wait)
+        QThread::msleep(10);
+    EXPECT_EQ(readNative(argsFile), expected);
+}
+#endif
+
+// On Windows the manual goes to the command interpreter below WINDIR, here a stand-in that writes
+// down its command line and how its window was asked to show.
+#ifdef Q_OS_WIN
+TEST_F(HelpAbout, ManualCommandStartsTheInterpreterBelowWindirWithItsWindowHidden)
+{
+    const QByteArray savedWindir = qgetenv("WINDIR");
+    const auto restoreWindir = qScopeGuard([&] { qputenv("WINDIR", savedWindir); });
+    const QString windir = QDir::toNativeSeparators(pathDir.path());
+    qputenv("WINDIR", windir.toLocal8Bit());
+    qputenv("QUILLET_RECORD_FILE", argsFile.toLocal8Bit());
+    showUserManual(moduleDir);
+    expectOneError("cmd.exe not found. Error #15001 in mnuShowHelp.       ");
+
+    ASSERT_TRUE(QDir().mkpath(pathDir.filePath("system32")));
+    ASSERT_TRUE(QFile::copy(QUILLET_RECORDER_FILE, pathDir.filePath("system32/cmd.exe")));
+    showUserManual(moduleDir);
+    expectOneError(
+        "Help file [Quillet_User_Manual.html] not found. Error #16001 in mnuShowHelp.       ");
+
+    const QString manual = moduleDir + "/doc/Quillet_User_Manual.html";
+    writeNative(manual, "<html></html>");
+    showUserManual(moduleDir);
+    EXPECT_TRUE(recorded.shown.isEmpty());
+    const QByteArray expected = ("\"" + windir + "\\system32\\cmd.exe\" /C \""
+        + QDir::toNativeSeparators(manual) + "\"\nhidden\n")
+                                    .toUtf8();
     for (int wait = 0; wait < 500 && readNative(argsFile) != expected; ++wait)
         QThread::msleep(10);
     EXPECT_EQ(readNative(argsFile), expected);

@@ -104,7 +104,10 @@ protected:
         return states;
     }
 
+#ifndef Q_OS_WIN
+    // The factory output directory is on C:, a temporary one here; on Windows C: is the system's.
     TempDrive cDrive { QLatin1Char('C') };
+#endif
     TempDrive drive;
     MemorySettings store;
     SettingsStore *savedStore = nullptr;

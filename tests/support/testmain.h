@@ -1,6 +1,7 @@
 #pragma once
 
 #include "addin/quilletmain.h"
+#include "testsupport.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -12,6 +13,9 @@ template <class Application> int runTests(int argc, char **argv)
 {
     QTemporaryDir configHome;
     qputenv("XDG_CONFIG_HOME", configHome.path().toLocal8Bit());
+#ifdef Q_OS_WIN
+    const TemporaryUserHive userHive;
+#endif
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     Application app(argc, argv);

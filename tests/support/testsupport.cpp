@@ -11,6 +11,7 @@
 #include <array>
 #include <csignal>
 #include <stdexcept>
+#include <utility>
 
 // Running out of disk and dropping a root's file rights are played with the Linux kernel's means.
 #ifndef Q_OS_WIN
@@ -18,21 +19,156 @@
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <unistd.h>
+#else
+#include <windows.h>
 #endif
 
+#ifdef Q_OS_WIN
+namespace {
+
+bool isTestDrive(QChar letter)
+{
+    return qEnvironmentVariable("QUILLET_TEST_DRIVES").contains(letter.toUpper());
+}
+
+void emptyDirectory(const QString &nativeDir)
+{
+    const QDir dir(nativeDir);
+    for (const QFileInfo &entry :
+        dir.entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot)) {
+        QFile::setPermissions(entry.filePath(), QFile::ReadOwner | QFile::WriteOwner);
+        if (entry.isDir() && !entry.isSymLink())
+            QDir(entry.filePath()).removeRecursively();
+        else
+            QFile::remove(entry.filePath());
+    }
+}
+
+std::wstring deviceName(QChar letter)
+{
+    return std::wstring { wchar_t(letter.toUpper().unicode()), L':' };
+}
+
+} // namespace
+
+TempDrive::TempDrive(QChar letter)
+    : letter(letter.toUpper())
+{
+    // Paths on the drive name its letter, as the add-in's own would.
+    root = QString(this->letter) + QStringLiteral(":/");
+    if (isTestDrive(letter)) {
+        emptyDirectory(root);
+        return;
+    }
+    if (!dir.isValid())
+        throw std::runtime_error("cannot create a temporary directory");
+    const std::wstring target = QDir::toNativeSeparators(dir.path()).toStdWString();
+    if (!DefineDosDeviceW(0, deviceName(letter).c_str(), target.c_str()))
+        throw std::runtime_error("cannot substitute the drive for a temporary directory");
+}
+
+TempDrive::~TempDrive()
+{
+    if (isTestDrive(letter)) {
+        emptyDirectory(root);
+        return;
+    }
+    const std::wstring target = QDir::toNativeSeparators(dir.path()).toStdWString();
+    DefineDosDeviceW(DDD_REMOVE_DEFINITION | DDD_EXACT_MATCH_ON_REMOVE, deviceName(letter).c_str(),
+        target.c_str());
+}
+
+TemporaryUserHive::TemporaryUserHive()
+    : keyPath(QStringLiteral("Software\\Quillet tests\\%1").arg(GetCurrentProcessId()))
+{
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, reinterpret_cast<LPCWSTR>(keyPath.utf16()), 0, nullptr,
+            0, KEY_ALL_ACCESS, nullptr, &key, nullptr)
+            != ERROR_SUCCESS
+        || RegOverridePredefKey(HKEY_CURRENT_USER, key) != ERROR_SUCCESS)
+        throw std::runtime_error("cannot give the tests a registry hive of their own");
+    ownHive() = key;
+}
+
+namespace {
+
+LPCWSTR wide(const QString &text)
+{
+    return reinterpret_cast<LPCWSTR>(text.utf16());
+}
+
+// The test process's own hive, while one is set.
+HKEY &ownHive()
+{
+    static HKEY hive = nullptr;
+    return hive;
+}
+
+// Replaces the key at to (removed first) by a copy of the key at from, when from exists.
+void copyKey(HKEY root, const QString &from, const QString &to)
+{
+    RegDeleteTreeW(root, wide(to));
+    HKEY source = nullptr;
+    if (RegOpenKeyExW(root, wide(from), 0, KEY_READ, &source) != ERROR_SUCCESS)
+        return;
+    HKEY target = nullptr;
+    if (RegCreateKeyExW(root, wide(to), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &target, nullptr)
+        == ERROR_SUCCESS) {
+        RegCopyTreeW(source, nullptr, target);
+        RegCloseKey(target);
+    }
+    RegCloseKey(source);
+}
+
+} // namespace
+
+TemporaryUserHive::Shared::Shared(const QStringList &keys)
+    : keys(keys)
+    , savedPath(QStringLiteral("Software\\Quillet tests\\%1 saved").arg(GetCurrentProcessId()))
+{
+    RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
+    for (int i = 0; i < keys.size(); ++i) {
+        copyKey(HKEY_CURRENT_USER, keys.at(i), savedPath + QStringLiteral("\\%1").arg(i));
+        RegDeleteTreeW(HKEY_CURRENT_USER, wide(keys.at(i)));
+    }
+}
+
+TemporaryUserHive::Shared::~Shared()
+{
+    for (int i = 0; i < keys.size(); ++i) {
+        RegDeleteTreeW(HKEY_CURRENT_USER, wide(keys.at(i)));
+        copyKey(HKEY_CURRENT_USER, savedPath + QStringLiteral("\\%1").arg(i), keys.at(i));
+    }
+    RegDeleteTreeW(HKEY_CURRENT_USER, wide(savedPath));
+    RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\Quillet tests");
+    if (ownHive())
+        RegOverridePredefKey(HKEY_CURRENT_USER, ownHive());
+}
+
+TemporaryUserHive::~TemporaryUserHive()
+{
+    RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
+    RegCloseKey(std::exchange(ownHive(), nullptr));
+    RegDeleteTreeW(HKEY_CURRENT_USER, reinterpret_cast<LPCWSTR>(keyPath.utf16()));
+    // The parent goes when no other test process still has a hive in it.
+    RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\Quillet tests");
+}
+#else
 TempDrive::TempDrive(QChar letter)
     : letter(letter)
     , savedDrives(FileSystemObject::drives())
 {
     if (!dir.isValid())
         throw std::runtime_error("cannot create a temporary directory");
-    FileSystemObject::setDrive(letter, dir.path());
+    root = dir.path();
+    FileSystemObject::setDrive(letter, root);
 }
 
 TempDrive::~TempDrive()
 {
     FileSystemObject::setDrives(savedDrives);
 }
+#endif
 
 QString TempDrive::win(const QString &relative) const
 {
@@ -43,7 +179,9 @@ QString TempDrive::native(const QString &relative) const
 {
     QString rel = relative;
     rel.replace(QLatin1Char('\\'), QLatin1Char('/'));
-    return rel.isEmpty() ? dir.path() : dir.path() + QLatin1Char('/') + rel;
+    if (rel.isEmpty())
+        return root;
+    return root.endsWith(QLatin1Char('/')) ? root + rel : root + QLatin1Char('/') + rel;
 }
 
 QString TempDrive::copyData(const QString &dataRelative, const QString &toRelative) const
@@ -62,6 +200,27 @@ QString TempDrive::copyData(const QString &dataRelative, const QString &toRelati
 void TempDrive::mkdir(const QString &relative) const
 {
     QDir().mkpath(native(relative));
+}
+
+std::unique_ptr<QSettings> addInStore()
+{
+#ifdef Q_OS_WIN
+    return std::make_unique<QSettings>(
+        QStringLiteral("HKEY_CURRENT_USER\\Software\\VB and VBA Program Settings\\Quillet"),
+        QSettings::NativeFormat);
+#else
+    return std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
+        QStringLiteral("Quillet"), QStringLiteral("Quillet"));
+#endif
+}
+
+QString pluginFile(const QString &name)
+{
+#ifdef Q_OS_WIN
+    return name + QStringLiteral(".dll");
+#else
+    return QStringLiteral("lib") + name + QStringLiteral(".so");
+#endif
 }
 
 QString testDataPath(const QString &relative)

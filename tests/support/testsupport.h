@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QMap>
+#include <QSettings>
 #include <QString>
 #include <QTemporaryDir>
 #include <QtGlobal>
@@ -10,7 +11,10 @@
 #include <ostream>
 
 // A temporary directory played as a drive letter for the life of the object; the process's drive
-// map is restored afterwards.
+// map is restored afterwards. On Windows the drive is the system's: a letter named in
+// QUILLET_TEST_DRIVES (drives made for the tests, which Wine needs because it does not follow
+// substituted drives) is emptied before and after, any other is substituted for a temporary
+// directory.
 class TempDrive {
 public:
     explicit TempDrive(QChar letter = QLatin1Char('T'));
@@ -29,6 +33,7 @@ public:
 private:
     QChar letter;
     QTemporaryDir dir;
+    QString root;
     QMap<QChar, QString> savedDrives;
 };
 
@@ -62,6 +67,55 @@ private:
     std::unique_ptr<Saved> saved;
 };
 #endif
+
+#ifdef Q_OS_WIN
+// While it lives, the process's HKEY_CURRENT_USER is a fresh key of its own, deleted afterwards:
+// what the tests store in the registry never meets the user's own settings, nor another test
+// process's.
+class TemporaryUserHive {
+public:
+    TemporaryUserHive();
+    ~TemporaryUserHive();
+    TemporaryUserHive(const TemporaryUserHive &) = delete;
+    TemporaryUserHive &operator=(const TemporaryUserHive &) = delete;
+
+    // Lets a child process and this one share the user's real hive, for the life of the object.
+    class Shared {
+    public:
+        // The user's own values under these keys are set aside and the keys start empty; both come
+        // back afterwards.
+        explicit Shared(const QStringList &keys);
+        ~Shared();
+        Shared(const Shared &) = delete;
+        Shared &operator=(const Shared &) = delete;
+
+    private:
+        QStringList keys;
+        QString savedPath;
+    };
+
+private:
+    QString keyPath;
+};
+#endif
+
+// The add-in's stored choices where the platform keeps them: the registry key on Windows, an INI
+// file elsewhere.
+std::unique_ptr<QSettings> addInStore();
+// The first on Windows, the second elsewhere.
+template <class T> constexpr T windowsOr(T onWindows, T elsewhere)
+{
+#ifdef Q_OS_WIN
+    Q_UNUSED(elsewhere);
+    return onWindows;
+#else
+    Q_UNUSED(onWindows);
+    return elsewhere;
+#endif
+}
+
+// A plugin's file name as the platform writes it: "libName.so", "Name.dll".
+QString pluginFile(const QString &name);
 
 QString testDataPath(const QString &relative);
 QByteArray readNative(const QString &nativePath);

@@ -25,18 +25,22 @@ protected:
     void SetUp() override
     {
         workbenchSettings()->clear();
-        QSettings addInStore(QSettings::IniFormat, QSettings::UserScope, "Quillet", "Quillet");
-        addInStore.clear();
-        addInStore.setValue("Startup/Path", drive.win("Out"));
-        addInStore.setValue("Startup/FilenameFormat.DXF", "DRWNAME|_|SHEETNAME");
+        store->clear();
+        store->setValue("Startup/Path", drive.win("Out"));
+        store->setValue("Startup/FilenameFormat.DXF", "DRWNAME|_|SHEETNAME");
         drive.mkdir("Out");
         for (const char *file : { "PLATE.SLDDRW", "PLATE.SLDPRT", "BRACKET.SLDPRT" })
             drive.copyData(file);
         const QString built = QFileInfo(QUILLET_PLUGIN_FILE).path();
-        QFile::copy(QUILLET_PLUGIN_FILE, plugins.filePath("libQuilletAddIn.so"));
+        QFile::copy(QUILLET_PLUGIN_FILE, plugins.filePath(pluginFile("QuilletAddIn")));
         QFile::copy(built + "/Quillet.FMT", plugins.filePath("Quillet.FMT"));
+        // On Windows the drive is the system's already.
+#ifdef Q_OS_WIN
+        options = WorkbenchOptions::parse({ "quillet-workbench", drive.native("PLATE.SLDDRW") });
+#else
         options = WorkbenchOptions::parse({ "quillet-workbench", "--drive", "T:=" + drive.native(),
             drive.native("PLATE.SLDDRW") });
+#endif
         applyDriveMappings(options.drives);
     }
 
@@ -51,7 +55,7 @@ protected:
 
     void start()
     {
-        window = std::make_unique<WorkbenchWindow>(plugins.path());
+        window = std::make_unique<WorkbenchWindow>(QStringList { plugins.path() });
         window->setPrompts({ [this](const QString &text) { messages.append(text); },
             [this](const QString &, const QString &filter, const QString &start) {
                 starts.append(filter + '|' + start);
@@ -62,7 +66,10 @@ protected:
         window->show();
     }
 
-    QMenu *menu(const char *name) const { return window->menuBar()->findChild<QMenu *>(name); }
+    QMenu *menu(const char *name) const
+    {
+        return window->menuBar()->findChild<QMenu *>(name);
+    }
     QAction *action(const char *menuName, const QString &text) const
     {
         for (QAction *action : menu(menuName)->actions()) {
@@ -79,7 +86,10 @@ protected:
             result.append(action->text() + (action->isChecked() ? "*" : ""));
         return result;
     }
-    QString status() const { return window->findChild<QLabel *>("statusText")->text(); }
+    QString status() const
+    {
+        return window->findChild<QLabel *>("statusText")->text();
+    }
 
     // Runs Tools > Quillet 1.00: picks the output format, presses GO! and closes the log.
     void runQuillet(const char *format)
@@ -111,6 +121,7 @@ protected:
     }
 
     TempDrive drive;
+    const std::unique_ptr<QSettings> store = addInStore();
     QTemporaryDir plugins;
     const QByteArray savedDrives = qgetenv("QUILLET_DRIVES");
     WorkbenchOptions options;
@@ -127,6 +138,10 @@ TEST_F(Workbench, ToolsQuilletSavesEverySheetOnTheDriveMappedByTheArguments)
     EXPECT_EQ(messages, QStringList());
     EXPECT_EQ(QDir(drive.native("Out")).entryList(QDir::Files),
         (QStringList { "PLATE_Sheet1.DXF", "PLATE_Sheet2.DXF", "PLATE_Sheet3.DXF" }));
+    // The run's choices are where the add-in keeps them, the registry key on Windows.
+    store->sync();
+    EXPECT_EQ(store->value("Startup/OutputFormatIndex"), "1");
+    EXPECT_EQ(store->value("Startup/SaveSheetSelectionType"), "1");
     // GO! rewrote the formats file beside the plugin that ran, not the built one.
     const QByteArray installed = "# File created on: (installed by the build)";
     EXPECT_FALSE(readNative(plugins.filePath("Quillet.FMT")).contains(installed));
@@ -201,8 +216,8 @@ TEST_F(Workbench, TabsFollowTheHostAndAClickSelectsTheViewTheAddInNames)
 
 TEST_F(Workbench, AddInsConnectAndDisconnectAtOnceAndFailuresAreShown)
 {
-    writeNative(plugins.filePath("libBroken.so"), "no library");
-    QFile::copy(QUILLET_REFUSING_PLUGIN_FILE, plugins.filePath("libRefusingAddIn.so"));
+    writeNative(plugins.filePath(pluginFile("Broken")), "no library");
+    QFile::copy(QUILLET_REFUSING_PLUGIN_FILE, plugins.filePath(pluginFile("RefusingAddIn")));
     start();
     const auto rows = [](const QTreeWidget *list) {
         QStringList result;
@@ -224,14 +239,16 @@ TEST_F(Workbench, AddInsConnectAndDisconnectAtOnceAndFailuresAreShown)
     });
     action("Tools", "&Add-Ins...")->trigger();
     ASSERT_EQ(before.size(), 3);
-    EXPECT_TRUE(before.at(0).startsWith("[ ] libBroken.so | libBroken.so | "))
+    EXPECT_TRUE(before.at(0).startsWith(
+        "[ ] " + pluginFile("Broken") + " | " + pluginFile("Broken") + " | "))
         << qPrintable(before.at(0));
-    EXPECT_TRUE(before.at(0).contains(plugins.filePath("libBroken.so")))
+    EXPECT_TRUE(before.at(0).contains(plugins.filePath(pluginFile("Broken"))))
         << qPrintable(before.at(0));
-    EXPECT_EQ(before.at(1), "[x] Quillet 1.00 | libQuilletAddIn.so | connected");
-    EXPECT_EQ(
-        before.at(2), "[ ] libRefusingAddIn.so | libRefusingAddIn.so | connect returned false");
-    EXPECT_EQ(after.at(1), "[ ] Quillet 1.00 | libQuilletAddIn.so | ");
+    EXPECT_EQ(before.at(1), "[x] Quillet 1.00 | " + pluginFile("QuilletAddIn") + " | connected");
+    EXPECT_EQ(before.at(2),
+        "[ ] " + pluginFile("RefusingAddIn") + " | " + pluginFile("RefusingAddIn")
+            + " | connect returned false");
+    EXPECT_EQ(after.at(1), "[ ] Quillet 1.00 | " + pluginFile("QuilletAddIn") + " | ");
     EXPECT_EQ(status(), "Thank you for using Quillet 1.00");
 
     // The choice is kept: the next start leaves the add-in alone.

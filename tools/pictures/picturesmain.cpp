@@ -89,7 +89,7 @@ bool saveWorkbench(const QString &drawing, const QString &outDir)
         store.setValue(QStringLiteral("Startup/") + it.key(), it.value());
     store.sync();
 
-    WorkbenchWindow window(QCoreApplication::applicationDirPath());
+    WorkbenchWindow window(QStringList { QCoreApplication::applicationDirPath() });
     window.resize(1200, 800);
     window.show();
     QAction *command = nullptr;
