@@ -6,6 +6,7 @@
 #include <QStandardPaths>
 
 #ifdef Q_OS_WIN
+#include <string>
 #include <windows.h>
 #endif
 
@@ -37,11 +38,13 @@ bool startDetached(const QString &interpreter, const QString &manualPath)
 #ifdef Q_OS_WIN
     // The whole command line as the interpreter reads it: both paths quoted, so blanks in them are
     // safe; the interpreter's console stays hidden.
-    const QString commandLine = QLatin1Char('"') + QDir::toNativeSeparators(interpreter)
-        + QStringLiteral("\" /C \"") + QDir::toNativeSeparators(manualPath) + QLatin1Char('"');
+    std::wstring commandLine = (QLatin1Char('"') + QDir::toNativeSeparators(interpreter)
+        + QStringLiteral("\" /C \"") + QDir::toNativeSeparators(manualPath) + QLatin1Char('"'))
+                                   .toStdWString();
+    // The process is started before this function returns, while the text still lives.
     process.setCreateProcessArgumentsModifier(
-        [commandLine](QProcess::CreateProcessArguments *arguments) {
-            arguments->arguments = commandLine;
+        [&commandLine](QProcess::CreateProcessArguments *arguments) {
+            arguments->arguments = commandLine.data();
             arguments->flags |= CREATE_NO_WINDOW;
             arguments->startupInfo->dwFlags |= STARTF_USESHOWWINDOW;
             arguments->startupInfo->wShowWindow = SW_HIDE;

@@ -100,7 +100,8 @@ protected:
     void store(const QMap<QString, QString> &values) const
     {
 #ifdef Q_OS_WIN
-        QSettings &stored = *addInStore();
+        const std::unique_ptr<QSettings> owned = addInStore();
+        QSettings &stored = *owned;
 #else
         QSettings stored(config.filePath("Quillet/Quillet.ini"), QSettings::IniFormat);
 #endif

@@ -10,11 +10,11 @@ int main()
         return 1;
     STARTUPINFOW startup {};
     GetStartupInfoW(&startup);
-    const bool hidden
-        = (startup.dwFlags & STARTF_USESHOWWINDOW) && startup.wShowWindow == SW_HIDE;
+    const bool hidden = (startup.dwFlags & STARTF_USESHOWWINDOW) && startup.wShowWindow == SW_HIDE;
     const std::wstring text
         = std::wstring(GetCommandLineW()) + (hidden ? L"\nhidden\n" : L"\nshown\n");
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    const int size
+        = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
     std::string bytes(size_t(size), '\0');
     WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, bytes.data(), size, nullptr, nullptr);
     bytes.pop_back();

@@ -15,8 +15,7 @@
 namespace {
 
 const wchar_t *const storedChoicesKey = L"Software\\VB and VBA Program Settings\\Quillet\\Startup";
-const wchar_t *const pdfWriterKey
-    = L"Software\\Bluebeam Software\\Pushbutton PDF\\SolidWorksLt";
+const wchar_t *const pdfWriterKey = L"Software\\Bluebeam Software\\Pushbutton PDF\\SolidWorksLt";
 
 // A registry value as the system keeps it: its type and its bytes.
 struct RawValue {
@@ -28,8 +27,8 @@ RawValue rawValue(const wchar_t *key, const wchar_t *name)
 {
     RawValue value;
     DWORD size = 0;
-    if (RegGetValueW(HKEY_CURRENT_USER, key, name, RRF_RT_ANY | RRF_NOEXPAND, &value.type, nullptr,
-            &size)
+    if (RegGetValueW(
+            HKEY_CURRENT_USER, key, name, RRF_RT_ANY | RRF_NOEXPAND, &value.type, nullptr, &size)
         != ERROR_SUCCESS)
         return {};
     value.data.resize(size);
@@ -40,7 +39,8 @@ RawValue rawValue(const wchar_t *key, const wchar_t *name)
 
 void setRawValue(const wchar_t *key, const wchar_t *name, DWORD type, const QByteArray &data)
 {
-    ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, key, name, type, data.constData(), DWORD(data.size())),
+    ASSERT_EQ(
+        RegSetKeyValueW(HKEY_CURRENT_USER, key, name, type, data.constData(), DWORD(data.size())),
         ERROR_SUCCESS);
 }
 
@@ -123,7 +123,8 @@ TEST(WindowsPaths, LevelsTheSystemRefusesOrRenamesAreRefusedAndNothingIsCreated)
     const char *const refused[] = { "a<b", "a>b", "a:b", "a\"b", "a|b", "a?b", "a*b", "CON",
         "con.txt", "Nul", "AUX .DXF", "PRN", "COM1", "LPT9.PDF", "Name.", "Name ", "Tab\tName" };
     for (const char *name : refused) {
-        EXPECT_EQ(raisedBy([&] { fso.createfolder(drive.win(name)); }), "52 Bad file name or number")
+        EXPECT_EQ(
+            raisedBy([&] { fso.createfolder(drive.win(name)); }), "52 Bad file name or number")
             << name;
         EXPECT_EQ(raisedBy([&] { fso.readFile(drive.win(name) + "\\PLATE.FMT"); }),
             "52 Bad file name or number")

@@ -30,11 +30,18 @@ TEST_F(PathUtils, MkRecurseDirTrimsLevelsAndSkipsEmptyOnes)
     drive.mkdir("Base");
     ASSERT_TRUE(mkRecurseDir(drive.win("Base"), "\\  A \\\\ B  \\", dirSpec));
     EXPECT_EQ(dirSpec, drive.win("Base\\A\\B"));
-    // Tabs are not blanks: they stay part of the level.
+    // Tabs are not blanks: they stay part of the level, which Windows refuses.
+#ifdef Q_OS_WIN
+    EXPECT_EQ(raisedBy([&] { mkRecurseDir(drive.win("Base"), "\tT", dirSpec); }),
+        "52 Bad file name or number");
+    const QStringList made { "Base", "Base/A", "Base/A/B" };
+#else
     ASSERT_TRUE(mkRecurseDir(drive.win("Base"), "\tT", dirSpec));
+    const QStringList made { "Base", "Base/\tT", "Base/A", "Base/A/B" };
+#endif
     ASSERT_TRUE(mkRecurseDir(drive.win("Base"), QString(), dirSpec));
     EXPECT_EQ(dirSpec, drive.win("Base"));
-    EXPECT_EQ(tree(drive.native()), QStringList({ "Base", "Base/\tT", "Base/A", "Base/A/B" }));
+    EXPECT_EQ(tree(drive.native()), made);
 }
 
 TEST_F(PathUtils, MkRecurseDirRaisesItsErrorsAndKeepsTheResult)

@@ -78,18 +78,6 @@ TempDrive::~TempDrive()
         target.c_str());
 }
 
-TemporaryUserHive::TemporaryUserHive()
-    : keyPath(QStringLiteral("Software\\Quillet tests\\%1").arg(GetCurrentProcessId()))
-{
-    HKEY key = nullptr;
-    if (RegCreateKeyExW(HKEY_CURRENT_USER, reinterpret_cast<LPCWSTR>(keyPath.utf16()), 0, nullptr,
-            0, KEY_ALL_ACCESS, nullptr, &key, nullptr)
-            != ERROR_SUCCESS
-        || RegOverridePredefKey(HKEY_CURRENT_USER, key) != ERROR_SUCCESS)
-        throw std::runtime_error("cannot give the tests a registry hive of their own");
-    ownHive() = key;
-}
-
 namespace {
 
 LPCWSTR wide(const QString &text)
@@ -121,6 +109,18 @@ void copyKey(HKEY root, const QString &from, const QString &to)
 }
 
 } // namespace
+
+TemporaryUserHive::TemporaryUserHive()
+    : keyPath(QStringLiteral("Software\\Quillet tests\\%1").arg(GetCurrentProcessId()))
+{
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, reinterpret_cast<LPCWSTR>(keyPath.utf16()), 0, nullptr,
+            0, KEY_ALL_ACCESS, nullptr, &key, nullptr)
+            != ERROR_SUCCESS
+        || RegOverridePredefKey(HKEY_CURRENT_USER, key) != ERROR_SUCCESS)
+        throw std::runtime_error("cannot give the tests a registry hive of their own");
+    ownHive() = key;
+}
 
 TemporaryUserHive::Shared::Shared(const QStringList &keys)
     : keys(keys)

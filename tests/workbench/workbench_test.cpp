@@ -184,8 +184,8 @@ TEST_F(Workbench, OpensNewAndClosesDocumentsAndReportsThoseItCannotOpen)
     action("File", "&Close")->trigger();
     EXPECT_EQ(texts(menu("Window")), (QStringList { "PLATE.SLDDRW", "Draw1", "Draw2*" }));
     EXPECT_EQ(texts(menu("recentFiles")),
-        (QStringList {
-            "&1 " + drive.native("PLATE.SLDPRT"), "&2 " + drive.native("PLATE.SLDDRW") }));
+        (QStringList { "&1 " + QDir::toNativeSeparators(drive.native("PLATE.SLDPRT")),
+            "&2 " + QDir::toNativeSeparators(drive.native("PLATE.SLDDRW")) }));
     EXPECT_EQ(messages.size(), 2);
 }
 
