@@ -18,14 +18,25 @@ Json text(const QString &value)
     return value.toStdString();
 }
 
+// A native path as the platform writes it: with "\" on Windows.
+Json pathText(const QString &nativePath)
+{
+    return text(QDir::toNativeSeparators(nativePath));
+}
+
+Json pathOrNull(const std::optional<QString> &nativePath)
+{
+    return nativePath ? pathText(*nativePath) : Json();
+}
+
+Json pathOrNull(const QString &nativePath)
+{
+    return nativePath.isEmpty() ? Json() : pathText(nativePath);
+}
+
 Json textOrNull(const std::optional<QString> &value)
 {
     return value ? text(*value) : Json();
-}
-
-Json textOrNull(const QString &value)
-{
-    return value.isEmpty() ? Json() : text(value);
 }
 
 // Converted only here, as most batches report nothing.
@@ -59,15 +70,15 @@ Json drawingJson(const DrawingRecord &drawing)
     Json sheets = Json::array();
     for (const SheetSave &sheet : drawing.sheets) {
         sheets.push_back(
-            { { "name", text(sheet.sheetName) }, { "file", text(nativeTarget(sheet.target)) },
+            { { "name", text(sheet.sheetName) }, { "file", pathText(nativeTarget(sheet.target)) },
                 { "status", text(statusName(sheet.status)) }, { "errors", sheet.errors },
                 { "warnings", sheet.warnings } });
     }
     const Json error = drawing.errorText.isEmpty()
         ? Json()
         : Json { { "number", drawing.errorNumber }, { "text", text(drawing.errorText) } };
-    return { { "path", text(drawing.path) }, { "format", textOrNull(drawing.format) },
-        { "outputDirectory", textOrNull(drawing.outputDirectory) }, { "sheets", sheets },
+    return { { "path", pathText(drawing.path) }, { "format", textOrNull(drawing.format) },
+        { "outputDirectory", pathOrNull(drawing.outputDirectory) }, { "sheets", sheets },
         { "result", { { "status", drawing.status }, { "error", error } } } };
 }
 
@@ -84,7 +95,7 @@ QByteArray BatchReport::toJson() const
     const Json report { { "options",
                             { { "formats", formatNames },
                                 { "filenameFormat", textOrNull(filenameFormat) },
-                                { "sheets", text(sheets) }, { "output", textOrNull(output) },
+                                { "sheets", text(sheets) }, { "output", pathOrNull(output) },
                                 { "destDirs", destDirs }, { "singleFile", singleFile },
                                 { "quiet", quiet }, { "dryRun", dryRun } } },
         { "drawings", runs }, { "status", status } };

@@ -81,13 +81,19 @@ bool isNetworkPath(const QString &path)
     return path.size() > 1 && isSeparator(path.at(0)) && isSeparator(path.at(1));
 }
 
+// The names between separators, either kind, empty ones left out.
+QStringList levelsOf(const QString &text)
+{
+    static const QRegularExpression separators(QStringLiteral("[\\\\/]"));
+    return text.split(separators, Qt::SkipEmptyParts);
+}
+
 // Walks on from levels through the levels of text: "." stays where it is and ".." goes back one
 // level. With nothing to go back from, ".." stays at the root of rooted text; in other text it is
 // kept for whoever knows where the text starts.
 void walkLevels(QStringList &levels, const QString &text, bool rooted)
 {
-    static const QRegularExpression separators(QStringLiteral("[\\\\/]"));
-    for (const QString &level : text.split(separators, Qt::SkipEmptyParts)) {
+    for (const QString &level : levelsOf(text)) {
         if (level == QLatin1String("."))
             continue;
         if (level != QLatin1String(".."))
@@ -140,9 +146,7 @@ bool refusedLevel(const QString &level)
 
 bool hasRefusedLevel(const QString &path)
 {
-    static const QRegularExpression separators(QStringLiteral("[\\\\/]"));
-    const QString levels = hasDriveLetter(path) ? path.mid(2) : path;
-    const QStringList names = levels.split(separators, Qt::SkipEmptyParts);
+    const QStringList names = levelsOf(hasDriveLetter(path) ? path.mid(2) : path);
     return std::any_of(names.cbegin(), names.cend(), refusedLevel);
 }
 #endif

@@ -1,11 +1,6 @@
 #include "pdfwritervalue.h"
 
-#include <QSettings>
-#include <memory>
-
-namespace {
-
-std::unique_ptr<QSettings> pdfWriterSettings()
+std::unique_ptr<QSettings> openPdfWriterSettings()
 {
 #ifdef Q_OS_WIN
     return std::make_unique<QSettings>(
@@ -17,6 +12,8 @@ std::unique_ptr<QSettings> pdfWriterSettings()
 #endif
 }
 
+namespace {
+
 const QString valueKey = QStringLiteral("SolidWorksLt/WhatToPlot");
 
 } // namespace
@@ -24,13 +21,13 @@ const QString valueKey = QStringLiteral("SolidWorksLt/WhatToPlot");
 int readPdfWriterValue()
 {
     bool ok = false;
-    const int value = pdfWriterSettings()->value(valueKey).toString().trimmed().toInt(&ok);
+    const int value = openPdfWriterSettings()->value(valueKey).toString().trimmed().toInt(&ok);
     return ok ? value : 0;
 }
 
 bool writePdfWriterValue(int value)
 {
-    const auto settings = pdfWriterSettings();
+    const auto settings = openPdfWriterSettings();
     // A string value, as the writer's own settings write it; reading takes a number as well.
     settings->setValue(valueKey, QString::number(value));
     settings->sync();

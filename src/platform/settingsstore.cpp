@@ -1,14 +1,20 @@
 #include "settingsstore.h"
 
-#include <QSettings>
-#include <memory>
 #include <utility>
 
 namespace {
 
+SettingsStore *&replacement()
+{
+    static SettingsStore *store = nullptr;
+    return store;
+}
+
+} // namespace
+
 // On Windows the key where per-user add-in settings of this kind have always lived, so that
 // choices stored by an earlier version of the add-in are found; elsewhere an INI file.
-std::unique_ptr<QSettings> openStore(const QString &app)
+std::unique_ptr<QSettings> openUserStore(const QString &app)
 {
 #ifdef Q_OS_WIN
     return std::make_unique<QSettings>(
@@ -19,18 +25,10 @@ std::unique_ptr<QSettings> openStore(const QString &app)
 #endif
 }
 
-SettingsStore *&replacement()
-{
-    static SettingsStore *store = nullptr;
-    return store;
-}
-
-} // namespace
-
 QString QSettingsStore::read(const QString &app, const QString &section, const QString &key,
     const QString &defaultValue) const
 {
-    const std::unique_ptr<QSettings> settings = openStore(app);
+    const std::unique_ptr<QSettings> settings = openUserStore(app);
     settings->beginGroup(section);
     const QVariant value = settings->value(key);
     if (!value.isValid())
@@ -44,7 +42,7 @@ QString QSettingsStore::read(const QString &app, const QString &section, const Q
 void QSettingsStore::write(
     const QString &app, const QString &section, const QString &key, const QString &text)
 {
-    const std::unique_ptr<QSettings> settings = openStore(app);
+    const std::unique_ptr<QSettings> settings = openUserStore(app);
     settings->beginGroup(section);
     settings->setValue(key, text);
 }

@@ -1,8 +1,11 @@
 #pragma once
 
 #include "addin/quilletmain.h"
+#include "platform/pdfwritervalue.h"
+#include "platform/settingsstore.h"
 #include "testsupport.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QMap>
 #include <QProcess>
@@ -32,6 +35,14 @@ inline QMap<QString, QByteArray> filesBelow(const QString &folder)
         files.insert(entry, QFileInfo(path).isDir() ? QByteArray("<dir>") : readNative(path));
     }
     return files;
+}
+
+// Native paths as the program shows them: with "\" on Windows.
+inline QStringList shown(QStringList paths)
+{
+    for (QString &path : paths)
+        path = QDir::toNativeSeparators(path);
+    return paths;
 }
 
 // A status line: the product and version, then the text.
@@ -100,7 +111,7 @@ protected:
     void store(const QMap<QString, QString> &values) const
     {
 #ifdef Q_OS_WIN
-        const std::unique_ptr<QSettings> owned = addInStore();
+        const std::unique_ptr<QSettings> owned = openUserStore("Quillet");
         QSettings &stored = *owned;
 #else
         QSettings stored(config.filePath("Quillet/Quillet.ini"), QSettings::IniFormat);
@@ -115,10 +126,7 @@ protected:
     QString whatToPlot() const
     {
 #ifdef Q_OS_WIN
-        return QSettings(
-            QStringLiteral("HKEY_CURRENT_USER\\") + pdfWriterKey, QSettings::NativeFormat)
-            .value("SolidWorksLt/WhatToPlot")
-            .toString();
+        return openPdfWriterSettings()->value("SolidWorksLt/WhatToPlot").toString();
 #else
         return QSettings(config.filePath(pdfWriterFile), QSettings::IniFormat)
             .value("SolidWorksLt/WhatToPlot")
@@ -132,9 +140,10 @@ protected:
     }
 
 #ifdef Q_OS_WIN
-    const QString addInKey = QStringLiteral("Software\\VB and VBA Program Settings\\Quillet");
-    const QString pdfWriterKey = QStringLiteral("Software\\Bluebeam Software\\Pushbutton PDF");
-    const TemporaryUserHive::Shared userKeys { { addInKey, pdfWriterKey } };
+    const TemporaryUserHive::Shared userKeys {
+        { "Software\\VB and VBA Program Settings\\Quillet",
+            "Software\\Bluebeam Software\\Pushbutton PDF" }
+    };
 #endif
     QTemporaryDir home;
     QTemporaryDir config;
@@ -164,7 +173,7 @@ private:
     {
 #ifdef Q_OS_WIN
         QMap<QString, QByteArray> values;
-        const std::unique_ptr<QSettings> stored = addInStore();
+        const std::unique_ptr<QSettings> stored = openUserStore("Quillet");
         for (const QString &key : stored->allKeys())
             values.insert(key, stored->value(key).toString().toUtf8());
         return values;

@@ -5,6 +5,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <gtest/gtest.h>
 
 // quillet-batch over many drawings and formats: dry runs, the report, format lists and folders.
@@ -42,10 +43,17 @@ protected:
         return list;
     }
 
-    // The report as expected, %T standing for the drive's native folder.
+    // The report as expected, %T standing for the drive's native folder; the paths it begins are
+    // written as the program writes native paths.
     QString expected(QString json) const
     {
-        json.replace(QStringLiteral("%T"), drive.native());
+        static const QRegularExpression path(QStringLiteral("%T([^\"]*)"));
+        for (QRegularExpressionMatch match = path.match(json); match.hasMatch();
+             match = path.match(json, match.capturedStart())) {
+            QString native = QDir::toNativeSeparators(drive.native(match.captured(1).mid(1)));
+            native.replace(QLatin1Char('\\'), QStringLiteral("\\\\"));
+            json.replace(match.capturedStart(), match.capturedLength(), native);
+        }
         return jsonText(QJsonDocument::fromJson(json.toUtf8()).object());
     }
 };
@@ -62,9 +70,9 @@ TEST_F(BatchScale, ADryRunListsWhatARunWouldWriteAndChangesNothing)
     EXPECT_EQ(result.out.filter("Save Status"), QStringList(4, "     Save Status [dry run]"));
     const QString out = drive.native("Out/");
     EXPECT_EQ(result.out.mid(result.out.size() - 8),
-        (QStringList { "Dry run: nothing was saved. A run would write:", out + "Cad/",
-            out + "Cad/DXF/", out + "Cad/DXF/PLATE_Sheet1.DXF", out + "Cad/DXF/PLATE_Sheet3.DXF",
-            out + "PDF/", out + "PDF/PLATE_Sheet1.PDF", out + "PDF/PLATE_Sheet3.PDF" }));
+        shown({ "Dry run: nothing was saved. A run would write:", out + "Cad/", out + "Cad/DXF/",
+            out + "Cad/DXF/PLATE_Sheet1.DXF", out + "Cad/DXF/PLATE_Sheet3.DXF", out + "PDF/",
+            out + "PDF/PLATE_Sheet1.PDF", out + "PDF/PLATE_Sheet3.PDF" }));
     // Neither a file nor a directory, nor the settings, nor the PDF writer's value.
     EXPECT_EQ(filesBelow(drive.native()), driveBefore);
     EXPECT_EQ(filesBelow(config.path()), configBefore);
@@ -115,7 +123,7 @@ TEST_F(BatchScale, OneCallNeverWritesAFileTwice)
         = run(options + QStringList { "--dry-run", "-q", "--report", "dry.json", "Two" });
     EXPECT_EQ(dry.status, 1);
     EXPECT_EQ(dry.out,
-        (QStringList { "Dry run: nothing was saved. A run would write:", sheetFile(1), sheetFile(2),
+        shown({ "Dry run: nothing was saved. A run would write:", sheetFile(1), sheetFile(2),
             sheetFile(3), sheetFile(4), sheetFile(5), sheetFile(6) }));
     EXPECT_EQ(dry.err,
         (QStringList { status("[dry run] Files output to [T:\\Out\\]"),
@@ -146,8 +154,8 @@ TEST_F(BatchScale, EachFormatRunsInTurnAndAFailingOneDoesNotStopTheNext)
         const QJsonArray sheets = entry.value("sheets").toArray();
         ASSERT_EQ(sheets.size(), 6);
         for (int i = 0; i < 6; ++i) {
-            const QString file
-                = drive.native(format == 0 ? "Out/SIXSHEETS.DWG" : "Out/SIXSHEETS.DXF");
+            const QString file = QDir::toNativeSeparators(
+                drive.native(format == 0 ? "Out/SIXSHEETS.DWG" : "Out/SIXSHEETS.DXF"));
             const char *status = format == 0 ? "failed" : i == 0 ? "saved" : "name taken";
             EXPECT_EQ(sheets.at(i).toObject(),
                 QJsonObject({ { "name", QStringLiteral("Sheet%1").arg(i + 1) }, { "file", file },
@@ -202,7 +210,7 @@ TEST_F(BatchScale, AFolderStandsForTheDrawingsBelowIt)
     for (const QJsonValue &entry : report("run.json").value("drawings").toArray())
         paths.append(entry.toObject().value("path").toString());
     EXPECT_EQ(paths,
-        (QStringList { drive.native("Empty"), drive.native("Drawings/TWO.slddrw"),
+        shown({ drive.native("Empty"), drive.native("Drawings/TWO.slddrw"),
             drive.native("Drawings/TWO.slddrw"), drive.native("Drawings/b/deep/ONE.SLDDRW"),
             drive.native("Drawings/b/deep/ONE.SLDDRW") }));
 }

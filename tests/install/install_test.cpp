@@ -1,4 +1,5 @@
 #include "dialogdriver.h"
+#include "platform/settingsstore.h"
 #include "testsupport.h"
 #include "workbench/workbenchoptions.h"
 #include "workbench/workbenchsettings.h"
@@ -82,7 +83,7 @@ TEST(Installed, TheWorkbenchConnectsTheInstalledAddInAndGoKeepsTheFormatsForTheU
     drive.copyData("PLATE.SLDPRT");
     drive.copyData("BRACKET.SLDPRT");
     workbenchSettings()->clear();
-    const auto store = addInStore();
+    const auto store = openUserStore("Quillet");
     store->clear();
     store->setValue("Startup/Path", drive.win("Out"));
     store->setValue("Startup/FilenameFormat.DXF", "DRWNAME|_|SHEETNAME");

@@ -202,18 +202,6 @@ void TempDrive::mkdir(const QString &relative) const
     QDir().mkpath(native(relative));
 }
 
-std::unique_ptr<QSettings> addInStore()
-{
-#ifdef Q_OS_WIN
-    return std::make_unique<QSettings>(
-        QStringLiteral("HKEY_CURRENT_USER\\Software\\VB and VBA Program Settings\\Quillet"),
-        QSettings::NativeFormat);
-#else
-    return std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
-        QStringLiteral("Quillet"), QStringLiteral("Quillet"));
-#endif
-}
-
 QString pluginFile(const QString &name)
 {
 #ifdef Q_OS_WIN

@@ -2,8 +2,8 @@
 
 #include <QByteArray>
 #include <QMap>
-#include <QSettings>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 #include <QtGlobal>
 #include <functional>
@@ -99,9 +99,6 @@ private:
 };
 #endif
 
-// The add-in's stored choices where the platform keeps them: the registry key on Windows, an INI
-// file elsewhere.
-std::unique_ptr<QSettings> addInStore();
 // The first on Windows, the second elsewhere.
 template <class T> constexpr T windowsOr(T onWindows, T elsewhere)
 {

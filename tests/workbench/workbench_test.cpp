@@ -1,4 +1,5 @@
 #include "dialogdriver.h"
+#include "platform/settingsstore.h"
 #include "standinhost.h"
 #include "testsupport.h"
 #include "workbench/sheetcanvas.h"
@@ -121,7 +122,7 @@ protected:
     }
 
     TempDrive drive;
-    const std::unique_ptr<QSettings> store = addInStore();
+    const std::unique_ptr<QSettings> store = openUserStore("Quillet");
     QTemporaryDir plugins;
     const QByteArray savedDrives = qgetenv("QUILLET_DRIVES");
     WorkbenchOptions options;
@@ -212,6 +213,20 @@ TEST_F(Workbench, TabsFollowTheHostAndAClickSelectsTheViewTheAddInNames)
     EXPECT_EQ(messages, QStringList());
     EXPECT_TRUE(window->windowTitle().startsWith("PLATE_Sheet1_B_"))
         << qPrintable(window->windowTitle());
+}
+
+TEST_F(Workbench, WithNoAddInAnywhereTheStatusBarAndTheAddInsDialogSaySo)
+{
+    ASSERT_TRUE(QFile::remove(plugins.filePath(pluginFile("QuilletAddIn"))));
+    start();
+    EXPECT_EQ(status(), "No add-in found in " + QDir::toNativeSeparators(plugins.path()));
+    QString hint;
+    whileModal("addInsDialog", [&](QWidget &dialog) {
+        hint = dialog.findChild<QLabel *>()->text();
+        dialog.close();
+    });
+    action("Tools", "&Add-Ins...")->trigger();
+    EXPECT_EQ(hint, "No add-in was found beside the workbench or in its add-in directory.");
 }
 
 TEST_F(Workbench, AddInsConnectAndDisconnectAtOnceAndFailuresAreShown)
