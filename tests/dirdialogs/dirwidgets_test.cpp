@@ -183,10 +183,7 @@ TEST(DriveList, ListsTheDrivesInLetterOrderAndReportsOnlyTheUsersChoice)
     EXPECT_EQ(drives.drive(), "");
     EXPECT_EQ(changed.count(), 1);
 }
-#endif
 
-#ifndef Q_OS_WIN
-// Drives mapped by the test: off Windows only.
 // The home directory, which the default C: stands for, reads as "~"; a directory whose name only
 // begins like it does not.
 TEST(DriveList, ShowsTheHomeDirectoryAsTilde)

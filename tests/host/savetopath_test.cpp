@@ -30,16 +30,6 @@ protected:
         drawing = app->open(drive.native("PLATE.SLDDRW"));
     }
 
-    std::shared_ptr<CadDocument> openDrawing(const QString &pathName)
-    {
-        int errors = -1;
-        int warnings = -1;
-        auto document
-            = app->OpenDocument(pathName, CadCode::DocDrawing, 1, QString(), errors, warnings);
-        EXPECT_EQ(errors, 0);
-        return document;
-    }
-
     void expectRefused(const QString &pathName, int errors)
     {
         const QStringList before = tree(drive.native());
@@ -108,26 +98,21 @@ TEST_F(SaveToPath, NativeCopyKeepsTheDocumentsPathAndReopensAsSaved)
     drawing->SetCustomInfo2(QString(), "Revision", "C");
     ASSERT_TRUE(drawing->AddCustomInfo3(QString(), "Material", CadCode::PropText, "steel"));
     const SaveResult result = save(*drawing, "t:\\out\\PLATE_Sheet2_C.SLDDRW");
-    EXPECT_TRUE(result.saved);
-    EXPECT_EQ(result.errors, 0);
-    EXPECT_EQ(result.warnings, 0);
+    EXPECT_EQ(std::tuple(result.saved, result.errors, result.warnings), std::tuple(true, 0, 0));
     // The document keeps its own path name, by which the save run closes it.
     EXPECT_EQ(drawing->PathName(), "T:\\PLATE.SLDDRW");
     EXPECT_EQ(tree(drive.native("out")), QStringList { "PLATE_Sheet2_C.SLDDRW" });
 
     // The copy reopens as it was saved, and its model paths were recorded absolute.
-    const auto copy = openDrawing("T:\\out\\PLATE_Sheet2_C.SLDDRW");
-    ASSERT_TRUE(copy);
+    const auto copy = app->open(drive.native("out/PLATE_Sheet2_C.SLDDRW"));
     EXPECT_EQ(copy->GetCurrentSheet()->GetName(), "Sheet2");
     EXPECT_EQ(copy->CustomPropertyNames(QString()),
         QStringList({ "Revision", "Title", "DrawnBy", "Material" }));
     EXPECT_EQ(copy->CustomInfo2(QString(), "Revision"), "C");
     EXPECT_EQ(copy->FirstView()->GetNextView()->ModelPathName(), "T:\\PLATE.SLDPRT");
-}
 
-// Also the document's own file; what is read after a save is the host's reading tests' subject.
-TEST_F(SaveToPath, SavingOverTheDocumentsOwnFileIsAllowed)
-{
+    // Also over the document's own file; what is read after a save is the host's reading tests'
+    // subject.
     drawing->SetCustomInfo2(QString(), "Revision", "Z");
     EXPECT_TRUE(save(*drawing, "T:\\PLATE.SLDDRW").saved);
     EXPECT_EQ(
@@ -137,9 +122,7 @@ TEST_F(SaveToPath, SavingOverTheDocumentsOwnFileIsAllowed)
 
 TEST_F(SaveToPath, PartSavesInItsOwnFormatOnly)
 {
-    int code = -1;
-    const auto part = app->ActivateDocument("T:\\PLATE.SLDPRT", true, code);
-    ASSERT_TRUE(part);
+    const auto part = app->open(drive.native("PLATE.SLDPRT"));
     // Another document type's format is refused as for a drawing saved as a part.
     EXPECT_EQ(save(*part, "T:\\out\\PLATE.DXF").errors, 32);
     EXPECT_TRUE(save(*part, "T:\\out\\COPY.sldprt").saved);

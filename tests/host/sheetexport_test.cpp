@@ -42,12 +42,11 @@ protected:
                   ArcShape { { 100, 50 }, 20, 0, 180 } };
         drawing.properties = { PropertySet { QString(),
             { { "Revision", "C" }, { "Title", "Base plate" }, { "PartNo", "BP-1001" } } } };
-        SheetData sheet;
-        sheet.name = "Sheet1"; // A3 landscape
-        sheet.views = { ViewData { "Drawing View1", "PLATE.SLDPRT", "Default", 150, 180, 0.5 },
-            ViewData { "Drawing View2", "GONE.SLDPRT", "Default", 320, 200, 1 } };
-        sheet.notes = { NoteData { "ALL EDGES DEBURRED", 30, 40 } };
-        drawing.sheets = { sheet };
+        // A3 landscape.
+        drawing.sheets = { SheetData { .name = "Sheet1",
+            .views = { ViewData { "Drawing View1", "PLATE.SLDPRT", "Default", 150, 180, 0.5 },
+                ViewData { "Drawing View2", "GONE.SLDPRT", "Default", 320, 200, 1 } },
+            .notes = { NoteData { "ALL EDGES DEBURRED", 30, 40 } } } };
         request.drawing = &drawing;
         request.title = "PLATE.SLDDRW";
         request.modelOf = [this](const ViewData &view) -> const DocumentData * {
@@ -314,19 +313,18 @@ TEST_F(DxfExport, WritesTitleBlockGeometryAndTextsOnTheirLayers)
 // to but not including 360; a sweep of whole turns is a circle.
 TEST_F(DxfExport, ArcsKeepTheirSweepWithAnglesWithinOneTurn)
 {
-    const std::tuple<double, double, const char *> arcs[] = { { 0, 180, "ARC 150,180 r10 0..180" },
-        { -90, 90, "ARC 150,180 r10 270..90" }, { 90, -90, "ARC 150,180 r10 90..270" },
-        { -450, -360, "ARC 150,180 r10 270..0" }, { 370, 800, "ARC 150,180 r10 10..80" },
-        { 350, 370, "ARC 150,180 r10 350..10" }, { -10, -20, "ARC 150,180 r10 350..340" },
-        { 45.5, 45.25, "ARC 150,180 r10 45.5..45.25" }, { -0.0000001, 90, "ARC 150,180 r10 0..90" },
-        { 0, 360, "CIRCLE 150,180 r10" }, { 360, 0, "CIRCLE 150,180 r10" },
-        { -30, 330, "CIRCLE 150,180 r10" }, { 720, -720, "CIRCLE 150,180 r10" },
-        { 90, 90, "CIRCLE 150,180 r10" }, { 1e20, 1e20, "CIRCLE 150,180 r10" } };
+    // The angles an arc is written with; none for a circle.
+    const std::tuple<double, double, const char *> arcs[] = { { 0, 180, "0..180" },
+        { -90, 90, "270..90" }, { 90, -90, "90..270" }, { -450, -360, "270..0" },
+        { 370, 800, "10..80" }, { 350, 370, "350..10" }, { -10, -20, "350..340" },
+        { 45.5, 45.25, "45.5..45.25" }, { -0.0000001, 90, "0..90" }, { 0, 360, "" }, { 360, 0, "" },
+        { -30, 330, "" }, { 720, -720, "" }, { 90, 90, "" }, { 1e20, 1e20, "" } };
     part.geometry.clear();
     QStringList written;
-    for (const auto &[start, end, entity] : arcs) {
+    for (const auto &[start, end, angles] : arcs) {
         part.geometry.append(ArcShape { { 100, 50 }, 20, start, end });
-        written.append(QString::fromLatin1(entity));
+        written.append(*angles ? QStringLiteral("ARC 150,180 r10 ") + QLatin1String(angles)
+                               : QStringLiteral("CIRCLE 150,180 r10"));
     }
     EXPECT_EQ(entities(readBack(exportTo(".DXF", "arcs.dxf")), "GEOMETRY "), written);
 
@@ -403,13 +401,9 @@ protected:
 
 TEST_F(PdfExport, WritesTheActiveSheetOrEverySheetAsPagesOfTheirPaperSize)
 {
-    SheetData sheet;
-    sheet.name = "Sheet2";
-    sheet.paper = QSizeF(210, 297);
-    drawing.sheets.append(sheet);
-    sheet.name = "Sheet3";
-    sheet.paper = QSizeF(841, 594);
-    drawing.sheets.append(sheet);
+    for (const auto &[name, paper] :
+        { std::pair("Sheet2", QSizeF(210, 297)), std::pair("Sheet3", QSizeF(841, 594)) })
+        drawing.sheets.append(SheetData { .name = name, .paper = paper, .views = {}, .notes = {} });
     const QString one = exportTo(".PDF", "one.pdf");
     EXPECT_EQ(pageSizes(one), QList<QSize> { QSize(420, 297) });
     const QString text = outputOf("pdftotext", { one, "-" });

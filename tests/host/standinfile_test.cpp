@@ -70,6 +70,15 @@ TEST(StandInFile, ReadsTheShapesOfAModelAndThePlaceOfANote)
     EXPECT_EQ(arc.radius, 10);
     EXPECT_EQ(QPointF(arc.startAngle, arc.endAngle), QPointF(270, 90));
     EXPECT_EQ(std::get<LineShape>(plate.geometry.at(5)).to, QPointF(130, 40));
+
+    // A polyline is open unless said otherwise. The other defaults (the first sheet active, the
+    // properties view "Default", views loaded) are what the host's and the filename builder's
+    // tests open.
+    Json open = minimalPart();
+    open["geometry"] = Json::parse(R"([ { "polyline": [[0, 0], [5, 5]] } ])");
+    EXPECT_FALSE(
+        std::get<PolylineShape>(parseStandInDocument(bytes(open), "T.SLDPRT").geometry.at(0))
+            .closed);
 }
 
 TEST(StandInFile, TypeFollowsTheExtensionInAnyCase)
@@ -83,17 +92,6 @@ TEST(StandInFile, TypeFollowsTheExtensionInAnyCase)
 
     EXPECT_EQ(parseError(bytes(minimalPart()), "P.JSON"),
         "P.JSON: not a stand-in document: the name must end in .SLDDRW, .SLDPRT or .SLDASM");
-}
-
-// The other defaults (the first sheet active, the properties view "Default", views loaded) are
-// what the host's and the filename builder's tests open.
-TEST(StandInFile, PolylinesAreOpenUnlessSaidOtherwise)
-{
-    Json open = minimalPart();
-    open["geometry"] = Json::parse(R"([ { "polyline": [[0, 0], [5, 5]] } ])");
-    EXPECT_FALSE(
-        std::get<PolylineShape>(parseStandInDocument(bytes(open), "T.SLDPRT").geometry.at(0))
-            .closed);
 }
 
 // Entries are checked against the active sheet, not the first one.
@@ -110,7 +108,8 @@ TEST(StandInFile, SelectionEntriesBelongToTheActiveSheet)
         "the active sheet \"Sheet2\"");
 }
 
-// Each broken file in tests/data is refused with a message that starts with its path.
+// Each broken file in tests/data, and a folder, is refused with a message that starts with its
+// path.
 TEST(StandInFile, BrokenFilesAreRefusedWithAMessageNamingTheFile)
 {
     const std::pair<const char *, const char *> files[] = {
@@ -128,6 +127,8 @@ TEST(StandInFile, BrokenFilesAreRefusedWithAMessageNamingTheFile)
         EXPECT_EQ(
             errorOf([&] { readStandInFile(path); }), path + ": " + QString::fromUtf8(problem));
     }
+    const QString folder = testDataPath("broken");
+    EXPECT_EQ(errorOf([&] { readStandInFile(folder); }), folder + ": is a directory");
 }
 
 // One field replaced at a time in an otherwise valid drawing, or part when the field lies in
@@ -194,12 +195,6 @@ TEST(StandInFile, MalformedJsonIsRefusedWithItsPosition)
     EXPECT_EQ(parseError(nested(65)), "T.SLDDRW: not valid JSON: nested deeper than 64 levels");
 }
 
-TEST(StandInFile, UnreadableFilesNameThePath)
-{
-    const QString folder = testDataPath("broken");
-    EXPECT_EQ(errorOf([&] { readStandInFile(folder); }), folder + ": is a directory");
-}
-
 TEST(StandInFile, WrittenDocumentsReadBackTheSame)
 {
     const QStringList files = QDir(testDataPath(QString()))
@@ -222,6 +217,5 @@ TEST(StandInFile, WrittenDocumentsReadBackTheSame)
     const DocumentData back = parseStandInDocument(text, "X.SLDDRW");
     EXPECT_EQ(back.propertySet(QString())->values,
         (QList<std::pair<QString, QString>>({ { "Zeta", " ä  " }, { "Alpha", "1" } })));
-    EXPECT_FALSE(back.sheets.at(0).views.at(0).loaded);
     EXPECT_EQ(back.sheets.at(0).views.at(0).x, 12.125);
 }

@@ -5,23 +5,29 @@
 
 #include <gtest/gtest.h>
 
-class StoredChoicesTest : public ::testing::Test {
-protected:
-    MemorySettings store;
-};
+namespace {
 
-TEST_F(StoredChoicesTest, FirstUseGivesTheFactoryChoices)
+// The format, the sheet choice, the log and the destination directories, as "6 2 0 1".
+QString numbers(const RunChoices &run)
 {
-    const StoredChoices choices = StoredChoices::read(store);
+    return QStringLiteral("%1 %2 %3 %4")
+        .arg(run.outFmtIndex)
+        .arg(int(run.sheetSelType))
+        .arg(run.displayDiags)
+        .arg(run.useDestDirs);
+}
+
+} // namespace
+
+// The keys GO! writes, in their order, are checked through the main dialog.
+TEST(StoredChoices, FirstUseGivesTheFactoryChoicesAndWhatGoWritesReadsBack)
+{
+    MemorySettings store;
+    StoredChoices choices = StoredChoices::read(store);
     EXPECT_EQ(choices.run.baseDir, "c:\\");
     for (const QString &key : OutputFormats::allFormatListKeys())
         EXPECT_EQ(choices.currentFmts.value(key), "DRWNAME|_|SHEETNAME|_|Revision|_|DATE|_|TIME");
-}
 
-// The keys GO! writes, in their order, are checked through the main dialog.
-TEST_F(StoredChoicesTest, WritesWhatGoWrites)
-{
-    StoredChoices choices = StoredChoices::read(store);
     choices.run.baseDir = "T:\\Out";
     choices.run.outFmtIndex = OutputFormats::Pdf;
     choices.run.displayDiags = false;
@@ -33,13 +39,8 @@ TEST_F(StoredChoicesTest, WritesWhatGoWrites)
     // Round trip, with PDF's two formats kept apart. The reader takes only whole numbers in range,
     // so the stored texts are right when they read back.
     const StoredChoices again = StoredChoices::read(store);
-    EXPECT_EQ(QStringLiteral("%1 %2 %3 %4 %5")
-                  .arg(again.run.baseDir)
-                  .arg(again.run.outFmtIndex)
-                  .arg(again.run.displayDiags)
-                  .arg(int(again.run.sheetSelType))
-                  .arg(again.run.useDestDirs),
-        "T:\\Out 6 0 2 1");
+    EXPECT_EQ(again.run.baseDir, "T:\\Out");
+    EXPECT_EQ(numbers(again.run), "6 2 0 1");
     EXPECT_EQ(again.currentFmts.value("[.1.PDF]"), "DRWNAME|-|TOTALDOCSHEETS");
     EXPECT_EQ(again.currentFmts.value("[.0.PDF]"), RunChoices::defaultFilenameFormat);
 }
@@ -47,7 +48,7 @@ TEST_F(StoredChoicesTest, WritesWhatGoWrites)
 // Each stored text alone in the store; a number that is not whole or out of range leaves the
 // preset (format 0, "All Sheets", log shown, destination directories unused), and an absent
 // key reads as its default (format 0, "Current Sheet", log shown, unused).
-TEST_F(StoredChoicesTest, NumbersAreReadWithinTheirRangesOnly)
+TEST(StoredChoices, NumbersAreReadWithinTheirRangesOnly)
 {
     const std::tuple<const char *, const char *, const char *> cases[] = {
         { "OutputFormatIndex", "6", "6 0 1 0" },
@@ -64,13 +65,7 @@ TEST_F(StoredChoicesTest, NumbersAreReadWithinTheirRangesOnly)
     for (const auto &[key, stored, expected] : cases) {
         MemorySettings one;
         one.set(QLatin1String(key), QLatin1String(stored));
-        const StoredChoices choices = StoredChoices::read(one);
-        EXPECT_EQ(QStringLiteral("%1 %2 %3 %4")
-                      .arg(choices.run.outFmtIndex)
-                      .arg(int(choices.run.sheetSelType))
-                      .arg(choices.run.displayDiags)
-                      .arg(choices.run.useDestDirs),
-            QLatin1String(expected))
+        EXPECT_EQ(numbers(StoredChoices::read(one).run), QLatin1String(expected))
             << key << " = " << stored;
     }
 }

@@ -36,6 +36,11 @@ protected:
 
 TEST_F(CustomPropertyCopy, ConfigurationValuesWinOverGeneralOnes)
 {
+    // A model without properties writes nothing.
+    ASSERT_TRUE(copyCustomProps(*model("EMPTY.SLDPRT"), "Default", *drawing));
+    EXPECT_EQ(drawingProperties(),
+        (QList<std::pair<QString, QString>> { { "Revision", "X" }, { "Title", "kept" } }));
+
     ASSERT_TRUE(copyCustomProps(*model("M.SLDPRT"), "X1", *drawing));
     const QList<std::pair<QString, QString>> expected { { "Revision", "B" }, { "Title", "kept" },
         { "Material", "steel" }, { "Finish", "anodised\t" } };
@@ -47,13 +52,6 @@ TEST_F(CustomPropertyCopy, ConfigurationValuesWinOverGeneralOnes)
     // The general configuration only repeats the first pass.
     ASSERT_TRUE(copyCustomProps(*model("M.SLDPRT"), QString(), *drawing));
     EXPECT_EQ(drawing->CustomInfo2(QString(), "Revision"), "A");
-}
-
-TEST_F(CustomPropertyCopy, AModelWithoutPropertiesWritesNothing)
-{
-    ASSERT_TRUE(copyCustomProps(*model("EMPTY.SLDPRT"), "Default", *drawing));
-    const QList<std::pair<QString, QString>> expected { { "Revision", "X" }, { "Title", "kept" } };
-    EXPECT_EQ(drawingProperties(), expected);
 }
 
 // A model that counts properties it then cannot name: only a failing host does that.

@@ -130,22 +130,16 @@ TEST_F(FilenameBuilder, AStatusTextReplacesTheReportWithDiagnosticsOff)
     EXPECT_EQ(surroundings.lines, (QStringList { "CPs Copied Successfully...", "" }));
 }
 
+// Drawings of tests/data over PLATE: PartNo P-1001 in general, P-1001-X1 in configuration X1.
 class ViewResolution : public SaveFixture {
 protected:
-    void SetUp() override
-    {
-        SaveFixture::SetUp();
-        writeDocument("A.SLDPRT", R"({ "quilletStandIn": 1, "type": "part",
-            "configurations": ["Default"], "properties": { "": { "PartNo": "A-1" } }, "geometry": [] })");
-        writeDocument("B.SLDPRT", R"({ "quilletStandIn": 1, "type": "part",
-            "configurations": ["Default"], "properties": { "": { "PartNo": "B-2" } }, "geometry": [] })");
-    }
-
     // The native name of the field PartNo for a sheet of a drawing, or the error number and
     // description.
-    QString nameOn(const QString &drawing, const QString &sheet)
+    QString nameOn(const QString &drawing, const QString &sheet = "Sheet1")
     {
         app->closeAllDocuments();
+        for (const QString &file : { QStringLiteral("PLATE.SLDPRT"), drawing })
+            drive.copyData(file);
         openDrawing(drawing);
         state.activeDoc->ActivateSheet(sheet);
         state.choices.outFmtIndex = OutputFormats::Slddrw;
@@ -156,48 +150,33 @@ protected:
             return QString::number(error.number) + QLatin1Char(' ') + error.description;
         }
     }
-
-    // A drawing with one sheet of two views, of A and of B; extra JSON goes into the sheet.
-    QString build(const QByteArray &sheetExtra, const QByteArray &documentExtra = {})
-    {
-        writeDocument("D.SLDDRW",
-            R"({ "quilletStandIn": 1, "type": "drawing", "properties": {}, )" + documentExtra + R"(
-            "sheets": [ { "name": "S", "paper": [420, 297], )"
-                + sheetExtra + R"(
-              "views": [ { "name": "VA", "model": "A.SLDPRT", "configuration": "Default", "x": 100, "y": 100, "scale": 1 },
-                         { "name": "VB", "model": "B.SLDPRT", "configuration": "Default", "x": 300, "y": 100, "scale": 1 } ],
-              "notes": [ { "text": "N", "x": 10, "y": 10 } ] } ] })");
-        return nameOn("D.SLDDRW", "S");
-    }
 };
 
 // The sheet's properties view chooses the model, unless a view is selected. Only "Default"
-// exactly marks the first view; any other text names a view.
+// exactly marks the first view; any other text names a view. Where there is a choice, the view
+// not chosen shows the other configuration.
 TEST_F(ViewResolution, PropertiesViewOrSelectedViewChoosesTheModel)
 {
-    const std::tuple<const char *, const char *, const char *> cases[]
-        = { { "", "", "A-1" }, { R"("propertiesView": "Default",)", "", "A-1" },
-              { R"("propertiesView": "VB",)", "", "B-2" },
-              { R"("propertiesView": "default",)", "", "10901 Error activating default view." },
-              // A selected note or sheet does not count.
-              { "", R"("selection": [ { "note": 0 }, { "view": "VB" } ],)", "B-2" },
-              { "", R"("selection": [ { "note": 0 }, { "sheet": "S" } ],)", "A-1" } };
-    for (const auto &[sheetExtra, documentExtra, expected] : cases)
-        EXPECT_EQ(build(sheetExtra, documentExtra), QLatin1String(expected)) << sheetExtra;
+    const std::tuple<const char *, const char *, const char *> cases[] = {
+        // "Default", and "Drawing View4", the second view.
+        { "PLATE.SLDDRW", "Sheet1", "P-1001" },
+        { "PLATE.SLDDRW", "Sheet2", "P-1001" },
+        { "LOWERDEFAULT.SLDDRW", "Sheet1", "10901 Error activating default view." },
+        // No properties view; a selected note or sheet does not count.
+        { "SELECTEDVIEW.SLDDRW", "Sheet1", "P-1001-X1" },
+        { "SELECTEDOTHER.SLDDRW", "Sheet1", "P-1001" },
+    };
+    for (const auto &[drawing, sheet, expected] : cases)
+        EXPECT_EQ(nameOn(drawing, sheet), QLatin1String(expected)) << drawing << " " << sheet;
 }
 
 // A sheet without drawing views; a model whose file has gone, which the lightweight view cannot
 // load and the resolved one cannot activate.
 TEST_F(ViewResolution, FailuresOfTheHostEndTheCallWithTheirTexts)
 {
-    writeDocument("E.SLDDRW", R"({ "quilletStandIn": 1, "type": "drawing",
-        "properties": {}, "sheets": [ { "name": "Empty", "paper": [420, 297], "views": [] } ] })");
-    EXPECT_EQ(nameOn("E.SLDDRW", "Empty"), "10801 No valid drawing views found.");
-
-    writeDocument("G.SLDDRW", R"({ "quilletStandIn": 1, "type": "drawing",
-        "properties": {}, "sheets": [ { "name": "S1", "paper": [420, 297], "views": [ { "name": "V", "model": "GONE.SLDPRT", "configuration": "Default", "x": 1, "y": 1, "scale": 1, "loaded": false } ] },
-                    { "name": "S2", "paper": [420, 297], "views": [ { "name": "V", "model": "GONE.SLDPRT", "configuration": "Default", "x": 1, "y": 1, "scale": 1 } ] } ] })");
-    EXPECT_EQ(nameOn("G.SLDDRW", "S1"), "11201 Model referred in view could not be loaded.");
-    EXPECT_EQ(nameOn("G.SLDDRW", "S2"), "11301 Error [2] activating SW Model.");
+    EXPECT_EQ(nameOn("NOVIEWS.SLDDRW"), "10801 No valid drawing views found.");
+    EXPECT_EQ(nameOn("LIGHTWEIGHT_MISSINGMODEL.SLDDRW"),
+        "11201 Model referred in view could not be loaded.");
+    EXPECT_EQ(nameOn("MISSINGMODEL.SLDDRW"), "11301 Error [2] activating SW Model.");
     EXPECT_EQ(state.activateErrors, 2);
 }
