@@ -212,6 +212,11 @@ std::shared_ptr<CadSelectionManager> StandInDocument::SelectionManager()
     return std::make_shared<StandInSelectionManager>(shared_from_this());
 }
 
+void StandInDocument::Rebuild(int /*options*/)
+{
+    ++rebuilds;
+}
+
 QString StandInDocument::CustomPropertyValue(const QString &configuration, const QString &name)
 {
     const PropertySet *set = document.propertySet(configuration);

@@ -12,6 +12,8 @@ class StandInFrame : public QObject, public CadFrame {
     Q_OBJECT
 public:
     void SetStatusBarText(const QString &text) override;
+    // The workbench's windows and the add-in's are all Qt's: no native owner is needed.
+    quintptr WindowHandle() override { return 0; }
 
     QString statusBarText() const { return current; }
     // Every text set, oldest first.

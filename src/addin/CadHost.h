@@ -40,6 +40,9 @@ class CadFrame {
 public:
     virtual ~CadFrame() = default;
     virtual void SetStatusBarText(const QString &text) = 0;
+    // The host's main window as the system knows it, so that the add-in's windows can be owned by
+    // it; 0 when the host's windows are the add-in's own toolkit's.
+    virtual quintptr WindowHandle() = 0;
 };
 
 class CadView : public CadObject {
@@ -90,6 +93,9 @@ public:
         const QString &pathName, int version, int options, int &errors, int &warnings)
         = 0;
     virtual std::shared_ptr<CadSelectionManager> SelectionManager() = 0;
+    // Brings every sheet up to date before a save run; 1 rebuilds everything. Changes neither the
+    // active sheet nor the selection.
+    virtual void Rebuild(int options) = 0;
 
     virtual QString CustomPropertyValue(const QString &configuration, const QString &name) = 0;
     virtual int CustomPropertyCount(const QString &configuration) = 0;

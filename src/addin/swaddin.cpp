@@ -1,6 +1,7 @@
 #include "swaddin.h"
 
 #include "addin/quilletmain.h"
+#include "loghelp/hostwindow.h"
 #include "loghelp/logform.h"
 #include "loghelp/messagewindow.h"
 #include "maindialog/usrform.h"
@@ -24,6 +25,16 @@ bool swAddIn::SwAddIn_ConnectToSW(std::shared_ptr<CadApplication> ThisSW, int Co
 
 bool swAddIn::SwAddIn_DisconnectFromSW()
 {
+    // Whatever fails below, nothing of the host is held afterwards: a reference kept past
+    // disconnect keeps the host's process alive when it exits.
+    struct Release {
+        swAddIn &addIn;
+        ~Release()
+        {
+            addIn.swInst.reset();
+            Quilletmain::hostApp.reset();
+        }
+    } release { *this };
     // A log window left hidden by a run without diagnostics goes with the add-in.
     logForm::unload();
     // The path kept from connect, whatever the host calls its menu now.
@@ -35,9 +46,17 @@ bool swAddIn::SwAddIn_DisconnectFromSW()
 
 bool swAddIn::showForm()
 {
+    // After disconnect there is no host to work on.
+    if (!Quilletmain::hostApp)
+        return false;
+    // The host's own window owns the command's windows and waits for them.
+    HostWindow hostWindow(Quilletmain::hostApp->MainFrame()->WindowHandle());
     // A fresh dialog for every command; nothing of the last one survives.
     auto form = std::make_unique<usrForm>(Quilletmain::hostApp);
-    if (form->loaded())
+    if (form->loaded()) {
+        HostWindow::own(form.get());
         form->exec();
+    }
+    hostWindow.restore();
     return true;
 }

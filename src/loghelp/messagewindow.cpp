@@ -2,6 +2,7 @@
 
 #include "addin/errortext.h"
 #include "addin/quilletmain.h"
+#include "hostwindow.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -44,6 +45,8 @@ int showMessageWindow(const MsgBox::Message &message)
 {
     QMessageBox box(boxIcon(message.icon), message.title, message.text, boxButtons(message.buttons),
         QApplication::activeModalWidget());
+    // A box with no window of ours above it belongs to the host's window.
+    HostWindow::own(&box);
     switch (box.exec()) {
     case QMessageBox::Cancel:
         return MsgBox::Cancel;

@@ -147,6 +147,7 @@ private:
     {
         const QStringList sheets = sheetList(state);
         state.docBaseName = FileSystemObject().GetBaseName(state.docPathName);
+        required(state.activeDoc).Rebuild(1);
         if (state.choices.displayDiags) {
             surroundings.hideMainDialog();
             surroundings.showLogModeless();
