@@ -29,6 +29,8 @@ TEST_F(SwAddIn, ConnectAddsTheDrawingCommandUnderToolsAndDisconnectRemovesIt)
     ASSERT_TRUE(addIn.SwAddIn_DisconnectFromSW());
     EXPECT_TRUE(app->commandItems().isEmpty());
     EXPECT_EQ(app->frame()->statusBarText(), "Thank you for using Quillet 1.00");
+    // Nothing of the host is held after disconnect: a held reference keeps a host alive at exit.
+    EXPECT_EQ(app.use_count(), 1);
 }
 
 TEST_F(SwAddIn, TheHostCallsShowFormByNameForDrawingsOnly)

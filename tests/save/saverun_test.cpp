@@ -60,9 +60,10 @@ TEST_F(SaveRun, SavesEverySheetAndLogsEachStep)
     EXPECT_EQ(surroundings.calls,
         (QStringList { "hideMain", "show", "refresh", "0 of 2", "refresh", "0 of 2", "refresh",
             "1 of 2", "refresh", "2 of 2", "hide", "modal" }));
-    // The drawing is active again, as it was.
+    // The drawing is active again, as it was, rebuilt once for the run.
     EXPECT_EQ(app->ActiveDocument(), state.activeDoc);
     EXPECT_EQ(state.activeDoc->Title(), "PLATE.SLDDRW");
+    EXPECT_EQ(std::dynamic_pointer_cast<StandInDocument>(state.activeDoc)->rebuildCount(), 1);
 }
 
 // Destination directories lie below the base; the log names the base, the status bar the
