@@ -16,7 +16,7 @@ inline constexpr long drawingType = 3;
 struct HostDocument;
 
 struct HostProperty {
-    std::wstring configuration;
+    std::wstring configuration; // "": the file's own properties
     std::wstring name;
     std::wstring value;
 };
@@ -31,24 +31,14 @@ struct HostView {
 
 struct HostSheet {
     std::wstring name;
-    std::wstring propertyView = L"Default";
     std::vector<HostView> views;
     StrictDispatch *object = nullptr;
     // The sheet as the first entry of its own view list.
     StrictDispatch *sheetView = nullptr;
 };
 
-inline constexpr long selectedView = 12;
-inline constexpr long selectedSheet = 19;
-
-struct HostSelection {
-    long type;
-    size_t sheet;
-    size_t view; // of the sheet's views, when type is selectedView
-};
-
-// Open: listed and activatable. Referenced: loaded only because a drawing's view shows it.
-enum class DocumentState { Open, Referenced, Closed };
+// Open: listed and activatable. Loaded: only because a drawing's view shows it.
+enum class DocumentState { Open, Loaded, Closed };
 
 struct HostDocument {
     std::wstring path;
@@ -58,7 +48,6 @@ struct HostDocument {
     std::vector<HostSheet> sheets;
     size_t activeSheet = 0;
     int activeView = -1; // of the active sheet's views; -1: the sheet itself
-    std::vector<HostSelection> selection;
     DocumentState state = DocumentState::Open;
     StrictDispatch *object = nullptr;
     StrictDispatch *extension = nullptr;
@@ -77,10 +66,13 @@ public:
     HostPrivate(Host &q, Options options);
     ~HostPrivate();
 
-    void violation(const std::wstring &text) override;
+    void violation(const std::wstring &text) override { q.violations.push_back(text); }
     void logCall(const std::wstring &object, const std::wstring &member,
-        std::vector<std::wstring> args) override;
-    bool offers(const std::wstring &member, bool hasOlderName) const override;
+        std::vector<std::wstring> args) override
+    {
+        q.calls.push_back({ object, member, std::move(args) });
+    }
+    bool offers(const std::wstring &member, bool current) const override;
     const std::wstring *failure(const std::wstring &member) const override;
 
     // The host's one reference to every object it creates, kept until it ends.
@@ -94,10 +86,11 @@ public:
 
     // By full path, file name or title (a title shared by two open documents matches neither).
     HostDocument *findOpen(const std::wstring &name) const;
-    // Finds the open document of path or opens the file. expectedType 0 accepts any type.
-    HostDocument *open(const std::wstring &path, long expectedType, long *errors, long *warnings);
+    // Finds the loaded document of the file or reads it, and activates it. expectedType 0
+    // accepts any type.
+    HostDocument *open(const std::wstring &name, long expectedType = 0, long *errors = nullptr,
+        long *warnings = nullptr);
     HostDocument *loadModel(const std::wstring &path);
-    void activate(HostDocument *document);
     void close(HostDocument *document);
     bool save(
         HostDocument *document, const std::wstring &name, long version, long options, long *errors);
@@ -110,22 +103,17 @@ public:
     StrictDispatch *application = nullptr;
     StrictDispatch *frame = nullptr;
     HWND window = nullptr;
-    int paints = 0;
     Microsoft::WRL::ComPtr<IDispatch> callback;
-    long long callbackHandle = 0;
-    long callbackCookie = 0;
     long nextCommandId = 1;
-
-    struct LoadedAddIn {
-        std::wstring clsid;
-        Microsoft::WRL::ComPtr<ISwAddin> addIn;
-    };
-    std::vector<LoadedAddIn> addIns;
+    std::vector<std::pair<std::wstring, Microsoft::WRL::ComPtr<ISwAddin>>> addIns; // by CLSID
     long nextCookie = 100;
 
+    // Connects the add-in of the class; the failure, or "" when it connected.
+    std::wstring connect(const CLSID &clsid, Microsoft::WRL::ComPtr<ISwAddin> &addIn);
+
 private:
+    HostDocument *loaded(const std::wstring &path) const;
     HostDocument *adopt(std::unique_ptr<HostDocument> document);
-    void loadModels(HostDocument *document);
 };
 
 std::wstring fullPath(const std::wstring &path);

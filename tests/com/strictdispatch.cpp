@@ -1,280 +1,131 @@
 #include "strictdispatch.h"
 
+#include <memory>
 #include <wrl/client.h>
 
 namespace StrictHost {
 
-Bstr::Bstr(const std::wstring &text)
-    : value(SysAllocStringLen(text.data(), static_cast<UINT>(text.size())))
+std::wstring textOf(BSTR text)
 {
-}
-
-Bstr::~Bstr()
-{
-    SysFreeString(value);
-}
-
-BSTR *Bstr::out()
-{
-    SysFreeString(value);
-    value = nullptr;
-    return &value;
-}
-
-BSTR Bstr::detach()
-{
-    BSTR detached = value;
-    value = nullptr;
-    return detached;
-}
-
-std::wstring Bstr::text() const
-{
-    return value ? std::wstring(value, SysStringLen(value)) : std::wstring();
-}
-
-Variant::Variant()
-{
-    VariantInit(&value);
-}
-
-Variant::~Variant()
-{
-    VariantClear(&value);
-}
-
-VARIANT *Variant::out()
-{
-    VariantClear(&value);
-    return &value;
-}
-
-SafeArray::~SafeArray()
-{
-    if (value)
-        SafeArrayDestroy(value);
-}
-
-SAFEARRAY *SafeArray::detach()
-{
-    SAFEARRAY *detached = value;
-    value = nullptr;
-    return detached;
-}
-
-std::wstring folded(const std::wstring &text)
-{
-    std::wstring result = text;
-    if (!result.empty())
-        CharUpperBuffW(result.data(), static_cast<DWORD>(result.size()));
-    return result;
-}
-
-bool sameText(const std::wstring &a, const std::wstring &b)
-{
-    return folded(a) == folded(b);
-}
-
-bool FoldedLess::operator()(const std::wstring &a, const std::wstring &b) const
-{
-    return folded(a) < folded(b);
-}
-
-std::wstring typeName(VARTYPE type)
-{
-    std::wstring prefix;
-    if (type & VT_BYREF)
-        prefix += L"VT_BYREF|";
-    if (type & VT_ARRAY)
-        prefix += L"VT_ARRAY|";
-    static const std::map<VARTYPE, std::wstring> base = {
-        { VT_EMPTY, L"VT_EMPTY" },
-        { VT_NULL, L"VT_NULL" },
-        { VT_I2, L"VT_I2" },
-        { VT_I4, L"VT_I4" },
-        { VT_R4, L"VT_R4" },
-        { VT_R8, L"VT_R8" },
-        { VT_CY, L"VT_CY" },
-        { VT_DATE, L"VT_DATE" },
-        { VT_BSTR, L"VT_BSTR" },
-        { VT_DISPATCH, L"VT_DISPATCH" },
-        { VT_ERROR, L"VT_ERROR" },
-        { VT_BOOL, L"VT_BOOL" },
-        { VT_VARIANT, L"VT_VARIANT" },
-        { VT_UNKNOWN, L"VT_UNKNOWN" },
-        { VT_I1, L"VT_I1" },
-        { VT_UI1, L"VT_UI1" },
-        { VT_UI2, L"VT_UI2" },
-        { VT_UI4, L"VT_UI4" },
-        { VT_I8, L"VT_I8" },
-        { VT_UI8, L"VT_UI8" },
-        { VT_INT, L"VT_INT" },
-        { VT_UINT, L"VT_UINT" },
-    };
-    const VARTYPE plain = type & VT_TYPEMASK;
-    const auto found = base.find(plain);
-    return prefix + (found != base.end() ? found->second : L"VT_" + std::to_wstring(plain));
+    return text ? std::wstring(text, SysStringLen(text)) : std::wstring();
 }
 
 namespace {
 
-    std::wstring expectedName(Param param)
+    int compareText(const std::wstring &a, const std::wstring &b)
     {
-        switch (param) {
-        case Param::Long:
-            return L"VT_I4";
-        case Param::LongLong:
-            return L"VT_I8";
-        case Param::String:
-            return L"VT_BSTR";
-        case Param::Bool:
-            return L"VT_BOOL";
-        case Param::Object:
-            return L"VT_DISPATCH";
-        case Param::Any:
-            return L"VT_EMPTY, VT_NULL or an array";
-        case Param::LongOut:
-            return L"VT_BYREF|VT_I4";
-        case Param::StringOut:
-            return L"VT_BYREF|VT_BSTR";
-        case Param::BoolOut:
-            return L"VT_BYREF|VT_BOOL";
-        }
-        return {};
-    }
-
-    bool typeMatches(Param param, VARTYPE type)
-    {
-        switch (param) {
-        case Param::Long:
-            return type == VT_I4;
-        case Param::LongLong:
-            return type == VT_I8;
-        case Param::String:
-            return type == VT_BSTR;
-        case Param::Bool:
-            return type == VT_BOOL;
-        case Param::Object:
-            return type == VT_DISPATCH;
-        case Param::Any:
-            return type == VT_EMPTY || type == VT_NULL || (type & ~VT_TYPEMASK) == VT_ARRAY;
-        case Param::LongOut:
-            return type == (VT_BYREF | VT_I4);
-        case Param::StringOut:
-            return type == (VT_BYREF | VT_BSTR);
-        case Param::BoolOut:
-            return type == (VT_BYREF | VT_BOOL);
-        }
-        return false;
-    }
-
-    bool isReference(Param param)
-    {
-        return param == Param::LongOut || param == Param::StringOut || param == Param::BoolOut;
-    }
-
-    // A by-reference argument or an array must point somewhere before the host writes or reads.
-    bool pointerMissing(const VARIANT &value)
-    {
-        if (value.vt & VT_BYREF)
-            return value.byref == nullptr;
-        if (value.vt & VT_ARRAY)
-            return value.parray == nullptr;
-        return false;
-    }
-
-    std::wstring kindName(MemberKind kind)
-    {
-        switch (kind) {
-        case MemberKind::Method:
-            return L"a method";
-        case MemberKind::Get:
-            return L"a property get";
-        case MemberKind::Put:
-            return L"a property put";
-        }
-        return {};
+        return CompareStringOrdinal(a.data(), int(a.size()), b.data(), int(b.size()), TRUE);
     }
 
     std::wstring flagsName(WORD flags)
     {
-        switch (flags) {
-        case DISPATCH_METHOD:
-            return L"a method";
-        case DISPATCH_PROPERTYGET:
-            return L"a property get";
-        case DISPATCH_METHOD | DISPATCH_PROPERTYGET:
-            return L"a method or property get";
-        case DISPATCH_PROPERTYPUT:
-            return L"a property put";
-        case DISPATCH_PROPERTYPUTREF:
-            return L"a property putref";
-        default:
-            return L"flags " + std::to_wstring(flags);
-        }
+        static const std::map<WORD, std::wstring> names
+            = { { DISPATCH_METHOD, L"a method" }, { DISPATCH_PROPERTYGET, L"a property get" },
+                  { DISPATCH_METHOD | DISPATCH_PROPERTYGET, L"a method or property get" },
+                  { DISPATCH_PROPERTYPUT, L"a property put" },
+                  { DISPATCH_PROPERTYPUTREF, L"a property putref" } };
+        const auto found = names.find(flags);
+        return found != names.end() ? found->second : L"flags " + std::to_wstring(flags);
+    }
+
+    bool typeMatches(Param param, VARTYPE type)
+    {
+        if (param == Param::Any)
+            return type == VT_EMPTY || type == VT_NULL || (type & ~VT_TYPEMASK) == VT_ARRAY;
+        return type == VARTYPE(param);
+    }
+
+    // As the call log shows an argument.
+    std::wstring rendered(VARIANT &value)
+    {
+        if (value.vt & VT_BYREF)
+            return L"&";
+        if (value.vt & VT_ARRAY)
+            return L"array";
+        if (value.vt == VT_BOOL)
+            return value.boolVal != VARIANT_FALSE ? L"true" : L"false";
+        if (value.vt == VT_DISPATCH)
+            return value.pdispVal ? L"object" : L"null";
+        // Numbers in decimal, text as it is.
+        Variant text;
+        if (value.vt == VT_EMPTY || FAILED(VariantChangeType(text.get(), &value, 0, VT_BSTR)))
+            return L"null";
+        return textOf(text.get()->bstrVal);
     }
 
 } // namespace
 
-std::wstring Arguments::text(size_t index) const
+bool sameText(const std::wstring &a, const std::wstring &b)
 {
-    const BSTR value = at(index).bstrVal;
-    return value ? std::wstring(value, SysStringLen(value)) : std::wstring();
+    return compareText(a, b) == CSTR_EQUAL;
 }
 
-void Result::setNumber(long value)
+bool FoldedLess::operator()(const std::wstring &a, const std::wstring &b) const
 {
-    target->vt = VT_I4;
-    target->lVal = value;
+    return compareText(a, b) == CSTR_LESS_THAN;
 }
 
-void Result::setFlag(bool value, VARIANT_BOOL trueValue)
+std::wstring typeName(VARTYPE type)
 {
-    target->vt = VT_BOOL;
-    target->boolVal = value ? trueValue : VARIANT_FALSE;
+    // The types an automation client may plausibly send; others by number.
+    static const std::map<VARTYPE, std::wstring> names = { { VT_EMPTY, L"VT_EMPTY" },
+        { VT_NULL, L"VT_NULL" }, { VT_I2, L"VT_I2" }, { VT_I4, L"VT_I4" }, { VT_R8, L"VT_R8" },
+        { VT_BSTR, L"VT_BSTR" }, { VT_DISPATCH, L"VT_DISPATCH" }, { VT_BOOL, L"VT_BOOL" },
+        { VT_VARIANT, L"VT_VARIANT" }, { VT_UNKNOWN, L"VT_UNKNOWN" }, { VT_UI4, L"VT_UI4" },
+        { VT_I8, L"VT_I8" }, { VT_INT, L"VT_INT" } };
+    const auto found = names.find(type & VT_TYPEMASK);
+    return std::wstring(type & VT_BYREF ? L"VT_BYREF|" : L"")
+        + (type & VT_ARRAY ? L"VT_ARRAY|" : L"")
+        + (found != names.end() ? found->second : L"VT_" + std::to_wstring(type & VT_TYPEMASK));
 }
 
-void Result::setText(const std::wstring &value)
+void Invocation::answer(long value)
 {
-    Bstr text(value);
-    target->vt = VT_BSTR;
-    target->bstrVal = text.detach();
+    result->vt = VT_I4;
+    result->lVal = value;
 }
 
-void Result::setObject(IDispatch *object)
+void Invocation::answer(const std::wstring &text)
 {
-    Microsoft::WRL::ComPtr<IDispatch> reference(object);
-    target->vt = VT_DISPATCH;
-    target->pdispVal = reference.Detach();
+    result->vt = VT_BSTR;
+    result->bstrVal = Bstr(text).detach();
 }
 
-void Result::setTexts(const std::vector<std::wstring> &values, VARTYPE elementType)
+void Invocation::answer(IDispatch *object)
 {
-    SafeArray array(SafeArrayCreateVector(elementType, 0, static_cast<ULONG>(values.size())));
-    if (!array.get())
+    result->vt = VT_DISPATCH;
+    result->pdispVal = Microsoft::WRL::ComPtr<IDispatch>(object).Detach();
+}
+
+void Invocation::answerFlag(bool value, VARIANT_BOOL trueValue)
+{
+    result->vt = VT_BOOL;
+    result->boolVal = value ? trueValue : VARIANT_FALSE;
+}
+
+void Invocation::answerTexts(const std::vector<std::wstring> &texts, VARTYPE elementType)
+{
+    std::unique_ptr<SAFEARRAY, decltype(&SafeArrayDestroy)> array(
+        SafeArrayCreateVector(elementType, 0, ULONG(texts.size())), &SafeArrayDestroy);
+    if (!array)
         throw std::bad_alloc();
-    for (LONG i = 0; i < static_cast<LONG>(values.size()); ++i) {
-        Bstr text(values[i]);
-        HRESULT hr;
-        if (elementType == VT_VARIANT) {
-            VARIANT element;
-            element.vt = VT_BSTR;
-            element.bstrVal = text.get();
-            hr = SafeArrayPutElement(array.get(), &i, &element);
-        } else {
-            hr = SafeArrayPutElement(array.get(), &i, text.get());
-        }
-        if (FAILED(hr))
+    for (LONG i = 0; i < LONG(texts.size()); ++i) {
+        Bstr text(texts[i]);
+        VARIANT element;
+        element.vt = VT_BSTR;
+        element.bstrVal = text.get();
+        void *stored = elementType == VT_VARIANT ? static_cast<void *>(&element) : text.get();
+        if (FAILED(SafeArrayPutElement(array.get(), &i, stored)))
             throw std::bad_alloc();
     }
-    target->vt = VT_ARRAY | elementType;
-    target->parray = array.detach();
+    result->vt = VT_ARRAY | elementType;
+    result->parray = array.release();
 }
 
 StrictDispatch::StrictDispatch(StrictContext *context, std::wstring kind, DISPID firstId)
     : context(context)
     , kind(std::move(kind))
-    , firstId(firstId)
+    , nextId(firstId)
 {
 }
 
@@ -282,18 +133,12 @@ HRESULT STDMETHODCALLTYPE StrictDispatch::QueryInterface(REFIID iid, void **obje
 {
     if (!object)
         return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_IDispatch) {
-        *object = static_cast<IDispatch *>(this);
-        AddRef();
-        return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-}
-
-ULONG STDMETHODCALLTYPE StrictDispatch::AddRef()
-{
-    return ++refs;
+    *object
+        = iid == IID_IUnknown || iid == IID_IDispatch ? static_cast<IDispatch *>(this) : nullptr;
+    if (!*object)
+        return E_NOINTERFACE;
+    AddRef();
+    return S_OK;
 }
 
 ULONG STDMETHODCALLTYPE StrictDispatch::Release()
@@ -304,46 +149,52 @@ ULONG STDMETHODCALLTYPE StrictDispatch::Release()
     return left;
 }
 
-HRESULT STDMETHODCALLTYPE StrictDispatch::GetTypeInfoCount(UINT *count)
+void StrictDispatch::add(
+    MemberKind memberKind, const std::wstring &name, std::vector<Param> params, Handler handler)
 {
-    if (!count)
-        return E_POINTER;
-    *count = 0;
-    return S_OK;
-}
-
-HRESULT STDMETHODCALLTYPE StrictDispatch::GetTypeInfo(UINT, LCID, ITypeInfo **info)
-{
-    if (info)
-        *info = nullptr;
-    return E_NOTIMPL;
-}
-
-void StrictDispatch::add(const std::wstring &name, MemberKind memberKind, std::vector<Param> params,
-    Handler handler, bool hasOlderName)
-{
-    if (!ids.count(name)) {
-        ids.emplace(name, firstId + static_cast<DISPID>(names.size()));
-        names.push_back(name);
+    // Every kind of access to one name shares its DISPID.
+    DISPID id = nextId;
+    for (const Member &member : members) {
+        if (member.name == name)
+            id = member.id;
     }
-    members.push_back({ name, memberKind, std::move(params), std::move(handler), hasOlderName });
+    if (id == nextId)
+        ++nextId;
+    members.push_back({ id, name, memberKind, std::move(params), std::move(handler), false });
 }
 
-void StrictDispatch::addKnown(std::initializer_list<const wchar_t *> knownNames)
+void StrictDispatch::addCurrent(
+    MemberKind memberKind, const std::wstring &name, std::vector<Param> params, Handler handler)
 {
-    for (const wchar_t *name : knownNames)
-        known.insert(name);
+    add(memberKind, name, std::move(params), std::move(handler));
+    members.back().current = true;
 }
 
-void StrictDispatch::addMisplaced(const std::wstring &name, const std::wstring &text)
+void StrictDispatch::addKnown(
+    std::initializer_list<const wchar_t *> names, const std::wstring &misplaced)
 {
-    misplaced.emplace(name, text);
+    for (const wchar_t *name : names)
+        known.emplace(name, misplaced);
 }
 
-const StrictDispatch::Member *StrictDispatch::findMember(DISPID id, MemberKind memberKind) const
+const StrictDispatch::Member *StrictDispatch::named(DISPID id) const
 {
     for (const Member &member : members) {
-        if (member.kind == memberKind && ids.at(member.name) == id)
+        if (member.id == id)
+            return &member;
+    }
+    return nullptr;
+}
+
+const StrictDispatch::Member *StrictDispatch::findMember(DISPID id, WORD flags) const
+{
+    // The combined flags are how Visual Basic reads; only a read without arguments may.
+    const bool read = flags == (DISPATCH_METHOD | DISPATCH_PROPERTYGET);
+    for (const Member &member : members) {
+        const WORD memberFlags = WORD(member.kind);
+        if (member.id == id
+            && (memberFlags == flags
+                || (read && memberFlags != DISPATCH_PROPERTYPUT && member.params.empty())))
             return &member;
     }
     return nullptr;
@@ -352,7 +203,7 @@ const StrictDispatch::Member *StrictDispatch::findMember(DISPID id, MemberKind m
 bool StrictDispatch::offered(DISPID id) const
 {
     for (const Member &member : members) {
-        if (ids.at(member.name) == id && context->offers(member.name, member.hasOlderName))
+        if (member.id == id && context->offers(member.name, member.current))
             return true;
     }
     return false;
@@ -361,8 +212,6 @@ bool StrictDispatch::offered(DISPID id) const
 HRESULT STDMETHODCALLTYPE StrictDispatch::GetIDsOfNames(
     REFIID iid, LPOLESTR *requested, UINT count, LCID, DISPID *result)
 {
-    if (!context)
-        return CO_E_OBJNOTCONNECTED;
     if (!requested || !result)
         return E_POINTER;
     for (UINT i = 0; i < count; ++i)
@@ -379,17 +228,19 @@ HRESULT STDMETHODCALLTYPE StrictDispatch::GetIDsOfNames(
             + L" names at once (" + first + L") on " + displayName());
         return E_INVALIDARG;
     }
-    if (!requested[0])
-        return E_POINTER;
-    const auto found = ids.find(first);
-    if (found != ids.end() && offered(found->second)) {
-        result[0] = found->second;
+    DISPID id = DISPID_UNKNOWN;
+    for (const Member &member : members) {
+        if (sameText(member.name, first))
+            id = member.id;
+    }
+    if (id != DISPID_UNKNOWN && offered(id)) {
+        result[0] = id;
         return S_OK;
     }
-    const auto wrongPlace = misplaced.find(first);
-    if (wrongPlace != misplaced.end())
-        context->violation(wrongPlace->second);
-    else if (found == ids.end() && !known.count(first))
+    const auto found = known.find(first);
+    if (found != known.end() && !found->second.empty())
+        context->violation(found->second);
+    else if (id == DISPID_UNKNOWN && found == known.end())
         context->violation(L"unknown member " + first + L" on " + displayName());
     return DISP_E_UNKNOWNNAME;
 }
@@ -408,72 +259,33 @@ HRESULT StrictDispatch::checkArguments(
         return E_POINTER;
     }
     for (size_t i = 0; i < count; ++i) {
-        const UINT position = static_cast<UINT>(count - 1 - i);
+        const UINT position = UINT(count - 1 - i);
         const VARIANT &value = params.rgvarg[position];
-        const std::wstring argument = member.name + L": argument " + std::to_wstring(i + 1);
-        if (!typeMatches(member.params[i], value.vt)) {
-            context->violation(argument + L" is " + typeName(value.vt) + L", expected "
-                + expectedName(member.params[i]));
-            if (argumentError)
-                *argumentError = position;
-            return DISP_E_TYPEMISMATCH;
-        }
-        if (pointerMissing(value)) {
-            context->violation(argument + L" is " + typeName(value.vt) + L" with a null pointer");
-            if (argumentError)
-                *argumentError = position;
-            return E_POINTER;
-        }
+        const Param param = member.params[i];
+        const bool typed = typeMatches(param, value.vt);
+        // A by-reference argument or an array must point somewhere before the host uses it.
+        if (typed && !((value.vt & (VT_BYREF | VT_ARRAY)) && !value.byref))
+            continue;
+        const std::wstring expected
+            = param == Param::Any ? L"VT_EMPTY, VT_NULL or an array" : typeName(VARTYPE(param));
+        context->violation(member.name + L": argument " + std::to_wstring(i + 1) + L" is "
+            + typeName(value.vt) + (typed ? L" with a null pointer" : L", expected " + expected));
+        if (argumentError)
+            *argumentError = position;
+        return typed ? E_POINTER : DISP_E_TYPEMISMATCH;
     }
     return S_OK;
-}
-
-std::vector<std::wstring> StrictDispatch::renderArguments(
-    const Member &member, const DISPPARAMS &params) const
-{
-    const Arguments args(params, member.params.size());
-    std::vector<std::wstring> rendered;
-    for (size_t i = 0; i < member.params.size(); ++i) {
-        const VARIANT &value = params.rgvarg[member.params.size() - 1 - i];
-        if (isReference(member.params[i])) {
-            rendered.push_back(L"&");
-            continue;
-        }
-        switch (member.params[i]) {
-        case Param::Long:
-            rendered.push_back(std::to_wstring(args.number(i)));
-            break;
-        case Param::LongLong:
-            rendered.push_back(std::to_wstring(args.bigNumber(i)));
-            break;
-        case Param::String:
-            rendered.push_back(args.text(i));
-            break;
-        case Param::Bool:
-            rendered.push_back(args.flag(i) ? L"true" : L"false");
-            break;
-        case Param::Object:
-            rendered.push_back(args.object(i) ? L"object" : L"null");
-            break;
-        default:
-            rendered.push_back(value.vt & VT_ARRAY ? L"array" : L"null");
-            break;
-        }
-    }
-    return rendered;
 }
 
 HRESULT STDMETHODCALLTYPE StrictDispatch::Invoke(DISPID id, REFIID iid, LCID, WORD flags,
     DISPPARAMS *params, VARIANT *result, EXCEPINFO *exception, UINT *argumentError)
 {
-    if (!context)
-        return CO_E_OBJNOTCONNECTED;
-    if (id < firstId || id >= firstId + static_cast<DISPID>(names.size()) || !offered(id)) {
+    if (!named(id) || !offered(id)) {
         context->violation(
             L"Invoke of unknown DISPID " + std::to_wstring(id) + L" on " + displayName());
         return DISP_E_MEMBERNOTFOUND;
     }
-    const std::wstring &name = names[id - firstId];
+    const std::wstring &name = named(id)->name;
     if (iid != IID_NULL) {
         context->violation(name + L": invoked with an interface id other than IID_NULL");
         return DISP_E_UNKNOWNINTERFACE;
@@ -482,40 +294,24 @@ HRESULT STDMETHODCALLTYPE StrictDispatch::Invoke(DISPID id, REFIID iid, LCID, WO
         context->violation(name + L": invoked without DISPPARAMS");
         return E_POINTER;
     }
-
-    const Member *member = nullptr;
-    if (flags == DISPATCH_METHOD) {
-        member = findMember(id, MemberKind::Method);
-    } else if (flags == DISPATCH_PROPERTYGET) {
-        member = findMember(id, MemberKind::Get);
-    } else if (flags == DISPATCH_PROPERTYPUT) {
-        member = findMember(id, MemberKind::Put);
-    } else if (flags == (DISPATCH_METHOD | DISPATCH_PROPERTYGET)) {
-        // The combined flags are how Visual Basic reads; only a read without arguments may.
-        member = findMember(id, MemberKind::Method);
-        if (!member)
-            member = findMember(id, MemberKind::Get);
-        if (member && !member->params.empty())
-            member = nullptr;
-    }
+    const Member *member = findMember(id, flags);
     if (!member) {
         std::wstring kinds;
         for (const Member &candidate : members) {
-            if (candidate.name == name)
-                kinds += (kinds.empty() ? L"" : L" and ") + kindName(candidate.kind);
+            if (candidate.id == id)
+                kinds += (kinds.empty() ? L"" : L" and ") + flagsName(WORD(candidate.kind));
         }
         context->violation(name + L": invoked as " + flagsName(flags) + L", but it is " + kinds);
         return DISP_E_MEMBERNOTFOUND;
     }
-    if (member->kind == MemberKind::Put) {
-        if (params->cNamedArgs != 1 || !params->rgdispidNamedArgs
-            || params->rgdispidNamedArgs[0] != DISPID_PROPERTYPUT) {
-            context->violation(name
-                + L": property put without DISPID_PROPERTYPUT as its one "
-                  L"named argument");
-            return DISP_E_MEMBERNOTFOUND;
-        }
-    } else if (params->cNamedArgs != 0) {
+    if (member->kind == MemberKind::Put
+        && (params->cNamedArgs != 1 || !params->rgdispidNamedArgs
+            || params->rgdispidNamedArgs[0] != DISPID_PROPERTYPUT)) {
+        context->violation(
+            name + L": property put without DISPID_PROPERTYPUT as its one named argument");
+        return DISP_E_MEMBERNOTFOUND;
+    }
+    if (member->kind != MemberKind::Put && params->cNamedArgs != 0) {
         context->violation(name + L": " + std::to_wstring(params->cNamedArgs)
             + L" named arguments, expected none");
         return DISP_E_MEMBERNOTFOUND;
@@ -524,7 +320,10 @@ HRESULT STDMETHODCALLTYPE StrictDispatch::Invoke(DISPID id, REFIID iid, LCID, WO
     if (FAILED(checked))
         return checked;
 
-    context->logCall(logName(), name, renderArguments(*member, *params));
+    std::vector<std::wstring> args;
+    for (size_t i = 0; i < member->params.size(); ++i)
+        args.push_back(rendered(params->rgvarg[params->cArgs - 1 - i]));
+    context->logCall(logName(), name, std::move(args));
     if (const std::wstring *failure = context->failure(name)) {
         if (exception) {
             *exception = {};
@@ -538,9 +337,9 @@ HRESULT STDMETHODCALLTYPE StrictDispatch::Invoke(DISPID id, REFIID iid, LCID, WO
     Variant local;
     VARIANT *target = result ? result : local.get();
     VariantInit(target);
-    Result answer(target);
+    Invocation invocation(*params, target);
     try {
-        member->handler(Arguments(*params, member->params.size()), answer);
+        member->handler(invocation);
     } catch (const std::exception &) {
         VariantClear(target);
         context->violation(name + L": the host failed to answer");

@@ -42,23 +42,28 @@ struct MenuItem {
     std::wstring hint;
 };
 
-// A file written by a save: the document's path before the save, the full path written, the
-// version and options passed, and the sheet active then ("" for a part).
+// A file written by a save: the full path written, the version and options passed, and the
+// sheet active then ("" for a part).
 struct Save {
-    std::wstring document;
     std::wstring path;
     long version;
     long options;
     std::wstring sheet;
 };
 
+// OLE compares member names without regard to case; so do paths and property names here.
+bool sameText(const std::wstring &a, const std::wstring &b);
+struct FoldedLess {
+    bool operator()(const std::wstring &a, const std::wstring &b) const;
+};
+
 struct Options {
     // false: members with an older twin answer only by the older name, as an older host does.
     bool currentMembers = true;
     // Members this host does not offer at all.
-    std::set<std::wstring> missing;
+    std::set<std::wstring, FoldedLess> missing;
     // Member name -> the description of the exception it raises.
-    std::map<std::wstring, std::wstring> throwing;
+    std::map<std::wstring, std::wstring, FoldedLess> throwing;
 };
 
 class HostPrivate;
@@ -70,9 +75,9 @@ class HostPrivate;
 //   configuration=<name>              (parts)
 //   property=<configuration>|<name>|<value>   ("" configuration: the file's own properties)
 //   sheet=<name>                      (drawings, in order)
-//   propertyview=<view name>          (of the sheet above; "Default" when absent)
-//   view=<sheet>|<view name>|<model path>|<configuration>
-//   active=<sheet>  activeview=<view name>  select=<sheet or view name>
+//   view=<view name>|<model path>|<configuration>   (of the sheet above)
+//   active=<sheet>  activeview=<view name of the active sheet>
+// Nothing is ever selected in its documents.
 class Host {
 public:
     // The caller has initialised COM (single-threaded apartment) already.
@@ -81,17 +86,12 @@ public:
     Host(const Host &) = delete;
     Host &operator=(const Host &) = delete;
 
-    // Borrowed: the host keeps its own reference.
-    IDispatch *application();
     HWND mainWindow();
-    int paintCount() const;
 
     // Opens (or finds open) and activates; false if the file is not a readable host document.
     bool openDocument(const std::wstring &path);
-    void closeAllDocuments();
     // "" when none.
     std::wstring activeDocumentPath() const;
-    std::vector<std::wstring> openDocumentPaths() const;
 
     // Finds add-ins as the host does: the 64-bit view of HKLM\SOFTWARE\SolidWorks\AddIns, each
     // subkey a CLSID in braces whose default DWORD value is 1; creates each in process, queries
@@ -101,13 +101,8 @@ public:
     // DisconnectFromSW on each connected add-in, then releases them.
     void unloadAddIns();
 
-    // The object given to SetAddinCallbackInfo(2); null until then.
-    IDispatch *callbackObject() const;
-    long long callbackModuleHandle() const;
-    long callbackCookie() const;
-    // Calls a menu callback as the host's menus do: by name, as a method without arguments
-    // ("name(text)" passes text as its one string argument). With result, the method is an
-    // enable method and must answer VT_I4 0..3.
+    // Calls a menu callback as the host's menus do: by name, as a method without arguments.
+    // With result, the method is an enable method and must answer VT_I4 0..3.
     HRESULT invokeCallback(const std::wstring &name, long *result = nullptr);
     // Every function name the callback object's type information lists, in order.
     std::vector<std::wstring> callbackTypeInfoNames();
@@ -122,8 +117,12 @@ public:
     std::vector<std::wstring> statusTexts;
     std::vector<Save> saves;
     std::vector<std::wstring> loadErrors;
-    std::vector<bool> connectResults;
     std::vector<bool> disconnectResults;
+    // What SetAddinCallbackInfo(2) registered; 0 until then.
+    long long callbackModuleHandle = 0;
+    long callbackCookie = 0;
+    // WM_PAINT messages the main window handled.
+    int paintCount = 0;
 
 private:
     std::unique_ptr<HostPrivate> d;
