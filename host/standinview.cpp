@@ -52,8 +52,9 @@ int StandInView::ViewType()
 
 bool StandInView::ModelLoaded()
 {
+    // A model whose file has gone cannot be in memory, whatever the drawing recorded.
     const ViewData *view = data();
-    return view && view->loaded;
+    return view && view->loaded && QFileInfo::exists(document->modelNativePath(*view));
 }
 
 int StandInView::LoadReferencedModel()

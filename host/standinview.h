@@ -21,6 +21,7 @@ public:
     // The sheet's own view carries the sheet's name.
     QString ViewName() override;
     int ViewType() override;
+    // False for a model whose file does not exist, as the drawing may still say it is loaded.
     bool ModelLoaded() override;
     // 1 when the model could be read, else 0 (a missing or malformed model file).
     int LoadReferencedModel() override;

@@ -3,6 +3,7 @@
 #include "batchrun.h"
 #include "console.h"
 #include "formats/outputformats.h"
+#include "platform/commandline.h"
 #include "platform/filesystemobject.h"
 #include "quilletversion.h"
 #include "sheetexport.h"
@@ -22,16 +23,6 @@ void quietMessages(QtMsgType type, const QMessageLogContext &, const QString &me
         std::fprintf(stderr, "%s\n", qPrintable(message));
         std::abort();
     }
-}
-
-// The application is made after the options are read, so the arguments are decoded as it
-// would decode them.
-QStringList commandLine(int argc, char **argv)
-{
-    QStringList arguments;
-    for (int i = 0; i < argc; ++i)
-        arguments.append(QString::fromLocal8Bit(argv[i]));
-    return arguments;
 }
 
 // Formats left to the stored choice may paint.
@@ -54,7 +45,7 @@ int main(int argc, char **argv)
     QCoreApplication::setApplicationName(QStringLiteral("quillet-batch"));
     QCoreApplication::setApplicationVersion(
         Quilletmain::formatVersion(QUILLET_VERSION_MAJOR, QUILLET_VERSION_MINOR));
-    const BatchCommandLine parsed = BatchCommandLine::parse(commandLine(argc, argv));
+    const BatchCommandLine parsed = BatchCommandLine::parse(commandLineArguments(argc, argv));
     switch (parsed.outcome) {
     case BatchCommandLine::Outcome::Help:
         writeConsoleText(stdout, parsed.text);

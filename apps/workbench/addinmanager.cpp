@@ -33,43 +33,38 @@ AddInManager::AddInManager(
     for (const QString &directory : pluginDirectories) {
         const QDir dir(directory);
         for (const QString &fileName : dir.entryList(QDir::Files, QDir::Name)) {
-            if (QLibrary::isLibrary(fileName) && !fileNames.contains(fileName)) {
+            if (QLibrary::isLibrary(fileName) && !fileNames.contains(fileName)
+                && addPlugin(dir.absoluteFilePath(fileName)))
                 fileNames.append(fileName);
-                addPlugin(dir.absoluteFilePath(fileName));
-            }
         }
     }
 }
 
-void AddInManager::addPlugin(const QString &path)
+bool AddInManager::addPlugin(const QString &path)
 {
-    const QString fileName = QFileInfo(path).fileName();
     const QPluginLoader loader(path);
     const QJsonObject metaData = loader.metaData();
+    // Files that are no Qt plugins (an installed workbench's directory is the system's program
+    // directory) and plugins of other kinds are none of the workbench's business.
+    if (metaData.value(QStringLiteral("IID")).toString() != QLatin1String(CadAddInFactory_iid))
+        return false;
     AddInPlugin plugin;
-    plugin.fileName = fileName;
-    plugin.name = fileName;
-    if (metaData.isEmpty()) {
-        plugin.error = loader.errorString();
-    } else if (metaData.value(QStringLiteral("IID")).toString()
-        != QLatin1String(CadAddInFactory_iid)) {
-        // Plugins of other kinds are none of the workbench's business.
-        return;
-    } else {
-        const QJsonObject product = metaData.value(QStringLiteral("MetaData")).toObject();
-        const QString productName = product.value(QStringLiteral("productName")).toString();
-        // The metadata holds the version as the module's version resource does, in numbers;
-        // the add-in's own rule turns them into the text its menu item and captions show.
-        if (!productName.isEmpty()) {
-            plugin.name = productName + QLatin1Char(' ')
-                + Quilletmain::formatVersion(product.value(QStringLiteral("versionMajor")).toInt(),
-                    product.value(QStringLiteral("versionMinor")).toInt());
-        }
-        plugin.description = product.value(QStringLiteral("fileDescription")).toString();
+    plugin.fileName = QFileInfo(path).fileName();
+    plugin.name = plugin.fileName;
+    const QJsonObject product = metaData.value(QStringLiteral("MetaData")).toObject();
+    const QString productName = product.value(QStringLiteral("productName")).toString();
+    // The metadata holds the version as the module's version resource does, in numbers; the
+    // add-in's own rule turns them into the text its menu item and captions show.
+    if (!productName.isEmpty()) {
+        plugin.name = productName + QLatin1Char(' ')
+            + Quilletmain::formatVersion(product.value(QStringLiteral("versionMajor")).toInt(),
+                product.value(QStringLiteral("versionMinor")).toInt());
     }
+    plugin.description = product.value(QStringLiteral("fileDescription")).toString();
     found.append(plugin);
     paths.append(path);
     connections.emplace_back();
+    return true;
 }
 
 AddInManager::~AddInManager()

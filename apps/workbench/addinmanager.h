@@ -13,8 +13,7 @@ class QObject;
 // An add-in plugin found in the plugin directory.
 struct AddInPlugin {
     QString fileName;
-    // The product name and version from the plugin's metadata; the file name when the file
-    // could not be read as a plugin.
+    // The product name and version from the plugin's metadata; the file name when it has none.
     QString name;
     QString description;
     bool connected = false;
@@ -22,13 +21,13 @@ struct AddInPlugin {
     QString error;
 };
 
-// The add-ins of the plugin directories, in their order (a file name found in an earlier one hides
-// the same name in a later one): found by the factory interface in their plugins'
+// The add-ins of the plugin directories, in their order (an add-in's file name found in an earlier
+// one hides the same name in a later one): found by the factory interface in their plugins'
 // metadata, loaded with QPluginLoader, and connected and disconnected through the host contract
 // only, each connection with a cookie of its own. The workbench's settings keep which add-ins the
 // user wants connected, by plugin file name; one without a stored choice is connected, so that a
-// new user finds the add-ins' commands right away. A file that looks like a library but cannot
-// be read as a plugin is listed with the reason.
+// new user finds the add-ins' commands right away. Other files are passed over silently; an
+// add-in that cannot be loaded or connected is listed with the reason.
 class AddInManager {
 public:
     AddInManager(std::shared_ptr<CadApplication> host, const QStringList &pluginDirectories);
@@ -44,7 +43,8 @@ public:
 
 private:
     struct Connection;
-    void addPlugin(const QString &path);
+    // False when the file holds no add-in: nothing is listed.
+    bool addPlugin(const QString &path);
     bool connectPlugin(int index);
     void disconnectPlugin(int index);
 

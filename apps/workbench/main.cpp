@@ -1,3 +1,4 @@
+#include "platform/commandline.h"
 #include "workbench/workbenchoptions.h"
 #include "workbench/workbenchwindow.h"
 
@@ -29,10 +30,7 @@ void reachStartingConsole()
 int main(int argc, char **argv)
 {
     // Help, version and usage errors need no display.
-    QStringList arguments;
-    for (int i = 0; i < argc; ++i)
-        arguments.append(QString::fromLocal8Bit(argv[i]));
-    const WorkbenchOptions options = WorkbenchOptions::parse(arguments);
+    const WorkbenchOptions options = WorkbenchOptions::parse(commandLineArguments(argc, argv));
     if (!options.error.isEmpty() || options.showHelp || options.showVersion)
         reachStartingConsole();
     if (!options.error.isEmpty()) {

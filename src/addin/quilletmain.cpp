@@ -20,7 +20,7 @@ void fillFromVersionResource()
 
     const QString controlChars = QStringLiteral("\r\t\n\b");
     unwantedPathChars = QStringLiteral(":\\/") + controlChars;
-    unwantedFileChars = QStringLiteral("\\/:*?<>|") + controlChars;
+    unwantedFileChars = QStringLiteral("\\/:*?\"<>|") + controlChars;
 }
 
 QString productAndVersion()

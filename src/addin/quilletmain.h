@@ -16,7 +16,8 @@ inline QString legalCopyright;
 inline QString fileDescription;
 // Characters kept out of filename formats: ":\/", CR, TAB, LF, BS.
 inline QString unwantedPathChars;
-// Characters kept out of file names: "\/:*?<>|", CR, TAB, LF, BS.
+// Characters kept out of file names, those Windows refuses in one: \ / : * ? " < > |, CR, TAB,
+// LF, BS.
 inline QString unwantedFileChars;
 inline std::shared_ptr<CadApplication> hostApp;
 // The settings store's section of the add-in's choices, under the application productName.

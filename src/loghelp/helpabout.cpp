@@ -3,18 +3,32 @@
 #include "addin/errortext.h"
 #include "addin/quilletmain.h"
 #include "platform/manualstarter.h"
+#include "platform/moduleinfo.h"
 #include "platform/msgbox.h"
 #include "platform/quilleterror.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QUrl>
 
 namespace {
 
-// The maker's web address, shown in the About box.
-const QString makerAddress = QStringLiteral("https://quillet.example.org");
-
 const QString manualName = QStringLiteral("Quillet_User_Manual.html");
+const QString helpProcedure = QStringLiteral("mnuShowHelp");
+
+void showFailure(const QuilletError &error)
+{
+    MsgBox::show(ErrorText::commandFailure(error, helpProcedure), MsgBox::Icon::Exclamation,
+        ErrorText::title());
+}
+
+// The opener ended without opening the manual; the user can still open it by hand.
+void showNotOpened(const QString &manual)
+{
+    showFailure(QuilletError(16101,
+        QStringLiteral("No program opened the user manual [") + QDir::toNativeSeparators(manual)
+            + QStringLiteral("]; open it in a web browser.")));
+}
 
 void openManual(const QString &moduleDir)
 {
@@ -26,7 +40,7 @@ void openManual(const QString &moduleDir)
         throw QuilletError(
             16001, QStringLiteral("Help file [") + manualName + QStringLiteral("] not found."));
     }
-    if (!ManualStarter::startDetached(interpreter, manual))
+    if (!ManualStarter::start(interpreter, manual, [manual] { showNotOpened(manual); }))
         throw PlatformError::make(PlatformError::PathFileAccessError);
 }
 
@@ -35,8 +49,12 @@ void openManual(const QString &moduleDir)
 QString aboutText()
 {
     return Quilletmain::productAndVersion() + QLatin1Char(' ') + Quilletmain::legalCopyright
-        + QString(7, QLatin1Char(' ')) + QStringLiteral("\r\n\r\n") + QString(32, QLatin1Char(' '))
-        + makerAddress;
+        + QString(7, QLatin1Char(' '))
+        + QStringLiteral("\r\n\r\n")
+        // A path as long as an installed manual's wraps at its slashes: indented, it would wrap
+        // into a ragged column.
+        + QUrl::fromLocalFile(QDir(moduleDirectory()).filePath(QStringLiteral("doc/") + manualName))
+              .toString(QUrl::FullyEncoded);
 }
 
 void showAboutBox()
@@ -47,11 +65,10 @@ void showAboutBox()
 
 void showUserManual(const QString &moduleDir)
 {
-    Quilletmain::curProcName = QStringLiteral("mnuShowHelp");
+    Quilletmain::curProcName = helpProcedure;
     try {
         openManual(moduleDir);
     } catch (const QuilletError &error) {
-        MsgBox::show(ErrorText::commandFailure(error, Quilletmain::curProcName),
-            MsgBox::Icon::Exclamation, ErrorText::title());
+        showFailure(error);
     }
 }

@@ -164,6 +164,9 @@ void usrForm::buildFilenameFormatFrame()
     filenameFmt->setEditable(true);
     // Return collects the text itself; the box must not add it a second time.
     filenameFmt->setInsertPolicy(QComboBox::NoInsert);
+    // The box's own completer would finish a typed format with a longer collected one, which
+    // Return, Tab or GO! then take in place of what the user typed; the list offers them instead.
+    filenameFmt->setCompleter(nullptr);
     filenameFmt->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     filenameFmt->setMinimumContentsLength(32);
     filenameFmt->installEventFilter(this);
@@ -348,6 +351,10 @@ void usrForm::restoreChoices()
 
     const StoredChoices stored = StoredChoices::read(userSettings());
     dirSel->setPath(stored.run.baseDir);
+    // Neither the stored directory nor C: can be opened (a drive map without C:): the first drive
+    // that opens gives the user a list to choose from.
+    for (int i = 0; dirSel->path().isEmpty() && i < drvSel->count(); ++i)
+        dirSel->setPath(DirList::currentDirectoryOf(drvSel->itemData(i).toString()));
     drvSel->setDrive(dirSel->path());
     outFmt.at(stored.run.outFmtIndex)->setChecked(true);
     refreshControls();

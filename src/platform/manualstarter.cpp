@@ -1,5 +1,6 @@
 #include "manualstarter.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
@@ -31,10 +32,16 @@ QString findInterpreter()
 #endif
 }
 
-bool startDetached(const QString &interpreter, const QString &manualPath)
+bool start(
+    const QString &interpreter, const QString &manualPath, const std::function<void()> &failed)
 {
-    QProcess process;
-    process.setProgram(interpreter);
+    // The application owns the process until it ends, so that its end can still be heard after
+    // the dialog that asked for the manual has gone.
+    auto *process = new QProcess(QCoreApplication::instance());
+    process->setProgram(interpreter);
+    // The viewer it starts may outlive the add-in: it gets no pipe of ours to write into.
+    process->setStandardInputFile(QProcess::nullDevice());
+    process->setProcessChannelMode(QProcess::ForwardedChannels);
 #ifdef Q_OS_WIN
     // The whole command line as the interpreter reads it: both paths quoted, so blanks in them are
     // safe; the interpreter's console stays hidden.
@@ -42,7 +49,7 @@ bool startDetached(const QString &interpreter, const QString &manualPath)
         + QStringLiteral("\" /C \"") + QDir::toNativeSeparators(manualPath) + QLatin1Char('"'))
                                    .toStdWString();
     // The process is started before this function returns, while the text still lives.
-    process.setCreateProcessArgumentsModifier(
+    process->setCreateProcessArgumentsModifier(
         [&commandLine](QProcess::CreateProcessArguments *arguments) {
             arguments->arguments = commandLine.data();
             arguments->flags |= CREATE_NO_WINDOW;
@@ -50,9 +57,20 @@ bool startDetached(const QString &interpreter, const QString &manualPath)
             arguments->startupInfo->wShowWindow = SW_HIDE;
         });
 #else
-    process.setArguments({ QDir::toNativeSeparators(manualPath) });
+    process->setArguments({ QDir::toNativeSeparators(manualPath) });
 #endif
-    return process.startDetached();
+    QObject::connect(process, &QProcess::finished, process,
+        [process, failed](int exitCode, QProcess::ExitStatus exitStatus) {
+            process->deleteLater();
+            if (exitStatus != QProcess::NormalExit || exitCode != 0)
+                failed();
+        });
+    process->start();
+    if (!process->waitForStarted()) {
+        delete process;
+        return false;
+    }
+    return true;
 }
 
 } // namespace ManualStarter

@@ -21,7 +21,8 @@ QString preview(const SaveState &opened, const RunChoices &choices)
     const QStringList sheets = runSheetNames(state, current ? current->GetName() : QString());
     if (sheets.isEmpty())
         return QStringLiteral("(no sheet chosen)");
-    // The current sheet when the run saves it, else the run's first.
+    // The current sheet when the run saves it, else the run's first, named so that the user
+    // does not take its name for the current sheet's.
     const qsizetype currentIndex = current ? sheets.indexOf(current->GetName()) : -1;
     const qsizetype shown = std::max<qsizetype>(currentIndex, 0);
     const FileSystemObject fso;
@@ -48,6 +49,9 @@ QString preview(const SaveState &opened, const RunChoices &choices)
         = filenameFromFields(state.fmtFields, state, drawing, native ? &lookup : nullptr);
     return fso.buildpath(plannedOutputDirectory(state),
                trimBlanks(name + OutputFormats::tag(state.choices.outFmtIndex)))
+        + (current && currentIndex < 0 ? QStringLiteral(" (sheet ") + state.curSheetName
+                    + QStringLiteral("; the current sheet is not saved)")
+                                       : QString())
         + (lookup.pending ? QStringLiteral(" (model not loaded)") : QString());
 }
 

@@ -74,7 +74,12 @@ QString shortenedPath(const QString &path, int limit, int head, int tail)
 {
     const QString shown
         = path.size() < limit ? path : path.left(head) + QStringLiteral(" ... ") + path.right(tail);
-    return shown + QLatin1Char('\\');
+    return withClosingBackslash(shown);
+}
+
+QString withClosingBackslash(const QString &directory)
+{
+    return directory.endsWith(QLatin1Char('\\')) ? directory : directory + QLatin1Char('\\');
 }
 
 QString newDirRefusedChars()

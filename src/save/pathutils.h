@@ -18,9 +18,12 @@ bool mkRecurseDir(const QString &path, const QString &dirName, QString &s_DirSpe
 QString recurseDirPath(const QString &path, const QString &dirName);
 
 // A directory as a caption of a given room: the path itself while it has fewer than limit
-// characters, otherwise its first head characters, " ... " and its last tail characters; a "\"
-// follows in both cases.
+// characters, otherwise its first head characters, " ... " and its last tail characters; it ends
+// in one "\" in both cases.
 QString shortenedPath(const QString &path, int limit, int head, int tail);
+// A directory as the log and the captions show it: ending in one "\", which a drive's root
+// already has.
+QString withClosingBackslash(const QString &directory);
 
 // What a typed new directory name may not hold: the file name's refused characters but "\",
 // which separates its levels.

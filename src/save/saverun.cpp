@@ -2,6 +2,7 @@
 
 #include "addin/quilletmain.h"
 #include "filenamebuilder.h"
+#include "pathutils.h"
 #include "platform/blanks.h"
 #include "platform/filesystemobject.h"
 #include "platform/quilleterror.h"
@@ -35,7 +36,7 @@ void appendHeading(const SaveState &state, RunSurroundings &surroundings)
     if (choices.useDestDirs)
         surroundings.appendLog(QStringLiteral("Using Destination Directories..."));
     surroundings.appendLog(
-        QStringLiteral("Output Base Directory: ") + choices.baseDir + QLatin1Char('\\'));
+        QStringLiteral("Output Base Directory: ") + withClosingBackslash(choices.baseDir));
     surroundings.appendLog(QStringLiteral("Output format is ")
         + trimBlanks(OutputFormats::caption(choices.outFmtIndex)));
     surroundings.appendLog(QStringLiteral("Filename format: ") + state.filenameFormat);
@@ -250,9 +251,9 @@ private:
             surroundings.showLogModal();
         } else {
             surroundings.hideMainDialog();
-            const QString text = result.allSaved()
-                ? QStringLiteral("Files output to [") + result.lastOutputDir + QStringLiteral("\\]")
-                : failureStatusText(result);
+            const QString text = result.allSaved() ? QStringLiteral("Files output to [")
+                    + withClosingBackslash(result.lastOutputDir) + QLatin1Char(']')
+                                                   : failureStatusText(result);
             required(required(state.app).MainFrame()).SetStatusBarText(statusText(state, text));
         }
     }

@@ -144,6 +144,12 @@ INSTANTIATE_TEST_SUITE_P(Batch, BatchStatus,
         StatusCase { "StoredOutputDirectoryGone", "-f DXF PLATE.SLDDRW", 2,
             "quillet-batch: the stored output directory does not exist: T:\\Gone", {}, {}, {}, {},
             { { "Path", "T:\\Gone" } } },
+        // The option check found the report's place free; the run made a directory there.
+        StatusCase { "ReportWhereTheRunMadeADirectory",
+            quietPlate("-f DXF -s Sheet1 --dest-dirs --report Out/DXF"), 2,
+            "%V: Files output to [T:\\Out\\DXF\\]\n"
+            "quillet-batch: cannot write the report Out/DXF: Filename refers to a directory",
+            { "DXF", "DXF/1_Sheet1.DXF" }, {}, { {}, {} } },
         // Formats by caption or extension in any case. Named sheets are saved in the drawing's
         // order and numbered in the run's.
         StatusCase { "JpgNamedSheets", quietPlate("-f jpg -s Sheet3,Sheet1"), 0, outputToOut,
@@ -153,6 +159,17 @@ INSTANTIATE_TEST_SUITE_P(Batch, BatchStatus,
         StatusCase { "TifAllSheets", quietPlate("-f .tif -s ALL"), 0, outputToOut,
             { "1_Sheet1.TIF", "2_Sheet2.TIF", "3_Sheet3.TIF" }, "tiff", { a3, a3, a4 } }),
     [](const ::testing::TestParamInfo<StatusCase> &info) { return std::string(info.param.name); });
+
+TEST_F(Batch, ADrawingNamedInAnyScriptOpens)
+{
+    // Greek and Japanese letters, which no single Western code page holds.
+    const QString name = QString::fromUtf8("\u03a3\u03c7\u03ad\u03b4\u03b9\u03bf_\u56f3\u9762");
+    ASSERT_TRUE(QFile::copy(drive.native("PLATE.SLDDRW"), drive.native(name + ".SLDDRW")));
+    const BatchRun result = run(
+        { "-q", "-f", "DXF", "-s", "Sheet1", "-n", "DRWNAME", "-o", "Out", name + ".SLDDRW" });
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(filesIn("Out"), QStringList { name + ".DXF" });
+}
 
 TEST_F(Batch, EveryDrawingIsTriedAndTheHighestStatusWins)
 {

@@ -51,7 +51,7 @@ TEST_F(DirDialogs, TypedNamesLoseRefusedCharactersAndLevelsAreMade)
         EXPECT_EQ(form.findChild<QLabel *>("dirSpec")->text(), drive.win("P") + QLatin1Char('\\'));
         auto *create = form.findChild<QPushButton *>("create");
         EXPECT_FALSE(create->isEnabled());
-        QTest::keyClicks(newDir(form), "/:*?<>|");
+        QTest::keyClicks(newDir(form), "/:*?\"<>|");
         EXPECT_EQ(newDir(form)->text(), QString());
         EXPECT_FALSE(create->isEnabled());
         QTest::keyClicks(newDir(form), "2005\\A");
@@ -101,8 +101,13 @@ TEST_F(DirDialogs, AFailedCreationShowsOneMessageAndKeepsTheLists)
     EXPECT_FALSE(QFileInfo::exists(drive.native("P/New")));
 }
 
-TEST_F(DirDialogs, LongParentsAreShortenedAtFortyTwoCharacters)
+TEST_F(DirDialogs, TheParentEndsInOneBackslashAndLongOnesAreShortenedAtFortyTwoCharacters)
 {
+    dirSel.setPath(drive.win());
+    createHere([&](QWidget &form) {
+        EXPECT_EQ(form.findChild<QLabel *>("dirSpec")->text(), "T:\\");
+        press(form, "cancel");
+    });
     // "T:\" and the levels: 41 characters shown whole, 42 shortened.
     for (const int length : { 41, 42 }) {
         const QString level = QString(length - 3, QLatin1Char('d'));

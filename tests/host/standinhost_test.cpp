@@ -1,3 +1,4 @@
+#include "documentcache.h"
 #include "standinhost.h"
 #include "testsupport.h"
 
@@ -5,7 +6,13 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QObject>
+#include <QScopeGuard>
 #include <gtest/gtest.h>
+
+#ifdef Q_OS_LINUX
+#include <sys/inotify.h>
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -108,8 +115,10 @@ TEST_F(StandInHost, DocumentsOpenFromDiskOnceAndAnswerErrorCodes)
 }
 
 // Another program rewrites a model at once with the same size and sets its time back, as a copy
-// that keeps time stamps does: neither size nor time stamps tell, only the content. The turns go
-// on until a few rewrites fell within one tick of the file clock, where the stamps are the same.
+// that keeps time stamps does: only the change time tells, and within one tick of the file clock
+// not even that, so a file changed that shortly before its read is read again. The turns go on
+// until a few rewrites fell within one tick, where the stamps are the same. Windows' file
+// information has no change time: there the rewrite keeps the time it was made at.
 TEST_F(StandInHost, AFileRewrittenOnDiskIsReadAnewWhateverItsTimeStamps)
 {
     const QString path = drive.native("A.SLDPRT");
@@ -118,9 +127,13 @@ TEST_F(StandInHost, AFileRewrittenOnDiskIsReadAnewWhateverItsTimeStamps)
         writeNative(path,
             QByteArray(R"({ "quilletStandIn": 1, "type": "part", "configurations": ["Default"], )")
                 + R"("properties": { "": { "PartNo": ")" + partNo + R"(" } }, "geometry": [] })");
+#ifdef Q_OS_WIN
+        return true;
+#else
         QFile file(path);
         return file.open(QIODevice::ReadOnly)
             && file.setFileTime(stamp, QFileDevice::FileModificationTime);
+#endif
     };
     const auto read
         = [&] { return app->readDocumentFile(path)->propertySet(QString())->value("PartNo"); };
@@ -138,6 +151,70 @@ TEST_F(StandInHost, AFileRewrittenOnDiskIsReadAnewWhateverItsTimeStamps)
         ASSERT_EQ(read(), "B-2") << "turn " << turn;
     }
 }
+
+#ifdef Q_OS_LINUX
+// A model read long after it last changed is not opened again while its size, times and identity
+// stay; one read shortly after a change is opened at every lookup. A change of its times has it
+// read again but not parsed, one of its bytes parsed as well.
+TEST_F(StandInHost, AFileIsOpenedAgainOnlyWhenItMayHaveChanged)
+{
+    const QString path = drive.native("PLATE.SLDPRT");
+    drive.copyData("PLATE.SLDPRT");
+    // Closes are watched too: the system merges an open into the one before it when nothing
+    // came between them.
+    const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE(watch, 0);
+    const auto closeWatch = qScopeGuard([watch] { close(watch); });
+    ASSERT_GE(inotify_add_watch(watch, QFile::encodeName(path).constData(), IN_OPEN | IN_CLOSE), 0);
+    const auto opens = [watch] {
+        alignas(inotify_event) char events[4096];
+        int count = 0;
+        for (ssize_t size; (size = ::read(watch, events, sizeof events)) > 0;) {
+            for (ssize_t at = 0; at < size;) {
+                const auto *event = reinterpret_cast<const inotify_event *>(events + at);
+                count += event->mask & IN_OPEN ? 1 : 0;
+                at += ssize_t(sizeof(inotify_event)) + event->len;
+            }
+        }
+        return count;
+    };
+
+    // The test's own opens to change the file are counted apart.
+    const auto setTimeBack = [&](int days) {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly)
+            && file.setFileTime(
+                QDateTime::currentDateTime().addDays(-days), QFileDevice::FileModificationTime)
+            && opens() == 1;
+    };
+
+    // Changed just now, though its modification time says otherwise, it is read at every lookup.
+    qint64 ahead = 0;
+    DocumentCache cache(
+        [&ahead] { return QDateTime::currentMSecsSinceEpoch() * 1'000'000 + ahead; });
+    ASSERT_TRUE(setTimeBack(1));
+    const auto first = cache.read(path);
+    EXPECT_EQ(cache.read(path), first);
+    EXPECT_EQ(opens(), 2);
+
+    // A minute later.
+    ahead = qint64(60) * 1'000'000'000;
+    EXPECT_EQ(cache.read(path), first);
+    EXPECT_EQ(cache.read(path), first);
+    EXPECT_EQ(cache.read(path), first);
+    EXPECT_EQ(opens(), 1);
+    ASSERT_TRUE(setTimeBack(2));
+    EXPECT_EQ(cache.read(path), first);
+    EXPECT_EQ(opens(), 1);
+    DocumentData changed = *first;
+    changed.configurations.append("X2");
+    writeNative(path, writeStandInDocument(changed));
+    ASSERT_EQ(opens(), 1);
+    EXPECT_EQ(cache.read(path)->configurations, changed.configurations);
+    EXPECT_EQ(cache.read(path)->configurations, changed.configurations);
+    EXPECT_EQ(opens(), 1);
+}
+#endif
 
 TEST_F(StandInHost, ActivatesAndClosesOpenDocumentsByPathNameOrTitle)
 {
@@ -283,8 +360,13 @@ TEST_F(StandInHost, LoadReferencedModelAnswersWhetherTheModelLoaded)
     EXPECT_TRUE(second->ModelLoaded());
     EXPECT_EQ(first->LoadReferencedModel(), 1);
 
-    // A drawing where the model should be; a model that cannot be read, missing or broken, is the
-    // filename builder's case.
+    // The drawing says loaded, but the model's file is missing.
+    const auto missing = openDrawing("MISSINGMODEL.SLDDRW")->FirstView()->GetNextView();
+    EXPECT_FALSE(missing->ModelLoaded());
+    EXPECT_EQ(missing->LoadReferencedModel(), 0);
+    EXPECT_FALSE(missing->ModelLoaded());
+
+    // A drawing where the model should be.
     drive.copyData("NOVIEWS.SLDDRW");
     DocumentData data = readStandInFile(testDataPath("LIGHTWEIGHT.SLDDRW"));
     data.sheets[0].views[0].model = "NOVIEWS.SLDDRW";

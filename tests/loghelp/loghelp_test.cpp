@@ -3,6 +3,7 @@
 #include "loghelp/helpabout.h"
 #include "loghelp/logform.h"
 #include "loghelp/messagewindow.h"
+#include "platform/moduleinfo.h"
 #include "save/outputlog.h"
 #include "testsupport.h"
 
@@ -131,12 +132,14 @@ protected:
     void SetUp() override { qputenv("PATH", QFile::encodeName(pathDir.path())); }
     void TearDown() override { qputenv("PATH", savedPath); }
 
-    // An xdg-open on PATH that writes the number of its arguments and each argument on a line.
-    void installOpener() const
+    // An xdg-open on PATH that writes the number of its arguments and each argument on a line,
+    // then ends with the status given.
+    void installOpener(int status = 0) const
     {
         const QString opener = pathDir.filePath("xdg-open");
         writeNative(opener,
-            "#!/bin/sh\nprintf '%s\\n' \"$#\" \"$@\" > '" + QFile::encodeName(argsFile) + "'\n");
+            "#!/bin/sh\nprintf '%s\\n' \"$#\" \"$@\" > '" + QFile::encodeName(argsFile) + "'\nexit "
+                + QByteArray::number(status) + "\n");
         QFile::setPermissions(opener, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
     void expectOneError(const QString &text)
@@ -154,13 +157,16 @@ protected:
     RecordedMessages recorded;
 };
 
-TEST_F(HelpAbout, AboutBoxNamesProductCopyrightAndMaker)
+TEST_F(HelpAbout, AboutBoxNamesProductCopyrightAndTheInstalledManual)
 {
+    setModuleDirectory(moduleDir);
     showAboutBox();
+    setModuleDirectory(QString());
     EXPECT_EQ(recorded.texts(),
         QStringList { "Quillet 1.00 [Copyright]|Quillet 1.00 " + Quilletmain::legalCopyright
-            + QString(7, QLatin1Char(' ')) + "\r\n\r\n" + QString(32, QLatin1Char(' '))
-            + "https://quillet.example.org" });
+            + QString(7, QLatin1Char(' ')) + "\r\n\r\n" + windowsOr("file:///", "file://")
+            + QDir::fromNativeSeparators(moduleDir).replace(' ', "%20")
+            + "/doc/Quillet_User_Manual.html" });
     EXPECT_EQ(recorded.shown.value(0).icon, MsgBox::Icon::Information);
 }
 
@@ -202,6 +208,18 @@ TEST_F(HelpAbout, ManualCommandChecksOpenerThenManualThenHandsOverItsPath)
     for (int wait = 0; wait < 500 && readNative(argsFile) != expected; ++wait)
         QThread::msleep(10);
     EXPECT_EQ(readNative(argsFile), expected);
+    // Nothing is shown while the opener runs, and nothing after it ended well.
+    QTest::qWait(200);
+    EXPECT_TRUE(recorded.shown.isEmpty());
+
+    // An opener that finds no program for HTML files ends with a status of its own; the user
+    // learns where the manual is, to open it by hand.
+    installOpener(3);
+    showUserManual(moduleDir);
+    EXPECT_TRUE(recorded.shown.isEmpty());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !recorded.shown.isEmpty(); }));
+    expectOneError("No program opened the user manual [" + manual
+        + "]; open it in a web browser. Error #16101 in mnuShowHelp.       ");
 }
 #endif
 

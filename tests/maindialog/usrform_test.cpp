@@ -2,11 +2,13 @@
 #include "addin/swaddin.h"
 #include "dialogdriver.h"
 #include "dirdialogs/dirlist.h"
+#include "dirdialogs/drivelist.h"
 #include "formats/fmtfile.h"
 #include "loghelp/logform.h"
 #include "maindialog/elidedlabel.h"
 #include "maindialog/usrform.h"
 #include "memorysettings.h"
+#include "platform/filesystemobject.h"
 #include "platform/moduleinfo.h"
 #include "platform/pdfwritervalue.h"
 #include "platform/settingsstore.h"
@@ -196,22 +198,33 @@ TEST_F(UsrForm, TheFormatBoxCollectsAndForgetsFormats)
         EXPECT_EQ(boxItems(form), (QStringList { "DRWNAME", "SHEETNAME" }));
         EXPECT_EQ(box->currentText(), "DRWNAME|_|SHEETNAME|_|Revision|_|DATE|_|TIME");
         EXPECT_TRUE(form.isVisible());
+        // What is typed stays as typed, also the start of a collected format in other letter
+        // case: Return collects it, and Tab leaves the box with it current.
+        box->lineEdit()->selectAll();
+        QTest::keyClicks(box->lineEdit(), "drw");
+        QTest::keyClick(box->lineEdit(), Qt::Key_Return);
+        box->lineEdit()->selectAll();
+        QTest::keyClicks(box->lineEdit(), "sheet");
+        QTest::keyClick(box->lineEdit(), Qt::Key_Tab);
+        EXPECT_EQ(form.currentFmts.value("[.DXF]"), "sheet");
+        box->setFocus();
         // A duplicate in other letter case, and two blanks, are not collected.
         for (const char *text : { "drwname", "  " }) {
             box->setEditText(QString::fromLatin1(text));
             QTest::keyClick(box->lineEdit(), Qt::Key_Return);
         }
-        EXPECT_EQ(boxItems(form), (QStringList { "DRWNAME", "SHEETNAME" }));
+        EXPECT_EQ(boxItems(form), (QStringList { "DRWNAME", "SHEETNAME", "drw", "sheet" }));
         // Leaving the box makes its text current and collects it.
         box->setEditText("   ");
         button(form, "displayDiags")->setFocus();
         EXPECT_EQ(form.currentFmts.value("[.DXF]"), "   ");
-        EXPECT_EQ(form.fmtLists.list("[.DXF]"), (QStringList { "DRWNAME", "SHEETNAME", "   " }));
+        EXPECT_EQ(form.fmtLists.list("[.DXF]"),
+            (QStringList { "DRWNAME", "SHEETNAME", "drw", "sheet", "   " }));
         // Delete forgets the entry equal to the text, in any case, and shows the current format.
         box->setFocus();
         box->setEditText("sheetname");
         QTest::keyClick(box->lineEdit(), Qt::Key_Delete);
-        EXPECT_EQ(boxItems(form), (QStringList { "DRWNAME", "   " }));
+        EXPECT_EQ(boxItems(form), (QStringList { "DRWNAME", "drw", "sheet", "   " }));
         EXPECT_EQ(box->currentText(), "   ");
         EXPECT_EQ(box->lineEdit()->cursorPosition(), 3);
         press(form, "isEditFmt");
@@ -419,13 +432,14 @@ TEST_F(UsrForm, ThePreviewFollowsTheChoicesAndChangesNothing)
         shows(out + "Sheet1-D-1.DXF");
         press(form, "saveSheetType(1)");
         shows(out + "Sheet1-D-3.DXF");
-        // The current sheet is not in the run: its first sheet is shown.
+        // The current sheet is not in the run: its first sheet is shown, and named.
+        const QString notCurrent = " (sheet Sheet3; the current sheet is not saved)";
         press(form, "saveSheetType(2)");
         shows("(no sheet chosen)");
         control<QListWidget>(form, "listSheets")->item(2)->setSelected(true);
-        shows(out + "Sheet3-D-1.DXF");
+        shows(out + "Sheet3-D-1.DXF" + notCurrent);
         press(form, "useDestDirs");
-        shows(out + "DXF\\Sheet3-D-1.DXF");
+        shows(out + "DXF\\Sheet3-D-1.DXF" + notCurrent);
         formatBox(form)->setEditText(":\\/");
         shows("(Invalid or empty filename specification.)");
         // The native format reads the selected view's model without activating it.
@@ -449,6 +463,27 @@ TEST_F(UsrForm, ThePreviewFollowsTheChoicesAndChangesNothing)
     EXPECT_EQ(hostState(), before);
     EXPECT_FALSE(QFileInfo::exists(drive.native("Out/DXF")));
 }
+
+#ifndef Q_OS_WIN
+// Drives mapped by the test: off Windows only.
+TEST_F(UsrForm, AStoredPathOnAnUnmappedDriveOpensOnCElseOnTheFirstMappedDrive)
+{
+    store.set("Path", "Q:\\Gone");
+    command([&](usrForm &form) {
+        EXPECT_EQ(control<DirList>(form, "dirSel")->path(), "C:\\");
+        press(form, "cancel");
+    });
+    const TempDrive d(QLatin1Char('D'));
+    FileSystemObject::setDrives(
+        { { QLatin1Char('D'), d.native() }, { QLatin1Char('T'), drive.native() } });
+    command([&](usrForm &form) {
+        EXPECT_EQ(control<DirList>(form, "dirSel")->path(), "D:\\");
+        EXPECT_EQ(control<DriveList>(form, "drvSel")->drive(), "D:");
+        press(form, "cancel");
+    });
+    EXPECT_EQ(recorded.texts(), QStringList());
+}
+#endif
 
 TEST_F(UsrForm, ArrowKeysWalkAnOptionGroupAndTabEntersItAtTheChosenOption)
 {

@@ -7,6 +7,7 @@
 #include "testsupport.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -150,4 +151,19 @@ TEST(WindowsModule, VersionResourceIsReadFromTheModulesOwnFile)
         "of formats based on user defined rules");
     // The add-in is linked into this test program, so the program is its module.
     EXPECT_EQ(moduleDirectory(), QCoreApplication::applicationDirPath());
+
+    // Each file says what it is: this program a program, the add-in's module a DLL.
+    const auto fileType = [](const QString &path) -> DWORD {
+        const std::wstring file = QDir::toNativeSeparators(path).toStdWString();
+        QByteArray resource(qsizetype(GetFileVersionInfoSizeW(file.c_str(), nullptr)), '\0');
+        void *fixed = nullptr;
+        UINT length = 0;
+        if (resource.isEmpty()
+            || !GetFileVersionInfoW(file.c_str(), 0, DWORD(resource.size()), resource.data())
+            || !VerQueryValueW(resource.constData(), L"\\", &fixed, &length))
+            return 0;
+        return static_cast<const VS_FIXEDFILEINFO *>(fixed)->dwFileType;
+    };
+    EXPECT_EQ(fileType(QCoreApplication::applicationFilePath()), DWORD(VFT_APP));
+    EXPECT_EQ(fileType(moduleDirectory() + "/QuilletAddIn.dll"), DWORD(VFT_DLL));
 }

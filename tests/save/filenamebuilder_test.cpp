@@ -114,9 +114,13 @@ TEST_F(FilenameBuilder, PathCharactersInValuesNeverReachTheName)
 {
     openDrawing("PLATE.SLDDRW");
     state.activeDoc->SetCustomInfo2(QString(), "Revision", " ..\\..\\a/b:c*?<>|\"d e \t");
-    EXPECT_EQ(nameFor("Sheet1", "Revision"), "....abc\"d e ");
+    EXPECT_EQ(nameFor("Sheet1", "Revision"), "....abcd e ");
     state.activeDoc->SetCustomInfo2(QString(), "Revision", "x\r\ny\bz");
     EXPECT_EQ(nameFor("Sheet1", "Revision"), "xyz");
+    // Written into the format as literal text, and in a sheet's name.
+    EXPECT_EQ(nameFor("Sheet1", "\"Q\"|SHEETNAME"), "QSheet1");
+    state.curSheetName = "Plan \"A\"";
+    EXPECT_EQ(getFilenameFromDoc(state, *state.activeDoc, { "SHEETNAME" }, surroundings), "Plan A");
 }
 
 TEST_F(FilenameBuilder, AStatusTextReplacesTheReportWithDiagnosticsOff)
@@ -170,13 +174,17 @@ TEST_F(ViewResolution, PropertiesViewOrSelectedViewChoosesTheModel)
         EXPECT_EQ(nameOn(drawing, sheet), QLatin1String(expected)) << drawing << " " << sheet;
 }
 
-// A sheet without drawing views; a model whose file has gone, which the lightweight view cannot
-// load and the resolved one cannot activate.
+// A sheet without drawing views; a model whose file has gone, which no view can load, whether
+// the drawing says it is loaded or not; a model file the host cannot read, which a view that says
+// it is loaded cannot activate.
 TEST_F(ViewResolution, FailuresOfTheHostEndTheCallWithTheirTexts)
 {
     EXPECT_EQ(nameOn("NOVIEWS.SLDDRW"), "10801 No valid drawing views found.");
-    EXPECT_EQ(nameOn("LIGHTWEIGHT_MISSINGMODEL.SLDDRW"),
-        "11201 Model referred in view could not be loaded.");
-    EXPECT_EQ(nameOn("MISSINGMODEL.SLDDRW"), "11301 Error [2] activating SW Model.");
-    EXPECT_EQ(state.activateErrors, 2);
+    for (const char *drawing : { "LIGHTWEIGHT_MISSINGMODEL.SLDDRW", "MISSINGMODEL.SLDDRW" }) {
+        EXPECT_EQ(nameOn(drawing), "11201 Model referred in view could not be loaded.") << drawing;
+        EXPECT_EQ(state.activateErrors, 0) << drawing;
+    }
+    drive.copyData("broken/NOTJSON.SLDDRW", "MISSING.SLDPRT");
+    EXPECT_EQ(nameOn("MISSINGMODEL.SLDDRW"), "11301 Error [1] activating SW Model.");
+    EXPECT_EQ(state.activateErrors, 1);
 }

@@ -92,12 +92,15 @@ TEST_F(SaveRun, DestinationDirectoriesAndDiagnosticsOff)
         out(), (QStringList { "DXF", "DXF/PLATE_Sheet1.DXF", "DXF/PLATE_Sheet2.DXF", "Sub" }));
 }
 
-TEST_F(SaveRun, ADriveRootBaseStillGetsItsSeparator)
+TEST_F(SaveRun, ADriveRootBaseIsShownWithOneSeparator)
 {
     choices.baseDir = drive.win();
     run();
-    EXPECT_EQ(surroundings.lines.at(1), "Output Base Directory: T:\\\\");
+    EXPECT_EQ(surroundings.lines.at(1), "Output Base Directory: T:\\");
     EXPECT_TRUE(QFileInfo::exists(drive.native("PLATE_Sheet1.DXF")));
+    choices.displayDiags = false;
+    run();
+    EXPECT_EQ(statusText(), "Quillet 1.00: Files output to [T:\\]");
 }
 
 TEST_F(SaveRun, SheetNumbersFollowTheRunNotTheDrawing)

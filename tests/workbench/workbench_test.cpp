@@ -56,7 +56,11 @@ protected:
 
     void start()
     {
-        window = std::make_unique<WorkbenchWindow>(QStringList { plugins.path() });
+        start({ plugins.path() });
+    }
+    void start(const QStringList &pluginDirectories)
+    {
+        window = std::make_unique<WorkbenchWindow>(pluginDirectories);
         window->setPrompts({ [this](const QString &text) { messages.append(text); },
             [this](const QString &, const QString &filter, const QString &start) {
                 starts.append(filter + '|' + start);
@@ -229,11 +233,24 @@ TEST_F(Workbench, WithNoAddInAnywhereTheStatusBarAndTheAddInsDialogSaySo)
     EXPECT_EQ(hint, "No add-in was found beside the workbench or in its add-in directory.");
 }
 
+// Installed, the workbench's directory is the system's program directory, which holds other
+// programs' files; the add-in directory below the installation's lib is searched after it.
 TEST_F(Workbench, AddInsConnectAndDisconnectAtOnceAndFailuresAreShown)
 {
-    writeNative(plugins.filePath(pluginFile("Broken")), "no library");
-    QFile::copy(QUILLET_REFUSING_PLUGIN_FILE, plugins.filePath(pluginFile("RefusingAddIn")));
-    start();
+    const QString bin = plugins.filePath("bin");
+    const QStringList directories = addInDirectories(bin);
+    ASSERT_EQ(directories.size(), 2);
+    const QString installed = directories.at(1);
+    ASSERT_TRUE(installed.startsWith(plugins.path() + "/lib/")) << qPrintable(installed);
+    ASSERT_TRUE(QDir().mkpath(bin) && QDir().mkpath(installed));
+    for (const QString &file : { pluginFile("QuilletAddIn"), QString("Quillet.FMT") })
+        ASSERT_TRUE(QFile::rename(plugins.filePath(file), bin + "/" + file));
+    writeNative(bin + "/" + pluginFile("Broken"), "no library");
+    writeNative(bin + "/ld.so", "no library either");
+    // The add-in beside the program hides the one of its name in the add-in directory.
+    for (const char *name : { "RefusingAddIn", "QuilletAddIn" })
+        QFile::copy(QUILLET_REFUSING_PLUGIN_FILE, installed + "/" + pluginFile(name));
+    start(directories);
     const auto rows = [](const QTreeWidget *list) {
         QStringList result;
         for (int i = 0; i < list->topLevelItemCount(); ++i) {
@@ -247,27 +264,21 @@ TEST_F(Workbench, AddInsConnectAndDisconnectAtOnceAndFailuresAreShown)
     whileModal("addInsDialog", [&](QWidget &dialog) {
         auto *list = dialog.findChild<QTreeWidget *>("addIns");
         before = rows(list);
-        list->topLevelItem(1)->setCheckState(0, Qt::Unchecked);
+        list->topLevelItem(0)->setCheckState(0, Qt::Unchecked);
         after = rows(list);
         EXPECT_EQ(action("Tools", "Quillet 1.00"), nullptr);
         dialog.close();
     });
     action("Tools", "&Add-Ins...")->trigger();
-    ASSERT_EQ(before.size(), 3);
-    EXPECT_TRUE(before.at(0).startsWith(
-        "[ ] " + pluginFile("Broken") + " | " + pluginFile("Broken") + " | "))
-        << qPrintable(before.at(0));
-    EXPECT_TRUE(before.at(0).contains(plugins.filePath(pluginFile("Broken"))))
-        << qPrintable(before.at(0));
-    EXPECT_EQ(before.at(1), "[x] Quillet 1.00 | " + pluginFile("QuilletAddIn") + " | connected");
-    EXPECT_EQ(before.at(2),
-        "[ ] " + pluginFile("RefusingAddIn") + " | " + pluginFile("RefusingAddIn")
-            + " | connect returned false");
-    EXPECT_EQ(after.at(1), "[ ] Quillet 1.00 | " + pluginFile("QuilletAddIn") + " | ");
+    EXPECT_EQ(before,
+        (QStringList { "[x] Quillet 1.00 | " + pluginFile("QuilletAddIn") + " | connected",
+            "[ ] " + pluginFile("RefusingAddIn") + " | " + pluginFile("RefusingAddIn")
+                + " | connect returned false" }));
+    EXPECT_EQ(after.value(0), "[ ] Quillet 1.00 | " + pluginFile("QuilletAddIn") + " | ");
     EXPECT_EQ(status(), "Thank you for using Quillet 1.00");
 
     // The choice is kept: the next start leaves the add-in alone.
     window.reset();
-    start();
+    start(directories);
     EXPECT_EQ(action("Tools", "Quillet 1.00"), nullptr);
 }

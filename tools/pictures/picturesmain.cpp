@@ -218,9 +218,12 @@ int main(int argc, char **argv)
     destinations.show();
     saved = save(&destinations, outDir + QStringLiteral("/managedestdir.png")) && saved;
 
+    // The About box names the manual where the Debian package installs it.
+    setModuleDirectory(QStringLiteral("/usr/lib/x86_64-linux-gnu/quillet"));
     QMessageBox about(QMessageBox::Information,
         Quilletmain::productAndVersion() + QStringLiteral(" [Copyright]"), aboutText(),
         QMessageBox::Ok);
+    setModuleDirectory(drive.path());
     about.show();
     saved = save(&about, outDir + QStringLiteral("/about.png")) && saved;
     saved = saveWorkbench(drive.filePath(QStringLiteral("Drawings/PLATE.SLDDRW")), outDir) && saved;
