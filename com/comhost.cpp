@@ -35,8 +35,7 @@ quintptr ComFrame::WindowHandle()
 {
     // The 64-bit member is for early binding only; window handles fit in 32 bits on every
     // Windows.
-    const QString member = QStringLiteral("GetHWnd");
-    return quintptr(quint32(DispatchObject::asNumber(frame.call(member), member)));
+    return quintptr(quint32(frame.call(QStringLiteral("GetHWnd")).number()));
 }
 
 ComView::ComView(ComPtr<IDispatch> view)
@@ -46,53 +45,46 @@ ComView::ComView(ComPtr<IDispatch> view)
 
 std::shared_ptr<CadView> ComView::GetNextView()
 {
-    const QString member = QStringLiteral("GetNextView");
-    return wrapped<ComView>(DispatchObject::asObject(view.call(member), member));
+    return wrapped<ComView>(view.call(QStringLiteral("GetNextView")).object());
 }
 
 QString ComView::ViewName()
 {
+    // The older name is a property.
     const QString member
         = view.firstOffered({ QStringLiteral("GetName2"), QStringLiteral("Name") });
-    return DispatchObject::asText(
-        member == QLatin1String("Name") ? view.get(member) : view.call(member), member);
+    return (member == QLatin1String("Name") ? view.get(member) : view.call(member)).text();
 }
 
 int ComView::ViewType()
 {
-    const QString member = QStringLiteral("Type");
-    return int(DispatchObject::asNumber(view.get(member), member));
+    return int(view.get(QStringLiteral("Type")).number());
 }
 
 bool ComView::ModelLoaded()
 {
-    const QString member = QStringLiteral("IsModelLoaded");
-    return DispatchObject::asFlag(view.call(member), member);
+    return view.call(QStringLiteral("IsModelLoaded")).flag();
 }
 
 int ComView::LoadReferencedModel()
 {
     // The host answers 0 for a model it loaded; the contract says 1.
-    const QString member = QStringLiteral("LoadModel");
-    return DispatchObject::asNumber(view.call(member), member) == 0 ? 1 : 0;
+    return view.call(QStringLiteral("LoadModel")).number() == 0 ? 1 : 0;
 }
 
 QString ComView::ModelPathName()
 {
-    const QString member = QStringLiteral("GetReferencedModelName");
-    return DispatchObject::asText(view.call(member), member);
+    return view.call(QStringLiteral("GetReferencedModelName")).text();
 }
 
 QString ComView::ConfigurationName()
 {
-    const QString member = QStringLiteral("ReferencedConfiguration");
-    return DispatchObject::asText(view.get(member), member);
+    return view.get(QStringLiteral("ReferencedConfiguration")).text();
 }
 
 std::shared_ptr<CadDocument> ComView::ReferencedDocument()
 {
-    const QString member = QStringLiteral("ReferencedDocument");
-    return wrapped<ComDocument>(DispatchObject::asObject(view.get(member), member));
+    return wrapped<ComDocument>(view.get(QStringLiteral("ReferencedDocument")).object());
 }
 
 ComSheet::ComSheet(ComPtr<IDispatch> sheet)
@@ -102,14 +94,12 @@ ComSheet::ComSheet(ComPtr<IDispatch> sheet)
 
 QString ComSheet::GetName()
 {
-    const QString member = QStringLiteral("GetName");
-    return DispatchObject::asText(sheet.call(member), member);
+    return sheet.call(QStringLiteral("GetName")).text();
 }
 
 QString ComSheet::PropertiesViewName()
 {
-    const QString member = QStringLiteral("CustomPropertyView");
-    return DispatchObject::asText(sheet.get(member), member);
+    return sheet.get(QStringLiteral("CustomPropertyView")).text();
 }
 
 ComSelectionManager::ComSelectionManager(ComPtr<IDispatch> manager)
@@ -122,20 +112,19 @@ int ComSelectionManager::SelectedCount()
     const QString member = manager.firstOffered(
         { QStringLiteral("GetSelectedObjectCount2"), QStringLiteral("GetSelectedObjectCount") });
     // Mark -1: the objects selected under any mark.
-    return int(DispatchObject::asNumber(member.endsWith(QLatin1Char('2'))
-            ? manager.call(member, Variant::fromLong(-1))
-            : manager.call(member),
-        member));
+    return int((member.endsWith(QLatin1Char('2')) ? manager.call(member, Variant::fromLong(-1))
+                                                  : manager.call(member))
+                   .number());
 }
 
 int ComSelectionManager::hostType(int index)
 {
     const QString member = manager.firstOffered(
         { QStringLiteral("GetSelectedObjectType3"), QStringLiteral("GetSelectedObjectType2") });
-    return int(DispatchObject::asNumber(member.endsWith(QLatin1Char('3'))
+    return int((member.endsWith(QLatin1Char('3'))
             ? manager.call(member, Variant::fromLong(index), Variant::fromLong(-1))
-            : manager.call(member, Variant::fromLong(index)),
-        member));
+            : manager.call(member, Variant::fromLong(index)))
+                   .number());
 }
 
 int ComSelectionManager::SelectedType(int index)
@@ -149,10 +138,10 @@ std::shared_ptr<CadObject> ComSelectionManager::SelectedObject(int index)
     const int type = hostType(index);
     const QString member = manager.firstOffered(
         { QStringLiteral("GetSelectedObject6"), QStringLiteral("GetSelectedObject5") });
-    ComPtr<IDispatch> object = DispatchObject::asObject(member.endsWith(QLatin1Char('6'))
+    ComPtr<IDispatch> object = (member.endsWith(QLatin1Char('6'))
             ? manager.call(member, Variant::fromLong(index), Variant::fromLong(-1))
-            : manager.call(member, Variant::fromLong(index)),
-        member);
+            : manager.call(member, Variant::fromLong(index)))
+                                   .object();
     if (!object)
         return nullptr;
     if (type == CadCode::SelDrawingView)
@@ -171,7 +160,7 @@ DispatchObject &ComDocument::extension()
 {
     if (!documentExtension) {
         const QString member = QStringLiteral("Extension");
-        ComPtr<IDispatch> object = DispatchObject::asObject(document.get(member), member);
+        ComPtr<IDispatch> object = document.get(member).object();
         if (!object)
             throw QuilletError(int(E_POINTER),
                 QStringLiteral("The host's ") + member + QStringLiteral(" answered no object."));
@@ -182,44 +171,37 @@ DispatchObject &ComDocument::extension()
 
 int ComDocument::DocumentType()
 {
-    const QString member = QStringLiteral("GetType");
-    return int(DispatchObject::asNumber(document.call(member), member));
+    return int(document.call(QStringLiteral("GetType")).number());
 }
 
 QString ComDocument::PathName()
 {
-    const QString member = QStringLiteral("GetPathName");
-    return DispatchObject::asText(document.call(member), member);
+    return document.call(QStringLiteral("GetPathName")).text();
 }
 
 QString ComDocument::Title()
 {
-    const QString member = QStringLiteral("GetTitle");
-    return DispatchObject::asText(document.call(member), member);
+    return document.call(QStringLiteral("GetTitle")).text();
 }
 
 int ComDocument::GetSheetCount()
 {
-    const QString member = QStringLiteral("GetSheetCount");
-    return int(DispatchObject::asNumber(document.call(member), member));
+    return int(document.call(QStringLiteral("GetSheetCount")).number());
 }
 
 QStringList ComDocument::GetSheetNames()
 {
-    const QString member = QStringLiteral("GetSheetNames");
-    return DispatchObject::asNames(document.call(member), member);
+    return document.call(QStringLiteral("GetSheetNames")).names();
 }
 
 std::shared_ptr<CadSheet> ComDocument::GetCurrentSheet()
 {
-    const QString member = QStringLiteral("GetCurrentSheet");
-    return wrapped<ComSheet>(DispatchObject::asObject(document.call(member), member));
+    return wrapped<ComSheet>(document.call(QStringLiteral("GetCurrentSheet")).object());
 }
 
 bool ComDocument::ActivateSheet(const QString &sheetName)
 {
-    const QString member = QStringLiteral("ActivateSheet");
-    return DispatchObject::asFlag(document.call(member, Variant::fromString(sheetName)), member);
+    return document.call(QStringLiteral("ActivateSheet"), Variant::fromString(sheetName)).flag();
 }
 
 bool ComDocument::SaveToPath(
@@ -229,35 +211,36 @@ bool ComDocument::SaveToPath(
     // itself take other arguments. The document-level SaveAs4 is the oldest hosts' only way.
     LONG saveErrors = 0;
     LONG saveWarnings = 0;
-    Variant result;
-    QString member;
+    bool saved = false;
     DispatchObject &saver = extension();
     if (saver.offers(QStringLiteral("SaveAs3"))) {
-        member = QStringLiteral("SaveAs3");
-        result = saver.call(member, Variant::fromString(pathName), Variant::fromLong(version),
-            Variant::fromLong(options), noObject(), noObject(), Variant::outLong(&saveErrors),
-            Variant::outLong(&saveWarnings));
+        saved = saver
+                    .call(QStringLiteral("SaveAs3"), Variant::fromString(pathName),
+                        Variant::fromLong(version), Variant::fromLong(options), noObject(),
+                        noObject(), Variant::outLong(&saveErrors), Variant::outLong(&saveWarnings))
+                    .flag();
     } else if (saver.offers(QStringLiteral("SaveAs"))) {
-        member = QStringLiteral("SaveAs");
-        result = saver.call(member, Variant::fromString(pathName), Variant::fromLong(version),
-            Variant::fromLong(options), noObject(), Variant::outLong(&saveErrors),
-            Variant::outLong(&saveWarnings));
+        saved = saver
+                    .call(QStringLiteral("SaveAs"), Variant::fromString(pathName),
+                        Variant::fromLong(version), Variant::fromLong(options), noObject(),
+                        Variant::outLong(&saveErrors), Variant::outLong(&saveWarnings))
+                    .flag();
     } else {
-        member = QStringLiteral("SaveAs4");
-        result = document.call(member, Variant::fromString(pathName), Variant::fromLong(version),
-            Variant::fromLong(options), Variant::outLong(&saveErrors),
-            Variant::outLong(&saveWarnings));
+        saved = document
+                    .call(QStringLiteral("SaveAs4"), Variant::fromString(pathName),
+                        Variant::fromLong(version), Variant::fromLong(options),
+                        Variant::outLong(&saveErrors), Variant::outLong(&saveWarnings))
+                    .flag();
     }
     errors = int(saveErrors);
     warnings = int(saveWarnings);
-    return DispatchObject::asFlag(result, member);
+    return saved;
 }
 
 std::shared_ptr<CadSelectionManager> ComDocument::SelectionManager()
 {
     // Asked anew each time: the host's selection manager is not to be kept.
-    const QString member = QStringLiteral("SelectionManager");
-    return wrapped<ComSelectionManager>(DispatchObject::asObject(document.get(member), member));
+    return wrapped<ComSelectionManager>(document.get(QStringLiteral("SelectionManager")).object());
 }
 
 void ComDocument::Rebuild(int options)
@@ -271,32 +254,31 @@ void ComDocument::Rebuild(int options)
 
 QString ComDocument::CustomPropertyValue(const QString &configuration, const QString &name)
 {
-    const QString member = QStringLiteral("GetCustomInfoValue");
-    return DispatchObject::asText(
-        document.call(member, Variant::fromString(configuration), Variant::fromString(name)),
-        member);
+    return document
+        .call(QStringLiteral("GetCustomInfoValue"), Variant::fromString(configuration),
+            Variant::fromString(name))
+        .text();
 }
 
 int ComDocument::CustomPropertyCount(const QString &configuration)
 {
-    const QString member = QStringLiteral("GetCustomInfoCount2");
-    return int(DispatchObject::asNumber(
-        document.call(member, Variant::fromString(configuration)), member));
+    return int(
+        document.call(QStringLiteral("GetCustomInfoCount2"), Variant::fromString(configuration))
+            .number());
 }
 
 QStringList ComDocument::CustomPropertyNames(const QString &configuration)
 {
-    const QString member = QStringLiteral("GetCustomInfoNames2");
-    return DispatchObject::asNames(
-        document.call(member, Variant::fromString(configuration)), member);
+    return document.call(QStringLiteral("GetCustomInfoNames2"), Variant::fromString(configuration))
+        .names();
 }
 
 QString ComDocument::CustomInfo2(const QString &configuration, const QString &name)
 {
-    const QString member = QStringLiteral("CustomInfo2");
-    return DispatchObject::asText(
-        document.get(member, Variant::fromString(configuration), Variant::fromString(name)),
-        member);
+    return document
+        .get(QStringLiteral("CustomInfo2"), Variant::fromString(configuration),
+            Variant::fromString(name))
+        .text();
 }
 
 void ComDocument::SetCustomInfo2(
@@ -309,17 +291,15 @@ void ComDocument::SetCustomInfo2(
 bool ComDocument::AddCustomInfo3(
     const QString &configuration, const QString &name, int type, const QString &value)
 {
-    const QString member = QStringLiteral("AddCustomInfo3");
-    return DispatchObject::asFlag(
-        document.call(member, Variant::fromString(configuration), Variant::fromString(name),
-            Variant::fromLong(type), Variant::fromString(value)),
-        member);
+    return document
+        .call(QStringLiteral("AddCustomInfo3"), Variant::fromString(configuration),
+            Variant::fromString(name), Variant::fromLong(type), Variant::fromString(value))
+        .flag();
 }
 
 std::shared_ptr<CadView> ComDocument::FirstView()
 {
-    const QString member = QStringLiteral("GetFirstView");
-    return wrapped<ComView>(DispatchObject::asObject(document.call(member), member));
+    return wrapped<ComView>(document.call(QStringLiteral("GetFirstView")).object());
 }
 
 std::shared_ptr<CadSheet> ComDocument::CurrentSheet()
@@ -329,14 +309,12 @@ std::shared_ptr<CadSheet> ComDocument::CurrentSheet()
 
 std::shared_ptr<CadView> ComDocument::ActiveView()
 {
-    const QString member = QStringLiteral("ActiveDrawingView");
-    return wrapped<ComView>(DispatchObject::asObject(document.get(member), member));
+    return wrapped<ComView>(document.get(QStringLiteral("ActiveDrawingView")).object());
 }
 
 bool ComDocument::ActivateViewByName(const QString &viewName)
 {
-    const QString member = QStringLiteral("ActivateView");
-    return DispatchObject::asFlag(document.call(member, Variant::fromString(viewName)), member);
+    return document.call(QStringLiteral("ActivateView"), Variant::fromString(viewName)).flag();
 }
 
 ComApplication::ComApplication(ComPtr<IDispatch> application)
@@ -359,8 +337,8 @@ void ComApplication::RegisterCallbacks(quintptr moduleHandle, QObject *addIn, in
 
 QString ComApplication::StandardMenuName(int menuId)
 {
-    const QString member = QStringLiteral("GetLocalizedMenuName");
-    return DispatchObject::asText(application.call(member, Variant::fromLong(menuId)), member);
+    return application.call(QStringLiteral("GetLocalizedMenuName"), Variant::fromLong(menuId))
+        .text();
 }
 
 void ComApplication::AddCommandItem(int documentType, int cookie, const QString &itemPath,
@@ -393,7 +371,7 @@ std::shared_ptr<CadFrame> ComApplication::MainFrame()
 {
     // A method on this host, not a property.
     const QString member = QStringLiteral("Frame");
-    ComPtr<IDispatch> frame = DispatchObject::asObject(application.call(member), member);
+    ComPtr<IDispatch> frame = application.call(member).object();
     if (!frame)
         throw QuilletError(int(E_POINTER),
             QStringLiteral("The host's ") + member + QStringLiteral(" answered no object."));
@@ -402,8 +380,7 @@ std::shared_ptr<CadFrame> ComApplication::MainFrame()
 
 std::shared_ptr<CadDocument> ComApplication::ActiveDocument()
 {
-    const QString member = QStringLiteral("ActiveDoc");
-    return wrapped<ComDocument>(DispatchObject::asObject(application.get(member), member));
+    return wrapped<ComDocument>(application.get(QStringLiteral("ActiveDoc")).object());
 }
 
 std::shared_ptr<CadDocument> ComApplication::ActivateDocument(
@@ -413,13 +390,14 @@ std::shared_ptr<CadDocument> ComApplication::ActivateDocument(
     const QString member = application.firstOffered(
         { QStringLiteral("ActivateDoc3"), QStringLiteral("ActivateDoc2") });
     // Silent: without the user's preferences, and without rebuilding the document.
-    const Variant result = member.endsWith(QLatin1Char('3'))
-        ? application.call(member, Variant::fromString(pathName), Variant::fromBool(!silent),
-            Variant::fromLong(1), Variant::outLong(&errors))
-        : application.call(member, Variant::fromString(pathName), Variant::fromBool(silent),
-            Variant::outLong(&errors));
+    ComPtr<IDispatch> document = (member.endsWith(QLatin1Char('3'))
+            ? application.call(member, Variant::fromString(pathName), Variant::fromBool(!silent),
+                Variant::fromLong(1), Variant::outLong(&errors))
+            : application.call(member, Variant::fromString(pathName), Variant::fromBool(silent),
+                Variant::outLong(&errors)))
+                                     .object();
     errorCode = int(errors);
-    return wrapped<ComDocument>(DispatchObject::asObject(result, member));
+    return wrapped<ComDocument>(std::move(document));
 }
 
 void ComApplication::CloseDocument(const QString &name)
@@ -434,13 +412,15 @@ std::shared_ptr<CadDocument> ComApplication::OpenDocument(const QString &pathNam
     LONG openWarnings = 0;
     const QString member
         = application.firstOffered({ QStringLiteral("OpenDoc6"), QStringLiteral("OpenDocSilent") });
-    const Variant result = member.endsWith(QLatin1Char('6'))
-        ? application.call(member, Variant::fromString(pathName), Variant::fromLong(documentType),
-            Variant::fromLong(options), Variant::fromString(configuration),
-            Variant::outLong(&openErrors), Variant::outLong(&openWarnings))
-        : application.call(member, Variant::fromString(pathName), Variant::fromLong(documentType),
-            Variant::outLong(&openErrors));
+    ComPtr<IDispatch> document = (member.endsWith(QLatin1Char('6'))
+            ? application.call(member, Variant::fromString(pathName),
+                Variant::fromLong(documentType), Variant::fromLong(options),
+                Variant::fromString(configuration), Variant::outLong(&openErrors),
+                Variant::outLong(&openWarnings))
+            : application.call(member, Variant::fromString(pathName),
+                Variant::fromLong(documentType), Variant::outLong(&openErrors)))
+                                     .object();
     errors = int(openErrors);
     warnings = int(openWarnings);
-    return wrapped<ComDocument>(DispatchObject::asObject(result, member));
+    return wrapped<ComDocument>(std::move(document));
 }

@@ -71,13 +71,6 @@ struct ExceptionInfo : EXCEPINFO {
             + QStringLiteral(")."));
 }
 
-[[noreturn]] void raiseWrongKind(const QString &member)
-{
-    throw QuilletError(int(DISP_E_TYPEMISMATCH),
-        QStringLiteral("The host's ") + member
-            + QStringLiteral(" answered a value of another kind than expected."));
-}
-
 } // namespace
 
 DispatchObject::DispatchObject(ComPtr<IDispatch> object)
@@ -130,42 +123,9 @@ Variant DispatchObject::invoke(
     return result;
 }
 
-QString DispatchObject::asText(const Variant &result, const QString &member)
+void DispatchResult::raiseWrongKind() const
 {
-    const std::optional<QString> value = result.toString();
-    if (!value)
-        raiseWrongKind(member);
-    return *value;
-}
-
-long DispatchObject::asNumber(const Variant &result, const QString &member)
-{
-    const std::optional<long> value = result.toLong();
-    if (!value)
-        raiseWrongKind(member);
-    return *value;
-}
-
-bool DispatchObject::asFlag(const Variant &result, const QString &member)
-{
-    const std::optional<bool> value = result.toBool();
-    if (!value)
-        raiseWrongKind(member);
-    return *value;
-}
-
-ComPtr<IDispatch> DispatchObject::asObject(const Variant &result, const QString &member)
-{
-    const std::optional<ComPtr<IDispatch>> value = result.toDispatch();
-    if (!value)
-        raiseWrongKind(member);
-    return *value;
-}
-
-QStringList DispatchObject::asNames(const Variant &result, const QString &member)
-{
-    const std::optional<QStringList> value = result.toStringList();
-    if (!value)
-        raiseWrongKind(member);
-    return *value;
+    throw QuilletError(int(DISP_E_TYPEMISMATCH),
+        QStringLiteral("The host's ") + member
+            + QStringLiteral(" answered a value of another kind than expected."));
 }

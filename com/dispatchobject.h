@@ -7,6 +7,36 @@
 #include <array>
 #include <initializer_list>
 
+// What a member answered, read as the contract needs it; a result of another kind is the member's
+// failure, named in its error.
+class DispatchResult {
+public:
+    DispatchResult(Variant value, QString member)
+        : value(std::move(value))
+        , member(std::move(member))
+    {
+    }
+
+    QString text() const { return required(value.toString()); }
+    long number() const { return required(value.toLong()); }
+    bool flag() const { return required(value.toBool()); }
+    // A null pointer for none.
+    ComPtr<IDispatch> object() const { return required(value.toDispatch()); }
+    QStringList names() const { return required(value.toStringList()); }
+
+private:
+    template <typename Value> Value required(std::optional<Value> read) const
+    {
+        if (!read)
+            raiseWrongKind();
+        return *std::move(read);
+    }
+    [[noreturn]] void raiseWrongKind() const;
+
+    Variant value;
+    QString member;
+};
+
 // A host object reached by late binding. A member is looked up by name the first time it is used
 // and its DISPID kept for the life of this object; every failure of a call becomes the add-in's
 // error, whose description names the member.
@@ -25,15 +55,18 @@ public:
     QString firstOffered(std::initializer_list<QString> members);
 
     // Arguments are given in the member's parameter order.
-    template <typename... Arguments> Variant call(const QString &member, Arguments &&...arguments)
+    template <typename... Arguments>
+    DispatchResult call(const QString &member, Arguments &&...arguments)
     {
         std::array<Variant, sizeof...(Arguments)> list { std::forward<Arguments>(arguments)... };
-        return invoke(member, DISPATCH_METHOD, list.data(), int(list.size()), false);
+        return { invoke(member, DISPATCH_METHOD, list.data(), int(list.size()), false), member };
     }
-    template <typename... Arguments> Variant get(const QString &member, Arguments &&...indices)
+    template <typename... Arguments>
+    DispatchResult get(const QString &member, Arguments &&...indices)
     {
         std::array<Variant, sizeof...(Arguments)> list { std::forward<Arguments>(indices)... };
-        return invoke(member, DISPATCH_PROPERTYGET, list.data(), int(list.size()), false);
+        return { invoke(member, DISPATCH_PROPERTYGET, list.data(), int(list.size()), false),
+            member };
     }
     // The value comes last, after the property's index arguments.
     template <typename... Arguments> void put(const QString &member, Arguments &&...arguments)
@@ -41,14 +74,6 @@ public:
         std::array<Variant, sizeof...(Arguments)> list { std::forward<Arguments>(arguments)... };
         invoke(member, DISPATCH_PROPERTYPUT, list.data(), int(list.size()), true);
     }
-
-    // Results read as the contract needs them; a result of another kind is the member's failure.
-    static QString asText(const Variant &result, const QString &member);
-    static long asNumber(const Variant &result, const QString &member);
-    static bool asFlag(const Variant &result, const QString &member);
-    // A null pointer for none.
-    static ComPtr<IDispatch> asObject(const Variant &result, const QString &member);
-    static QStringList asNames(const Variant &result, const QString &member);
 
 private:
     Variant invoke(const QString &member, WORD flags, Variant *arguments, int count, bool put);
