@@ -1,6 +1,6 @@
 #include "callbackobject.h"
 
-#include "loghelp/messagewindow.h"
+#include "addin/swaddin.h"
 #include "moduleobjects.h"
 #include "platform/quilleterror.h"
 
@@ -176,7 +176,7 @@ HRESULT CallbackObject::runShowForm(EXCEPINFO *exception)
         failure = error;
     } catch (const std::exception &) {
     }
-    showUnhandledFailure(failure);
+    swAddIn::showCommandFailure(failure);
     if (exception) {
         *exception = EXCEPINFO {};
         exception->bstrSource = Bstr(QStringLiteral("Quillet")).release();

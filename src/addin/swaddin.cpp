@@ -60,3 +60,8 @@ bool swAddIn::showForm()
     hostWindow.restore();
     return true;
 }
+
+void swAddIn::showCommandFailure(const QuilletError &error)
+{
+    showUnhandledFailure(error);
+}

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "addin/CadHost.h"
+#include "platform/quilleterror.h"
 
 #include <QObject>
 
@@ -15,6 +16,8 @@ public:
     bool SwAddIn_ConnectToSW(std::shared_ptr<CadApplication> ThisSW, int Cookie) override;
     bool SwAddIn_DisconnectFromSW() override;
     Q_INVOKABLE bool showForm();
+    // Shows the user a failure of the command that reached the host's side of the call.
+    static void showCommandFailure(const QuilletError &error);
 
     std::shared_ptr<CadApplication> swInst;
     QString menuItemPath;
