@@ -2,7 +2,6 @@
 
 #include "addin/swaddin.h"
 #include "comhost.h"
-#include "moduleobjects.h"
 #include "platform/quilleterror.h"
 #include "qtinhost.h"
 
@@ -31,42 +30,10 @@ HRESULT AddInObject::create(REFIID iid, void **object)
     return adopt(new AddInObject)->QueryInterface(iid, object);
 }
 
-AddInObject::AddInObject()
-{
-    ModuleObjects::created();
-}
-
 AddInObject::~AddInObject()
 {
     // A host that releases the add-in without disconnecting still gets all its references back.
     addIn.reset();
-    ModuleObjects::destroyed();
-}
-
-HRESULT AddInObject::QueryInterface(REFIID iid, void **object)
-{
-    if (!object)
-        return E_POINTER;
-    if (iid == IID_IUnknown || iid == __uuidof(ISwAddin)) {
-        *object = static_cast<ISwAddin *>(this);
-        AddRef();
-        return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-}
-
-ULONG AddInObject::AddRef()
-{
-    return ++references;
-}
-
-ULONG AddInObject::Release()
-{
-    const ULONG left = --references;
-    if (left == 0)
-        delete this;
-    return left;
 }
 
 HRESULT AddInObject::ConnectToSW(IDispatch *ThisSW, long Cookie, VARIANT_BOOL *IsConnected)

@@ -1,9 +1,8 @@
 #pragma once
 
-#include "comowners.h"
+#include "serverobject.h"
 #include "swaddininterface.h"
 
-#include <atomic>
 #include <memory>
 
 class swAddIn;
@@ -11,21 +10,18 @@ class swAddIn;
 // The object of the add-in's COM class: the host creates it, connects it and disconnects it.
 // Connect starts Qt when the host has none and makes the add-in object over the host's
 // application; disconnect ends the add-in object and with it every reference to the host.
-class AddInObject final : public ISwAddin {
+class AddInObject final : public ServerObject<AddInObject, ISwAddin, IID_ISwAddin> {
 public:
     static HRESULT create(REFIID iid, void **object);
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void **object) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
     HRESULT STDMETHODCALLTYPE ConnectToSW(
         IDispatch *ThisSW, long Cookie, VARIANT_BOOL *IsConnected) override;
     HRESULT STDMETHODCALLTYPE DisconnectFromSW(VARIANT_BOOL *IsDisconnected) override;
 
 private:
-    AddInObject();
+    friend ServerObject;
+    AddInObject() = default;
     ~AddInObject();
 
-    std::atomic<ULONG> references { 1 };
     std::unique_ptr<swAddIn> addIn;
 };

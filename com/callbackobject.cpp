@@ -1,7 +1,6 @@
 #include "callbackobject.h"
 
 #include "addin/swaddin.h"
-#include "moduleobjects.h"
 #include "platform/quilleterror.h"
 
 #include <QMetaObject>
@@ -62,38 +61,6 @@ CallbackObject::CallbackObject(QObject *addIn)
     : addIn(addIn)
     , typeInfo(makeTypeInfo())
 {
-    ModuleObjects::created();
-}
-
-CallbackObject::~CallbackObject()
-{
-    ModuleObjects::destroyed();
-}
-
-HRESULT CallbackObject::QueryInterface(REFIID iid, void **object)
-{
-    if (!object)
-        return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_IDispatch) {
-        *object = static_cast<IDispatch *>(this);
-        AddRef();
-        return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-}
-
-ULONG CallbackObject::AddRef()
-{
-    return ++references;
-}
-
-ULONG CallbackObject::Release()
-{
-    const ULONG left = --references;
-    if (left == 0)
-        delete this;
-    return left;
 }
 
 HRESULT CallbackObject::GetTypeInfoCount(UINT *count)

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "comowners.h"
+#include "serverobject.h"
 
 #include <QPointer>
-#include <atomic>
 
 class QObject;
 
@@ -19,13 +19,10 @@ struct QuilletCallbacks : public IDispatch {
 // The object the host is given with its callbacks: it answers showForm by name, with type
 // information, and calls the add-in's showForm. It holds the add-in weakly: after disconnect the
 // add-in is gone and the host's calls do nothing.
-class CallbackObject final : public QuilletCallbacks {
+class CallbackObject final : public ServerObject<CallbackObject, QuilletCallbacks, IID_IDispatch> {
 public:
     static ComPtr<CallbackObject> create(QObject *addIn);
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void **object) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT *count) override;
     HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID locale, ITypeInfo **info) override;
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(
@@ -38,11 +35,11 @@ public:
     LONG STDMETHODCALLTYPE menuState() override;
 
 private:
+    friend ServerObject;
     explicit CallbackObject(QObject *addIn);
-    ~CallbackObject();
+    ~CallbackObject() = default;
     HRESULT runShowForm(EXCEPINFO *exception);
 
-    std::atomic<ULONG> references { 1 };
     QPointer<QObject> addIn;
     ComPtr<ITypeInfo> typeInfo;
 };

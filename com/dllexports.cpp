@@ -2,10 +2,12 @@
 // class factory and whether the module may go, regsvr32 registers and unregisters it.
 
 #include "addinobject.h"
+#include "comowners.h"
 #include "moduleobjects.h"
 #include "platform/moduleinfo.h"
 #include "qtinhost.h"
 #include "registration.h"
+#include "serverobject.h"
 
 #include <atomic>
 #include <olectl.h>
@@ -32,31 +34,8 @@ std::wstring modulePath()
     }
 }
 
-class ClassFactory final : public IClassFactory {
+class ClassFactory final : public ServerObject<ClassFactory, IClassFactory, IID_IClassFactory> {
 public:
-    ClassFactory() { ModuleObjects::created(); }
-    ~ClassFactory() { ModuleObjects::destroyed(); }
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void **object) override
-    {
-        if (!object)
-            return E_POINTER;
-        if (iid == IID_IUnknown || iid == IID_IClassFactory) {
-            *object = static_cast<IClassFactory *>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references; }
-    ULONG STDMETHODCALLTYPE Release() override
-    {
-        const ULONG left = --references;
-        if (left == 0)
-            delete this;
-        return left;
-    }
     HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown *outer, REFIID iid, void **object) override
     {
         if (!object)
@@ -71,9 +50,6 @@ public:
         ModuleObjects::lock(lock != FALSE);
         return S_OK;
     }
-
-private:
-    std::atomic<ULONG> references { 1 };
 };
 
 CLSID addInClass()
