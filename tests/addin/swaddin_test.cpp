@@ -1,11 +1,8 @@
 #include "addin/quilletmain.h"
 #include "addin/swaddin.h"
-#include "dialogdriver.h"
 #include "standinhost.h"
 #include "testsupport.h"
 
-#include <QApplication>
-#include <QDialog>
 #include <gtest/gtest.h>
 
 class SwAddIn : public ::testing::Test {
@@ -31,21 +28,4 @@ TEST_F(SwAddIn, ConnectAddsTheDrawingCommandUnderToolsAndDisconnectRemovesIt)
     EXPECT_EQ(app->frame()->statusBarText(), "Thank you for using Quillet 1.00");
     // Nothing of the host is held after disconnect: a held reference keeps a host alive at exit.
     EXPECT_EQ(app.use_count(), 1);
-}
-
-TEST_F(SwAddIn, TheHostCallsShowFormByNameForDrawingsOnly)
-{
-    addIn.SwAddIn_ConnectToSW(app, 1);
-    app->open(testDataPath("PLATE.SLDDRW"));
-    int shown = 0;
-    // Every command builds a fresh dialog; close each as soon as it is shown.
-    for (int command = 0; command < 2; ++command) {
-        whileModal("usrForm", [&](QWidget &form) {
-            ++shown;
-            static_cast<QDialog &>(form).reject();
-        });
-        EXPECT_TRUE(app->invokeCommand("Quillet 1.00@Tools"));
-    }
-    EXPECT_EQ(shown, 2);
-    EXPECT_EQ(QApplication::topLevelWidgets().count(), 0);
 }

@@ -94,20 +94,6 @@ TEST(StandInFile, TypeFollowsTheExtensionInAnyCase)
         "P.JSON: not a stand-in document: the name must end in .SLDDRW, .SLDPRT or .SLDASM");
 }
 
-// Entries are checked against the active sheet, not the first one.
-TEST(StandInFile, SelectionEntriesBelongToTheActiveSheet)
-{
-    Json drawing = minimalDrawing();
-    drawing["activeSheet"] = "Sheet2";
-    drawing["selection"] = Json::parse(R"([ { "sheet": "Sheet2" } ])");
-    EXPECT_EQ(parseStandInDocument(bytes(drawing), "T.SLDDRW").selection.at(0).kind,
-        SelectionEntry::Kind::Sheet);
-    drawing["selection"] = Json::parse(R"([ { "view": "Drawing View1" } ])");
-    EXPECT_EQ(parseError(bytes(drawing)),
-        "T.SLDDRW: unknown selection entry \"selection[0]\": no view \"Drawing View1\" on "
-        "the active sheet \"Sheet2\"");
-}
-
 // Each broken file in tests/data, and a folder, is refused with a message that starts with its
 // path.
 TEST(StandInFile, BrokenFilesAreRefusedWithAMessageNamingTheFile)
@@ -173,6 +159,17 @@ TEST(StandInFile, ABrokenFieldIsNamedInTheMessage)
             = *problem ? fileName + ": " + QString::fromUtf8(problem) : QString();
         EXPECT_EQ(parseError(bytes(document), fileName), expected) << field << " = " << value;
     }
+
+    // Entries are checked against the active sheet, not the first one.
+    Json drawing = minimalDrawing();
+    drawing["activeSheet"] = "Sheet2";
+    drawing["selection"] = Json::parse(R"([ { "sheet": "Sheet2" } ])");
+    EXPECT_EQ(parseStandInDocument(bytes(drawing), "T.SLDDRW").selection.at(0).kind,
+        SelectionEntry::Kind::Sheet);
+    drawing["selection"] = Json::parse(R"([ { "view": "Drawing View1" } ])");
+    EXPECT_EQ(parseError(bytes(drawing)),
+        "T.SLDDRW: unknown selection entry \"selection[0]\": no view \"Drawing View1\" on "
+        "the active sheet \"Sheet2\"");
 }
 
 TEST(StandInFile, MalformedJsonIsRefusedWithItsPosition)

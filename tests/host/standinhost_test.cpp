@@ -221,6 +221,10 @@ TEST_F(StandInHost, ActivatesAndClosesOpenDocumentsByPathNameOrTitle)
     const auto plate = openDrawing("PLATE.SLDDRW");
     const auto six = openDrawing("SIXSHEETS.SLDDRW");
     const auto draw1 = app->newDrawing();
+    EXPECT_EQ(viewChain(*draw1), QStringList { "Sheet1/1" });
+    // A template that is not a drawing is refused and does not use up a number.
+    EXPECT_THROW(app->newDrawing(drive.native("PLATE.SLDPRT")), StandInFileError);
+    EXPECT_EQ(app->lastError(), drive.native("PLATE.SLDPRT") + ": a template must be a drawing");
     const auto draw2 = app->newDrawing();
     EXPECT_EQ(activate("plate.slddrw"), plate);
     EXPECT_EQ(activate("draw1"), draw1);
@@ -242,19 +246,6 @@ TEST_F(StandInHost, ActivatesAndClosesOpenDocumentsByPathNameOrTitle)
     EXPECT_FALSE(app->ActiveDocument());
     // A closed document is read again as a new object.
     EXPECT_NE(activate("T:\\PLATE.SLDDRW"), plate);
-}
-
-TEST_F(StandInHost, NewDrawingsHaveNoPathAndTakeTheNextNumber)
-{
-    // Found by its title Draw1 in the activation test; the save run names one without a path.
-    EXPECT_EQ(viewChain(*app->newDrawing()), QStringList { "Sheet1/1" });
-
-    // A drawing from a template is saved by the save run's tests.
-    copyDrawing("PLATE.SLDDRW");
-    EXPECT_THROW(app->newDrawing(drive.native("PLATE.SLDPRT")), StandInFileError);
-    EXPECT_EQ(app->lastError(), drive.native("PLATE.SLDPRT") + ": a template must be a drawing");
-    // A failed template does not use up a number.
-    EXPECT_EQ(app->newDrawing()->Title(), "Draw2");
 }
 
 // The add-in's own tests cover adding, removing and calling its item for a drawing, and the

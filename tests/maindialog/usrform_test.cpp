@@ -345,11 +345,6 @@ TEST_F(UsrForm, PopUpsAndTheAboutBox)
         QTest::mousePress(&form, Qt::RightButton, {}, QPoint(2, 2));
         EXPECT_TRUE(help->isVisible());
         help->hide();
-        // Separators are lines; a caption would be drawn beside them.
-        for (const char *name : { "mnuSeperator1", "mnuSeperator2" }) {
-            auto *separator = form.findChild<QAction *>(name);
-            EXPECT_TRUE(separator->isSeparator() && separator->text().isEmpty()) << name;
-        }
         QTest::mouseDClick(&form, Qt::LeftButton, {}, QPoint(2, 2));
         form.findChild<QAction *>("mnuAbout")->trigger();
         press(form, "cancel");

@@ -70,10 +70,7 @@ TEST(FileSystemObject, DriveMapBothWays)
     EXPECT_EQ(fso.fromNative(drive.native("sub/x")), "V:\\x");
     EXPECT_EQ(fso.fromNative(drive.native("subway/x")), "T:\\subway\\x");
 }
-#endif
 
-#ifndef Q_OS_WIN
-// The drive map is played off Windows only; on Windows the system resolves paths.
 TEST(FileSystemObject, UnmappedDrivesDoNotExist)
 {
     FileSystemObject::setDrives({ { 'C', QDir::tempPath() } });
@@ -87,10 +84,7 @@ TEST(FileSystemObject, UnmappedDrivesDoNotExist)
         QDir::tempPath() == QLatin1String("/") ? "" : "68 Device unavailable");
     FileSystemObject::resetDrives();
 }
-#endif
 
-#ifndef Q_OS_WIN
-// The drive map is played off Windows only; on Windows the system resolves paths.
 // Path text with "." and ".." levels, the text it resolves to and the place it names below the
 // root of drive T: or C:. Relative text goes on from the current directory T:\A\B, two levels
 // below T's root, and names the same place joined below that directory.

@@ -1,4 +1,3 @@
-#include "addin/quilletmain.h"
 #include "platform/quilleterror.h"
 #include "save/pathutils.h"
 #include "testsupport.h"
@@ -20,9 +19,6 @@ TEST_F(PathUtils, CleanStringRemovesEachCharacterExactly)
         { "a b", "", "a b" }, { "a::b", "::", "ab" } };
     for (const auto &[text, unwanted, clean] : cases)
         EXPECT_EQ(cleanString(QLatin1String(text), QLatin1String(unwanted)), QLatin1String(clean));
-    // The set without "\" keeps level separators, as the new-directory dialog needs.
-    const QString levelSafe = cleanString(Quilletmain::unwantedFileChars, "\\");
-    EXPECT_EQ(cleanString("A\\B:*C", levelSafe), "A\\BC");
 }
 
 TEST_F(PathUtils, MkRecurseDirTrimsLevelsAndSkipsEmptyOnes)
