@@ -1,0 +1,253 @@
+#include "dxfpainter.h"
+
+#include <QFileInfo>
+#include <QFontDatabase>
+#include <QFontMetricsF>
+#include <QHash>
+#include <QImageReader>
+#include <QPaintEngine>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPolygonF>
+#include <cmath>
+
+namespace dxf {
+
+namespace {
+
+    // Texts are laid out at this pixel size and scaled, so they have the same proportions at every
+    // resolution.
+    constexpr int referencePixelSize = 100;
+    // Larger pictures would take gigabytes to decode; a sheet is not worth that.
+    constexpr qint64 maxPicturePixels = 100'000'000;
+    // A batch of strokes is drawn before it grows past this, so its path stays small.
+    constexpr qsizetype maxBatch = 4096;
+    // Device pixels.
+    constexpr double maxSquareCapWidth = 3;
+
+    struct TextFont {
+        QFont font;
+        double capHeight = 0;
+    };
+
+    class PictureCanvas {
+    public:
+        PictureCanvas(QPainter &painter, double dotsPerMm, double paperHeight)
+            : painter(painter)
+            , dotsPerMm(dotsPerMm)
+            , paperHeight(paperHeight)
+            , raster(painter.paintEngine() && painter.paintEngine()->type() == QPaintEngine::Raster)
+            , deviceScale(std::sqrt(std::abs(painter.deviceTransform().determinant())))
+        {
+        }
+
+        QPointF map(const QPointF &p) const
+        {
+            return QPointF(p.x() * dotsPerMm, (paperHeight - p.y()) * dotsPerMm);
+        }
+
+        void draw(const PictureItem &item)
+        {
+            if (const auto *stroke = std::get_if<Stroke>(&item)) {
+                addStroke(*stroke);
+                return;
+            }
+            flushStrokes();
+            if (const auto *fill = std::get_if<Fill>(&item))
+                drawFill(*fill);
+            else if (const auto *text = std::get_if<TextRun>(&item))
+                drawText(*text);
+            else
+                drawImage(std::get<PictureImage>(item));
+        }
+
+        // Consecutive strokes of one pen are drawn in one call: pen changes and per-call overhead
+        // dominate a sheet of many short lines.
+        void flushStrokes()
+        {
+            if (lines.isEmpty() && paths.isEmpty())
+                return;
+            painter.setPen(pen);
+            painter.setBrush(Qt::NoBrush);
+            if (!lines.isEmpty())
+                painter.drawLines(lines);
+            if (!paths.isEmpty())
+                painter.drawPath(paths);
+            lines.clear();
+            paths.clear();
+            batched = 0;
+        }
+
+    private:
+        void addStroke(const Stroke &stroke)
+        {
+            if (stroke.points.size() < 2)
+                return;
+            // Thinner than a device pixel would vanish from images; zero is the device's hairline.
+            const double width = stroke.width > 0 ? std::max(stroke.width * dotsPerMm, 1.0) : 0.0;
+            if (batched > 0 && (pen.color().rgba() != stroke.colour || pen.widthF() != width))
+                flushStrokes();
+            // On images, a line a few pixels wide looks the same with square caps, which the
+            // raster engine draws many times faster; overlapping segment ends only show through
+            // translucent ink.
+            const bool segments = raster && width * deviceScale <= maxSquareCapWidth
+                && qAlpha(stroke.colour) == 255;
+            if (batched == 0) {
+                pen = QPen(QColor::fromRgba(stroke.colour), width, Qt::SolidLine,
+                    segments ? Qt::SquareCap : Qt::RoundCap, Qt::RoundJoin);
+                pen.setCosmetic(width == 0);
+            }
+            const std::vector<QPointF> &points = stroke.points;
+            if (segments || (points.size() == 2 && !stroke.closed)) {
+                for (std::size_t i = 1; i < points.size(); ++i)
+                    lines.append(QLineF(map(points[i - 1]), map(points[i])));
+                if (stroke.closed && points.size() > 2)
+                    lines.append(QLineF(map(points.back()), map(points.front())));
+            } else {
+                paths.moveTo(map(points[0]));
+                for (std::size_t i = 1; i < points.size(); ++i)
+                    paths.lineTo(map(points[i]));
+                if (stroke.closed)
+                    paths.closeSubpath();
+            }
+            if (++batched >= maxBatch)
+                flushStrokes();
+        }
+
+        void drawFill(const Fill &fill)
+        {
+            QPainterPath path;
+            path.setFillRule(Qt::OddEvenFill);
+            for (const std::vector<QPointF> &ring : fill.rings) {
+                QPolygonF polygon;
+                polygon.reserve(qsizetype(ring.size()));
+                for (const QPointF &p : ring)
+                    polygon.append(map(p));
+                path.addPolygon(polygon);
+                path.closeSubpath();
+            }
+            painter.setPen(Qt::NoPen);
+            painter.setBrush(QColor::fromRgba(fill.colour));
+            painter.drawPath(path);
+        }
+
+        const TextFont &textFont(const QString &name)
+        {
+            auto found = fonts.constFind(name);
+            if (found != fonts.constEnd())
+                return *found;
+            // A style names a family or a font file; the file's base name is often the family.
+            QString family = QStringLiteral("DejaVu Sans");
+            const QStringList families = QFontDatabase::families();
+            for (const QString &candidate : { name, QFileInfo(name).completeBaseName() }) {
+                const auto match
+                    = std::find_if(families.begin(), families.end(), [&](const QString &f) {
+                          return f.compare(candidate, Qt::CaseInsensitive) == 0;
+                      });
+                if (!candidate.isEmpty() && match != families.end()) {
+                    family = *match;
+                    break;
+                }
+            }
+            TextFont text { QFont(family), 0 };
+            text.font.setPixelSize(referencePixelSize);
+            // Unhinted outlines keep text widths proportional between an image and a PDF.
+            text.font.setHintingPreference(QFont::PreferNoHinting);
+            text.capHeight = QFontMetricsF(text.font).capHeight();
+            if (text.capHeight <= 0)
+                text.capHeight = referencePixelSize * 0.7;
+            return *fonts.insert(name, text);
+        }
+
+        void drawText(const TextRun &text)
+        {
+            if (text.text.isEmpty() || !(text.height > 0))
+                return;
+            const TextFont &font = textFont(text.font);
+            const double advance = QFontMetricsF(font.font).horizontalAdvance(text.text);
+            const double scale = text.height * dotsPerMm / font.capHeight;
+            double xScale = scale * text.widthFactor;
+            if (text.fitWidth > 0 && advance > 0)
+                xScale = text.fitWidth * dotsPerMm / advance;
+            double x = 0;
+            if (text.anchor == TextRun::Anchor::Centre)
+                x = -advance / 2;
+            else if (text.anchor == TextRun::Anchor::Right)
+                x = -advance;
+
+            painter.save();
+            painter.translate(map(text.position));
+            // Counter-clockwise on paper is clockwise on the device, whose y points down.
+            painter.rotate(-text.rotation);
+            painter.scale(text.mirrorX ? -1 : 1, text.mirrorY ? -1 : 1);
+            // Leaning right means moving right as the glyph goes up, which is -y on the device.
+            painter.shear(-std::tan(qDegreesToRadians(text.oblique)), 0);
+            painter.scale(xScale, scale);
+            painter.setFont(font.font);
+            painter.setPen(QColor::fromRgba(text.colour));
+            painter.drawText(QPointF(x, 0), text.text);
+            painter.restore();
+        }
+
+        void drawImage(const PictureImage &picture)
+        {
+            QImageReader reader(picture.file);
+            const QSize size = reader.size();
+            if (!size.isValid() || qint64(size.width()) * size.height() > maxPicturePixels)
+                return;
+            const QImage image = reader.read();
+            // The front end has drawn the frame; a picture that cannot be read leaves only that.
+            if (image.isNull())
+                return;
+            const QSize pixels = picture.pixels.isEmpty() ? image.size() : picture.pixels;
+            // Paper mm per pixel of the file, which may differ from the size the drawing records.
+            const QPointF u = picture.u * (double(pixels.width()) / image.width());
+            const QPointF v = picture.v * (double(pixels.height()) / image.height());
+            const double d = dotsPerMm;
+            const double h = image.height();
+            // The file's rows run down from the top; the drawing counts them up from the bottom.
+            const QTransform toDevice(d * u.x(), -d * u.y(), -d * v.x(), d * v.y(),
+                d * (picture.origin.x() + h * v.x()),
+                d * (paperHeight - picture.origin.y() - h * v.y()));
+
+            painter.save();
+            if (!picture.clip.empty()) {
+                QPolygonF clip;
+                for (const QPointF &p : picture.clip)
+                    clip.append(map(p));
+                QPainterPath path;
+                path.addPolygon(clip);
+                painter.setClipPath(path, Qt::IntersectClip);
+            }
+            painter.setRenderHint(QPainter::SmoothPixmapTransform);
+            painter.setTransform(toDevice, true);
+            painter.drawImage(QPointF(0, 0), image);
+            painter.restore();
+        }
+
+        QPainter &painter;
+        double dotsPerMm;
+        double paperHeight;
+        bool raster;
+        double deviceScale;
+        QHash<QString, TextFont> fonts;
+        QPen pen;
+        QList<QLineF> lines;
+        QPainterPath paths;
+        qsizetype batched = 0;
+    };
+
+} // namespace
+
+void paintPicture(const Picture &picture, QPainter &painter, double dotsPerMm)
+{
+    painter.save();
+    painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing);
+    PictureCanvas canvas(painter, dotsPerMm, picture.paper.height());
+    for (const PictureItem &item : picture.items)
+        canvas.draw(item);
+    canvas.flushStrokes();
+    painter.restore();
+}
+
+} // namespace dxf
