@@ -1,7 +1,9 @@
 #include "documentcache.h"
 
+#include "dxfdocument.h"
 #include "standinfile.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFileInfo>
 #include <chrono>
@@ -97,11 +99,15 @@ std::shared_ptr<const DocumentData> DocumentCache::read(const QString &nativePat
     // The stamp is taken before the bytes, so a rewrite in between shows as a changed stamp.
     const QByteArray content = readStandInBytes(nativePath);
     const qint64 readAt = now();
-    std::shared_ptr<const DocumentData> data = it != entries.cend() && it->content == content
+    // A digest stands for the bytes: a large drawing is not kept twice in memory.
+    const QByteArray digest = QCryptographicHash::hash(content, QCryptographicHash::Sha256);
+    std::shared_ptr<const DocumentData> data = it != entries.cend() && it->digest == digest
         ? it->data
-        : std::make_shared<const DocumentData>(parseStandInDocument(content, nativePath));
+        : std::make_shared<const DocumentData>(isDxfFileName(nativePath)
+                ? readDxfDocument(content, nativePath)
+                : parseStandInDocument(content, nativePath));
     if (stamp)
-        entries.insert(key, Entry { data, content, *stamp, settledAt(*stamp, readAt) });
+        entries.insert(key, Entry { data, digest, *stamp, settledAt(*stamp, readAt) });
     else
         entries.remove(key);
     return data;

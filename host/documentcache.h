@@ -13,7 +13,7 @@
 // and identity on disk are those it had when it was read, unless it changed too shortly before
 // that read for its times to tell a later rewrite apart: such a file is read again at the next
 // lookup, and parsed only when its bytes differ. An entry is dropped when the host itself writes
-// the file.
+// the file. A .dxf file is read as a DXF drawing, any other as a stand-in document.
 class DocumentCache {
 public:
     // clock gives the time in nanoseconds since the epoch; by default the system's, which file
@@ -39,7 +39,8 @@ public:
 private:
     struct Entry {
         std::shared_ptr<const DocumentData> data;
-        QByteArray content;
+        // SHA-256 of the bytes the data was parsed from.
+        QByteArray digest;
         FileStamp stamp;
         // False while the file's times were too close to its read to be relied on.
         bool settled = false;

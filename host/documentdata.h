@@ -2,11 +2,15 @@
 
 // The stand-in host's documents as plain data: what a stand-in JSON file holds, in file order.
 
+#include "dxfdrawing.h"
+#include "dxfsheets.h"
+
 #include <QList>
 #include <QPointF>
 #include <QSizeF>
 #include <QString>
 #include <QStringList>
+#include <memory>
 #include <variant>
 
 // Custom properties of one configuration ("" for the general properties), in insertion order.
@@ -88,6 +92,11 @@ struct DocumentData {
     QList<SheetData> sheets;
     QString activeSheet;
     QList<SelectionEntry> selection;
+
+    // A drawing read from a DXF file: its sheets above are its layouts, in the same order as
+    // these, and have no views or notes; the drawing itself is shared, never changed.
+    std::shared_ptr<const dxf::Drawing> dxf;
+    QList<dxf::SheetInfo> dxfSheets;
 
     // Parts and assemblies.
     QStringList configurations;

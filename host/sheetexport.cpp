@@ -1,5 +1,8 @@
 #include "sheetexport.h"
 
+#include "dxfflatwriter.h"
+#include "dxffrontend.h"
+#include "dxfpainter.h"
 #include "dxfwriter.h"
 #include "sheetpainter.h"
 
@@ -15,7 +18,10 @@
 
 namespace {
 
+// The stand-in's own sheets are simple line drawings; a DXF layout carries text and detail
+// that need the finer raster.
 constexpr double imageDotsPerInch = 100;
+constexpr double dxfImageDotsPerInch = 200;
 constexpr double mmPerInch = 25.4;
 // Fine enough for hairlines; the page itself is vector graphics.
 constexpr int pdfResolution = 1200;
@@ -47,10 +53,43 @@ bool sendAll(const QByteArray &data, QIODevice &device)
     return device.write(data) == data.size() && !deviceFailed(device);
 }
 
+// What the PDF and image writers draw a sheet with: the stand-in's own painter, or the DXF
+// front end and painter.
+class SheetPages {
+public:
+    explicit SheetPages(const ExportRequest &request)
+        : request(request)
+    {
+    }
+
+    bool isDxf() const { return request.drawing->dxf != nullptr; }
+    void paint(int index, QPainter &painter, double dotsPerMm) const
+    {
+        if (isDxf())
+            dxf::paintPicture(dxfPicture(index), painter, dotsPerMm);
+        else
+            SheetPainter(SheetLayout::of(request, index)).paint(painter, dotsPerMm);
+    }
+    dxf::Picture dxfPicture(int index) const
+    {
+        dxf::Picture picture = dxf::drawSheet(
+            *request.drawing->dxf, request.drawing->dxfSheets.at(index), request.folder);
+        if (request.drawn)
+            request.drawn(index, picture.skipped);
+        return picture;
+    }
+
+private:
+    const ExportRequest &request;
+};
+
 bool writeDxf(const ExportRequest &request, QIODevice &device, QString *error)
 {
-    if (!DxfWriter::write(SheetLayout::of(request, request.sheetIndex), device)
-        || deviceFailed(device))
+    const SheetPages pages(request);
+    const bool written = pages.isDxf()
+        ? dxf::writeFlatDxf(pages.dxfPicture(request.sheetIndex), device)
+        : DxfWriter::write(SheetLayout::of(request, request.sheetIndex), device);
+    if (!written || deviceFailed(device))
         return fail(error,
             QStringLiteral("The DXF file could not be written: %1").arg(device.errorString()));
     return true;
@@ -94,12 +133,13 @@ bool writePdf(const ExportRequest &request, QIODevice &device, QString *error)
     if (!painter.begin(&writer))
         return fail(error, QStringLiteral("The PDF file could not be started."));
     const double dotsPerMm = writer.resolution() / mmPerInch;
+    const SheetPages pages(request);
     for (qsizetype i = 0; i < sheets.size(); ++i) {
         if (i > 0) {
             setPage(sheets.at(i));
             writer.newPage();
         }
-        SheetPainter(SheetLayout::of(request, sheets.at(i))).paint(painter, dotsPerMm);
+        pages.paint(sheets.at(i), painter, dotsPerMm);
     }
     if (!painter.end() || !sendAll(pdf, device))
         return fail(error,
@@ -111,7 +151,9 @@ bool writeImage(
     const ExportRequest &request, QIODevice &device, const QByteArray &format, QString *error)
 {
     const SheetData &sheet = request.drawing->sheets.at(request.sheetIndex);
-    const double dotsPerMm = imageDotsPerInch / mmPerInch;
+    const SheetPages pages(request);
+    const double dotsPerInch = pages.isDxf() ? dxfImageDotsPerInch : imageDotsPerInch;
+    const double dotsPerMm = dotsPerInch / mmPerInch;
     const double width = std::round(sheet.paper.width() * dotsPerMm);
     const double height = std::round(sheet.paper.height() * dotsPerMm);
     if (width < 1 || height < 1)
@@ -132,13 +174,13 @@ bool writeImage(
     QImage image(int(width), int(height), QImage::Format_RGB32);
     if (image.isNull())
         return fail(error, QStringLiteral("Sheet %1 is too large for an image.").arg(sheet.name));
-    const int dotsPerMeter = qRound(imageDotsPerInch / mmPerInch * 1000);
+    const int dotsPerMeter = qRound(dotsPerMm * 1000);
     image.setDotsPerMeterX(dotsPerMeter);
     image.setDotsPerMeterY(dotsPerMeter);
     image.fill(Qt::white);
     {
         QPainter painter(&image);
-        SheetPainter(SheetLayout::of(request, request.sheetIndex)).paint(painter, dotsPerMm);
+        pages.paint(request.sheetIndex, painter, dotsPerMm);
     }
 
     if (format == "JPEG")

@@ -19,6 +19,10 @@ struct ExportRequest {
     std::function<const DocumentData *(const ViewData &)> modelOf;
     // Upper case with the dot: ".DXF", ".PDF", ".JPG" or ".TIF".
     QString extension;
+    // A DXF drawing: the folder its relative image files are found in, and who hears, for each
+    // sheet drawn, the entity types left out of it with their counts.
+    QString folder;
+    std::function<void(int sheetIndex, const QList<std::pair<QString, int>> &skipped)> drawn;
 };
 
 // True for the extensions writeExport can write.

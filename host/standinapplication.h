@@ -99,6 +99,8 @@ public:
 
     // Called by a document whose sheets, selection or properties changed.
     void notifyDocumentChanged(StandInDocument *document) { emit documentChanged(document); }
+    // Something the user should read in the host's log, such as what a drawing could not show.
+    void notifyMessage(const QString &text) { emit message(text); }
 
 signals:
     // A document was opened or closed, or another one became active.
@@ -106,6 +108,7 @@ signals:
     void commandItemsChanged();
     // The active sheet, the selection, the properties or the loaded models of a document.
     void documentChanged(StandInDocument *document);
+    void message(const QString &text);
 
 private:
     StandInApplication();

@@ -1,5 +1,6 @@
 #include "standindocument.h"
 
+#include "dxfdocument.h"
 #include "platform/filesystemobject.h"
 #include "platform/pdfwritervalue.h"
 #include "platform/quilleterror.h"
@@ -136,7 +137,8 @@ int StandInDocument::saveCopy(const QString &pathName)
     const QFileInfo info(target);
     const QString extension = QLatin1Char('.') + info.suffix().toUpper();
     const std::optional<DocumentData::Type> nativeType = documentTypeForFileName(target);
-    const bool ownFormat = nativeType && *nativeType == document.type;
+    // A DXF drawing has no stand-in document to be written as: its content is the DXF file's.
+    const bool ownFormat = nativeType && *nativeType == document.type && !document.dxf;
     const bool exportFormat = isDrawing() && isExportExtension(extension);
     if (!ownFormat && !exportFormat) {
         const bool known = nativeType || isExportExtension(extension)
@@ -192,6 +194,10 @@ bool StandInDocument::writeExportFile(QIODevice &device, const QString &extensio
     request.sheetIndex = activeSheetIndex();
     request.allSheets = extension == QLatin1String(".PDF") && readPdfWriterValue() == 1;
     request.extension = extension;
+    request.folder = path.isEmpty() ? QString() : QFileInfo(path).absolutePath();
+    request.drawn = [this](int sheetIndex, const QList<std::pair<QString, int>> &skipped) {
+        reportSkipped(sheetIndex, skipped);
+    };
     request.modelOf = [this, &models](const ViewData &view) -> const DocumentData * {
         const QString modelPath = modelNativePath(view);
         auto model = models.value(modelPath);
@@ -242,6 +248,10 @@ QStringList StandInDocument::CustomPropertyNames(const QString &configuration)
 
 QString StandInDocument::CustomInfo2(const QString &configuration, const QString &name)
 {
+    if (document.dxf && configuration.isEmpty()) {
+        const QString value = dxfPropertyValue(document, activeSheetIndex(), name);
+        return value.isNull() ? QLatin1String("") : value;
+    }
     return CustomPropertyValue(configuration, name);
 }
 
@@ -379,6 +389,21 @@ void StandInDocument::markModelLoaded(const QString &modelPath)
     }
     if (any)
         changed();
+}
+
+void StandInDocument::reportSkipped(int sheetIndex, const QList<std::pair<QString, int>> &skipped)
+{
+    if (skipped.isEmpty() || sheetIndex < 0 || sheetIndex >= document.sheets.size()
+        || reportedSheets.contains(sheetIndex))
+        return;
+    reportedSheets.insert(sheetIndex);
+    QStringList counts;
+    for (const auto &[type, count] : skipped)
+        counts.append(QStringLiteral("%1 %2").arg(count).arg(type));
+    if (const auto application = app.lock())
+        application->notifyMessage(
+            QStringLiteral("%1, sheet %2: not drawn: %3")
+                .arg(title, document.sheets.at(sheetIndex).name, counts.join(QLatin1String(", "))));
 }
 
 void StandInDocument::changed()

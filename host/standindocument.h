@@ -3,6 +3,7 @@
 #include "addin/CadHost.h"
 #include "documentdata.h"
 
+#include <QSet>
 #include <QString>
 #include <memory>
 
@@ -78,9 +79,13 @@ public:
     // Marks every view of this drawing that shows the model at modelPath as loaded.
     void markModelLoaded(const QString &modelPath);
     std::shared_ptr<StandInApplication> application() const { return app.lock(); }
+    // Tells the application's messages what a DXF sheet left out when it was drawn, the first
+    // time the sheet is drawn with something left out.
+    void reportSkipped(int sheetIndex, const QList<std::pair<QString, int>> &skipped);
 
 private:
     int rebuilds = 0;
+    QSet<int> reportedSheets;
     int saveCopy(const QString &pathName);
     bool writeNative(QIODevice &device) const;
     bool writeExportFile(QIODevice &device, const QString &extension);

@@ -26,7 +26,7 @@ struct Parser {
 #endif
         parser.addOptions({ help, version });
         parser.addPositionalArgument("DRAWING",
-            "Stand-in drawings (.SLDDRW) to save, or folders: every drawing below one, in path "
+            "Drawings (.SLDDRW, .dxf) to save, or folders: every drawing below one, in path "
             "order.",
             "DRAWING...");
     }

@@ -248,6 +248,11 @@ int runBatch(StandInApplication &app, const BatchOptions &options)
     const QMetaObject::Connection statusBar
         = QObject::connect(app.frame().get(), &StandInFrame::statusBarTextChanged,
             [&console](const QString &text) { console.printError(text); });
+    // The host's own word on a drawing, such as what a DXF sheet could not show.
+    const QMetaObject::Connection hostMessages
+        = QObject::connect(&app, &StandInApplication::message, [&console](const QString &text) {
+              console.printError(QStringLiteral("quillet-batch: ") + text);
+          });
 
     const QSettingsStore settings;
     const StoredChoices stored = StoredChoices::read(settings);
@@ -316,5 +321,6 @@ int runBatch(StandInApplication &app, const BatchOptions &options)
         status = std::max(status, int(BatchStatus::RunError));
     }
     QObject::disconnect(statusBar);
+    QObject::disconnect(hostMessages);
     return status;
 }

@@ -22,7 +22,9 @@ void collectDrawings(const QString &folder, DrawingArguments &found)
             continue;
         if (entry.isDir())
             collectDrawings(entry.filePath(), found);
-        else if (entry.isFile() && name.endsWith(QLatin1String(".SLDDRW"), Qt::CaseInsensitive))
+        else if (entry.isFile()
+            && (name.endsWith(QLatin1String(".SLDDRW"), Qt::CaseInsensitive)
+                || name.endsWith(QLatin1String(".dxf"), Qt::CaseInsensitive)))
             found.drawings.append(entry.filePath());
     }
 }

@@ -1,5 +1,6 @@
 #include "sheetcanvas.h"
 
+#include "dxfpainter.h"
 #include "sheetpainter.h"
 
 #include <QApplication>
@@ -81,7 +82,12 @@ void SheetCanvas::paintEvent(QPaintEvent *)
         return;
     p.save();
     p.translate(view.origin);
-    painter->paint(p, view.dotsPerMm);
+    if (shown.dxfPicture) {
+        p.fillRect(QRectF(QPointF(0, 0), shown.layout.paper * view.dotsPerMm), Qt::white);
+        dxf::paintPicture(*shown.dxfPicture, p, view.dotsPerMm);
+    } else {
+        painter->paint(p, view.dotsPerMm);
+    }
     p.restore();
     paintFrames(p);
 }

@@ -1,7 +1,9 @@
 #include "sheetscene.h"
 
+#include "dxffrontend.h"
 #include "standindocument.h"
 
+#include <QFileInfo>
 #include <QMap>
 #include <algorithm>
 
@@ -46,12 +48,31 @@ void addItems(SheetScene &scene, const QList<ViewData> &views)
         scene.notes.append({ { SelectionEntry::Kind::Note, {}, it.key() }, it.value() });
 }
 
+// A DXF sheet is drawn once, as the exports draw it; what it leaves out is reported as when it
+// is saved.
+SheetScene dxfScene(StandInDocument &document, int sheetIndex)
+{
+    SheetScene scene;
+    const DocumentData &data = document.data();
+    const QString folder = document.nativePath().isEmpty()
+        ? QString()
+        : QFileInfo(document.nativePath()).absolutePath();
+    auto picture = std::make_shared<dxf::Picture>(
+        dxf::drawSheet(*data.dxf, data.dxfSheets.at(sheetIndex), folder));
+    document.reportSkipped(sheetIndex, picture->skipped);
+    scene.layout.paper = data.sheets.at(sheetIndex).paper;
+    scene.dxfPicture = std::move(picture);
+    return scene;
+}
+
 SheetScene drawingScene(StandInDocument &document)
 {
     SheetScene scene;
     const int sheetIndex = document.activeSheetIndex();
     if (sheetIndex < 0)
         return scene;
+    if (document.data().dxf)
+        return dxfScene(document, sheetIndex);
     ExportRequest request;
     request.drawing = &document.data();
     request.title = document.Title();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "documentdata.h"
+#include "dxfpicture.h"
 #include "sheetlayout.h"
 
 #include <QList>
@@ -29,6 +30,8 @@ struct SheetScene {
     QList<Item> notes;
     // The models the layout draws, kept as long as the scene.
     QList<std::shared_ptr<const DocumentData>> models;
+    // A sheet of a DXF drawing, drawn by the DXF front end; the layout then holds its paper only.
+    std::shared_ptr<const dxf::Picture> dxfPicture;
 
     // Nothing to show without a document; a drawing without sheets shows nothing either.
     static SheetScene of(StandInDocument &document);

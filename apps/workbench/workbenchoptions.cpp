@@ -15,14 +15,14 @@ struct Parser {
     {
         parser.setApplicationDescription(QStringLiteral(
             "The stand-in CAD host as a desktop application: opens stand-in drawings, parts and "
-            "assemblies and connects the add-ins found beside the program."));
+            "assemblies and DXF drawings, and connects the add-ins found beside the program."));
 #ifndef Q_OS_WIN
         // On Windows the drives are the system's.
         parser.addOption(drive);
 #endif
         parser.addOptions({ help, version });
         parser.addPositionalArgument(QStringLiteral("DOCUMENT"),
-            QStringLiteral("Stand-in documents (.SLDDRW, .SLDPRT, .SLDASM) to open."),
+            QStringLiteral("Documents (.SLDDRW, .dxf, .SLDPRT, .SLDASM) to open."),
             QStringLiteral("[DOCUMENT...]"));
     }
 

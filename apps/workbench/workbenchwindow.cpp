@@ -11,11 +11,13 @@
 
 #include <QAction>
 #include <QDir>
+#include <QDockWidget>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTreeWidget>
@@ -26,8 +28,9 @@ namespace {
 
 const QString programName = QStringLiteral("quillet-workbench");
 const QString recentKey = QStringLiteral("RecentFiles");
-const QString documentFilter
-    = QStringLiteral("Drawings, parts and assemblies (*.SLDDRW *.SLDPRT *.SLDASM)");
+// Qt's file dialog matches patterns without regard to case, so *.dxf also finds DRAWING.DXF.
+const QString documentFilter = QStringLiteral(
+    "Drawings, parts and assemblies (*.SLDDRW *.dxf *.SLDPRT *.SLDASM);;DXF drawings (*.dxf)");
 const QString drawingFilter = QStringLiteral("Drawings (*.SLDDRW)");
 constexpr double zoomStep = 1.25;
 
@@ -75,6 +78,14 @@ WorkbenchWindow::WorkbenchWindow(const QStringList &pluginDirectories, QWidget *
     // A long text is cut at the window's edge rather than widening the window.
     statusText->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     statusBar()->addWidget(statusText, 1);
+    hostLog = new QPlainTextEdit;
+    hostLog->setObjectName(QStringLiteral("hostLog"));
+    hostLog->setReadOnly(true);
+    logDock = new QDockWidget(QStringLiteral("Log"));
+    logDock->setObjectName(QStringLiteral("logDock"));
+    logDock->setWidget(hostLog);
+    addDockWidget(Qt::BottomDockWidgetArea, logDock);
+    logDock->hide();
     resize(1100, 750);
     buildMenus();
 
@@ -90,6 +101,11 @@ WorkbenchWindow::WorkbenchWindow(const QStringList &pluginDirectories, QWidget *
     connect(app.get(), &StandInApplication::commandItemsChanged, this,
         &WorkbenchWindow::refreshAddInItems);
     connect(app->frame().get(), &StandInFrame::statusBarTextChanged, statusText, &QLabel::setText);
+    // What the host could not show of a drawing is worth a look, so the log comes up with it.
+    connect(app.get(), &StandInApplication::message, this, [this](const QString &text) {
+        hostLog->appendPlainText(text);
+        logDock->show();
+    });
     connect(tabs, &QTabBar::currentChanged, this, &WorkbenchWindow::chooseSheet);
     connect(canvas, &SheetCanvas::selectionRequested, this, &WorkbenchWindow::select);
 
@@ -149,6 +165,10 @@ void WorkbenchWindow::buildMenus()
         [this] { canvas->zoomBy(zoomStep); });
     view->addAction(QStringLiteral("Zoom &Out"), QKeySequence::ZoomOut, canvas,
         [this] { canvas->zoomBy(1 / zoomStep); });
+    view->addSeparator();
+    QAction *showLog = logDock->toggleViewAction();
+    showLog->setText(QStringLiteral("&Log"));
+    view->addAction(showLog);
 
     addMenu(app->StandardMenuName(3));
     QMenu *tools = addMenu(app->StandardMenuName(CadCode::MenuTools));

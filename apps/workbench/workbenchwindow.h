@@ -8,8 +8,10 @@
 
 class AddInManager;
 class QAction;
+class QDockWidget;
 class QLabel;
 class QMenu;
+class QPlainTextEdit;
 class QTreeWidget;
 class SheetCanvas;
 class SheetTabBar;
@@ -85,6 +87,9 @@ private:
     SheetCanvas *canvas = nullptr;
     QTreeWidget *properties = nullptr;
     QLabel *statusText = nullptr;
+    // The host's own messages, such as what a DXF sheet could not show.
+    QPlainTextEdit *hostLog = nullptr;
+    QDockWidget *logDock = nullptr;
 
     // What the canvas shows, so that another document or sheet is fitted anew.
     std::weak_ptr<StandInDocument> shownDocument;

@@ -261,3 +261,20 @@ TEST_F(Batch, PdfWriterValueDecidesBetweenOneFilePerSheetAndOneForAll)
     EXPECT_EQ(filesIn("Out").size(), 5);
     EXPECT_EQ(whatToPlot(), QStringLiteral("1"));
 }
+
+// Each layout of a DXF drawing is named from its own title block; the native format finds no
+// view of a model to name the sheet from.
+TEST_F(Batch, DxfLayoutsAreNamedFromTheirOwnTitleBlocks)
+{
+    drive.copyData("dxf/LAYOUTS.dxf", "LAYOUTS.dxf");
+    const QStringList options { "-q", "-s", "all", "-n", "DRWNAME|_|DWG_NO|_|REV", "-o", "Out" };
+    const BatchRun pdf = run(options + QStringList { "-f", "PDF", "LAYOUTS.dxf" });
+    EXPECT_EQ(pdf.status, 0);
+    EXPECT_EQ(pdf.err, QStringList { status("Files output to [T:\\Out\\]") });
+    EXPECT_EQ(filesIn("Out"), (QStringList { "LAYOUTS_QA-1001_B.PDF", "LAYOUTS_QA-1002_A.PDF" }));
+
+    const BatchRun native = run(options + QStringList { "-f", "SLDDRW", "LAYOUTS.dxf" });
+    EXPECT_EQ(native.status, 2);
+    EXPECT_EQ(native.err,
+        QStringList { "No valid drawing views found. Error #10801 in getFilenameFromDoc." });
+}

@@ -222,7 +222,7 @@ TEST(DrawingFolders, FindDrawingsInPathOrderWithoutLeavingTheFolder)
     const QTemporaryDir dir;
     const QTemporaryDir outside;
     const QString root = dir.filePath("F");
-    for (const char *file : { "b.SLDDRW", "B/x.slddrw", "a/c/y.SlDdRw", "a/notes.txt",
+    for (const char *file : { "b.SLDDRW", "B/x.slddrw", "a/c/y.SlDdRw", "a/c/z.DXF", "a/notes.txt",
              "a/PLATE.SLDPRT", "a.SLDDRW.bak", "Locked/z.SLDDRW", "a/.hidden.SLDDRW" })
         writeNative(root + "/" + file, "{}");
     writeNative(outside.filePath("far.SLDDRW"), "{}");
@@ -239,7 +239,7 @@ TEST(DrawingFolders, FindDrawingsInPathOrderWithoutLeavingTheFolder)
     QFile::setPermissions(root + "/Locked", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     EXPECT_EQ(found.drawings,
         (QStringList { root + "/B/x.slddrw", root + "/a/.hidden.SLDDRW", root + "/a/c/y.SlDdRw",
-            root + "/b.SLDDRW", "loose.SLDDRW", root + "/a/c/y.SlDdRw" }));
+            root + "/a/c/z.DXF", root + "/b.SLDDRW", "loose.SLDDRW", root + "/a/c/y.SlDdRw" }));
     EXPECT_EQ(found.unreadableFolders, QStringList { root + "/Locked" });
     EXPECT_EQ(found.emptyFolders, QStringList());
 }

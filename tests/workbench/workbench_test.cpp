@@ -180,7 +180,8 @@ TEST_F(Workbench, OpensNewAndClosesDocumentsAndReportsThoseItCannotOpen)
     action("File", "&New...")->trigger();
     EXPECT_EQ(starts,
         (QStringList { "Drawings (*.SLDDRW)|" + drive.native("PLATE.SLDDRW"),
-            "Drawings, parts and assemblies (*.SLDDRW *.SLDPRT *.SLDASM)|",
+            "Drawings, parts and assemblies (*.SLDDRW *.dxf *.SLDPRT *.SLDASM);;DXF drawings "
+            "(*.dxf)|",
             "Drawings (*.SLDDRW)|" }));
     EXPECT_EQ(
         texts(menu("Window")), (QStringList { "PLATE.SLDDRW", "Draw1", "PLATE.SLDPRT", "Draw2*" }));
