@@ -37,3 +37,5 @@ Timing measure(
 
 // Prints "  PASS  what: value unit (goal: at most limit unit)" or FAIL; true when it passed.
 bool checkGoal(const QString &what, double value, double limit, const QString &unit);
+// The same for a goal the value must reach: "goal: at least limit unit".
+bool checkAtLeast(const QString &what, double value, double limit, const QString &unit);

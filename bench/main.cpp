@@ -73,6 +73,14 @@ bool checkGoal(const QString &what, double value, double limit, const QString &u
     return passed;
 }
 
+bool checkAtLeast(const QString &what, double value, double limit, const QString &unit)
+{
+    const bool passed = value >= limit;
+    std::printf("  %s  %s: %.3f %s (goal: at least %.3f %s)\n", passed ? "PASS" : "FAIL",
+        qPrintable(what), value, qPrintable(unit), limit, qPrintable(unit));
+    return passed;
+}
+
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);

@@ -104,7 +104,11 @@ WorkbenchWindow::WorkbenchWindow(const QStringList &pluginDirectories, QWidget *
     // What the host could not show of a drawing is worth a look, so the log comes up with it.
     connect(app.get(), &StandInApplication::message, this, [this](const QString &text) {
         hostLog->appendPlainText(text);
-        logDock->show();
+        if (!logDock->isVisible()) {
+            logDock->show();
+            // A few lines' room: the sheet keeps the window.
+            resizeDocks({ logDock }, { 6 * hostLog->fontMetrics().lineSpacing() }, Qt::Vertical);
+        }
     });
     connect(tabs, &QTabBar::currentChanged, this, &WorkbenchWindow::chooseSheet);
     connect(canvas, &SheetCanvas::selectionRequested, this, &WorkbenchWindow::select);

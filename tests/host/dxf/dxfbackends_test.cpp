@@ -257,6 +257,8 @@ TEST(DxfFlatWriter, EntitiesCarryNearestIndexColoursAndEncodedTexts)
             { 71, "2" }, { 72, "5" }, { 11, "1.0" }, { 21, "-6.0" }, { 31, "0.0" } }));
 }
 
+// The independent reader is Debian's ezdxf, which a Windows build does not have.
+#ifndef Q_OS_WIN
 TEST(DxfFlatWriter, IndependentReaderAuditsTheFileCleanAndFindsItsExtents)
 {
     Fill ring { { { { 10, 10 }, { 50, 10 }, { 50, 40 }, { 10, 40 } },
@@ -282,3 +284,4 @@ TEST(DxfFlatWriter, IndependentReaderAuditsTheFileCleanAndFindsItsExtents)
     EXPECT_EQ(audit.readAllStandardOutput(), "5 8 60 70\n");
     EXPECT_EQ(audit.exitCode(), 0);
 }
+#endif
