@@ -8,6 +8,7 @@ with the matplotlib back end drawing the layout and saving it as a PNG at DPI (w
 does to save the layout as an image). The same work the benchmark times for the host.
 """
 
+import logging
 import os
 import sys
 import tempfile
@@ -19,6 +20,9 @@ import ezdxf  # noqa: E402
 import matplotlib.pyplot as plt  # noqa: E402
 from ezdxf.addons.drawing import Frontend, RenderContext  # noqa: E402
 from ezdxf.addons.drawing.matplotlib import MatplotlibBackend  # noqa: E402
+
+# Styles name SHX fonts that matplotlib cannot find; its fallback is expected, not news.
+logging.getLogger("matplotlib.font_manager").setLevel(logging.ERROR)
 
 
 def main():
