@@ -1,6 +1,7 @@
 #include "dxfflatwriter.h"
 
-#include "dxfaci.h"
+#include "dxfcolours.h"
+#include "dxfgroupstream.h"
 #include "dxftextencoding.h"
 
 #include <QHash>
@@ -17,96 +18,6 @@ namespace {
     // A width estimate for texts, whose glyphs only the reader knows: what the extents and the far
     // point of aligned texts rest on.
     constexpr double charWidthFactor = 0.85;
-
-    // Group codes, then values, one per line, sent to the device in blocks so a sheet of a million
-    // lines never holds its whole text in memory.
-    class FlatStream {
-    public:
-        explicit FlatStream(QIODevice &device)
-            : device(device)
-        {
-            out.reserve(blockSize + 4096);
-        }
-
-        bool finish()
-        {
-            flush();
-            return ok;
-        }
-
-        void code(int groupCode)
-        {
-            char line[8];
-            const auto result = std::to_chars(line, line + 8, groupCode);
-            out.append(std::max<std::ptrdiff_t>(0, 3 - (result.ptr - line)), ' ');
-            out.append(line, result.ptr - line);
-            out.push_back('\n');
-        }
-        void text(int groupCode, const char *value)
-        {
-            code(groupCode);
-            out.append(value);
-            out.push_back('\n');
-        }
-        void text(int groupCode, const QByteArray &value)
-        {
-            code(groupCode);
-            out.append(value.constData(), value.size());
-            out.push_back('\n');
-        }
-        void integer(int groupCode, int value)
-        {
-            code(groupCode);
-            char buffer[16];
-            const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-            out.append(buffer, result.ptr - buffer);
-            out.push_back('\n');
-        }
-        // Fixed notation: some readers take no exponents.
-        void real(int groupCode, double value)
-        {
-            code(groupCode);
-            if (std::abs(value) < 5e-7) {
-                out.append("0.0\n");
-                return;
-            }
-            char buffer[400];
-            const auto result
-                = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 6);
-            const char *end = result.ptr;
-            while (end[-1] == '0' && end[-2] != '.')
-                --end;
-            out.append(buffer, end - buffer);
-            out.push_back('\n');
-        }
-        void point(int baseCode, const QPointF &p)
-        {
-            real(baseCode, p.x());
-            real(baseCode + 10, p.y());
-            real(baseCode + 20, 0);
-        }
-        void entity(const char *type)
-        {
-            if (out.size() >= blockSize)
-                flush();
-            text(0, type);
-            text(8, "0");
-        }
-
-    private:
-        static constexpr std::size_t blockSize = 64 * 1024;
-
-        void flush()
-        {
-            if (ok && !out.empty())
-                ok = device.write(out.data(), qint64(out.size())) == qint64(out.size());
-            out.clear();
-        }
-
-        QIODevice &device;
-        std::string out;
-        bool ok = true;
-    };
 
     bool finite(const QPointF &p)
     {
@@ -438,7 +349,7 @@ namespace {
 
         void entity(const char *type, QRgb colour)
         {
-            file.entity(type);
+            file.entity(type, "0");
             if (colour != lastColour) {
                 lastColour = colour;
                 lastAci = nearestAci(colour);
@@ -465,10 +376,10 @@ namespace {
                 file.real(41, width);
             }
             for (const QPointF &p : points) {
-                file.entity("VERTEX");
+                file.entity("VERTEX", "0");
                 file.point(10, p);
             }
-            file.entity("SEQEND");
+            file.entity("SEQEND", "0");
         }
 
         void writeText(const TextRun &text)
@@ -500,7 +411,7 @@ namespace {
         }
 
         const Picture &picture;
-        FlatStream file;
+        GroupStream file;
         QHash<QString, QByteArray> styles;
         QPointF low;
         QPointF high;
