@@ -1,8 +1,13 @@
 // Arbitrary bytes as a DXF drawing, ASCII or binary. A bad file must be refused with a ReadError;
-// one that is accepted must be answered by the drawing's own look-ups without fault.
+// one that is accepted must be drawn, sheet by sheet, and written flattened, without fault: what
+// cannot be drawn is counted, never a crash or a hang.
 
+#include "dxfflatwriter.h"
+#include "dxffrontend.h"
 #include "dxfreader.h"
+#include "dxfsheets.h"
 
+#include <QBuffer>
 #include <cstddef>
 #include <cstdint>
 
@@ -17,11 +22,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         // Refusing bad input with a message is the behaviour under test.
         return 0;
     }
-    for (const dxf::Layout &layout : drawing.layouts)
-        drawing.entitiesOf(layout);
-    for (const dxf::Entity &entity : drawing.activePaperSpace) {
-        if (const auto *viewport = std::get_if<dxf::Viewport>(&entity.shape))
-            drawing.entityByHandle(viewport->clipBoundary);
+    for (const dxf::SheetInfo &sheet : dxf::sheetsOf(drawing)) {
+        const dxf::Picture picture = dxf::drawSheet(drawing, sheet, QString());
+        QByteArray flat;
+        QBuffer buffer(&flat);
+        buffer.open(QIODevice::WriteOnly);
+        dxf::writeFlatDxf(picture, buffer);
     }
     return 0;
 }
