@@ -1,5 +1,6 @@
 #include "batchoptions.h"
 
+#include "batchplan.h"
 #include "batchreport.h"
 #include "formats/outputformats.h"
 #include "platform/filesystemobject.h"
@@ -17,9 +18,16 @@ struct Parser {
             "Names and saves the sheets of stand-in drawings with the Quillet save pipeline, "
             "without dialogs. Options left out take the choices stored by the main dialog.\n"
             "Exit status: 0 every file saved, 1 a save failed, 2 a drawing could not be saved, "
-            "64 bad usage; with several drawings or formats the highest."));
+            "64 bad usage; with several drawings or formats the highest.\n"
+            "Across processes or machines: plan the call once, save its shards anywhere, merge "
+            "their reports:\n"
+            "  quillet-batch --plan plan.json [options] DRAWING...\n"
+            "  parallel quillet-batch --run-plan plan.json --shard {}/4 --report r{}.json "
+            "::: 1 2 3 4\n"
+            "  quillet-batch --merge-reports --report report.json r1.json r2.json r3.json "
+            "r4.json"));
         parser.addOptions({ format, filenameFormat, sheets, output, destDirs, noDestDirs,
-            singleFile, quiet, dryRun, report });
+            singleFile, quiet, dryRun, report, plan, runPlan, shard, mergeReports });
 #ifndef Q_OS_WIN
         // On Windows the drives are the system's.
         parser.addOption(drive);
@@ -66,6 +74,22 @@ struct Parser {
         "after the log." };
     const QCommandLineOption report { "report",
         "Write a JSON report of the options and every sheet to FILE at the end.", "FILE" };
+    const QCommandLineOption plan { "plan",
+        "Plan the call and write the plan to FILE: every name it would save under, decided as "
+        "--dry-run decides them. Nothing is saved.",
+        "FILE" };
+    const QCommandLineOption runPlan { "run-plan",
+        "Save the shard that --shard names of the plan in FILE, with the plan's options and "
+        "names; a drawing changed since it was planned is not saved.",
+        "FILE" };
+    const QCommandLineOption shard { "shard",
+        "K/N: with --run-plan, the K-th of N shares of the plan's drawings (the drawings whose "
+        "place in the plan, counted from 0, leaves K-1 divided by N).",
+        "K/N" };
+    const QCommandLineOption mergeReports { "merge-reports",
+        "Merge the reports of every shard of a plan, given instead of drawings, into the report "
+        "of one run of the call: to --report FILE, or to standard output. The exit status is "
+        "the call's." };
     const QCommandLineOption drive { "drive", "Map a drive, for example C:=/srv/cad (repeatable).",
         "X:=DIR" };
     // Help and version are ours, without Qt's extra "-v" and "--help-all".
@@ -124,8 +148,65 @@ QString readDrives(const Parser &p, BatchOptions &options)
     return {};
 }
 
+// The plan's and the merge's own options, and what they exclude.
+QString readMode(const Parser &p, BatchOptions &options)
+{
+    const bool planning = p.parser.isSet(p.plan);
+    const bool running = p.parser.isSet(p.runPlan);
+    const bool merging = p.parser.isSet(p.mergeReports);
+    if (int(planning) + int(running) + int(merging) > 1)
+        return QStringLiteral("--plan, --run-plan and --merge-reports exclude each other");
+    if (p.parser.isSet(p.shard) && !running)
+        return QStringLiteral("--shard goes with --run-plan");
+    if (planning) {
+        if (options.dryRun)
+            return QStringLiteral("--plan and --dry-run exclude each other");
+        const QString path = p.parser.value(p.plan);
+        QString why;
+        if (!canWriteReport(path, &why))
+            return QStringLiteral("cannot write the plan %1: %2").arg(path, why);
+        options.mode = BatchOptions::Mode::Plan;
+        options.plan = path;
+        return {};
+    }
+    if (!running && !merging)
+        return {};
+    // What a shard saves and how is the plan's, so that every shard saves as the call would.
+    for (const QCommandLineOption *option : { &p.format, &p.filenameFormat, &p.sheets, &p.output,
+             &p.destDirs, &p.noDestDirs, &p.singleFile, &p.quiet, &p.dryRun, &p.drive }) {
+        if (p.parser.isSet(*option)) {
+            return QStringLiteral("--%1 does not go with --%2")
+                .arg(option->names().constLast(),
+                    running ? QStringLiteral("run-plan") : QStringLiteral("merge-reports"));
+        }
+    }
+    if (merging) {
+        options.mode = BatchOptions::Mode::MergeReports;
+        options.reports = p.parser.positionalArguments();
+        if (options.reports.isEmpty())
+            return QStringLiteral("no report to merge given");
+        return {};
+    }
+    options.mode = BatchOptions::Mode::RunPlan;
+    options.plan = p.parser.value(p.runPlan);
+    if (!p.parser.positionalArguments().isEmpty())
+        return QStringLiteral("--run-plan takes its drawings from the plan");
+    if (!p.parser.isSet(p.shard))
+        return QStringLiteral("--run-plan needs --shard K/N");
+    const std::optional<Shard> shard = Shard::parse(p.parser.value(p.shard));
+    if (!shard) {
+        return QStringLiteral("bad shard \"%1\" (expected K/N, K from 1 to N)")
+            .arg(p.parser.value(p.shard));
+    }
+    options.shardIndex = shard->index;
+    options.shardCount = shard->count;
+    return {};
+}
+
 QString readDrawings(const Parser &p, BatchOptions &options)
 {
+    if (options.mode != BatchOptions::Mode::Run && options.mode != BatchOptions::Mode::Plan)
+        return {};
     options.drawings = p.parser.positionalArguments();
     if (options.drawings.isEmpty())
         return QStringLiteral("no drawing given");
@@ -196,7 +277,7 @@ BatchCommandLine BatchCommandLine::parse(const QStringList &arguments)
     BatchCommandLine commandLine;
     readValues(p, commandLine.options);
     for (const auto check :
-        { readFormats, readDestination, readDrives, readDrawings, readReport }) {
+        { readMode, readFormats, readDestination, readDrives, readDrawings, readReport }) {
         if (const QString why = check(p, commandLine.options); !why.isEmpty())
             return usageError(why);
     }

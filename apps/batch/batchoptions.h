@@ -9,6 +9,10 @@
 
 // What the command line asked for; an option left out takes the stored choice.
 struct BatchOptions {
+    // Save the drawings; plan them only; save a shard of a plan; merge the shards' reports.
+    enum class Mode { Run, Plan, RunPlan, MergeReports };
+
+    Mode mode = Mode::Run;
     // The formats to run each drawing in, in order; empty for the stored choice.
     QList<int> outFmtIndexes;
     std::optional<QString> filenameFormat;
@@ -26,6 +30,13 @@ struct BatchOptions {
     QStringList drawings;
     // Drive letters and their native roots, in the order given; mapped before the run.
     QList<std::pair<QChar, QString>> drives;
+    // A native file: the plan written, or the plan whose shard is saved.
+    std::optional<QString> plan;
+    // The shard K of N to save.
+    int shardIndex = 1;
+    int shardCount = 1;
+    // The shards' reports to merge, native files.
+    QStringList reports;
 };
 
 // What the command line comes to: a run with its options, or a text to print instead.

@@ -2,6 +2,7 @@
 
 #include "addin/errortext.h"
 #include "addin/quilletmain.h"
+#include "batchplan.h"
 #include "batchreport.h"
 #include "console.h"
 #include "drawingfolders.h"
@@ -17,7 +18,9 @@
 #include "save/savestate.h"
 #include "standinhost.h"
 
+#include <QDir>
 #include <QFileInfo>
+#include <algorithm>
 
 namespace {
 
@@ -156,8 +159,9 @@ void openDrawing(StandInApplication &app, const QString &path)
     }
 }
 
+// A dry run is the planning: the names and refusals of a run, nothing saved.
 int runDrawing(StandInApplication &app, const BatchOptions &options, const StoredChoices &stored,
-    const QString &drawingPath, int outFmtIndex, RunSurroundings &surroundings,
+    const QString &drawingPath, int outFmtIndex, bool dryRun, RunSurroundings &surroundings,
     DrawingRecord &record, SavedTargets &saved)
 {
     openDrawing(app, drawingPath);
@@ -188,10 +192,10 @@ int runDrawing(StandInApplication &app, const BatchOptions &options, const Store
             throw BatchError { BatchStatus::Usage,
                 QStringLiteral("quillet-batch: no sheet chosen; name the sheets with --sheets") };
         }
-        state.dryRun = options.dryRun;
+        state.dryRun = dryRun;
         state.savedTargets = &saved;
         // Only a run that starts, and saves, leaves its mark on the PDF writer.
-        if (!options.dryRun)
+        if (!dryRun)
             setPDFRegKeyForRun(choices);
         const SaveRunResult result = Quillet(state, surroundings);
         return result.allSaved() ? BatchStatus::Saved : BatchStatus::SaveFailed;
@@ -239,88 +243,321 @@ void recordError(DrawingRecord &record, int status, const QString &line, int num
     record.errorNumber = number;
 }
 
+// What of a run reaches the console: everything, only the errors (planning), or nothing (the
+// check that a shard's drawing still comes to its planned names).
+enum class Echo { All, Errors, Nothing };
+
+// One call of the batch: its console, the stored choices and the host's messages, and the runs,
+// one drawing in one format each, that the call's modes share.
+class BatchCall {
+public:
+    BatchCall(StandInApplication &app, const BatchOptions &options)
+        : app(app)
+        , options(options)
+        , console(!options.quiet)
+        , stored(StoredChoices::read(QSettingsStore()))
+    {
+        statusBar = QObject::connect(
+            app.frame().get(), &StandInFrame::statusBarTextChanged, [this](const QString &text) {
+                if (echo == Echo::All)
+                    console.printError(text);
+            });
+        // The host's own word on a drawing, such as what a DXF sheet could not show.
+        hostMessages
+            = QObject::connect(&app, &StandInApplication::message, [this](const QString &text) {
+                  if (echo == Echo::All)
+                      console.printError(QStringLiteral("quillet-batch: ") + text);
+              });
+    }
+    ~BatchCall()
+    {
+        QObject::disconnect(statusBar);
+        QObject::disconnect(hostMessages);
+    }
+    BatchCall(const BatchCall &) = delete;
+    BatchCall &operator=(const BatchCall &) = delete;
+
+    QList<int> formats() const
+    {
+        return options.outFmtIndexes.isEmpty() ? QList<int> { stored.run.outFmtIndex }
+                                               : options.outFmtIndexes;
+    }
+    BatchReport report() const { return reportOptions(options, stored, formats()); }
+
+    // A folder's drawings that could not be seen were not saved, so the call cannot end well.
+    int reportFolders(const QStringList &unreadable, const QStringList &empty, BatchReport &report)
+    {
+        for (const QString &folder : unreadable) {
+            print(QStringLiteral("quillet-batch: cannot read folder ") + folder
+                + QStringLiteral(", skipped"));
+        }
+        for (const QString &folder : empty) {
+            const QString line = QStringLiteral("quillet-batch: no drawings in ") + folder;
+            print(line);
+            DrawingRecord &record = report.drawings.emplace_back();
+            record.path = QFileInfo(folder).absoluteFilePath();
+            recordError(record, BatchStatus::RunError, line, 0);
+        }
+        return unreadable.isEmpty() && empty.isEmpty() ? BatchStatus::Saved : BatchStatus::RunError;
+    }
+
+    // The drawing-th of the call's drawings in one format; its outcome goes to the record and
+    // its files to saved. Returns the run's status.
+    int run(const QString &drawing, int drawingNumber, int drawingCount, int format,
+        SavedTargets &saved, DrawingRecord &record, bool dryRun, Echo runEcho)
+    {
+        echo = runEcho;
+        record.path = QFileInfo(drawing).absoluteFilePath();
+        record.format = OutputFormats::caption(format);
+        ConsoleSurroundings surroundings(console, options.quiet || echo != Echo::All, drawingNumber,
+            drawingCount, record.sheets);
+        try {
+            record.status = runDrawing(
+                app, options, stored, drawing, format, dryRun, surroundings, record, saved);
+        } catch (const BatchError &error) {
+            recordError(record, error.status, print(messageLine(error.message)), error.number);
+        } catch (const QuilletError &error) {
+            const QString line
+                = messageLine(ErrorText::commandFailure(error, Quilletmain::curProcName));
+            recordError(record, BatchStatus::RunError, print(line), error.number);
+        }
+        // Each run starts in an empty host, as if the drawing were opened on its own.
+        app.closeAllDocuments();
+        echo = Echo::All;
+        return record.status;
+    }
+
+    // Returns line.
+    QString print(const QString &line)
+    {
+        if (echo != Echo::Nothing)
+            console.printError(line);
+        return line;
+    }
+
+    int writeReport(const QByteArray &json, int status)
+    {
+        QString why;
+        if (options.report && !::writeReport(*options.report, json, &why)) {
+            console.printError(QStringLiteral("quillet-batch: cannot write the report ")
+                + *options.report + QStringLiteral(": ") + why);
+            status = std::max(status, int(BatchStatus::RunError));
+        }
+        return status;
+    }
+
+    StandInApplication &app;
+    const BatchOptions &options;
+    Console console;
+    const StoredChoices stored;
+
+private:
+    Echo echo = Echo::All;
+    QMetaObject::Connection statusBar;
+    QMetaObject::Connection hostMessages;
+};
+
+PlannedRun plannedRun(const DrawingRecord &record, std::optional<int> number)
+{
+    PlannedRun run { record.format, number, record.outputDirectory, {}, record.status,
+        record.errorNumber, record.errorText };
+    for (const SheetSave &sheet : record.sheets) {
+        run.sheets.append(
+            { sheet.sheetName, sheet.target, sheet.status == SheetSave::Status::NameTaken });
+    }
+    return run;
+}
+
+// The record of saved files after a planned run, as the run would leave it.
+void addPlanned(SavedTargets &saved, const QString &hostPath, const PlannedRun &run)
+{
+    if (!run.number)
+        return;
+    saved.runs = *run.number;
+    for (const PlannedSheet &sheet : run.sheets) {
+        if (!sheet.nameTaken)
+            saved.byTarget.insert(
+                sheet.target.toCaseFolded(), { *run.number, hostPath, sheet.name });
+    }
+}
+
+// The drawing's path as the host names it, which the refusals of later runs quote.
+QString hostPath(const PlannedDrawing &drawing)
+{
+    try {
+        return FileSystemObject().fromNative(drawing.path);
+    } catch (const QuilletError &) {
+        // A drawing on no mapped drive never starts a save run, so no refusal names it.
+        return {};
+    }
+}
+
+// Why a shard's drawing may not be saved under the names planned for it; empty when it may.
+// Beyond its own bytes, a drawing's names depend on its models and the stored choices: a dry run
+// with the record of saved files as the plan leaves it must come to the plan's names.
+QString staleness(BatchCall &call, const PlannedDrawing &drawing, int drawingIndex,
+    int drawingCount, SavedTargets saved)
+{
+    const std::optional<DrawingStamp> stamp = DrawingStamp::of(drawing.path);
+    if (drawing.stamp && !stamp)
+        return QStringLiteral(" is missing since it was planned; not saved");
+    if (stamp != drawing.stamp)
+        return QStringLiteral(" changed since it was planned; not saved");
+    const QList<int> formats = call.formats();
+    for (qsizetype i = 0; i < drawing.runs.size(); ++i) {
+        const PlannedRun &planned = drawing.runs.at(i);
+        if (planned.number)
+            saved.runs = *planned.number - 1;
+        DrawingRecord record;
+        call.run(drawing.given, drawingIndex + 1, drawingCount, formats.at(i), saved, record, true,
+            Echo::Nothing);
+        const PlannedRun now = plannedRun(record, planned.number);
+        const auto sameSheet = [](const PlannedSheet &a, const PlannedSheet &b) {
+            return a.name == b.name && a.target == b.target && a.nameTaken == b.nameTaken;
+        };
+        if (now.status != planned.status || now.errorText != planned.errorText
+            || !std::equal(now.sheets.cbegin(), now.sheets.cend(), planned.sheets.cbegin(),
+                planned.sheets.cend(), sameSheet)) {
+            return QStringLiteral(" would now be saved under other names than planned; not saved");
+        }
+        addPlanned(saved, hostPath(drawing), planned);
+    }
+    return {};
+}
+
 } // namespace
 
 int runBatch(StandInApplication &app, const BatchOptions &options)
 {
     Quilletmain::fillFromVersionResource();
-    Console console(!options.quiet);
-    const QMetaObject::Connection statusBar
-        = QObject::connect(app.frame().get(), &StandInFrame::statusBarTextChanged,
-            [&console](const QString &text) { console.printError(text); });
-    // The host's own word on a drawing, such as what a DXF sheet could not show.
-    const QMetaObject::Connection hostMessages
-        = QObject::connect(&app, &StandInApplication::message, [&console](const QString &text) {
-              console.printError(QStringLiteral("quillet-batch: ") + text);
-          });
-
-    const QSettingsStore settings;
-    const StoredChoices stored = StoredChoices::read(settings);
-    const QList<int> formats = options.outFmtIndexes.isEmpty()
-        ? QList<int> { stored.run.outFmtIndex }
-        : options.outFmtIndexes;
-    BatchReport report = reportOptions(options, stored, formats);
-    int status = BatchStatus::Saved;
+    BatchCall call(app, options);
+    const QList<int> formats = call.formats();
+    BatchReport report = call.report();
     // One call never writes a file twice: every run refuses the files of the runs before it.
     SavedTargets saved;
 
     const DrawingArguments arguments = expandDrawingArguments(options.drawings);
-    // A folder's drawings that could not be seen were not saved, so the batch cannot end well.
-    for (const QString &folder : arguments.unreadableFolders) {
-        console.printError(QStringLiteral("quillet-batch: cannot read folder ") + folder
-            + QStringLiteral(", skipped"));
-        status = BatchStatus::RunError;
-    }
-    for (const QString &folder : arguments.emptyFolders) {
-        const QString line = QStringLiteral("quillet-batch: no drawings in ") + folder;
-        console.printError(line);
-        DrawingRecord &record = report.drawings.emplace_back();
-        record.path = QFileInfo(folder).absoluteFilePath();
-        recordError(record, BatchStatus::RunError, line, 0);
-        status = BatchStatus::RunError;
-    }
-
+    int status = call.reportFolders(arguments.unreadableFolders, arguments.emptyFolders, report);
     const int drawingCount = int(arguments.drawings.size());
     for (int i = 0; i < drawingCount; ++i) {
-        const QString &drawing = arguments.drawings.at(i);
         for (const int format : formats) {
             DrawingRecord &record = report.drawings.emplace_back();
-            record.path = QFileInfo(drawing).absoluteFilePath();
-            record.format = OutputFormats::caption(format);
-            ConsoleSurroundings surroundings(
-                console, options.quiet, i + 1, drawingCount, record.sheets);
-            try {
-                record.status = runDrawing(
-                    app, options, stored, drawing, format, surroundings, record, saved);
-            } catch (const BatchError &error) {
-                const QString line = messageLine(error.message);
-                console.printError(line);
-                recordError(record, error.status, line, error.number);
-            } catch (const QuilletError &error) {
-                const QString line
-                    = messageLine(ErrorText::commandFailure(error, Quilletmain::curProcName));
-                console.printError(line);
-                recordError(record, BatchStatus::RunError, line, error.number);
-            }
-            status = std::max(status, record.status);
-            // Each run starts in an empty host, as if the drawing were opened on its own.
-            app.closeAllDocuments();
+            status = std::max(status,
+                call.run(arguments.drawings.at(i), i + 1, drawingCount, format, saved, record,
+                    options.dryRun, Echo::All));
         }
     }
-    console.clearProgress();
+    call.console.clearProgress();
 
     if (options.dryRun) {
         for (const QString &line : dryRunListing(report.drawings))
-            console.printLog(line);
+            call.console.printLog(line);
     }
     report.status = status;
-    QString why;
-    if (options.report && !writeReport(*options.report, report.toJson(), &why)) {
-        console.printError(QStringLiteral("quillet-batch: cannot write the report ")
-            + *options.report + QStringLiteral(": ") + why);
-        status = std::max(status, int(BatchStatus::RunError));
+    return call.writeReport(report.toJson(), status);
+}
+
+int planBatch(StandInApplication &app, const BatchOptions &options)
+{
+    Quilletmain::fillFromVersionResource();
+    BatchCall call(app, options);
+    BatchPlan plan;
+    plan.directory = QDir::currentPath();
+    plan.options = options;
+    plan.options.outFmtIndexes = call.formats();
+    plan.options.drawings.clear();
+    plan.options.report.reset();
+    plan.options.plan.reset();
+    plan.options.mode = BatchOptions::Mode::Run;
+    // The call's record of saved files, as the dry run keeps it.
+    SavedTargets saved;
+
+    const DrawingArguments arguments = expandDrawingArguments(options.drawings);
+    BatchReport folders;
+    int status = call.reportFolders(arguments.unreadableFolders, arguments.emptyFolders, folders);
+    plan.unreadableFolders = arguments.unreadableFolders;
+    for (const QString &folder : arguments.emptyFolders)
+        plan.emptyFolders.append(QFileInfo(folder).absoluteFilePath());
+    const int drawingCount = int(arguments.drawings.size());
+    for (int i = 0; i < drawingCount; ++i) {
+        const QString &given = arguments.drawings.at(i);
+        PlannedDrawing &drawing = plan.drawings.emplace_back();
+        drawing.given = given;
+        drawing.path = QFileInfo(given).absoluteFilePath();
+        // Before the names are planned, so that a change while planning shows too.
+        drawing.stamp = DrawingStamp::of(drawing.path);
+        for (const int format : plan.options.outFmtIndexes) {
+            const int runsBefore = saved.runs;
+            DrawingRecord record;
+            status = std::max(status,
+                call.run(given, i + 1, drawingCount, format, saved, record, true, Echo::Errors));
+            drawing.runs.append(plannedRun(
+                record, saved.runs > runsBefore ? std::optional(saved.runs) : std::nullopt));
+        }
     }
-    QObject::disconnect(statusBar);
-    QObject::disconnect(hostMessages);
+    call.console.clearProgress();
+
+    QString why;
+    if (!writeReport(*options.plan, plan.toJson(), &why)) {
+        call.console.printError(QStringLiteral("quillet-batch: cannot write the plan ")
+            + *options.plan + QStringLiteral(": ") + why);
+        return BatchStatus::RunError;
+    }
     return status;
+}
+
+int runPlanShard(StandInApplication &app, const BatchPlan &plan, const QByteArray &planDigest,
+    const std::optional<QString> &reportFile, const Shard &shard)
+{
+    Quilletmain::fillFromVersionResource();
+    BatchOptions options = plan.options;
+    options.report = reportFile;
+    BatchCall call(app, options);
+    BatchReport report = call.report();
+    // Each run's drawing in the plan; the call's own entries come before every drawing.
+    QList<int> planIndexes;
+    int status = BatchStatus::Saved;
+    if (shard.index == 1) {
+        status = call.reportFolders(plan.unreadableFolders, plan.emptyFolders, report);
+        planIndexes.fill(-1, report.drawings.size());
+    }
+
+    // The call's record of saved files as the runs before each run leave it, whichever process
+    // saves them: every run refuses the names the plan gave earlier runs, as in one process.
+    SavedTargets saved;
+    const QList<int> formats = call.formats();
+    const int drawingCount = int(plan.drawings.size());
+    for (int i = 0; i < drawingCount; ++i) {
+        const PlannedDrawing &drawing = plan.drawings.at(i);
+        const QString host = hostPath(drawing);
+        if (!shard.holds(i)) {
+            for (const PlannedRun &run : drawing.runs)
+                addPlanned(saved, host, run);
+            continue;
+        }
+        const QString stale = staleness(call, drawing, i, drawingCount, saved);
+        if (!stale.isEmpty())
+            call.console.printError(QStringLiteral("quillet-batch: ") + drawing.given + stale);
+        for (qsizetype r = 0; r < drawing.runs.size(); ++r) {
+            const PlannedRun &planned = drawing.runs.at(r);
+            DrawingRecord &record = report.drawings.emplace_back();
+            planIndexes.append(i);
+            if (!stale.isEmpty()) {
+                record.path = drawing.path;
+                record.format = planned.format;
+                recordError(record, BatchStatus::RunError,
+                    QStringLiteral("quillet-batch: ") + drawing.given + stale, 0);
+            } else {
+                if (planned.number)
+                    saved.runs = *planned.number - 1;
+                call.run(drawing.given, i + 1, drawingCount, formats.at(r), saved, record, false,
+                    Echo::All);
+            }
+            status = std::max(status, record.status);
+            addPlanned(saved, host, planned);
+        }
+    }
+    call.console.clearProgress();
+    report.status = status;
+    return call.writeReport(shardReportJson(report, planIndexes, planDigest, shard), status);
 }

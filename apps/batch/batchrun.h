@@ -2,9 +2,25 @@
 
 #include "batchoptions.h"
 
+#include <QByteArray>
+#include <QString>
+#include <optional>
+
 class StandInApplication;
+struct BatchPlan;
+struct Shard;
 
 // Runs the save pipeline on each drawing in turn, once for each format, as GO! would with the
 // same choices, and returns the highest status. Log lines go to standard output, status texts and
 // errors to standard error; the report, when asked for, is written at the end.
 int runBatch(StandInApplication &app, const BatchOptions &options);
+
+// Plans the call as a dry run does, quietly but for errors, and writes the plan to options.plan;
+// returns the status a dry run would.
+int planBatch(StandInApplication &app, const BatchOptions &options);
+
+// Saves the shard's drawings of the plan under their planned names, printing what a run of the
+// whole call prints for them, and writes the shard's report to reportFile. planDigest names the
+// plan in the report. The plan's drive map and directory are in force.
+int runPlanShard(StandInApplication &app, const BatchPlan &plan, const QByteArray &planDigest,
+    const std::optional<QString> &reportFile, const Shard &shard);

@@ -1,4 +1,5 @@
 #include "addin/quilletmain.h"
+#include "batchplan.h"
 #include "batchreport.h"
 #include "batchrun.h"
 #include "console.h"
@@ -9,6 +10,10 @@
 #include "sheetexport.h"
 #include "standinhost.h"
 
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <algorithm>
 #include <cstdio>
@@ -32,6 +37,74 @@ bool runPaints(const BatchOptions &options)
         return true;
     return std::any_of(options.outFmtIndexes.cbegin(), options.outFmtIndexes.cend(),
         [](int index) { return exportPaints(OutputFormats::tag(index)); });
+}
+
+// The content of a file, or empty with the reason in errorString.
+std::optional<QByteArray> readFile(const QString &path, QString *errorString)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *errorString = file.errorString();
+        return std::nullopt;
+    }
+    return file.readAll();
+}
+
+int failed(const QString &message)
+{
+    writeConsoleText(stderr, QStringLiteral("quillet-batch: ") + message + QLatin1Char('\n'));
+    return BatchStatus::RunError;
+}
+
+// Reports that do not make one call's are a run error like a drawing that cannot be saved: the
+// command line was right, the files are not.
+int mergeReports(const BatchOptions &options)
+{
+    QList<QByteArray> reports;
+    for (const QString &path : options.reports) {
+        QString why;
+        const std::optional<QByteArray> content = readFile(path, &why);
+        if (!content)
+            return failed(
+                QStringLiteral("cannot read the report ") + path + QStringLiteral(": ") + why);
+        reports.append(*content);
+    }
+    QString why;
+    const std::optional<QByteArray> merged = mergeShardReports(reports, options.reports, &why);
+    if (!merged)
+        return failed(QStringLiteral("cannot merge the reports: ") + why);
+    if (!options.report) {
+        std::fwrite(merged->constData(), 1, size_t(merged->size()), stdout);
+    } else if (!writeReport(*options.report, *merged, &why)) {
+        return failed(QStringLiteral("cannot write the report ") + *options.report
+            + QStringLiteral(": ") + why);
+    }
+    return reportStatus(*merged);
+}
+
+// A plan that cannot be read or used is a run error, as a drawing that cannot be is.
+std::optional<BatchPlan> readPlan(const QString &path, QByteArray *digest, int *status)
+{
+    QString why;
+    const std::optional<QByteArray> content = readFile(path, &why);
+    if (!content) {
+        *status
+            = failed(QStringLiteral("cannot read the plan ") + path + QStringLiteral(": ") + why);
+        return std::nullopt;
+    }
+    std::optional<BatchPlan> plan = BatchPlan::fromJson(*content, &why);
+    if (!plan) {
+        *status = failed(path + QStringLiteral(" is not a plan this program can run: ") + why);
+        return std::nullopt;
+    }
+    // Drawings and options relative to where the call was planned.
+    if (!QDir::setCurrent(plan->directory)) {
+        *status = failed(QStringLiteral("cannot enter the directory of the plan ") + path
+            + QStringLiteral(": ") + plan->directory);
+        return std::nullopt;
+    }
+    *digest = QCryptographicHash::hash(*content, QCryptographicHash::Sha256).toHex();
+    return plan;
 }
 
 } // namespace
@@ -60,7 +133,21 @@ int main(int argc, char **argv)
     case BatchCommandLine::Outcome::Run:
         break;
     }
-    const BatchOptions &options = parsed.options;
+    if (parsed.options.mode == BatchOptions::Mode::MergeReports)
+        return mergeReports(parsed.options);
+    std::optional<BatchPlan> plan;
+    QByteArray planDigest;
+    // Given where the shard was started, before it moves to the plan's directory.
+    std::optional<QString> shardReport;
+    if (parsed.options.report)
+        shardReport = QFileInfo(*parsed.options.report).absoluteFilePath();
+    if (parsed.options.mode == BatchOptions::Mode::RunPlan) {
+        int status = BatchStatus::Saved;
+        plan = readPlan(*parsed.options.plan, &planDigest, &status);
+        if (!plan)
+            return status;
+    }
+    const BatchOptions &options = plan ? plan->options : parsed.options;
     for (const auto &[letter, root] : options.drives)
         FileSystemObject::setDrive(letter, root);
     // Only a painting run gets the GUI application: on leaving, the GUI application loads the
@@ -70,5 +157,15 @@ int main(int argc, char **argv)
         ? std::make_unique<QGuiApplication>(argc, argv)
         : std::make_unique<QCoreApplication>(argc, argv);
     auto host = StandInApplication::create();
+    switch (parsed.options.mode) {
+    case BatchOptions::Mode::Plan:
+        return planBatch(*host, options);
+    case BatchOptions::Mode::RunPlan:
+        return runPlanShard(*host, *plan, planDigest, shardReport,
+            { parsed.options.shardIndex, parsed.options.shardCount });
+    case BatchOptions::Mode::Run:
+    case BatchOptions::Mode::MergeReports:
+        break;
+    }
     return runBatch(*host, options);
 }

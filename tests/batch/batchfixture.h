@@ -71,7 +71,8 @@ protected:
     void TearDown() override { EXPECT_EQ(readNative(formatsFile), formatsFileBefore); }
 
     // Also checks that the run wrote nothing to the settings store but the PDF writer's value.
-    BatchRun run(const QStringList &arguments)
+    BatchRun run(
+        const QStringList &arguments, const QString &program = QStringLiteral(QUILLET_BATCH))
     {
         QProcessEnvironment environment;
         const QProcessEnvironment system = QProcessEnvironment::systemEnvironment();
@@ -91,7 +92,7 @@ protected:
         QProcess process;
         process.setProcessEnvironment(environment);
         process.setWorkingDirectory(drive.native());
-        process.start(QStringLiteral(QUILLET_BATCH), arguments);
+        process.start(program, arguments);
         BatchRun result;
         // The process is killed with its QProcess.
         if (!process.waitForFinished(120000)) {

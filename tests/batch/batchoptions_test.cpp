@@ -49,7 +49,14 @@ QString optionsText(const BatchCommandLine &commandLine)
     for (const auto &[letter, root] : options.drives)
         parts.append(QStringLiteral("drive ") + letter + ":=" + root);
     add(options.report.has_value(), "report " + options.report.value_or(""));
-    parts.append("drawings " + options.drawings.join(' '));
+    add(options.mode == BatchOptions::Mode::Plan, "plan " + options.plan.value_or(""));
+    add(options.mode == BatchOptions::Mode::RunPlan,
+        QStringLiteral("run-plan %1 shard %2/%3")
+            .arg(options.plan.value_or(""))
+            .arg(options.shardIndex)
+            .arg(options.shardCount));
+    add(options.mode == BatchOptions::Mode::MergeReports, "merge " + options.reports.join(' '));
+    add(!options.drawings.isEmpty(), "drawings " + options.drawings.join(' '));
     return parts.join(" | ");
 }
 
@@ -91,8 +98,30 @@ INSTANTIATE_TEST_SUITE_P(Batch, BatchCommandLineTest,
             "formats 6,1 | filename DRWNAME|_|SHEETNAME | sheets Sheet2,Sheet1 | output Out | "
             "no-dest-dirs | single-file | quiet | dry-run | drive T:=/srv/cad | drive Z:=/ | "
             "report %D/run.json | drawings PLATE.SLDDRW" },
+        // A plan's shard and a merge take nothing that would make a shard save otherwise than
+        // the call planned.
+        OptionsCase { "PlanAndItsOptions", "--plan %D/plan.json --dest-dirs A.SLDDRW",
+            "dest-dirs | plan %D/plan.json | drawings A.SLDDRW" },
+        OptionsCase { "LastShardOfAPlan", "--run-plan plan.json --shard 4/4 --report %D/r4.json",
+            "report %D/r4.json | run-plan plan.json shard 4/4" },
+        OptionsCase { "ShardZero", "--run-plan plan.json --shard 0/4",
+            "error: bad shard \"0/4\" (expected K/N, K from 1 to N)" },
+        OptionsCase { "ShardBeyondTheCount", "--run-plan plan.json --shard 5/4",
+            "error: bad shard \"5/4\" (expected K/N, K from 1 to N)" },
         OptionsCase {
-            "DestinationDirectories", "--dest-dirs A.SLDDRW", "dest-dirs | drawings A.SLDDRW" },
+            "ShardWithoutPlan", "--shard 1/4 A.SLDDRW", "error: --shard goes with --run-plan" },
+        OptionsCase {
+            "PlanWithoutShard", "--run-plan plan.json", "error: --run-plan needs --shard K/N" },
+        OptionsCase { "ShardTakesThePlansOptions", "--run-plan plan.json --shard 1/2 -q",
+            "error: --quiet does not go with --run-plan" },
+        OptionsCase { "ShardTakesThePlansDrawings", "--run-plan plan.json --shard 1/2 A.SLDDRW",
+            "error: --run-plan takes its drawings from the plan" },
+        OptionsCase { "PlanIsNoDryRun", "--plan %D/plan.json --dry-run A.SLDDRW",
+            "error: --plan and --dry-run exclude each other" },
+        OptionsCase { "OneModeAtATime", "--plan %D/plan.json --merge-reports r1.json",
+            "error: --plan, --run-plan and --merge-reports exclude each other" },
+        OptionsCase { "MergeToAReport", "--merge-reports --report %D/all.json r1.json r2.json",
+            "report %D/all.json | merge r1.json r2.json" },
         // Help and version need no drawing, and help wins; a malformed command line wins over
         // both.
         OptionsCase { "Help", "--version -h", "help" },
@@ -102,7 +131,6 @@ INSTANTIATE_TEST_SUITE_P(Batch, BatchCommandLineTest,
         OptionsCase { "MissingValue", "PLATE.SLDDRW -f", "error: Missing value after '-f'." },
         OptionsCase {
             "UnknownFormatInAList", "-f DXF,PDFX A.SLDDRW", "error: unknown format \"PDFX\"" },
-        OptionsCase { "EmptyFormatInAList", "-f DXF,,PDF A.SLDDRW", "error: unknown format \"\"" },
         OptionsCase {
             "FormatGivenTwice", "-f TIF,tiff A.SLDDRW", "error: format \"tiff\" given twice" },
         // A message is one line, whatever the arguments hold.
