@@ -7,6 +7,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QThread>
 
 namespace {
 
@@ -27,7 +28,10 @@ struct Parser {
             "  quillet-batch --merge-reports --report report.json r1.json r2.json r3.json "
             "r4.json"));
         parser.addOptions({ format, filenameFormat, sheets, output, destDirs, noDestDirs,
-            singleFile, quiet, dryRun, report, plan, runPlan, shard, mergeReports });
+            singleFile, quiet, dryRun, report, jobs, plan, runPlan, shard, mergeReports });
+        // Started by the call itself, never by users.
+        worker.setFlags(QCommandLineOption::HiddenFromHelp);
+        parser.addOption(worker);
 #ifndef Q_OS_WIN
         // On Windows the drives are the system's.
         parser.addOption(drive);
@@ -74,6 +78,11 @@ struct Parser {
         "after the log." };
     const QCommandLineOption report { "report",
         "Write a JSON report of the options and every sheet to FILE at the end.", "FILE" };
+    const QCommandLineOption jobs { { "j", "jobs" },
+        "Save in N worker processes side by side (default: the number of cores); 1 saves in "
+        "this process. The log, the report, the files and the exit status do not depend on N.",
+        "N" };
+    QCommandLineOption worker { "worker", "A worker of a call: saves drawings of PLAN.", "PLAN" };
     const QCommandLineOption plan { "plan",
         "Plan the call and write the plan to FILE: every name it would save under, decided as "
         "--dry-run decides them. Nothing is saved.",
@@ -203,6 +212,29 @@ QString readMode(const Parser &p, BatchOptions &options)
     return {};
 }
 
+QString readJobs(const Parser &p, BatchOptions &options)
+{
+    options.jobs = qMax(1, QThread::idealThreadCount());
+    if (p.parser.isSet(p.worker)) {
+        options.mode = BatchOptions::Mode::Worker;
+        options.plan = p.parser.value(p.worker);
+        options.jobs = 1;
+    }
+    if (!p.parser.isSet(p.jobs))
+        return {};
+    bool ok = false;
+    const int count = p.parser.value(p.jobs).toInt(&ok);
+    // More workers than this only queue for the same cores and memory.
+    constexpr int maxJobs = 256;
+    if (!ok || count < 1 || count > maxJobs) {
+        return QStringLiteral("bad number of jobs \"%1\" (expected 1 to %2)")
+            .arg(p.parser.value(p.jobs))
+            .arg(maxJobs);
+    }
+    options.jobs = count;
+    return {};
+}
+
 QString readDrawings(const Parser &p, BatchOptions &options)
 {
     if (options.mode != BatchOptions::Mode::Run && options.mode != BatchOptions::Mode::Plan)
@@ -276,8 +308,8 @@ BatchCommandLine BatchCommandLine::parse(const QStringList &arguments)
 
     BatchCommandLine commandLine;
     readValues(p, commandLine.options);
-    for (const auto check :
-        { readMode, readFormats, readDestination, readDrives, readDrawings, readReport }) {
+    for (const auto check : { readMode, readJobs, readFormats, readDestination, readDrives,
+             readDrawings, readReport }) {
         if (const QString why = check(p, commandLine.options); !why.isEmpty())
             return usageError(why);
     }

@@ -10,7 +10,8 @@
 // What the command line asked for; an option left out takes the stored choice.
 struct BatchOptions {
     // Save the drawings; plan them only; save a shard of a plan; merge the shards' reports.
-    enum class Mode { Run, Plan, RunPlan, MergeReports };
+    // A worker saves drawings of a plan that the call running it hands it, one at a time.
+    enum class Mode { Run, Plan, RunPlan, MergeReports, Worker };
 
     Mode mode = Mode::Run;
     // The formats to run each drawing in, in order; empty for the stored choice.
@@ -37,6 +38,9 @@ struct BatchOptions {
     int shardCount = 1;
     // The shards' reports to merge, native files.
     QStringList reports;
+    // Worker processes that save the drawings side by side; 1 saves them in this process. The
+    // default: the cores of the machine.
+    int jobs = 1;
 };
 
 // What the command line comes to: a run with its options, or a text to print instead.

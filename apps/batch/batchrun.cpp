@@ -17,25 +17,42 @@
 #include "save/saverun.h"
 #include "save/savestate.h"
 #include "standinhost.h"
+#include "stopsignals.h"
+#include "workerpool.h"
+#include "workerresult.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QTemporaryFile>
 #include <algorithm>
+#include <csignal>
+#include <cstdio>
+#include <iostream>
+#include <string>
+
+#ifndef Q_OS_WIN
+#include <unistd.h>
+#endif
 
 namespace {
+
+// Ctrl+C or SIGTERM arrived: the call ends after the sheet being saved.
+struct BatchStopped { };
 
 // The log window of the console: every line appended is printed at once, unless quiet; each
 // sheet's save is recorded for the report.
 class ConsoleSurroundings : public RunSurroundings {
 public:
     // The run is of the drawing-th drawing of the batch's drawings.
-    ConsoleSurroundings(
-        Console &console, bool quiet, int drawing, int drawings, QList<SheetSave> &sheets)
+    ConsoleSurroundings(Console &console, bool quiet, int drawing, int drawings,
+        QList<SheetSave> &sheets, const std::function<void()> &sheetDone)
         : console(console)
         , quiet(quiet)
         , drawing(drawing)
         , drawings(drawings)
         , sheets(sheets)
+        , sheetDone(sheetDone)
     {
     }
     void refreshLog() override { }
@@ -54,7 +71,16 @@ public:
                                     .arg(sheetCount));
         }
     }
-    void sheetSaved(const SheetSave &save) override { sheets.append(save); }
+    // A stop request ends the run here, after the sheet in hand: its file is whole, renamed
+    // into place, and in the record.
+    void sheetSaved(const SheetSave &save) override
+    {
+        sheets.append(save);
+        if (sheetDone)
+            sheetDone();
+        if (StopSignals::received())
+            throw BatchStopped {};
+    }
     // Printed and gone: the batch keeps no log.
     void appendLog(const QString &line) override
     {
@@ -68,6 +94,7 @@ private:
     int drawing;
     int drawings;
     QList<SheetSave> &sheets;
+    const std::function<void()> &sheetDone;
 };
 
 class BatchError {
@@ -310,10 +337,14 @@ public:
         record.path = QFileInfo(drawing).absoluteFilePath();
         record.format = OutputFormats::caption(format);
         ConsoleSurroundings surroundings(console, options.quiet || echo != Echo::All, drawingNumber,
-            drawingCount, record.sheets);
+            drawingCount, record.sheets, sheetDone);
         try {
             record.status = runDrawing(
                 app, options, stored, drawing, format, dryRun, surroundings, record, saved);
+        } catch (const BatchStopped &) {
+            app.closeAllDocuments();
+            echo = Echo::All;
+            throw;
         } catch (const BatchError &error) {
             recordError(record, error.status, print(messageLine(error.message)), error.number);
         } catch (const QuilletError &error) {
@@ -350,6 +381,8 @@ public:
     const BatchOptions &options;
     Console console;
     const StoredChoices stored;
+    // Told of every sheet whose save has ended.
+    std::function<void()> sheetDone;
 
 private:
     Echo echo = Echo::All;
@@ -425,11 +458,137 @@ QString staleness(BatchCall &call, const PlannedDrawing &drawing, int drawingInd
     return {};
 }
 
+// The call's plan: every drawing in every format as a dry run sees it, with the record of saved
+// files the runs share. Folders are the caller's to report. Returns the dry run's status.
+int makePlan(BatchCall &call, const BatchOptions &options, const DrawingArguments &arguments,
+    Echo echo, BatchPlan &plan)
+{
+    plan.directory = QDir::currentPath();
+    plan.options = options;
+    plan.options.outFmtIndexes = call.formats();
+    plan.options.drawings.clear();
+    plan.options.report.reset();
+    plan.options.plan.reset();
+    plan.options.mode = BatchOptions::Mode::Run;
+    plan.unreadableFolders = arguments.unreadableFolders;
+    for (const QString &folder : arguments.emptyFolders)
+        plan.emptyFolders.append(QFileInfo(folder).absoluteFilePath());
+    // The call's record of saved files, as the dry run keeps it.
+    SavedTargets saved;
+    int status = BatchStatus::Saved;
+    const int drawingCount = int(arguments.drawings.size());
+    for (int i = 0; i < drawingCount; ++i) {
+        const QString &given = arguments.drawings.at(i);
+        PlannedDrawing &drawing = plan.drawings.emplace_back();
+        drawing.given = given;
+        drawing.path = QFileInfo(given).absoluteFilePath();
+        // Before the names are planned, so that a change while planning shows too.
+        drawing.stamp = DrawingStamp::of(drawing.path);
+        for (const int format : plan.options.outFmtIndexes) {
+            const int runsBefore = saved.runs;
+            DrawingRecord record;
+            status = std::max(
+                status, call.run(given, i + 1, drawingCount, format, saved, record, true, echo));
+            drawing.runs.append(plannedRun(
+                record, saved.runs > runsBefore ? std::optional(saved.runs) : std::nullopt));
+        }
+    }
+    call.console.clearProgress();
+    return status;
+}
+
+// The drawing's runs ended without a worker's answer: each is a run error saying why.
+QList<DrawingRecord> unansweredRuns(const PlannedDrawing &drawing, const QString &line)
+{
+    QList<DrawingRecord> records;
+    for (const PlannedRun &planned : drawing.runs) {
+        DrawingRecord &record = records.emplace_back();
+        record.path = drawing.path;
+        record.format = planned.format;
+        recordError(record, BatchStatus::RunError, line, 0);
+    }
+    return records;
+}
+
+// The call saved by worker processes: planned here first, so that every name is decided as one
+// process decides it; each worker then saves whole drawings, and what they print and record is
+// passed on in the drawings' order. Returns the call's status.
+int runWithWorkers(BatchCall &call, const BatchOptions &options, const DrawingArguments &arguments,
+    BatchReport &report, int status)
+{
+    BatchPlan plan;
+    makePlan(call, options, arguments, Echo::Nothing, plan);
+    QTemporaryFile planFile(
+        QDir::temp().filePath(QStringLiteral("quillet-batch-plan-XXXXXX.json")));
+    QString why;
+    if (!planFile.open() || planFile.write(plan.toJson()) != plan.toJson().size()
+        || !planFile.flush()) {
+        call.console.printError(QStringLiteral("quillet-batch: cannot write the call's plan: ")
+            + planFile.errorString());
+        return BatchStatus::RunError;
+    }
+    int sheetCount = 0;
+    for (const PlannedDrawing &drawing : std::as_const(plan.drawings)) {
+        for (const PlannedRun &run : drawing.runs)
+            sheetCount += int(run.sheets.size());
+    }
+
+    int sheetsDone = 0;
+    const auto inOrder = [&](const WorkerPool::Outcome &outcome) {
+        const PlannedDrawing &drawing = plan.drawings.at(outcome.task);
+        std::optional<WorkerResult> result;
+        if (outcome.result)
+            result = WorkerResult::fromJson(*outcome.result);
+        if (!result) {
+            const QString line = QStringLiteral("quillet-batch: ") + drawing.given
+                + QStringLiteral(": ")
+                + (outcome.failure.isEmpty() ? QStringLiteral("the worker saving it gave no answer")
+                                             : outcome.failure)
+                + QStringLiteral("; its saves are reported as failed");
+            call.console.printError(line);
+            result = WorkerResult { {}, unansweredRuns(drawing, line), false };
+        }
+        for (const auto &[error, line] : std::as_const(result->lines)) {
+            if (error)
+                call.console.printError(line);
+            else
+                call.console.printLog(line);
+        }
+        for (const DrawingRecord &record : std::as_const(result->runs)) {
+            report.drawings.append(record);
+            status = std::max(status, record.status);
+        }
+    };
+    const auto sheetSaved = [&] {
+        ++sheetsDone;
+        if (call.console.showsProgress()) {
+            call.console.setProgress(
+                QStringLiteral("sheet %1 of %2").arg(qMin(sheetsDone, sheetCount)).arg(sheetCount));
+        }
+    };
+    WorkerPool pool(QCoreApplication::applicationFilePath(),
+        { QStringLiteral("--worker"), planFile.fileName() },
+        qMin(options.jobs, int(plan.drawings.size())));
+    pool.run(int(plan.drawings.size()), inOrder, sheetSaved, &StopSignals::received);
+    call.console.clearProgress();
+    return status;
+}
+
+// Ends a call a signal stopped: its report lists what was saved.
+int stopped(BatchCall &call, BatchReport &report, int status)
+{
+    call.console.clearProgress();
+    report.status = status;
+    call.writeReport(report.toJson(), status);
+    return StopSignals::exitStatus(StopSignals::received());
+}
+
 } // namespace
 
 int runBatch(StandInApplication &app, const BatchOptions &options)
 {
     Quilletmain::fillFromVersionResource();
+    StopSignals::install();
     BatchCall call(app, options);
     const QList<int> formats = call.formats();
     BatchReport report = call.report();
@@ -439,13 +598,27 @@ int runBatch(StandInApplication &app, const BatchOptions &options)
     const DrawingArguments arguments = expandDrawingArguments(options.drawings);
     int status = call.reportFolders(arguments.unreadableFolders, arguments.emptyFolders, report);
     const int drawingCount = int(arguments.drawings.size());
+    // Workers pay off only for two drawings or more that are really saved.
+    if (options.jobs > 1 && !options.dryRun && drawingCount > 1) {
+        status = runWithWorkers(call, options, arguments, report, status);
+        if (StopSignals::received())
+            return stopped(call, report, status);
+        report.status = status;
+        return call.writeReport(report.toJson(), status);
+    }
     for (int i = 0; i < drawingCount; ++i) {
         for (const int format : formats) {
             DrawingRecord &record = report.drawings.emplace_back();
-            status = std::max(status,
-                call.run(arguments.drawings.at(i), i + 1, drawingCount, format, saved, record,
-                    options.dryRun, Echo::All));
+            try {
+                status = std::max(status,
+                    call.run(arguments.drawings.at(i), i + 1, drawingCount, format, saved, record,
+                        options.dryRun, Echo::All));
+            } catch (const BatchStopped &) {
+                return stopped(call, report, std::max(status, record.status));
+            }
         }
+        if (StopSignals::received())
+            return stopped(call, report, status);
     }
     call.console.clearProgress();
 
@@ -461,41 +634,11 @@ int planBatch(StandInApplication &app, const BatchOptions &options)
 {
     Quilletmain::fillFromVersionResource();
     BatchCall call(app, options);
-    BatchPlan plan;
-    plan.directory = QDir::currentPath();
-    plan.options = options;
-    plan.options.outFmtIndexes = call.formats();
-    plan.options.drawings.clear();
-    plan.options.report.reset();
-    plan.options.plan.reset();
-    plan.options.mode = BatchOptions::Mode::Run;
-    // The call's record of saved files, as the dry run keeps it.
-    SavedTargets saved;
-
     const DrawingArguments arguments = expandDrawingArguments(options.drawings);
     BatchReport folders;
     int status = call.reportFolders(arguments.unreadableFolders, arguments.emptyFolders, folders);
-    plan.unreadableFolders = arguments.unreadableFolders;
-    for (const QString &folder : arguments.emptyFolders)
-        plan.emptyFolders.append(QFileInfo(folder).absoluteFilePath());
-    const int drawingCount = int(arguments.drawings.size());
-    for (int i = 0; i < drawingCount; ++i) {
-        const QString &given = arguments.drawings.at(i);
-        PlannedDrawing &drawing = plan.drawings.emplace_back();
-        drawing.given = given;
-        drawing.path = QFileInfo(given).absoluteFilePath();
-        // Before the names are planned, so that a change while planning shows too.
-        drawing.stamp = DrawingStamp::of(drawing.path);
-        for (const int format : plan.options.outFmtIndexes) {
-            const int runsBefore = saved.runs;
-            DrawingRecord record;
-            status = std::max(status,
-                call.run(given, i + 1, drawingCount, format, saved, record, true, Echo::Errors));
-            drawing.runs.append(plannedRun(
-                record, saved.runs > runsBefore ? std::optional(saved.runs) : std::nullopt));
-        }
-    }
-    call.console.clearProgress();
+    BatchPlan plan;
+    status = std::max(status, makePlan(call, options, arguments, Echo::Errors, plan));
 
     QString why;
     if (!writeReport(*options.plan, plan.toJson(), &why)) {
@@ -504,6 +647,79 @@ int planBatch(StandInApplication &app, const BatchOptions &options)
         return BatchStatus::RunError;
     }
     return status;
+}
+
+namespace {
+
+// The tests' way to make a worker fail as a crash or a signal would, on a drawing they name:
+// QUILLET_BATCH_WORKER_FAULT is "crash:NAME" or, where there are signals, "stop:NAME", which asks
+// the call to stop as a SIGTERM from outside would.
+void plantFault(const PlannedDrawing &drawing)
+{
+    const QString fault = qEnvironmentVariable("QUILLET_BATCH_WORKER_FAULT");
+    const QString name = QFileInfo(drawing.given).fileName();
+    if (fault == QStringLiteral("crash:") + name)
+        std::abort();
+#ifndef Q_OS_WIN
+    if (fault == QStringLiteral("stop:") + name)
+        ::kill(::getppid(), SIGTERM);
+#endif
+}
+
+} // namespace
+
+int runPlanWorker(StandInApplication &app, const BatchPlan &plan)
+{
+    Quilletmain::fillFromVersionResource();
+    StopSignals::install();
+    BatchCall call(app, plan.options);
+    QList<std::pair<bool, QString>> lines;
+    call.console.captureInto(&lines);
+    call.sheetDone = [] {
+        std::fputs("sheet\n", stdout);
+        std::fflush(stdout);
+    };
+    const QList<int> formats = call.formats();
+    const int drawingCount = int(plan.drawings.size());
+    // The record of saved files as the plan leaves it before each drawing this worker is handed;
+    // drawings come in the call's order, so it only grows.
+    SavedTargets saved;
+    int recorded = 0;
+    std::string task;
+    while (!StopSignals::received() && std::getline(std::cin, task)) {
+        bool ok = false;
+        const int index = QString::fromStdString(task).toInt(&ok);
+        if (!ok || index < recorded || index >= drawingCount)
+            return BatchStatus::Usage;
+        for (; recorded < index; ++recorded) {
+            const PlannedDrawing &earlier = plan.drawings.at(recorded);
+            for (const PlannedRun &run : earlier.runs)
+                addPlanned(saved, hostPath(earlier), run);
+        }
+        const PlannedDrawing &drawing = plan.drawings.at(index);
+        plantFault(drawing);
+        WorkerResult result;
+        lines.clear();
+        for (qsizetype r = 0; r < drawing.runs.size() && !result.stopped; ++r) {
+            const PlannedRun &planned = drawing.runs.at(r);
+            DrawingRecord &record = result.runs.emplace_back();
+            if (planned.number)
+                saved.runs = *planned.number - 1;
+            try {
+                call.run(drawing.given, index + 1, drawingCount, formats.at(r), saved, record,
+                    false, Echo::All);
+            } catch (const BatchStopped &) {
+                result.stopped = true;
+            }
+            addPlanned(saved, hostPath(drawing), planned);
+        }
+        recorded = index + 1;
+        result.lines = lines;
+        const QByteArray answer = "result " + result.toJson().toBase64() + '\n';
+        std::fwrite(answer.constData(), 1, size_t(answer.size()), stdout);
+        std::fflush(stdout);
+    }
+    return BatchStatus::Saved;
 }
 
 int runPlanShard(StandInApplication &app, const BatchPlan &plan, const QByteArray &planDigest,

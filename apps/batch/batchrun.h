@@ -11,9 +11,16 @@ struct BatchPlan;
 struct Shard;
 
 // Runs the save pipeline on each drawing in turn, once for each format, as GO! would with the
-// same choices, and returns the highest status. Log lines go to standard output, status texts and
+// same choices, and returns the highest status; with options.jobs above 1, in worker processes,
+// printing and reporting exactly the same. Ctrl+C or SIGTERM ends it after the sheet being saved,
+// with 128 plus the signal's number. Log lines go to standard output, status texts and
 // errors to standard error; the report, when asked for, is written at the end.
 int runBatch(StandInApplication &app, const BatchOptions &options);
+
+// A worker of a call saving with --jobs: reads the indexes of the plan's drawings from standard
+// input, one a line, saves each drawing as the call would in its own process, and answers on
+// standard output with a line "sheet" for each sheet saved and "result BASE64" for each drawing.
+int runPlanWorker(StandInApplication &app, const BatchPlan &plan);
 
 // Plans the call as a dry run does, quietly but for errors, and writes the plan to options.plan;
 // returns the status a dry run would.

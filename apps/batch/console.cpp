@@ -72,7 +72,8 @@ Console::Console(bool progressWanted)
 
 void Console::setProgress(const QString &text)
 {
-    if (!showProgress || text == progress)
+    // A worker's progress is its call's to show.
+    if (!showProgress || captured || text == progress)
         return;
     eraseProgress();
     progress = text;
@@ -87,6 +88,10 @@ void Console::clearProgress()
 
 void Console::print(std::FILE *stream, const QString &line)
 {
+    if (captured) {
+        captured->append({ stream == stderr, line });
+        return;
+    }
     eraseProgress();
     // One write for the line and its end: standard error is not buffered.
     writeConsoleText(stream, line + QLatin1Char('\n'));

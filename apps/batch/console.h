@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <cstdio>
+#include <utility>
 
 // Text on a stream as the user will read it: a Windows console is given the characters
 // themselves, a file or pipe the system's code page.
@@ -22,6 +24,10 @@ public:
     Console(const Console &) = delete;
     Console &operator=(const Console &) = delete;
 
+    // A worker's lines go to its call, which prints them in the drawings' order: while lines is
+    // set, each line is kept there (true for standard error) instead of printed.
+    void captureInto(QList<std::pair<bool, QString>> *lines) { captured = lines; }
+
     void printLog(const QString &line) { print(stdout, line); }
     void printError(const QString &text) { print(stderr, messageLine(text)); }
     bool showsProgress() const { return showProgress; }
@@ -34,4 +40,5 @@ private:
 
     bool showProgress;
     QString progress;
+    QList<std::pair<bool, QString>> *captured = nullptr;
 };

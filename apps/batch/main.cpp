@@ -141,7 +141,8 @@ int main(int argc, char **argv)
     std::optional<QString> shardReport;
     if (parsed.options.report)
         shardReport = QFileInfo(*parsed.options.report).absoluteFilePath();
-    if (parsed.options.mode == BatchOptions::Mode::RunPlan) {
+    if (parsed.options.mode == BatchOptions::Mode::RunPlan
+        || parsed.options.mode == BatchOptions::Mode::Worker) {
         int status = BatchStatus::Saved;
         plan = readPlan(*parsed.options.plan, &planDigest, &status);
         if (!plan)
@@ -163,6 +164,8 @@ int main(int argc, char **argv)
     case BatchOptions::Mode::RunPlan:
         return runPlanShard(*host, *plan, planDigest, shardReport,
             { parsed.options.shardIndex, parsed.options.shardCount });
+    case BatchOptions::Mode::Worker:
+        return runPlanWorker(*host, *plan);
     case BatchOptions::Mode::Run:
     case BatchOptions::Mode::MergeReports:
         break;

@@ -87,6 +87,8 @@ protected:
         environment.insert("QUILLET_DRIVES", drives);
         environment.insert("QT_QPA_PLATFORM", "offscreen");
         environment.insert("LC_ALL", "C.UTF-8");
+        for (auto it = addedEnvironment.cbegin(); it != addedEnvironment.cend(); ++it)
+            environment.insert(it.key(), it.value());
         const QMap<QString, QByteArray> settingsBefore = settings();
 
         QProcess process;
@@ -150,6 +152,8 @@ protected:
     QTemporaryDir config;
     TempDrive drive;
     // QUILLET_DRIVES of the child.
+    // Set for the runs on top of the fixture's environment.
+    QMap<QString, QString> addedEnvironment;
     QString drives;
     QByteArray formatsFileBefore;
 
