@@ -10,6 +10,7 @@
 #include "flangedrawing.h"
 #include "hostloop.h"
 #include "platform/filesystemobject.h"
+#include "processturn.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -26,78 +27,6 @@ namespace {
 constexpr int drawingCount = 200;
 constexpr int sheetCount = 5;
 constexpr int turns = 25;
-
-// Processor time of the children that have ended, in milliseconds.
-double childrenCpuMilliseconds()
-{
-    rusage usage {};
-    getrusage(RUSAGE_CHILDREN, &usage);
-    const auto ms
-        = [](const timeval &t) { return double(t.tv_sec) * 1e3 + double(t.tv_usec) / 1e3; };
-    return ms(usage.ru_utime) + ms(usage.ru_stime);
-}
-
-// The files go to a memory file system where there is one, so that the disk's flushes, which
-// vary more than the batch's whole cost, stay out of both figures.
-QString scratchDirTemplate()
-{
-    const QFileInfo memory(QStringLiteral("/dev/shm"));
-    const QString parent
-        = memory.isDir() && memory.isWritable() ? memory.filePath() : QDir::tempPath();
-    return parent + QStringLiteral("/quillet-bench-XXXXXX");
-}
-
-// One run of a program beside this one.
-struct ProcessTurn {
-    double wall = 0;
-    double cpu = 0;
-    int exitCode = -1;
-    QByteArray output;
-    QByteArray errors;
-};
-
-// The streams go to files, as a scheduled batch's would: read through pipes, every line the
-// program writes would wake this process while the program runs, on a machine of two cores.
-ProcessTurn runProcess(const QString &program, const QStringList &arguments,
-    const QProcessEnvironment &environment, const QString &streamsDir)
-{
-    const QString outputFile = streamsDir + QStringLiteral("/stdout");
-    const QString errorFile = streamsDir + QStringLiteral("/stderr");
-    QProcess process;
-    process.setProcessEnvironment(environment);
-    process.setStandardOutputFile(outputFile);
-    process.setStandardErrorFile(errorFile);
-    const double cpuBefore = childrenCpuMilliseconds();
-    QElapsedTimer timer;
-    timer.start();
-    process.start(program, arguments);
-    process.waitForFinished(-1);
-    ProcessTurn turn;
-    turn.wall = double(timer.nsecsElapsed()) / 1e6;
-    turn.cpu = childrenCpuMilliseconds() - cpuBefore;
-    turn.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    const auto contents = [](const QString &path) {
-        QFile file(path);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    };
-    turn.output = contents(outputFile);
-    turn.errors = contents(errorFile);
-    return turn;
-}
-
-// The fastest of several turns, or the first that failed, if one did.
-struct Fastest {
-    ProcessTurn turn;
-    bool taken = false;
-    void take(const ProcessTurn &next)
-    {
-        if (taken && turn.exitCode != 0)
-            return;
-        if (!taken || next.exitCode != 0 || next.wall < turn.wall)
-            turn = next;
-        taken = true;
-    }
-};
 
 } // namespace
 
@@ -136,7 +65,8 @@ QUILLET_BENCHMARK(batchfolder)
     const QStringList batchArguments { QStringLiteral("-q"), QStringLiteral("-f"),
         QStringLiteral("DXF"), QStringLiteral("-s"), QStringLiteral("all"), QStringLiteral("-n"),
         QStringLiteral("DRWNAME|_|SHEETNAME"), QStringLiteral("--no-dest-dirs"),
-        QStringLiteral("-o"), output, folder };
+        // The batch's own cost in one process, as the host loop has one.
+        QStringLiteral("-j"), QStringLiteral("1"), QStringLiteral("-o"), output, folder };
     const QStringList loopArguments = QStringList { output } + drawings;
 
     // Once each to write every file, so that every timed turn replaces files alike; then in

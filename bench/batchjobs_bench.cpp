@@ -1,0 +1,157 @@
+// quillet-batch over 200 drawings with two worker processes on two cores against one process:
+// the stand-in's drawings and DXF drawings; and the planning of 10,000 drawings' names against
+// saving them one after another.
+
+#include "benchmark.h"
+#include "flangedrawing.h"
+#include "processturn.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <cstdio>
+
+namespace {
+
+constexpr int drawingCount = 200;
+constexpr int plannedCount = 10'000;
+constexpr int sheetCount = 5;
+constexpr int turns = 5;
+
+struct Folder {
+    QString path;
+    bool written = false;
+};
+
+Folder flangeDrawings(const QString &parent, int count, int sheets)
+{
+    Folder folder { parent + QStringLiteral("/flanges%1").arg(count) };
+    QDir().mkpath(folder.path);
+    for (int i = 0; i < count; ++i) {
+        if (writeFlangeDrawing(
+                folder.path, QStringLiteral("FLANGE%1").arg(i, 5, 10, QLatin1Char('0')), sheets)
+                .isEmpty())
+            return folder;
+    }
+    folder.written = true;
+    return folder;
+}
+
+// Copies of the test drawing with two title-blocked layouts.
+Folder dxfDrawings(const QString &parent)
+{
+    Folder folder { parent + QStringLiteral("/dxf") };
+    QDir().mkpath(folder.path);
+    const QString source = QStringLiteral(QUILLET_SOURCE_DIR "/tests/data/dxf/LAYOUTS.dxf");
+    for (int i = 0; i < drawingCount; ++i) {
+        if (!QFile::copy(
+                source, folder.path + QStringLiteral("/L%1.dxf").arg(i, 3, 10, QLatin1Char('0'))))
+            return folder;
+    }
+    folder.written = true;
+    return folder;
+}
+
+struct Call {
+    QString batch;
+    QProcessEnvironment environment;
+    QString scratch;
+
+    Fastest run(const QStringList &arguments, int count) const
+    {
+        Fastest fastest;
+        for (int i = 0; i < count; ++i)
+            fastest.take(runProcess(batch, arguments, environment, scratch));
+        return fastest;
+    }
+};
+
+QStringList saveArguments(
+    const QString &jobs, const QString &format, const QString &output, const QString &folder)
+{
+    return { QStringLiteral("-q"), QStringLiteral("-j"), jobs, QStringLiteral("-f"), format,
+        QStringLiteral("-s"), QStringLiteral("all"), QStringLiteral("-n"),
+        QStringLiteral("DRWNAME|_|SHEETNAME"), QStringLiteral("--no-dest-dirs"),
+        QStringLiteral("-o"), output, folder };
+}
+
+// Two workers against one process on the same call; false when a run failed.
+bool compareJobs(const Call &call, const QString &what, const QStringList &one,
+    const QStringList &two, double *speedUp)
+{
+    // Once to write every file, so that every timed turn replaces files alike.
+    call.run(one, 1);
+    const Fastest single = call.run(one, turns);
+    const Fastest pair = call.run(two, turns);
+    if (single.turn.exitCode != 0 || pair.turn.exitCode != 0) {
+        std::printf("  FAIL  %s: exit status %d with one process, %d with two; it said:\n%s\n",
+            qPrintable(what), single.turn.exitCode, pair.turn.exitCode,
+            (single.turn.errors + pair.turn.errors).right(2000).constData());
+        return false;
+    }
+    *speedUp = single.turn.wall / pair.turn.wall;
+    std::printf("    %s: --jobs 1 %.0f ms, --jobs 2 %.0f ms\n", qPrintable(what), single.turn.wall,
+        pair.turn.wall);
+    return true;
+}
+
+} // namespace
+
+QUILLET_BENCHMARK(batchjobs)
+{
+    const QString batch = QCoreApplication::applicationDirPath() + QStringLiteral("/quillet-batch");
+    QTemporaryDir dir(scratchDirTemplate());
+    QDir().mkpath(dir.filePath(QStringLiteral("config")));
+    QDir().mkpath(dir.filePath(QStringLiteral("out")));
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.filePath(QStringLiteral("config")));
+    environment.insert(QStringLiteral("QUILLET_DRIVES"), QStringLiteral("S:=") + dir.path());
+    const Call call { batch, environment, dir.path() };
+    const QString output = dir.filePath(QStringLiteral("out"));
+
+    const Folder flanges = flangeDrawings(dir.path(), drawingCount, sheetCount);
+    const Folder dxf = dxfDrawings(dir.path());
+    const Folder many = flangeDrawings(dir.path(), plannedCount, 1);
+    if (!flanges.written || !dxf.written || !many.written) {
+        std::printf("  FAIL  the drawings could not be written into %s\n", qPrintable(dir.path()));
+        return false;
+    }
+
+    std::printf("  %d drawings, fastest of %d turns:\n", drawingCount, turns);
+    double standInSpeedUp = 0;
+    double dxfSpeedUp = 0;
+    if (!compareJobs(call, QStringLiteral("stand-in drawings of 5 sheets to DXF"),
+            saveArguments("1", "DXF", output, flanges.path),
+            saveArguments("2", "DXF", output, flanges.path), &standInSpeedUp)
+        || !compareJobs(call, QStringLiteral("DXF drawings of 2 layouts to PDF"),
+            saveArguments("1", "PDF", output, dxf.path),
+            saveArguments("2", "PDF", output, dxf.path), &dxfSpeedUp))
+        return false;
+
+    const QString plan = dir.filePath(QStringLiteral("plan.json"));
+    // The plan's names are those of a save with the same options.
+    QStringList planArguments = saveArguments("1", "DXF", output, many.path);
+    planArguments.replace(1, QStringLiteral("--plan"));
+    planArguments.replace(2, plan);
+    const Fastest planning = call.run(planArguments, 1);
+    const Fastest saving = call.run(saveArguments("1", "DXF", output, many.path), 1);
+    if (planning.turn.exitCode != 0 || saving.turn.exitCode != 0) {
+        std::printf("  FAIL  planning or saving %d drawings ended with %d and %d\n", plannedCount,
+            planning.turn.exitCode, saving.turn.exitCode);
+        return false;
+    }
+    std::printf("    %d drawings of one sheet to DXF: planned in %.0f ms, saved with --jobs 1 in "
+                "%.0f ms\n",
+        plannedCount, planning.turn.wall, saving.turn.wall);
+
+    bool passed = checkAtLeast(QStringLiteral("stand-in drawings, --jobs 2 against --jobs 1"),
+        standInSpeedUp, 1.8, QStringLiteral("times"));
+    passed = checkAtLeast(QStringLiteral("DXF drawings, --jobs 2 against --jobs 1"), dxfSpeedUp,
+                 1.8, QStringLiteral("times"))
+        && passed;
+    passed = checkGoal(QStringLiteral("planning against saving one after another"),
+                 planning.turn.wall / saving.turn.wall * 100, 5, QStringLiteral("%"))
+        && passed;
+    return passed;
+}
