@@ -194,10 +194,13 @@ bool StandInDocument::writeExportFile(QIODevice &device, const QString &extensio
     request.sheetIndex = activeSheetIndex();
     request.allSheets = extension == QLatin1String(".PDF") && readPdfWriterValue() == 1;
     request.extension = extension;
-    request.folder = path.isEmpty() ? QString() : QFileInfo(path).absolutePath();
-    request.drawn = [this](int sheetIndex, const QList<std::pair<QString, int>> &skipped) {
-        reportSkipped(sheetIndex, skipped);
-    };
+    // Only a DXF drawing has image files of its own and entities it may not draw.
+    if (document.dxf) {
+        request.folder = path.isEmpty() ? QString() : QFileInfo(path).absolutePath();
+        request.drawn = [this](int sheetIndex, const QList<std::pair<QString, int>> &skipped) {
+            reportSkipped(sheetIndex, skipped);
+        };
+    }
     request.modelOf = [this, &models](const ViewData &view) -> const DocumentData * {
         const QString modelPath = modelNativePath(view);
         auto model = models.value(modelPath);

@@ -28,6 +28,7 @@
 #include <algorithm>
 #include <csignal>
 #include <cstdio>
+#include <functional>
 #include <iostream>
 #include <string>
 
@@ -366,10 +367,12 @@ public:
         return line;
     }
 
-    int writeReport(const QByteArray &json, int status)
+    // The report is made only when it is asked for: a batch of many sheets would otherwise
+    // build a large text for nothing.
+    int writeReport(const std::function<QByteArray()> &json, int status)
     {
         QString why;
-        if (options.report && !::writeReport(*options.report, json, &why)) {
+        if (options.report && !::writeReport(*options.report, json(), &why)) {
             console.printError(QStringLiteral("quillet-batch: cannot write the report ")
                 + *options.report + QStringLiteral(": ") + why);
             status = std::max(status, int(BatchStatus::RunError));
@@ -579,7 +582,7 @@ int stopped(BatchCall &call, BatchReport &report, int status)
 {
     call.console.clearProgress();
     report.status = status;
-    call.writeReport(report.toJson(), status);
+    call.writeReport([&] { return report.toJson(); }, status);
     return StopSignals::exitStatus(StopSignals::received());
 }
 
@@ -604,7 +607,7 @@ int runBatch(StandInApplication &app, const BatchOptions &options)
         if (StopSignals::received())
             return stopped(call, report, status);
         report.status = status;
-        return call.writeReport(report.toJson(), status);
+        return call.writeReport([&] { return report.toJson(); }, status);
     }
     for (int i = 0; i < drawingCount; ++i) {
         for (const int format : formats) {
@@ -627,7 +630,7 @@ int runBatch(StandInApplication &app, const BatchOptions &options)
             call.console.printLog(line);
     }
     report.status = status;
-    return call.writeReport(report.toJson(), status);
+    return call.writeReport([&] { return report.toJson(); }, status);
 }
 
 int planBatch(StandInApplication &app, const BatchOptions &options)
@@ -775,5 +778,6 @@ int runPlanShard(StandInApplication &app, const BatchPlan &plan, const QByteArra
     }
     call.console.clearProgress();
     report.status = status;
-    return call.writeReport(shardReportJson(report, planIndexes, planDigest, shard), status);
+    return call.writeReport(
+        [&] { return shardReportJson(report, planIndexes, planDigest, shard); }, status);
 }
