@@ -119,17 +119,7 @@ private:
         file.text(0, "SECTION");
         file.text(2, "TABLES");
 
-        file.text(0, "TABLE");
-        file.text(2, "LTYPE");
-        file.integer(70, 1);
-        file.text(0, "LTYPE");
-        file.text(2, "CONTINUOUS");
-        file.integer(70, 0);
-        file.text(3, "Solid line");
-        file.integer(72, 65);
-        file.integer(73, 0);
-        file.real(40, 0);
-        file.text(0, "ENDTAB");
+        dxf::writeContinuousLinetypeTable(file);
 
         const char *const layers[] = { "0", borderLayer, titleLayer, geometryLayer, textLayer };
         file.text(0, "TABLE");

@@ -107,4 +107,20 @@ private:
     bool ok = true;
 };
 
+// The linetype table of an R12 drawing whose lines are all solid: CONTINUOUS alone.
+inline void writeContinuousLinetypeTable(GroupStream &file)
+{
+    file.text(0, "TABLE");
+    file.text(2, "LTYPE");
+    file.integer(70, 1);
+    file.text(0, "LTYPE");
+    file.text(2, "CONTINUOUS");
+    file.integer(70, 0);
+    file.text(3, "Solid line");
+    file.integer(72, 65);
+    file.integer(73, 0);
+    file.real(40, 0);
+    file.text(0, "ENDTAB");
+}
+
 } // namespace dxf
