@@ -175,7 +175,7 @@ std::shared_ptr<StandInDocument> StandInApplication::load(const QString &nativeP
 {
     const QString absolute = absoluteNative(nativePath);
     const QFileInfo info(absolute);
-    if (!info.exists()) {
+    if (!info.exists() && (!staging || staging->stagedFor(absolute).isEmpty())) {
         errorCode = OpenError::FileNotFound;
         error = absolute + QStringLiteral(": file not found");
         return {};
@@ -337,5 +337,10 @@ bool StandInApplication::invokeCommand(const QString &itemPath)
 
 std::shared_ptr<const DocumentData> StandInApplication::readDocumentFile(const QString &nativePath)
 {
+    if (staging) {
+        const QString staged = staging->stagedFor(nativePath);
+        if (!staged.isEmpty())
+            return cache.read(staged);
+    }
     return cache.read(nativePath);
 }

@@ -3,6 +3,7 @@
 #include "addin/CadHost.h"
 #include "documentcache.h"
 #include "documentdata.h"
+#include "stagedsaves.h"
 
 #include <QHash>
 #include <QList>
@@ -10,6 +11,7 @@
 #include <QPointer>
 #include <QString>
 #include <memory>
+#include <optional>
 
 class StandInDocument;
 class StandInFrame;
@@ -96,6 +98,11 @@ public:
     std::shared_ptr<const DocumentData> readDocumentFile(const QString &nativePath);
     // The host wrote this file: the next read takes it from disk.
     void forgetDocumentFile(const QString &nativePath) { cache.forget(nativePath); }
+    // From now on every save is staged beside its target instead of replacing it; a staged
+    // file is its target's content for this application.
+    void stageSaves() { staging.emplace(); }
+    // None while saves replace their targets.
+    StagedSaves *stagedSaves() { return staging ? &*staging : nullptr; }
 
     // Called by a document whose sheets, selection or properties changed.
     void notifyDocumentChanged(StandInDocument *document) { emit documentChanged(document); }
@@ -128,6 +135,7 @@ private:
     QHash<int, QPointer<QObject>> addIns;
     QList<CommandItem> items;
     DocumentCache cache;
+    std::optional<StagedSaves> staging;
     int newDrawingCount = 0;
     QString error;
 };

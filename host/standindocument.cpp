@@ -15,6 +15,7 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QSaveFile>
+#include <functional>
 
 namespace SaveError {
 constexpr int NotWritten = 1;
@@ -25,6 +26,22 @@ constexpr int UnknownExtension = 256;
 } // namespace SaveError
 
 namespace {
+
+bool saveInPlace(const QString &target, const std::function<bool(QIODevice &)> &write)
+{
+    // The new content goes to a temporary file beside the target and replaces it only when
+    // complete, so a failed save leaves an earlier file as it was.
+    QSaveFile file(target);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    // The buffer is flushed here, not by commit(), which would rename a file cut short by a
+    // full disk into place as if it were complete.
+    if (!write(file) || !file.flush() || file.error() != QFileDevice::NoError) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
+}
 
 int documentTypeCode(DocumentData::Type type)
 {
@@ -153,21 +170,14 @@ int StandInDocument::saveCopy(const QString &pathName)
             return SaveError::ReadOnly;
     }
 
-    // The new content goes to a temporary file beside the target and replaces it only when
-    // complete, so a failed save leaves an earlier file as it was.
-    QSaveFile file(target);
-    if (!file.open(QIODevice::WriteOnly))
+    const auto write = [&](QIODevice &file) {
+        return ownFormat ? writeNative(file) : writeExportFile(file, extension);
+    };
+    const auto application = app.lock();
+    StagedSaves *staging = application ? application->stagedSaves() : nullptr;
+    if (staging ? !staging->write(target, write) : !saveInPlace(target, write))
         return SaveError::NotWritten;
-    const bool written = ownFormat ? writeNative(file) : writeExportFile(file, extension);
-    // The buffer is flushed here, not by commit(), which would rename a file cut short by a
-    // full disk into place as if it were complete.
-    if (!written || !file.flush() || file.error() != QFileDevice::NoError) {
-        file.cancelWriting();
-        return SaveError::NotWritten;
-    }
-    if (!file.commit())
-        return SaveError::NotWritten;
-    if (const auto application = app.lock())
+    if (application)
         application->forgetDocumentFile(target);
     return 0;
 }

@@ -130,3 +130,46 @@ TEST_F(SaveToPath, PartSavesInItsOwnFormatOnly)
     EXPECT_EQ(readStandInFile(drive.native("out/COPY.sldprt")).configurations,
         QStringList({ "Default", "X1" }));
 }
+
+// quillet-batch's workers stage their saves for their call to rename into place: until then the
+// target stays as it was, and to the application that saved it the staged file is the target.
+TEST_F(SaveToPath, StagedSaveReplacesItsTargetOnlyWhenCommitted)
+{
+    const QString target = drive.native("out/PLATE_C.SLDDRW");
+    writeNative(target, "earlier file");
+    const auto mode = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup;
+    QFile::setPermissions(target, mode);
+    app->stageSaves();
+    drawing->SetCustomInfo2(QString(), "Revision", "C");
+    EXPECT_TRUE(save(*drawing, "T:\\out\\PLATE_C.SLDDRW").saved);
+    EXPECT_TRUE(save(*drawing, "T:\\out\\PLATE.DXF").saved);
+
+    const QList<StagedSaves::File> staged = app->stagedSaves()->files();
+    ASSERT_EQ(staged.size(), 2);
+    EXPECT_EQ(staged.at(0).target, target);
+    // Hidden beside the target, with its extension, by which the host reads a file.
+    const QFileInfo stagedFile(staged.at(0).staged);
+    EXPECT_EQ(stagedFile.path(), drive.native("out"));
+    EXPECT_TRUE(stagedFile.fileName().startsWith(".PLATE_C."));
+    EXPECT_EQ(stagedFile.suffix(), "SLDDRW");
+    EXPECT_EQ(tree(drive.native("out")).size(), 3);
+    EXPECT_EQ(readNative(target), "earlier file");
+    const auto reopened = app->open(target);
+    EXPECT_EQ(reopened->CustomInfo2(QString(), "Revision"), "C");
+
+    QString why;
+    for (const StagedSaves::File &file : staged)
+        ASSERT_TRUE(StagedSaves::commit(file, &why)) << qPrintable(why);
+    EXPECT_EQ(tree(drive.native("out")), QStringList({ "PLATE.DXF", "PLATE_C.SLDDRW" }));
+    EXPECT_EQ(readStandInFile(target).propertySet(QString())->value("Revision"), "C");
+#ifndef Q_OS_WIN
+    const QFileDevice::Permissions notUser = ~(QFile::ReadUser | QFile::WriteUser | QFile::ExeUser);
+    EXPECT_EQ(QFile::permissions(target) & notUser, mode);
+    // A save that fails stages nothing.
+    const FileSizeLimit limit(64);
+    EXPECT_FALSE(save(*drawing, "T:\\out\\PLATE_D.SLDDRW").saved);
+    EXPECT_EQ(tree(drive.native("out")), QStringList({ "PLATE.DXF", "PLATE_C.SLDDRW" }));
+#endif
+    EXPECT_FALSE(StagedSaves::commit(staged.at(0), &why));
+    EXPECT_FALSE(why.isEmpty());
+}

@@ -1,0 +1,80 @@
+#include "stagedsaves.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#else
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#endif
+
+namespace {
+
+// As for any new file, less what the user's file mode creation mask takes away.
+constexpr QFileDevice::Permissions newFilePermissions = QFileDevice::ReadOwner
+    | QFileDevice::WriteOwner | QFileDevice::ReadGroup | QFileDevice::WriteGroup
+    | QFileDevice::ReadOther | QFileDevice::WriteOther;
+
+} // namespace
+
+bool StagedSaves::write(const QString &target, const std::function<bool(QIODevice &)> &write)
+{
+    const QFileInfo info(target);
+    // Hidden, and unique to this process and save, so that no other writer meets it; the
+    // extension stays, as the host reads a file by it.
+    QFile file(QStringLiteral("%1/.%2.%3-%4.%5")
+                   .arg(info.path(), info.completeBaseName(),
+                       QString::number(QCoreApplication::applicationPid()),
+                       QString::number(++written), info.suffix()));
+    if (beforeStaging)
+        beforeStaging(file.fileName());
+    // A save in place keeps the permissions of the file it replaces.
+    const QFileDevice::Permissions permissions = info.exists() ? info.permissions()
+                                                               : newFilePermissions;
+    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly, permissions))
+        return false;
+    // As for a save in place: flushed before it counts, so that a full disk is seen.
+    if (!write(file) || !file.flush() || file.error() != QFileDevice::NoError) {
+        file.close();
+        file.remove();
+        return false;
+    }
+    file.close();
+    staged.append({ target, file.fileName() });
+    return true;
+}
+
+QString StagedSaves::stagedFor(const QString &target) const
+{
+    // The last save of a target is its content.
+    for (auto file = staged.crbegin(); file != staged.crend(); ++file) {
+        if (file->target == target)
+            return file->staged;
+    }
+    return {};
+}
+
+bool StagedSaves::commit(const File &file, QString *why)
+{
+#ifdef Q_OS_WIN
+    const QString from = QDir::toNativeSeparators(file.staged);
+    const QString to = QDir::toNativeSeparators(file.target);
+    if (MoveFileExW(reinterpret_cast<const wchar_t *>(from.utf16()),
+            reinterpret_cast<const wchar_t *>(to.utf16()), MOVEFILE_REPLACE_EXISTING))
+        return true;
+    *why = QStringLiteral("Windows error %1").arg(GetLastError());
+    return false;
+#else
+    if (std::rename(QFile::encodeName(file.staged).constData(),
+            QFile::encodeName(file.target).constData())
+        == 0)
+        return true;
+    *why = QString::fromLocal8Bit(std::strerror(errno));
+    return false;
+#endif
+}
