@@ -82,7 +82,10 @@ struct Parser {
         "Save in N worker processes side by side (default: the number of cores); 1 saves in "
         "this process. The log, the report, the files and the exit status do not depend on N.",
         "N" };
-    QCommandLineOption worker { "worker", "A worker of a call: saves drawings of PLAN.", "PLAN" };
+    QCommandLineOption worker { "worker",
+        "A worker of a call with the same options: saves the drawings its call hands it, "
+        "keeping a journal in FILE.",
+        "FILE" };
     const QCommandLineOption plan { "plan",
         "Plan the call and write the plan to FILE: every name it would save under, decided as "
         "--dry-run decides them. Nothing is saved.",
@@ -217,7 +220,7 @@ QString readJobs(const Parser &p, BatchOptions &options)
     options.jobs = qMax(1, QThread::idealThreadCount());
     if (p.parser.isSet(p.worker)) {
         options.mode = BatchOptions::Mode::Worker;
-        options.plan = p.parser.value(p.worker);
+        options.journal = p.parser.value(p.worker);
         options.jobs = 1;
     }
     if (!p.parser.isSet(p.jobs))

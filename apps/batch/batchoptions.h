@@ -10,7 +10,8 @@
 // What the command line asked for; an option left out takes the stored choice.
 struct BatchOptions {
     // Save the drawings; plan them only; save a shard of a plan; merge the shards' reports.
-    // A worker saves drawings of a plan that the call running it hands it, one at a time.
+    // A worker, started with its call's options, saves the drawings the call hands it, one at a
+    // time.
     enum class Mode { Run, Plan, RunPlan, MergeReports, Worker };
 
     Mode mode = Mode::Run;
@@ -33,6 +34,8 @@ struct BatchOptions {
     QList<std::pair<QChar, QString>> drives;
     // A native file: the plan written, or the plan whose shard is saved.
     std::optional<QString> plan;
+    // A worker's journal of the files it stages (see WorkerPool).
+    QString journal;
     // The shard K of N to save.
     int shardIndex = 1;
     int shardCount = 1;

@@ -16,15 +16,16 @@
 #include "save/runsurroundings.h"
 #include "save/saverun.h"
 #include "save/savestate.h"
+#include "saveorder.h"
 #include "standinhost.h"
 #include "stopsignals.h"
+#include "workerchannel.h"
 #include "workerpool.h"
 #include "workerresult.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QTemporaryFile>
 #include <algorithm>
 #include <csignal>
 #include <cstdio>
@@ -297,13 +298,16 @@ public:
                       console.printError(QStringLiteral("quillet-batch: ") + text);
               });
     }
-    ~BatchCall()
+    ~BatchCall() { detachFromHost(); }
+    BatchCall(const BatchCall &) = delete;
+    BatchCall &operator=(const BatchCall &) = delete;
+
+    // The host's words reach this call no more.
+    void detachFromHost()
     {
         QObject::disconnect(statusBar);
         QObject::disconnect(hostMessages);
     }
-    BatchCall(const BatchCall &) = delete;
-    BatchCall &operator=(const BatchCall &) = delete;
 
     QList<int> formats() const
     {
@@ -418,10 +422,10 @@ void addPlanned(SavedTargets &saved, const QString &hostPath, const PlannedRun &
 }
 
 // The drawing's path as the host names it, which the refusals of later runs quote.
-QString hostPath(const PlannedDrawing &drawing)
+QString hostPath(const QString &absolutePath)
 {
     try {
-        return FileSystemObject().fromNative(drawing.path);
+        return FileSystemObject().fromNative(absolutePath);
     } catch (const QuilletError &) {
         // A drawing on no mapped drive never starts a save run, so no refusal names it.
         return {};
@@ -456,7 +460,7 @@ QString staleness(BatchCall &call, const PlannedDrawing &drawing, int drawingInd
                 planned.sheets.cend(), sameSheet)) {
             return QStringLiteral(" would now be saved under other names than planned; not saved");
         }
-        addPlanned(saved, hostPath(drawing), planned);
+        addPlanned(saved, hostPath(drawing.path), planned);
     }
     return {};
 }
@@ -501,55 +505,115 @@ int makePlan(BatchCall &call, const BatchOptions &options, const DrawingArgument
 }
 
 // The drawing's runs ended without a worker's answer: each is a run error saying why.
-QList<DrawingRecord> unansweredRuns(const PlannedDrawing &drawing, const QString &line)
+QList<DrawingRecord> unansweredRuns(
+    const QString &path, const QList<int> &formats, const QString &line)
 {
     QList<DrawingRecord> records;
-    for (const PlannedRun &planned : drawing.runs) {
+    for (const int format : formats) {
         DrawingRecord &record = records.emplace_back();
-        record.path = drawing.path;
-        record.format = planned.format;
+        record.path = path;
+        record.format = OutputFormats::caption(format);
         recordError(record, BatchStatus::RunError, line, 0);
     }
     return records;
 }
 
-// The call saved by worker processes: planned here first, so that every name is decided as one
-// process decides it; each worker then saves whole drawings, and what they print and record is
-// passed on in the drawings' order. Returns the call's status.
+void removeFiles(const QStringList &paths)
+{
+    for (const QString &path : paths)
+        QFile::remove(path);
+}
+
+QStringList stagedNames(const QList<StagedSaves::File> &files)
+{
+    QStringList names;
+    for (const StagedSaves::File &file : files)
+        names.append(file.staged);
+    return names;
+}
+
+QString nativeTarget(const QString &target)
+{
+    try {
+        return QDir::cleanPath(FileSystemObject().toNative(target));
+    } catch (const QuilletError &) {
+        return {};
+    }
+}
+
+// Renames the drawing's staged files into place; a file that cannot be is a failed save.
+void commitStaged(WorkerResult &result)
+{
+    for (const StagedSaves::File &file : std::as_const(result.staged)) {
+        QString why;
+        if (StagedSaves::commit(file, &why))
+            continue;
+        QFile::remove(file.staged);
+        result.lines.append({ true,
+            QStringLiteral("quillet-batch: cannot put ") + file.target
+                + QStringLiteral(" in place: ") + why });
+        for (DrawingRecord &record : result.runs) {
+            for (SheetSave &sheet : record.sheets) {
+                if (sheet.status == SheetSave::Status::Saved
+                    && nativeTarget(sheet.target) == QDir::cleanPath(file.target)) {
+                    sheet.status = SheetSave::Status::Failed;
+                    record.status = std::max(record.status, int(BatchStatus::SaveFailed));
+                }
+            }
+        }
+    }
+}
+
+// The call saved by worker processes, each handed whole drawings. A worker saves a drawing
+// knowing none of the other drawings' files, staging every file beside its target. The call
+// takes the drawings in their order: when no earlier drawing saved under one of a drawing's
+// names, its files are renamed into place and its lines printed; otherwise its files go and it
+// is saved again, told of the earlier saves, so that it refuses those names as one process
+// would. Every name is thus decided in the drawings' order, as one process decides it, and no
+// file is written twice. Returns the call's status.
 int runWithWorkers(BatchCall &call, const BatchOptions &options, const DrawingArguments &arguments,
     BatchReport &report, int status)
 {
-    BatchPlan plan;
-    makePlan(call, options, arguments, Echo::Nothing, plan);
-    QTemporaryFile planFile(
-        QDir::temp().filePath(QStringLiteral("quillet-batch-plan-XXXXXX.json")));
-    QString why;
-    if (!planFile.open() || planFile.write(plan.toJson()) != plan.toJson().size()
-        || !planFile.flush()) {
-        call.console.printError(QStringLiteral("quillet-batch: cannot write the call's plan: ")
-            + planFile.errorString());
-        return BatchStatus::RunError;
-    }
-    int sheetCount = 0;
-    for (const PlannedDrawing &drawing : std::as_const(plan.drawings)) {
-        for (const PlannedRun &run : drawing.runs)
-            sheetCount += int(run.sheets.size());
-    }
-
+    const QList<int> formats = call.formats();
+    const QStringList &drawings = arguments.drawings;
+    SaveOrder order;
+    int drawingsDone = 0;
     int sheetsDone = 0;
-    const auto inOrder = [&](const WorkerPool::Outcome &outcome) {
-        const PlannedDrawing &drawing = plan.drawings.at(outcome.task);
+    const auto showProgress = [&] {
+        if (call.console.showsProgress()) {
+            call.console.setProgress(QStringLiteral("%1 of %2 drawings done, %3 sheets saved")
+                                         .arg(drawingsDone)
+                                         .arg(drawings.size())
+                                         .arg(sheetsDone));
+        }
+    };
+    const auto inOrder = [&](const WorkerPool::Outcome &outcome) -> std::optional<QByteArray> {
+        const QString &given = drawings.at(outcome.task);
         std::optional<WorkerResult> result;
         if (outcome.result)
-            result = WorkerResult::fromJson(*outcome.result);
+            result = WorkerResult::decode(*outcome.result);
         if (!result) {
-            const QString line = QStringLiteral("quillet-batch: ") + drawing.given
-                + QStringLiteral(": ")
+            const QString line = QStringLiteral("quillet-batch: ") + given + QStringLiteral(": ")
                 + (outcome.failure.isEmpty() ? QStringLiteral("the worker saving it gave no answer")
                                              : outcome.failure)
                 + QStringLiteral("; its saves are reported as failed");
-            call.console.printError(line);
-            result = WorkerResult { {}, unansweredRuns(drawing, line), false };
+            result = WorkerResult { { { true, line } },
+                unansweredRuns(QFileInfo(given).absoluteFilePath(), formats, line), {}, {}, false };
+        } else if (const auto earlier = order.earlierSaves(*result)) {
+            removeFiles(stagedNames(result->staged));
+            for (const DrawingRecord &record : std::as_const(result->runs))
+                sheetsDone -= int(record.sheets.size());
+            // A stopped call saves nothing again: the drawing is not saved.
+            if (StopSignals::received())
+                return std::nullopt;
+            return earlier->toJson().toBase64();
+        } else {
+            commitStaged(*result);
+        }
+        order.add(*result, hostPath(QFileInfo(given).absoluteFilePath()));
+        for (const DrawingRecord &record : std::as_const(result->runs)) {
+            report.drawings.append(record);
+            status = std::max(status, record.status);
         }
         for (const auto &[error, line] : std::as_const(result->lines)) {
             if (error)
@@ -557,22 +621,38 @@ int runWithWorkers(BatchCall &call, const BatchOptions &options, const DrawingAr
             else
                 call.console.printLog(line);
         }
-        for (const DrawingRecord &record : std::as_const(result->runs)) {
-            report.drawings.append(record);
-            status = std::max(status, record.status);
-        }
+        ++drawingsDone;
+        showProgress();
+        return std::nullopt;
     };
     const auto sheetSaved = [&] {
         ++sheetsDone;
-        if (call.console.showsProgress()) {
-            call.console.setProgress(
-                QStringLiteral("sheet %1 of %2").arg(qMin(sheetsDone, sheetCount)).arg(sheetCount));
-        }
+        showProgress();
     };
-    WorkerPool pool(QCoreApplication::applicationFilePath(),
-        { QStringLiteral("--worker"), planFile.fileName() },
-        qMin(options.jobs, int(plan.drawings.size())));
-    pool.run(int(plan.drawings.size()), inOrder, sheetSaved, &StopSignals::received);
+    const bool sheetLines = call.console.showsProgress();
+    const auto launch = [&](const QString &journal) {
+        WorkerChannel::Start start;
+        // A copy of this process: the host has no document open, and the call's console and
+        // host messages are the copy's own to capture.
+        start.body = [&, journal] {
+            call.detachFromHost();
+            return runWorker(call.app, options, journal, sheetLines);
+        };
+        // A program started afresh reads the options from the call's own command line.
+        start.program = QCoreApplication::applicationFilePath();
+        start.arguments = QStringList { QStringLiteral("--worker"), journal }
+            + QCoreApplication::arguments().mid(1);
+        start.environment = QProcessEnvironment::systemEnvironment();
+        if (sheetLines) {
+            start.environment.insert(
+                QStringLiteral("QUILLET_BATCH_WORKER_SHEETS"), QStringLiteral("1"));
+        }
+        return start;
+    };
+    WorkerPool pool(launch, qMin(options.jobs, int(drawings.size())));
+    pool.run(
+        int(drawings.size()), [&](int task) { return drawings.at(task).toUtf8().toBase64(); },
+        inOrder, sheetSaved, &StopSignals::received);
     call.console.clearProgress();
     return status;
 }
@@ -655,72 +735,115 @@ int planBatch(StandInApplication &app, const BatchOptions &options)
 namespace {
 
 // The tests' way to make a worker fail as a crash or a signal would, on a drawing they name:
-// QUILLET_BATCH_WORKER_FAULT is "crash:NAME" or, where there are signals, "stop:NAME", which asks
-// the call to stop as a SIGTERM from outside would.
-void plantFault(const PlannedDrawing &drawing)
+// QUILLET_BATCH_WORKER_FAULT is "crash:NAME", a crash once the drawing's first file is staged,
+// or, where there are signals, "stop:NAME", which asks the call to stop as a SIGTERM from
+// outside would. Returns whether to crash.
+bool plantFault(const QString &drawing)
 {
     const QString fault = qEnvironmentVariable("QUILLET_BATCH_WORKER_FAULT");
-    const QString name = QFileInfo(drawing.given).fileName();
-    if (fault == QStringLiteral("crash:") + name)
-        std::abort();
+    const QString name = QFileInfo(drawing).fileName();
 #ifndef Q_OS_WIN
     if (fault == QStringLiteral("stop:") + name)
         ::kill(::getppid(), SIGTERM);
 #endif
+    return fault == QStringLiteral("crash:") + name;
+}
+
+void answer(const QByteArray &lines)
+{
+    std::fwrite(lines.constData(), 1, size_t(lines.size()), stdout);
+    std::fflush(stdout);
 }
 
 } // namespace
 
-int runPlanWorker(StandInApplication &app, const BatchPlan &plan)
+int runWorker(StandInApplication &app, const BatchOptions &options, const QString &journalPath,
+    bool sheetLines)
 {
     Quilletmain::fillFromVersionResource();
     StopSignals::install();
-    BatchCall call(app, plan.options);
+    app.stageSaves();
+    StagedSaves &staging = *app.stagedSaves();
+    QFile journal(journalPath);
+    if (!journal.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered)) {
+        std::fputs(
+            qPrintable(QStringLiteral("quillet-batch: cannot write the worker's journal ")
+                + journalPath + QStringLiteral(": ") + journal.errorString() + QLatin1Char('\n')),
+            stderr);
+        return BatchStatus::RunError;
+    }
+    int index = 0;
+    qint64 journalSize = 0;
+    const auto note = [&](const QByteArray &line) { journalSize += journal.write(line + '\n'); };
+    staging.beforeStaging = [&](const QString &staged) {
+        note(QByteArray::number(index) + ' ' + staged.toUtf8().toBase64());
+    };
+    BatchCall call(app, options);
     QList<std::pair<bool, QString>> lines;
     call.console.captureInto(&lines);
-    call.sheetDone = [] {
-        std::fputs("sheet\n", stdout);
-        std::fflush(stdout);
+    bool crash = false;
+    call.sheetDone = [&] {
+        if (sheetLines)
+            answer("sheet\n");
+        if (crash)
+            std::abort();
     };
     const QList<int> formats = call.formats();
-    const int drawingCount = int(plan.drawings.size());
-    // The record of saved files as the plan leaves it before each drawing this worker is handed;
-    // drawings come in the call's order, so it only grows.
-    SavedTargets saved;
-    int recorded = 0;
+    // Answers wait while the next task is at hand, so that the call is woken seldom; they go
+    // once the task in hand is the last, so that the call can hand more in the meantime.
+    std::ios::sync_with_stdio(false);
+    QByteArray answers;
+    const auto lastInHand = [] { return std::cin.rdbuf()->in_avail() <= 0; };
+    const auto flush = [&] {
+        answer(answers);
+        answers.clear();
+        // Every task started is answered: the journal's lines can go.
+        constexpr qint64 journalLimit = 1 << 20;
+        if (journalSize > journalLimit) {
+            journal.resize(0);
+            journalSize = 0;
+        }
+    };
     std::string task;
     while (!StopSignals::received() && std::getline(std::cin, task)) {
+        if (lastInHand())
+            flush();
+        // "INDEX DRAWING" or, saved again, "INDEX DRAWING EARLIER".
+        const QList<QByteArray> fields = QByteArray::fromStdString(task).split(' ');
         bool ok = false;
-        const int index = QString::fromStdString(task).toInt(&ok);
-        if (!ok || index < recorded || index >= drawingCount)
+        index = fields.constFirst().toInt(&ok);
+        if (!ok || index < 0 || fields.size() < 2 || fields.size() > 3)
             return BatchStatus::Usage;
-        for (; recorded < index; ++recorded) {
-            const PlannedDrawing &earlier = plan.drawings.at(recorded);
-            for (const PlannedRun &run : earlier.runs)
-                addPlanned(saved, hostPath(earlier), run);
+        const QString drawing = QString::fromUtf8(QByteArray::fromBase64(fields.at(1)));
+        // Saved first knowing no other drawing's files; saved again knowing those of the
+        // earlier drawings that took its names.
+        SavedTargets saved;
+        if (fields.size() == 3) {
+            const auto earlier = EarlierSaves::fromJson(QByteArray::fromBase64(fields.at(2)));
+            if (!earlier)
+                return BatchStatus::Usage;
+            saved = earlier->saved;
         }
-        const PlannedDrawing &drawing = plan.drawings.at(index);
-        plantFault(drawing);
+        note(QByteArray::number(index));
+        crash = plantFault(drawing);
         WorkerResult result;
         lines.clear();
-        for (qsizetype r = 0; r < drawing.runs.size() && !result.stopped; ++r) {
-            const PlannedRun &planned = drawing.runs.at(r);
+        for (qsizetype r = 0; r < formats.size() && !result.stopped; ++r) {
             DrawingRecord &record = result.runs.emplace_back();
-            if (planned.number)
-                saved.runs = *planned.number - 1;
+            const int runsBefore = saved.runs;
             try {
-                call.run(drawing.given, index + 1, drawingCount, formats.at(r), saved, record,
-                    false, Echo::All);
+                call.run(drawing, index + 1, 0, formats.at(r), saved, record, false, Echo::All);
             } catch (const BatchStopped &) {
                 result.stopped = true;
             }
-            addPlanned(saved, hostPath(drawing), planned);
+            result.started.append(saved.runs > runsBefore);
         }
-        recorded = index + 1;
         result.lines = lines;
-        const QByteArray answer = "result " + result.toJson().toBase64() + '\n';
-        std::fwrite(answer.constData(), 1, size_t(answer.size()), stdout);
-        std::fflush(stdout);
+        result.staged = staging.files();
+        staging.clear();
+        answers += "result " + result.encode().toBase64() + '\n';
+        if (result.stopped || lastInHand())
+            flush();
     }
     return BatchStatus::Saved;
 }
@@ -748,7 +871,7 @@ int runPlanShard(StandInApplication &app, const BatchPlan &plan, const QByteArra
     const int drawingCount = int(plan.drawings.size());
     for (int i = 0; i < drawingCount; ++i) {
         const PlannedDrawing &drawing = plan.drawings.at(i);
-        const QString host = hostPath(drawing);
+        const QString host = hostPath(drawing.path);
         if (!shard.holds(i)) {
             for (const PlannedRun &run : drawing.runs)
                 addPlanned(saved, host, run);

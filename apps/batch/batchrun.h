@@ -17,10 +17,13 @@ struct Shard;
 // errors to standard error; the report, when asked for, is written at the end.
 int runBatch(StandInApplication &app, const BatchOptions &options);
 
-// A worker of a call saving with --jobs: reads the indexes of the plan's drawings from standard
-// input, one a line, saves each drawing as the call would in its own process, and answers on
-// standard output with a line "sheet" for each sheet saved and "result BASE64" for each drawing.
-int runPlanWorker(StandInApplication &app, const BatchPlan &plan);
+// A worker of a call saving with --jobs, with the call's options: saves each drawing the call
+// hands it on standard input as the call would in its own process, its files staged beside
+// their targets for the call to rename into place, and answers on standard output, with a line
+// for every sheet when sheetLines (see WorkerPool). A drawing comes with the earlier saves of
+// its names when it is saved again.
+int runWorker(
+    StandInApplication &app, const BatchOptions &options, const QString &journal, bool sheetLines);
 
 // Plans the call as a dry run does, quietly but for errors, and writes the plan to options.plan;
 // returns the status a dry run would.

@@ -141,8 +141,7 @@ int main(int argc, char **argv)
     std::optional<QString> shardReport;
     if (parsed.options.report)
         shardReport = QFileInfo(*parsed.options.report).absoluteFilePath();
-    if (parsed.options.mode == BatchOptions::Mode::RunPlan
-        || parsed.options.mode == BatchOptions::Mode::Worker) {
+    if (parsed.options.mode == BatchOptions::Mode::RunPlan) {
         int status = BatchStatus::Saved;
         plan = readPlan(*parsed.options.plan, &planDigest, &status);
         if (!plan)
@@ -165,7 +164,8 @@ int main(int argc, char **argv)
         return runPlanShard(*host, *plan, planDigest, shardReport,
             { parsed.options.shardIndex, parsed.options.shardCount });
     case BatchOptions::Mode::Worker:
-        return runPlanWorker(*host, *plan);
+        return runWorker(*host, options, options.journal,
+            qEnvironmentVariableIsSet("QUILLET_BATCH_WORKER_SHEETS"));
     case BatchOptions::Mode::Run:
     case BatchOptions::Mode::MergeReports:
         break;

@@ -1,46 +1,76 @@
 #include "workerpool.h"
 
+#include <QDir>
 #include <QEventLoop>
-#include <QProcess>
+#include <QFile>
+#include <QHash>
+#include <QTemporaryFile>
 #include <QTimer>
+#include <algorithm>
 
 namespace {
 
 // How often the pool looks for a stop request; a signal handler can do no more than set it.
 constexpr int stopPollMilliseconds = 50;
+// The most tasks a worker is handed at once: enough that it seldom wakes its call, few enough
+// that what it saved is passed on steadily.
+constexpr int mostHanded = 64;
+
+// What a worker's journal tells: the tasks it started, in order, and the files it staged for
+// each.
+struct Journal {
+    QList<int> started;
+    QHash<int, QStringList> staged;
+
+    static Journal read(const QString &path)
+    {
+        Journal journal;
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            return journal;
+        for (const QByteArray &line : file.readAll().split('\n')) {
+            const qsizetype space = line.indexOf(' ');
+            bool ok = false;
+            const int task = line.left(space < 0 ? line.size() : space).toInt(&ok);
+            if (!ok)
+                continue;
+            if (space < 0)
+                journal.started.append(task);
+            else
+                journal.staged[task].append(
+                    QString::fromUtf8(QByteArray::fromBase64(line.mid(space + 1))));
+        }
+        return journal;
+    }
+};
 
 } // namespace
 
 struct WorkerPool::Worker {
-    std::unique_ptr<QProcess> process;
-    // The task the worker is on.
-    std::optional<int> task;
+    std::unique_ptr<WorkerChannel> channel;
+    QTemporaryFile journal { QDir::temp().filePath(
+        QStringLiteral("quillet-batch-XXXXXX.journal")) };
+    // The tasks handed to the worker, the one in hand first.
+    QList<int> tasks;
     QByteArray pending;
     bool running = false;
 };
 
-WorkerPool::WorkerPool(QString program, QStringList arguments, int workerCount)
-    : program(std::move(program))
-    , arguments(std::move(arguments))
+WorkerPool::WorkerPool(Launch launch, int workerCount)
+    : launch(std::move(launch))
 {
     for (int i = 0; i < workerCount; ++i)
         workers.append(std::make_shared<Worker>());
 }
 
-WorkerPool::~WorkerPool()
-{
-    for (const auto &worker : std::as_const(workers)) {
-        if (worker->process && worker->process->state() != QProcess::NotRunning) {
-            worker->process->kill();
-            worker->process->waitForFinished();
-        }
-    }
-}
+WorkerPool::~WorkerPool() = default;
 
-void WorkerPool::run(int count, const std::function<void(const Outcome &)> &inOrder,
-    const std::function<void()> &sheetSaved, const std::function<int()> &stopRequested)
+void WorkerPool::run(int count, const std::function<QByteArray(int)> &taskText,
+    const InOrder &inOrder, const std::function<void()> &sheetSaved,
+    const std::function<int()> &stopRequested)
 {
     taskCount = count;
+    textOf = taskText;
     outcomes = QList<std::optional<Outcome>>(count);
     onOutcome = inOrder;
     onSheet = sheetSaved;
@@ -59,18 +89,21 @@ void WorkerPool::run(int count, const std::function<void(const Outcome &)> &inOr
             // process alone is passed on, and either way they end after the sheet in hand.
             for (const auto &worker : std::as_const(workers)) {
                 if (worker->running) {
-                    worker->process->closeWriteChannel();
-                    worker->process->terminate();
+                    worker->channel->closeInput();
+                    worker->channel->terminate();
                 }
             }
         }
-        const bool anyRunning = std::any_of(workers.cbegin(), workers.cend(),
-            [](const std::shared_ptr<Worker> &worker) { return worker->running; });
-        if (!anyRunning)
+        if (!anyRunning())
             loop.quit();
     });
     poll.start(stopPollMilliseconds);
-    loop.exec();
+    // The last worker to end ends the loop at once.
+    allEnded = [&loop] { loop.quit(); };
+    if (anyRunning())
+        loop.exec();
+    allEnded = nullptr;
+    retired.clear();
 
     // Stopped, the tasks that ended are handed on in order, passing over those that did not.
     if (stopping) {
@@ -81,99 +114,156 @@ void WorkerPool::run(int count, const std::function<void(const Outcome &)> &inOr
         return;
     }
     // Tasks no worker could be started for end as failed.
-    {
-        for (int task = nextTask; task < taskCount; ++task) {
-            outcomes[task] = Outcome { task, std::nullopt,
-                QStringLiteral("no worker could be started: ") + startFailure };
-        }
-        nextTask = taskCount;
-        deliver();
-    }
+    const QString failure = QStringLiteral("no worker could be started: ") + startFailure;
+    for (const auto &[task, known] : std::as_const(first))
+        outcomes[task] = Outcome { task, std::nullopt, failure };
+    first.clear();
+    for (int task = nextTask; task < taskCount; ++task)
+        outcomes[task] = Outcome { task, std::nullopt, failure };
+    nextTask = taskCount;
+    deliver();
 }
 
 void WorkerPool::start(Worker &worker)
 {
-    worker.process = std::make_unique<QProcess>();
-    worker.task.reset();
+    worker.tasks.clear();
     worker.pending.clear();
-    // What a worker prints on its own (a sanitizer's report, a crash) is for the user to see.
-    worker.process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    QObject::connect(worker.process.get(), &QProcess::readyReadStandardOutput,
-        [this, &worker] { readLines(worker); });
-    QObject::connect(worker.process.get(), &QProcess::finished, [this, &worker] {
-        readLines(worker);
-        ended(worker);
-    });
-    worker.process->start(program, arguments);
-    worker.running = worker.process->waitForStarted();
-    if (!worker.running) {
-        startFailure = worker.process->errorString();
+    worker.running = false;
+    if (!worker.journal.isOpen() && !worker.journal.open()) {
+        startFailure = worker.journal.errorString();
         return;
     }
-    assign(worker);
+    worker.channel = std::make_unique<WorkerChannel>(
+        [this, &worker](const QByteArray &data) { readLines(worker, data); },
+        [this, &worker](bool crashed, int status) { ended(worker, crashed, status); });
+    worker.running = worker.channel->start(launch(worker.journal.fileName()), &startFailure);
+    if (worker.running)
+        assign(worker);
 }
 
+// A worker is handed more once it holds only the task in hand, so that it never waits for its
+// call: the tasks to run first, then new ones, the more of them the more are left, so that the
+// workers end together. A worker with nothing to do waits: a task may yet have to run again.
 void WorkerPool::assign(Worker &worker)
 {
-    if (stopping || nextTask >= taskCount) {
-        worker.process->closeWriteChannel();
+    if (stopping || worker.tasks.size() > 1)
         return;
+    QByteArray lines;
+    for (const auto &[task, known] : std::as_const(first)) {
+        worker.tasks.append(task);
+        lines += QByteArray::number(task) + ' ' + textOf(task);
+        if (!known.isEmpty())
+            lines += ' ' + known;
+        lines += '\n';
     }
-    worker.task = nextTask++;
-    worker.process->write(QByteArray::number(*worker.task) + '\n');
+    first.clear();
+    const int share = (taskCount - nextTask) / (2 * int(workers.size()));
+    for (int count = qBound(1, share, mostHanded); count > 0 && nextTask < taskCount; --count) {
+        worker.tasks.append(nextTask);
+        lines += QByteArray::number(nextTask) + ' ' + textOf(nextTask) + '\n';
+        ++nextTask;
+    }
+    if (!lines.isEmpty())
+        worker.channel->write(lines);
 }
 
-void WorkerPool::readLines(Worker &worker)
+void WorkerPool::assignAll()
 {
-    worker.pending += worker.process->readAllStandardOutput();
+    for (const auto &worker : std::as_const(workers)) {
+        if (worker->running)
+            assign(*worker);
+    }
+    // Every worker has ended: a fresh one takes the tasks left.
+    if (!first.isEmpty() && !anyRunning())
+        start(*workers.constFirst());
+}
+
+void WorkerPool::readLines(Worker &worker, const QByteArray &data)
+{
+    worker.pending += data;
+    qsizetype begin = 0;
     qsizetype end;
-    while ((end = worker.pending.indexOf('\n')) >= 0) {
-        const QByteArray line = worker.pending.left(end);
-        worker.pending.remove(0, end + 1);
+    while ((end = worker.pending.indexOf('\n', begin)) >= 0) {
+        const QByteArrayView line(worker.pending.constData() + begin, end - begin);
+        begin = end + 1;
         if (line == "sheet") {
             if (onSheet)
                 onSheet();
-        } else if (line.startsWith("result ") && worker.task) {
-            outcomes[*worker.task]
-                = Outcome { *worker.task, QByteArray::fromBase64(line.mid(7)), QString() };
-            worker.task.reset();
+        } else if (line.startsWith("result ") && !worker.tasks.isEmpty()) {
+            const int task = worker.tasks.takeFirst();
+            outcomes[task]
+                = Outcome { task, QByteArray::fromBase64(line.sliced(7).toByteArray()), QString() };
             assign(worker);
             deliver();
         }
     }
+    worker.pending.remove(0, begin);
 }
 
-void WorkerPool::ended(Worker &worker)
+void WorkerPool::ended(Worker &worker, bool crashed, int status)
 {
     if (!worker.running)
         return;
     worker.running = false;
-    // Asked to stop, a worker ends without starting the task it had not read yet.
-    if (stopping && worker.process->exitStatus() == QProcess::NormalExit
-        && worker.process->exitCode() == 0)
-        worker.task.reset();
-    if (worker.task) {
-        const QString failure = worker.process->exitStatus() == QProcess::CrashExit
+    // Asked to stop, a worker ends without starting the tasks it had not read yet.
+    if (stopping && !crashed && status == 0)
+        worker.tasks.clear();
+    if (!worker.tasks.isEmpty()) {
+        // The task it was in is the last it started; those before it were done but not
+        // answered. Their files go, and the tasks but the one it was in run again.
+        const Journal journal = Journal::read(worker.journal.fileName());
+        int task = worker.tasks.constFirst();
+        for (const int started : journal.started) {
+            if (worker.tasks.contains(started))
+                task = started;
+        }
+        for (const int held : std::as_const(worker.tasks)) {
+            for (const QString &file : journal.staged.value(held))
+                QFile::remove(file);
+        }
+        worker.tasks.removeOne(task);
+        const QString failure = crashed
             ? QStringLiteral("the worker saving it crashed or was killed")
-            : QStringLiteral("the worker saving it ended with status %1")
-                  .arg(worker.process->exitCode());
-        outcomes[*worker.task] = Outcome { *worker.task, std::nullopt, failure };
-        worker.task.reset();
-        // The others go on; a fresh worker takes the tasks left. The finished process goes
-        // later: this runs inside its own signal.
-        if (!stopping && nextTask < taskCount) {
-            QObject::disconnect(worker.process.get(), nullptr, nullptr, nullptr);
-            worker.process.release()->deleteLater();
+            : QStringLiteral("the worker saving it ended with status %1").arg(status);
+        outcomes[task] = Outcome { task, std::nullopt, failure };
+        for (auto held = worker.tasks.crbegin(); held != worker.tasks.crend(); ++held)
+            first.prepend({ *held, {} });
+        worker.tasks.clear();
+        // The others go on; a fresh worker takes the tasks left. The channel goes later: this
+        // runs inside its own call.
+        if (!stopping && (nextTask < taskCount || !first.isEmpty())) {
+            worker.journal.resize(0);
+            retired.push_back(std::move(worker.channel));
             start(worker);
         }
     }
     deliver();
+    if (!anyRunning() && allEnded)
+        allEnded();
+}
+
+bool WorkerPool::anyRunning() const
+{
+    return std::any_of(workers.cbegin(), workers.cend(),
+        [](const std::shared_ptr<Worker> &worker) { return worker->running; });
 }
 
 void WorkerPool::deliver()
 {
     while (delivered < taskCount && outcomes.at(delivered)) {
-        onOutcome(*outcomes.at(delivered));
+        const std::optional<QByteArray> known = onOutcome(*outcomes.at(delivered));
+        if (known && !stopping) {
+            outcomes[delivered].reset();
+            first.append({ delivered, *known });
+            assignAll();
+            return;
+        }
         ++delivered;
+    }
+    if (delivered < taskCount)
+        return;
+    for (const auto &worker : std::as_const(workers)) {
+        if (worker->running)
+            worker->channel->closeInput();
     }
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "workerchannel.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -7,14 +9,18 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
-class QProcess;
-
-// Tasks run in worker processes, each a program started with its arguments: a worker reads task
-// numbers from its standard input, one a line, and answers on its standard output with a line
-// "sheet" for every sheet it has saved and a line "result BASE64" for every task it has ended.
-// It ends when its standard input does. The host and its documents stay single-threaded in each
-// process, as real hosts are; the processes run side by side.
+// Tasks run in worker processes, side by side; the host and its documents stay single-threaded
+// in each, as real hosts are. A worker reads tasks from its standard input, one a line: the
+// task's number and text and, when the task runs again, what it needs to know for that, each
+// after a space (text without spaces). It answers on its standard output with a line "sheet"
+// for every sheet it has saved, if asked to, and a line "result BASE64" for every task it has
+// ended, and ends when its standard input does. It may hold answers back while it has further
+// tasks in hand, but not once it starts its last. It keeps a journal: a line of the task's
+// number as it starts a task, and of the number and the base64 of a file's name before it
+// stages the file, so that a worker that dies can be told the task it died in, and its files
+// removed; it may empty the journal when it has answered every task it started.
 class WorkerPool {
 public:
     struct Outcome {
@@ -24,38 +30,52 @@ public:
         // Why there is no result: how the worker ended.
         QString failure;
     };
+    // Takes an outcome, or gives what the task needs to know to be run again; the outcomes
+    // after it wait for the second one.
+    using InOrder = std::function<std::optional<QByteArray>(const Outcome &)>;
+    // How to start a worker that keeps its journal in the file named.
+    using Launch = std::function<WorkerChannel::Start(const QString &journal)>;
 
-    WorkerPool(QString program, QStringList arguments, int workers);
+    WorkerPool(Launch launch, int workers);
     ~WorkerPool();
     WorkerPool(const WorkerPool &) = delete;
     WorkerPool &operator=(const WorkerPool &) = delete;
 
     // Runs tasks 0 to count - 1, handing each outcome on in task order, and every sheet saved as
-    // it is. A worker that ends without answering has its task's outcome say so, and another
-    // takes its place for the tasks left. Returns when every task that started has ended; once
-    // stopRequested() returns a signal, no further task starts and the workers are asked to stop
-    // after the sheet they are saving: the outcomes of tasks that never started are not handed
-    // on.
-    void run(int count, const std::function<void(const Outcome &)> &inOrder,
+    // it is. A task run again goes before any new one. A worker that ends without answering has
+    // the outcome of the task it was in say so; its files for the tasks it had not answered are
+    // removed, and another worker takes its place and runs those tasks again, with the rest.
+    // Returns when every task that started has ended; once stopRequested() returns a signal, no
+    // further task starts and the workers are asked to stop after the sheet they are saving: the
+    // outcomes of tasks that never started are not handed on, and none is run again.
+    void run(int count, const std::function<QByteArray(int)> &taskText, const InOrder &inOrder,
         const std::function<void()> &sheetSaved, const std::function<int()> &stopRequested);
 
 private:
     struct Worker;
     void start(Worker &worker);
     void assign(Worker &worker);
-    void readLines(Worker &worker);
-    void ended(Worker &worker);
+    void assignAll();
+    void readLines(Worker &worker, const QByteArray &data);
+    void ended(Worker &worker, bool crashed, int status);
     void deliver();
+    bool anyRunning() const;
 
-    QString program;
-    QStringList arguments;
+    Launch launch;
     QList<std::shared_ptr<Worker>> workers;
     int taskCount = 0;
     int nextTask = 0;
+    // Tasks to run before the next new one: again, with what they need to know, or handed back
+    // by a worker that died before it started them.
+    QList<std::pair<int, QByteArray>> first;
     bool stopping = false;
     QString startFailure;
     QList<std::optional<Outcome>> outcomes;
     int delivered = 0;
-    std::function<void(const Outcome &)> onOutcome;
+    std::function<QByteArray(int)> textOf;
+    InOrder onOutcome;
     std::function<void()> onSheet;
+    std::function<void()> allEnded;
+    // The channels of workers that died, kept until the pool's loop is left.
+    std::vector<std::unique_ptr<WorkerChannel>> retired;
 };

@@ -1,5 +1,7 @@
 #include "workerresult.h"
 
+#include <QDataStream>
+#include <QIODevice>
 #include <nlohmann/json.hpp>
 
 namespace {
@@ -18,50 +20,108 @@ QString qtext(const Json &value)
 
 } // namespace
 
-QByteArray WorkerResult::toJson() const
+// Binary: a worker answers for every drawing, and text would cost both sides more than the
+// answer is worth.
+QByteArray WorkerResult::encode() const
 {
-    Json out = Json::array();
+    QByteArray bytes;
+    QDataStream out(&bytes, QIODevice::WriteOnly);
+    out << quint32(lines.size());
     for (const auto &[error, line] : lines)
-        out.push_back({ error, text(line) });
-    Json records = Json::array();
+        out << error << line;
+    out << quint32(runs.size());
     for (const DrawingRecord &record : runs) {
-        Json sheets = Json::array();
+        out << record.path << record.format << record.outputDirectory
+            << quint32(record.sheets.size());
         for (const SheetSave &sheet : record.sheets) {
-            sheets.push_back({ text(sheet.sheetName), text(sheet.target), int(sheet.status),
-                sheet.errors, sheet.warnings });
+            out << sheet.sheetName << sheet.target << qint32(sheet.status) << qint32(sheet.errors)
+                << qint32(sheet.warnings);
         }
-        records.push_back({ text(record.path), text(record.format), text(record.outputDirectory),
-            sheets, record.status, record.errorNumber, text(record.errorText) });
+        out << qint32(record.status) << qint32(record.errorNumber) << record.errorText;
     }
-    const std::string json = Json { out, records, stopped }.dump();
+    out << started << quint32(staged.size());
+    for (const StagedSaves::File &file : staged)
+        out << file.target << file.staged;
+    out << stopped;
+    return bytes;
+}
+
+std::optional<WorkerResult> WorkerResult::decode(const QByteArray &bytes)
+{
+    QDataStream in(bytes);
+    WorkerResult result;
+    quint32 count = 0;
+    // A count beyond what is left is no result; nothing is reserved for it.
+    const auto counted = [&] {
+        in >> count;
+        return in.status() == QDataStream::Ok && count <= quint32(bytes.size());
+    };
+    if (!counted())
+        return std::nullopt;
+    for (quint32 i = 0; i < count; ++i) {
+        auto &[error, line] = result.lines.emplace_back();
+        in >> error >> line;
+    }
+    if (!counted())
+        return std::nullopt;
+    for (quint32 i = 0; i < count; ++i) {
+        DrawingRecord &record = result.runs.emplace_back();
+        quint32 sheets = 0;
+        in >> record.path >> record.format >> record.outputDirectory >> sheets;
+        if (in.status() != QDataStream::Ok || sheets > quint32(bytes.size()))
+            return std::nullopt;
+        for (quint32 j = 0; j < sheets; ++j) {
+            SheetSave &sheet = record.sheets.emplace_back();
+            qint32 status = 0;
+            qint32 errors = 0;
+            qint32 warnings = 0;
+            in >> sheet.sheetName >> sheet.target >> status >> errors >> warnings;
+            sheet.status = SheetSave::Status(status);
+            sheet.errors = errors;
+            sheet.warnings = warnings;
+        }
+        qint32 status = 0;
+        qint32 errorNumber = 0;
+        in >> status >> errorNumber >> record.errorText;
+        record.status = status;
+        record.errorNumber = errorNumber;
+    }
+    in >> result.started;
+    if (!counted())
+        return std::nullopt;
+    for (quint32 i = 0; i < count; ++i) {
+        StagedSaves::File &file = result.staged.emplace_back();
+        in >> file.target >> file.staged;
+    }
+    in >> result.stopped;
+    if (in.status() != QDataStream::Ok || !in.atEnd())
+        return std::nullopt;
+    return result;
+}
+
+QByteArray EarlierSaves::toJson() const
+{
+    Json takers = Json::array();
+    for (auto taker = saved.byTarget.cbegin(); taker != saved.byTarget.cend(); ++taker) {
+        takers.push_back(
+            { text(taker.key()), taker->run, text(taker->drawingPath), text(taker->sheetName) });
+    }
+    const std::string json = Json { saved.runs, takers }.dump();
     return QByteArray(json.data(), qsizetype(json.size()));
 }
 
-std::optional<WorkerResult> WorkerResult::fromJson(const QByteArray &json)
+std::optional<EarlierSaves> EarlierSaves::fromJson(const QByteArray &json)
 {
     try {
         const Json root = Json::parse(json.cbegin(), json.cend());
-        WorkerResult result;
-        for (const Json &line : root.at(0))
-            result.lines.append({ line.at(0).get<bool>(), qtext(line.at(1)) });
-        for (const Json &record : root.at(1)) {
-            DrawingRecord &run = result.runs.emplace_back();
-            run.path = qtext(record.at(0));
-            run.format = qtext(record.at(1));
-            run.outputDirectory = qtext(record.at(2));
-            for (const Json &sheet : record.at(3)) {
-                run.sheets.append({ qtext(sheet.at(0)), qtext(sheet.at(1)),
-                    SheetSave::Status(sheet.at(2).get<int>()), sheet.at(3).get<int>(),
-                    sheet.at(4).get<int>() });
-            }
-            run.status = record.at(4).get<int>();
-            run.errorNumber = record.at(5).get<int>();
-            run.errorText = qtext(record.at(6));
+        EarlierSaves earlier;
+        earlier.saved.runs = root.at(0).get<int>();
+        for (const Json &taker : root.at(1)) {
+            earlier.saved.byTarget.insert(qtext(taker.at(0)),
+                { taker.at(1).get<int>(), qtext(taker.at(2)), qtext(taker.at(3)) });
         }
-        result.stopped = root.at(2).get<bool>();
-        return result;
+        return earlier;
     } catch (const Json::exception &) {
-        // A worker that answers nonsense has failed; its call says so.
         return std::nullopt;
     }
 }

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "batchreport.h"
+#include "save/saverun.h"
+#include "stagedsaves.h"
 
 #include <QByteArray>
 #include <QList>
@@ -14,9 +16,23 @@
 struct WorkerResult {
     QList<std::pair<bool, QString>> lines;
     QList<DrawingRecord> runs;
+    // For each run, whether it started saving, which gives it its number among the call's runs.
+    QList<bool> started;
+    // The files the runs saved, staged beside their targets for the call to rename into place.
+    QList<StagedSaves::File> staged;
     bool stopped = false;
 
+    QByteArray encode() const;
+    // None for bytes that are no result.
+    static std::optional<WorkerResult> decode(const QByteArray &bytes);
+};
+
+// What a worker is told when a drawing is to be saved again because an earlier drawing took one
+// of its names: the runs that came before it, and the earlier saves of the names it chose.
+struct EarlierSaves {
+    SavedTargets saved;
+
     QByteArray toJson() const;
-    // None for text that is no result.
-    static std::optional<WorkerResult> fromJson(const QByteArray &json);
+    // None for text that is no record.
+    static std::optional<EarlierSaves> fromJson(const QByteArray &json);
 };
