@@ -34,8 +34,8 @@ bool StagedSaves::write(const QString &target, const std::function<bool(QIODevic
     if (beforeStaging)
         beforeStaging(file.fileName());
     // A save in place keeps the permissions of the file it replaces.
-    const QFileDevice::Permissions permissions = info.exists() ? info.permissions()
-                                                               : newFilePermissions;
+    const QFileDevice::Permissions permissions
+        = info.exists() ? info.permissions() : newFilePermissions;
     if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly, permissions))
         return false;
     // As for a save in place: flushed before it counts, so that a full disk is seen.
@@ -51,9 +51,11 @@ bool StagedSaves::write(const QString &target, const std::function<bool(QIODevic
 
 QString StagedSaves::stagedFor(const QString &target) const
 {
-    // The last save of a target is its content.
+    // The last save of a target is its content. Names compare as the host compares them: in
+    // either separator, without regard to case.
+    const QString wanted = QDir::cleanPath(target);
     for (auto file = staged.crbegin(); file != staged.crend(); ++file) {
-        if (file->target == target)
+        if (QDir::cleanPath(file->target).compare(wanted, Qt::CaseInsensitive) == 0)
             return file->staged;
     }
     return {};
@@ -70,8 +72,8 @@ bool StagedSaves::commit(const File &file, QString *why)
     *why = QStringLiteral("Windows error %1").arg(GetLastError());
     return false;
 #else
-    if (std::rename(QFile::encodeName(file.staged).constData(),
-            QFile::encodeName(file.target).constData())
+    if (std::rename(
+            QFile::encodeName(file.staged).constData(), QFile::encodeName(file.target).constData())
         == 0)
         return true;
     *why = QString::fromLocal8Bit(std::strerror(errno));

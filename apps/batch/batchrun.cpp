@@ -581,7 +581,7 @@ int runWithWorkers(BatchCall &call, const BatchOptions &options, const DrawingAr
     int sheetsDone = 0;
     const auto showProgress = [&] {
         if (call.console.showsProgress()) {
-            call.console.setProgress(QStringLiteral("%1 of %2 drawings done, %3 sheets saved")
+            call.console.setProgress(QStringLiteral("drawings done: %1 of %2, sheets saved: %3")
                                          .arg(drawingsDone)
                                          .arg(drawings.size())
                                          .arg(sheetsDone));
@@ -845,6 +845,8 @@ int runWorker(StandInApplication &app, const BatchOptions &options, const QStrin
         if (result.stopped || lastInHand())
             flush();
     }
+    // Stopped between drawings, the answers held back still go.
+    flush();
     return BatchStatus::Saved;
 }
 

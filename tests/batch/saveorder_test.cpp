@@ -8,14 +8,15 @@
 
 namespace {
 
-WorkerResult drawing(const QList<QList<std::pair<QString, SheetSave::Status>>> &runs,
-    const QList<bool> &started)
+WorkerResult drawing(
+    const QList<QList<std::pair<QString, SheetSave::Status>>> &runs, const QList<bool> &started)
 {
     WorkerResult result;
     for (const auto &sheets : runs) {
         DrawingRecord &record = result.runs.emplace_back();
         for (const auto &[target, status] : sheets)
-            record.sheets.append({ QStringLiteral("Sheet%1").arg(record.sheets.size() + 1), target, status });
+            record.sheets.append(
+                { QStringLiteral("Sheet%1").arg(record.sheets.size() + 1), target, status });
     }
     result.started = started;
     return result;
@@ -28,25 +29,25 @@ TEST(SaveOrder, ADrawingSavedUnderAnEarlierDrawingsNameIsSavedAgainKnowingIt)
     using Status = SheetSave::Status;
     SaveOrder order;
     // A run that never started takes no number; a failed save takes no name.
-    const WorkerResult first = drawing({ {}, { { "T:\\Out\\A.DXF", Status::Saved },
-                                                 { "T:\\Out\\B.DXF", Status::Failed } } },
+    const WorkerResult first = drawing(
+        { {}, { { "T:\\Out\\A.DXF", Status::Saved }, { "T:\\Out\\B.DXF", Status::Failed } } },
         { false, true });
     ASSERT_FALSE(order.earlierSaves(first));
     order.add(first, "T:\\FIRST.SLDDRW");
 
     // Its own refusal of a name it saved under before, and a name that failed earlier, stand.
-    const WorkerResult second = drawing({ { { "T:\\Out\\C.DXF", Status::Saved },
-                                            { "T:\\Out\\C.DXF", Status::NameTaken },
-                                            { "T:\\Out\\B.DXF", Status::Saved } } },
-        { true });
+    const WorkerResult second
+        = drawing({ { { "T:\\Out\\C.DXF", Status::Saved }, { "T:\\Out\\C.DXF", Status::NameTaken },
+                      { "T:\\Out\\B.DXF", Status::Saved } } },
+            { true });
     ASSERT_FALSE(order.earlierSaves(second));
     order.add(second, "T:\\SECOND.SLDDRW");
 
     // Names compare without regard to case, as the host's file system compares them.
-    const WorkerResult third = drawing({ { { "t:\\OUT\\a.dxf", Status::Saved },
-                                           { "T:\\Out\\D.DXF", Status::Saved },
-                                           { "T:\\Out\\c.dxf", Status::Failed } } },
-        { true });
+    const WorkerResult third
+        = drawing({ { { "t:\\OUT\\a.dxf", Status::Saved }, { "T:\\Out\\D.DXF", Status::Saved },
+                      { "T:\\Out\\c.dxf", Status::Failed } } },
+            { true });
     const std::optional<EarlierSaves> earlier = order.earlierSaves(third);
     ASSERT_TRUE(earlier);
     EXPECT_EQ(earlier->saved.runs, 2);
