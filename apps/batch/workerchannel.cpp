@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -97,9 +98,11 @@ void WorkerChannel::kill()
 
 bool WorkerChannel::start(const Start &start, QString *why)
 {
+    // The way in is a socket, so that writing to a worker that has ended fails instead of
+    // raising SIGPIPE in this process.
     int toWorker[2];
     int fromWorker[2];
-    if (::pipe(toWorker) != 0) {
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, toWorker) != 0) {
         *why = QString::fromLocal8Bit(std::strerror(errno));
         return false;
     }
@@ -137,8 +140,6 @@ bool WorkerChannel::start(const Start &start, QString *why)
     channelEnds().append({ input, output });
     for (const int fd : { input, output })
         ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
-    // A worker that has ended is told of by its input failing, not by a signal to this process.
-    std::signal(SIGPIPE, SIG_IGN);
     notifier = std::make_unique<QSocketNotifier>(output, QSocketNotifier::Read);
     QObject::connect(notifier.get(), &QSocketNotifier::activated, [this] { readOutput(); });
     return true;
@@ -183,7 +184,8 @@ void WorkerChannel::write(const QByteArray &data)
 void WorkerChannel::writeInput()
 {
     while (!unwritten.isEmpty()) {
-        const ssize_t count = ::write(input, unwritten.constData(), size_t(unwritten.size()));
+        const ssize_t count
+            = ::send(input, unwritten.constData(), size_t(unwritten.size()), MSG_NOSIGNAL);
         if (count > 0) {
             unwritten.remove(0, count);
         } else if (count < 0 && errno == EAGAIN) {
