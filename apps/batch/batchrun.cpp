@@ -789,11 +789,10 @@ int runWorker(StandInApplication &app, const BatchOptions &options, const QStrin
             std::abort();
     };
     const QList<int> formats = call.formats();
-    // Answers wait while the next task is at hand, so that the call is woken seldom; they go
-    // once the task in hand is the last, so that the call can hand more in the meantime.
+    // Answers wait for the end of the tasks handed at once, so that the call is woken seldom;
+    // more is asked for there, while the next tasks handed are still in hand.
     std::ios::sync_with_stdio(false);
     QByteArray answers;
-    const auto lastInHand = [] { return std::cin.rdbuf()->in_avail() <= 0; };
     const auto flush = [&] {
         answer(answers);
         answers.clear();
@@ -806,8 +805,12 @@ int runWorker(StandInApplication &app, const BatchOptions &options, const QStrin
     };
     std::string task;
     while (!StopSignals::received() && std::getline(std::cin, task)) {
-        if (lastInHand())
+        // More is asked for before the answers, which take longer to read.
+        if (task.empty()) {
+            answers.prepend("more\n");
             flush();
+            continue;
+        }
         // "INDEX DRAWING" or, saved again, "INDEX DRAWING EARLIER".
         const QList<QByteArray> fields = QByteArray::fromStdString(task).split(' ');
         bool ok = false;
@@ -842,7 +845,7 @@ int runWorker(StandInApplication &app, const BatchOptions &options, const QStrin
         result.staged = staging.files();
         staging.clear();
         answers += "result " + result.encode().toBase64() + '\n';
-        if (result.stopped || lastInHand())
+        if (result.stopped)
             flush();
     }
     // Stopped between drawings, the answers held back still go.

@@ -140,6 +140,12 @@ bool WorkerChannel::start(const Start &start, QString *why)
     channelEnds().append({ input, output });
     for (const int fd : { input, output })
         ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+#ifdef F_SETPIPE_SZ
+    // Room for a worker's answers to many drawings at once, so that it goes on working while
+    // this process reads them.
+    constexpr int answerRoom = 1 << 20;
+    ::fcntl(output, F_SETPIPE_SZ, answerRoom);
+#endif
     notifier = std::make_unique<QSocketNotifier>(output, QSocketNotifier::Read);
     QObject::connect(notifier.get(), &QSocketNotifier::activated, [this] { readOutput(); });
     return true;

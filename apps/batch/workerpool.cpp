@@ -15,6 +15,8 @@ constexpr int stopPollMilliseconds = 50;
 // The most tasks a worker is handed at once: enough that it seldom wakes its call, few enough
 // that what it saved is passed on steadily.
 constexpr int mostHanded = 64;
+// Outcomes handed on before the pool looks at its workers again.
+constexpr int deliveredAtOnce = 4;
 
 // What a worker's journal tells: the tasks it started, in order, and the files it staged for
 // each.
@@ -59,6 +61,9 @@ struct WorkerPool::Worker {
 WorkerPool::WorkerPool(Launch launch, int workerCount)
     : launch(std::move(launch))
 {
+    deliverRest.setSingleShot(true);
+    deliverRest.setInterval(0);
+    QObject::connect(&deliverRest, &QTimer::timeout, [this] { deliver(); });
     for (int i = 0; i < workerCount; ++i)
         workers.append(std::make_shared<Worker>());
 }
@@ -94,17 +99,18 @@ void WorkerPool::run(int count, const std::function<QByteArray(int)> &taskText,
                 }
             }
         }
-        if (!anyRunning())
+        if (finished())
             loop.quit();
     });
     poll.start(stopPollMilliseconds);
     // The last worker to end ends the loop at once.
     allEnded = [&loop] { loop.quit(); };
-    if (anyRunning())
+    if (!finished())
         loop.exec();
     allEnded = nullptr;
     retired.clear();
 
+    deliverRest.stop();
     // Stopped, the tasks that ended are handed on in order, passing over those that did not.
     if (stopping) {
         for (; delivered < taskCount; ++delivered) {
@@ -121,7 +127,9 @@ void WorkerPool::run(int count, const std::function<QByteArray(int)> &taskText,
     for (int task = nextTask; task < taskCount; ++task)
         outcomes[task] = Outcome { task, std::nullopt, failure };
     nextTask = taskCount;
-    deliver();
+    while (delivered < taskCount && outcomes.at(delivered))
+        deliver();
+    deliverRest.stop();
 }
 
 void WorkerPool::start(Worker &worker)
@@ -137,16 +145,19 @@ void WorkerPool::start(Worker &worker)
         [this, &worker](const QByteArray &data) { readLines(worker, data); },
         [this, &worker](bool crashed, int status) { ended(worker, crashed, status); });
     worker.running = worker.channel->start(launch(worker.journal.fileName()), &startFailure);
-    if (worker.running)
-        assign(worker);
+    // Twice, so that it holds the next share while it asks for more.
+    if (worker.running) {
+        hand(worker, true);
+        hand(worker, true);
+    }
 }
 
-// A worker is handed more once it holds only the task in hand, so that it never waits for its
-// call: the tasks to run first, then new ones, the more of them the more are left, so that the
-// workers end together. A worker with nothing to do waits: a task may yet have to run again.
-void WorkerPool::assign(Worker &worker)
+// A worker is handed the tasks to run first and, when it asks for more, new ones: the more of
+// them the more are left, so that the workers end together; an empty line ends what it is
+// handed at once. A worker with nothing to do waits: a task may yet have to run again.
+void WorkerPool::hand(Worker &worker, bool more)
 {
-    if (stopping || worker.tasks.size() > 1)
+    if (stopping)
         return;
     QByteArray lines;
     for (const auto &[task, known] : std::as_const(first)) {
@@ -158,29 +169,34 @@ void WorkerPool::assign(Worker &worker)
     }
     first.clear();
     const int share = (taskCount - nextTask) / (2 * int(workers.size()));
-    for (int count = qBound(1, share, mostHanded); count > 0 && nextTask < taskCount; --count) {
+    for (int count = more ? qBound(1, share, mostHanded) : 0; count > 0 && nextTask < taskCount;
+         --count) {
         worker.tasks.append(nextTask);
         lines += QByteArray::number(nextTask) + ' ' + textOf(nextTask) + '\n';
         ++nextTask;
     }
     if (!lines.isEmpty())
-        worker.channel->write(lines);
+        worker.channel->write(lines + '\n');
 }
 
-void WorkerPool::assignAll()
+// Tasks to run first go to a worker at once, behind what it holds.
+void WorkerPool::handFirst()
 {
     for (const auto &worker : std::as_const(workers)) {
-        if (worker->running)
-            assign(*worker);
+        if (worker->running) {
+            hand(*worker, false);
+            return;
+        }
     }
     // Every worker has ended: a fresh one takes the tasks left.
-    if (!first.isEmpty() && !anyRunning())
+    if (!first.isEmpty())
         start(*workers.constFirst());
 }
 
 void WorkerPool::readLines(Worker &worker, const QByteArray &data)
 {
     worker.pending += data;
+    bool more = false;
     qsizetype begin = 0;
     qsizetype end;
     while ((end = worker.pending.indexOf('\n', begin)) >= 0) {
@@ -189,15 +205,19 @@ void WorkerPool::readLines(Worker &worker, const QByteArray &data)
         if (line == "sheet") {
             if (onSheet)
                 onSheet();
+        } else if (line == "more") {
+            more = true;
         } else if (line.startsWith("result ") && !worker.tasks.isEmpty()) {
             const int task = worker.tasks.takeFirst();
             outcomes[task]
                 = Outcome { task, QByteArray::fromBase64(line.sliced(7).toByteArray()), QString() };
-            assign(worker);
-            deliver();
         }
     }
     worker.pending.remove(0, begin);
+    // More work first: the worker is on its last share, while the answers can wait.
+    if (more)
+        hand(worker, true);
+    deliver();
 }
 
 void WorkerPool::ended(Worker &worker, bool crashed, int status)
@@ -238,8 +258,11 @@ void WorkerPool::ended(Worker &worker, bool crashed, int status)
         }
     }
     deliver();
-    if (!anyRunning() && allEnded)
-        allEnded();
+}
+
+bool WorkerPool::finished() const
+{
+    return !anyRunning() && !deliverRest.isActive();
 }
 
 bool WorkerPool::anyRunning() const
@@ -250,20 +273,27 @@ bool WorkerPool::anyRunning() const
 
 void WorkerPool::deliver()
 {
-    while (delivered < taskCount && outcomes.at(delivered)) {
+    // A few at a time, so that a worker asking for more is heard in between.
+    for (int count = 0; delivered < taskCount && outcomes.at(delivered); ++count) {
+        if (count == deliveredAtOnce) {
+            deliverRest.start();
+            return;
+        }
         const std::optional<QByteArray> known = onOutcome(*outcomes.at(delivered));
         if (known && !stopping) {
             outcomes[delivered].reset();
             first.append({ delivered, *known });
-            assignAll();
+            handFirst();
             return;
         }
         ++delivered;
     }
-    if (delivered < taskCount)
-        return;
-    for (const auto &worker : std::as_const(workers)) {
-        if (worker->running)
-            worker->channel->closeInput();
+    if (delivered == taskCount) {
+        for (const auto &worker : std::as_const(workers)) {
+            if (worker->running)
+                worker->channel->closeInput();
+        }
     }
+    if (finished() && allEnded)
+        allEnded();
 }

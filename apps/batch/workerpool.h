@@ -6,6 +6,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -14,13 +15,14 @@
 // Tasks run in worker processes, side by side; the host and its documents stay single-threaded
 // in each, as real hosts are. A worker reads tasks from its standard input, one a line: the
 // task's number and text and, when the task runs again, what it needs to know for that, each
-// after a space (text without spaces). It answers on its standard output with a line "sheet"
-// for every sheet it has saved, if asked to, and a line "result BASE64" for every task it has
-// ended, and ends when its standard input does. It may hold answers back while it has further
-// tasks in hand, but not once it starts its last. It keeps a journal: a line of the task's
-// number as it starts a task, and of the number and the base64 of a file's name before it
-// stages the file, so that a worker that dies can be told the task it died in, and its files
-// removed; it may empty the journal when it has answered every task it started.
+// after a space (text without spaces); an empty line ends the tasks handed at once. It answers
+// on its standard output with a line "sheet" for every sheet it has saved, if asked to, and a
+// line "result BASE64" for every task it has ended, and ends when its standard input does. It
+// may hold answers back until it reads an empty line; there it asks for more with a line "more"
+// and sends them. It keeps a journal: a line of the task's number as it starts a task, and of
+// the number and the base64 of a file's name before it stages the file, so that a worker that
+// dies can be told the task it died in, and its files removed; it may empty the journal when it
+// has answered every task it started.
 class WorkerPool {
 public:
     struct Outcome {
@@ -54,12 +56,14 @@ public:
 private:
     struct Worker;
     void start(Worker &worker);
-    void assign(Worker &worker);
-    void assignAll();
+    void hand(Worker &worker, bool more);
+    void handFirst();
     void readLines(Worker &worker, const QByteArray &data);
     void ended(Worker &worker, bool crashed, int status);
     void deliver();
     bool anyRunning() const;
+    // No worker runs and no outcome waits to be handed on.
+    bool finished() const;
 
     Launch launch;
     QList<std::shared_ptr<Worker>> workers;
@@ -76,6 +80,8 @@ private:
     InOrder onOutcome;
     std::function<void()> onSheet;
     std::function<void()> allEnded;
+    // The outcomes not handed on yet, in a later turn of the loop.
+    QTimer deliverRest;
     // The channels of workers that died, kept until the pool's loop is left.
     std::vector<std::unique_ptr<WorkerChannel>> retired;
 };
