@@ -789,8 +789,8 @@ int runWorker(StandInApplication &app, const BatchOptions &options, const QStrin
             std::abort();
     };
     const QList<int> formats = call.formats();
-    // Answers wait for the end of the tasks handed at once, so that the call is woken seldom;
-    // more is asked for there, while the next tasks handed are still in hand.
+    // Answers wait for an empty line, so that the call is woken seldom; more is asked for there,
+    // while the last tasks handed are still in hand.
     std::ios::sync_with_stdio(false);
     QByteArray answers;
     const auto flush = [&] {

@@ -17,6 +17,9 @@ constexpr int stopPollMilliseconds = 50;
 constexpr int mostHanded = 64;
 // Outcomes handed on before the pool looks at its workers again.
 constexpr int deliveredAtOnce = 4;
+// Tasks a worker still holds when it asks for more: enough to bridge the time its call takes to
+// answer.
+constexpr int heldAfterAsking = 2;
 
 // What a worker's journal tells: the tasks it started, in order, and the files it staged for
 // each.
@@ -145,38 +148,36 @@ void WorkerPool::start(Worker &worker)
         [this, &worker](const QByteArray &data) { readLines(worker, data); },
         [this, &worker](bool crashed, int status) { ended(worker, crashed, status); });
     worker.running = worker.channel->start(launch(worker.journal.fileName()), &startFailure);
-    // Twice, so that it holds the next share while it asks for more.
-    if (worker.running) {
+    if (worker.running)
         hand(worker, true);
-        hand(worker, true);
-    }
 }
 
 // A worker is handed the tasks to run first and, when it asks for more, new ones: the more of
-// them the more are left, so that the workers end together; an empty line ends what it is
-// handed at once. A worker with nothing to do waits: a task may yet have to run again.
+// them the more are left, so that the workers end together. The empty line goes before the last
+// few, so that the worker asks for more while it still has work; asking with nothing left to
+// hand, it is sent an empty line alone while it holds tasks not answered, which ends them.
 void WorkerPool::hand(Worker &worker, bool more)
 {
     if (stopping)
         return;
-    QByteArray lines;
+    QByteArrayList lines;
     for (const auto &[task, known] : std::as_const(first)) {
         worker.tasks.append(task);
-        lines += QByteArray::number(task) + ' ' + textOf(task);
-        if (!known.isEmpty())
-            lines += ' ' + known;
-        lines += '\n';
+        lines.append(QByteArray::number(task) + ' ' + textOf(task)
+            + (known.isEmpty() ? QByteArray() : ' ' + known));
     }
     first.clear();
     const int share = (taskCount - nextTask) / (2 * int(workers.size()));
     for (int count = more ? qBound(1, share, mostHanded) : 0; count > 0 && nextTask < taskCount;
          --count) {
         worker.tasks.append(nextTask);
-        lines += QByteArray::number(nextTask) + ' ' + textOf(nextTask) + '\n';
+        lines.append(QByteArray::number(nextTask) + ' ' + textOf(nextTask));
         ++nextTask;
     }
-    if (!lines.isEmpty())
-        worker.channel->write(lines + '\n');
+    if (lines.isEmpty() && (!more || worker.tasks.isEmpty()))
+        return;
+    lines.insert(qMax(0, int(lines.size()) - heldAfterAsking), QByteArray());
+    worker.channel->write(lines.join('\n') + '\n');
 }
 
 // Tasks to run first go to a worker at once, behind what it holds.
@@ -200,7 +201,10 @@ void WorkerPool::readLines(Worker &worker, const QByteArray &data)
     qsizetype begin = 0;
     qsizetype end;
     while ((end = worker.pending.indexOf('\n', begin)) >= 0) {
-        const QByteArrayView line(worker.pending.constData() + begin, end - begin);
+        // A worker's standard output on Windows ends its lines with CR LF.
+        const qsizetype length
+            = end > begin && worker.pending.at(end - 1) == '\r' ? end - begin - 1 : end - begin;
+        const QByteArrayView line(worker.pending.constData() + begin, length);
         begin = end + 1;
         if (line == "sheet") {
             if (onSheet)
@@ -214,7 +218,7 @@ void WorkerPool::readLines(Worker &worker, const QByteArray &data)
         }
     }
     worker.pending.remove(0, begin);
-    // More work first: the worker is on its last share, while the answers can wait.
+    // More work first: the worker is on its last tasks, while the answers can wait.
     if (more)
         hand(worker, true);
     deliver();

@@ -116,3 +116,32 @@ TEST_F(BatchJobs, AStopRequestEndsAfterTheSheetInHandWithTheSignalsStatus)
     EXPECT_EQ(QDir::temp().entryList({ "quillet-batch-*.journal" }), QStringList());
 }
 #endif
+
+// Shares of many drawings, each after the first two taking names an earlier one saved under: a
+// worker learns that only from its call, and saves the drawing again to refuse them as one
+// process does.
+TEST_F(BatchJobs, DrawingsSavedAgainForTakenNamesPrintAndSaveAsOneProcess)
+{
+    constexpr int copies = 24;
+    for (int i = 0; i < copies; ++i) {
+        drive.copyData(i % 2 == 0 ? "PLATE.SLDDRW" : "TWOMODELS.SLDDRW",
+            QStringLiteral("Many/D%1.SLDDRW").arg(i, 2, 10, QLatin1Char('0')));
+    }
+    for (const char *model : { "PLATE.SLDPRT", "BRACKET.SLDPRT" })
+        drive.copyData(model, QStringLiteral("Many/") + model);
+    const auto runMany = [&](const QString &jobs) {
+        return run({ "-j", jobs, "-f", "DXF", "-s", "all", "-n", "SHEETNAME", "-o", "Out",
+            "--report", "run.json", "Many" });
+    };
+    const BatchRun one = runMany("1");
+    const QMap<QString, QByteArray> oneFiles = outputAndReport();
+    clearOutput();
+    const BatchRun two = runMany("2");
+    EXPECT_EQ(one.status, 1);
+    EXPECT_EQ(two.status, one.status);
+    EXPECT_EQ(two.out, one.out);
+    EXPECT_EQ(two.err, one.err);
+    EXPECT_EQ(outputAndReport(), oneFiles);
+    EXPECT_EQ(one.out.filter("was saved under this name in an earlier run").size(),
+        (copies / 2 - 1) * 3 + (copies / 2 - 1) * 2);
+}
