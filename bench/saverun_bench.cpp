@@ -7,6 +7,7 @@
 #include "flangedrawing.h"
 #include "platform/filesystemobject.h"
 #include "platform/quilleterror.h"
+#include "processturn.h"
 #include "save/runpreparation.h"
 #include "save/runsurroundings.h"
 #include "save/saverun.h"
@@ -34,17 +35,6 @@ public:
     void hideMainDialog() override { }
     void appendLog(const QString &) override { }
 };
-
-// Every save ends with the host flushing its file to disk. On a disk shared with other work that
-// flush varies by more than the save run's whole cost, so the files go to a memory file system
-// where there is one, which also makes the ratio the stricter one.
-QString scratchDirTemplate()
-{
-    const QFileInfo memory(QStringLiteral("/dev/shm"));
-    const QString parent
-        = memory.isDir() && memory.isWritable() ? memory.filePath() : QDir::tempPath();
-    return parent + QStringLiteral("/quillet-bench-XXXXXX");
-}
 
 // As GO! prepares it with DXF, all sheets and no destination directories.
 SaveState dxfState(const std::shared_ptr<CadApplication> &host, const QString &baseDir)

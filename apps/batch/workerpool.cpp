@@ -39,11 +39,12 @@ struct Journal {
             const int task = line.left(space < 0 ? line.size() : space).toInt(&ok);
             if (!ok)
                 continue;
-            if (space < 0)
+            if (space < 0) {
                 journal.started.append(task);
-            else
+            } else {
                 journal.staged[task].append(
                     QString::fromUtf8(QByteArray::fromBase64(line.mid(space + 1))));
+            }
         }
         return journal;
     }
