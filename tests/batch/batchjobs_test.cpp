@@ -3,6 +3,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <functional>
 #include <gtest/gtest.h>
 
 // Saves in worker processes show the user exactly what one process shows; a worker that dies
@@ -45,6 +46,22 @@ protected:
         drive.mkdir("Out");
     }
 
+    // The call with -j 1, then with jobs, from an empty Out: both print, report, save and end
+    // alike. Returns the first.
+    BatchRun expectAsOneProcess(
+        const std::function<BatchRun(const QString &)> &call, const QString &jobs)
+    {
+        const BatchRun one = call("1");
+        const QMap<QString, QByteArray> oneFiles = outputAndReport();
+        clearOutput();
+        const BatchRun many = call(jobs);
+        EXPECT_EQ(many.status, one.status);
+        EXPECT_EQ(many.out, one.out);
+        EXPECT_EQ(many.err, one.err);
+        EXPECT_EQ(outputAndReport(), oneFiles);
+        return one;
+    }
+
     // Every sheet the report calls saved is a whole file on disk, and nothing else is there, not
     // even a file staged for it.
     void expectReportMatchesDisk()
@@ -74,16 +91,10 @@ protected:
 
 TEST_F(BatchJobs, WorkersPrintReportAndSaveWhatOneProcessDoes)
 {
-    const BatchRun one = runJobs("1");
-    const QMap<QString, QByteArray> oneFiles = outputAndReport();
-    clearOutput();
-    const BatchRun three = runJobs("3");
+    const BatchRun one
+        = expectAsOneProcess([&](const QString &jobs) { return runJobs(jobs); }, "3");
     // A DXF drawing cannot be saved in the native format.
     EXPECT_EQ(one.status, 2);
-    EXPECT_EQ(three.status, one.status);
-    EXPECT_EQ(three.out, one.out);
-    EXPECT_EQ(three.err, one.err);
-    EXPECT_EQ(outputAndReport(), oneFiles);
     EXPECT_TRUE(one.out.contains("     Save Status [False] Not saved: sheet [Sheet1] of drawing "
                                  "[T:\\Drawings\\PLATE.SLDDRW] was saved under this name in an "
                                  "earlier run"));
@@ -133,15 +144,8 @@ TEST_F(BatchJobs, DrawingsSavedAgainForTakenNamesPrintAndSaveAsOneProcess)
         return run({ "-j", jobs, "-f", "DXF", "-s", "all", "-n", "SHEETNAME", "-o", "Out",
             "--report", "run.json", "Many" });
     };
-    const BatchRun one = runMany("1");
-    const QMap<QString, QByteArray> oneFiles = outputAndReport();
-    clearOutput();
-    const BatchRun two = runMany("2");
+    const BatchRun one = expectAsOneProcess(runMany, "2");
     EXPECT_EQ(one.status, 1);
-    EXPECT_EQ(two.status, one.status);
-    EXPECT_EQ(two.out, one.out);
-    EXPECT_EQ(two.err, one.err);
-    EXPECT_EQ(outputAndReport(), oneFiles);
     EXPECT_EQ(one.out.filter("was saved under this name in an earlier run").size(),
         (copies / 2 - 1) * 3 + (copies / 2 - 1) * 2);
 }
