@@ -33,7 +33,10 @@
 #include <iostream>
 #include <string>
 
-#ifndef Q_OS_WIN
+#ifdef Q_OS_WIN
+#include <fcntl.h>
+#include <io.h>
+#else
 #include <unistd.h>
 #endif
 
@@ -762,6 +765,10 @@ int runWorker(StandInApplication &app, const BatchOptions &options, const QStrin
 {
     Quilletmain::fillFromVersionResource();
     StopSignals::install();
+#ifdef Q_OS_WIN
+    // The answers are binary: no line end may be translated on their way to the call.
+    _setmode(_fileno(stdout), _O_BINARY);
+#endif
     app.stageSaves();
     StagedSaves &staging = *app.stagedSaves();
     QFile journal(journalPath);
@@ -844,7 +851,8 @@ int runWorker(StandInApplication &app, const BatchOptions &options, const QStrin
         result.lines = lines;
         result.staged = staging.files();
         staging.clear();
-        answers += "result " + result.encode().toBase64() + '\n';
+        const QByteArray encoded = result.encode();
+        answers += "result " + QByteArray::number(encoded.size()) + '\n' + encoded;
         if (result.stopped)
             flush();
     }

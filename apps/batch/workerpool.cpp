@@ -202,20 +202,26 @@ void WorkerPool::readLines(Worker &worker, const QByteArray &data)
     qsizetype begin = 0;
     qsizetype end;
     while ((end = worker.pending.indexOf('\n', begin)) >= 0) {
-        // A worker's standard output on Windows ends its lines with CR LF.
-        const qsizetype length
-            = end > begin && worker.pending.at(end - 1) == '\r' ? end - begin - 1 : end - begin;
-        const QByteArrayView line(worker.pending.constData() + begin, length);
+        const QByteArrayView line(worker.pending.constData() + begin, end - begin);
+        if (line.startsWith("result ")) {
+            // The answer's bytes follow the line; until all are in, the line waits with them.
+            bool ok = false;
+            const qsizetype size = line.sliced(7).toLongLong(&ok);
+            if (ok && size >= 0 && worker.pending.size() - (end + 1) < size)
+                break;
+            if (ok && size >= 0 && !worker.tasks.isEmpty()) {
+                const int task = worker.tasks.takeFirst();
+                outcomes[task] = Outcome { task, worker.pending.mid(end + 1, size), QString() };
+            }
+            begin = end + 1 + (ok ? qMax(size, qsizetype(0)) : 0);
+            continue;
+        }
         begin = end + 1;
         if (line == "sheet") {
             if (onSheet)
                 onSheet();
         } else if (line == "more") {
             more = true;
-        } else if (line.startsWith("result ") && !worker.tasks.isEmpty()) {
-            const int task = worker.tasks.takeFirst();
-            outcomes[task]
-                = Outcome { task, QByteArray::fromBase64(line.sliced(7).toByteArray()), QString() };
         }
     }
     worker.pending.remove(0, begin);

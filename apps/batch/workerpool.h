@@ -16,13 +16,13 @@
 // in each, as real hosts are. A worker reads tasks from its standard input, one a line: the
 // task's number and text and, when the task runs again, what it needs to know for that, each
 // after a space (text without spaces). It answers on its standard output with a line "sheet"
-// for every sheet it has saved, if asked to, and a line "result BASE64" for every task it has
-// ended, and ends when its standard input does. It may hold answers back until it reads an
-// empty line; there it asks for more with a line "more" and sends them. Every task it is handed
-// is followed by an empty line, sooner or later. It keeps a journal: a line of the task's number as
-// it starts a task, and of the number and the base64 of a file's name before it stages the file, so
-// that a worker that dies can be told the task it died in, and its files removed; it may empty the
-// journal when it has answered every task it started.
+// for every sheet it has saved, if asked to, and a line "result SIZE" followed by the SIZE bytes
+// of its answer for every task it has ended, and ends when its standard input does. It may hold
+// answers back until it reads an empty line; there it asks for more with a line "more" and sends
+// them. Every task it is handed is followed by an empty line, sooner or later. It keeps a journal:
+// a line of the task's number as it starts a task, and of the number and the base64 of a file's
+// name before it stages the file, so that a worker that dies can be told the task it died in, and
+// its files removed; it may empty the journal when it has answered every task it started.
 class WorkerPool {
 public:
     struct Outcome {

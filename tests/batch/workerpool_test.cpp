@@ -1,0 +1,91 @@
+#include "workerpool.h"
+
+#include <QByteArray>
+#include <QList>
+#include <gtest/gtest.h>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#ifndef Q_OS_WIN
+#include <unistd.h>
+#endif
+
+// A worker's answers are bytes of any kind behind a line giving their size; the pipe hands
+// them over in pieces of any length.
+
+namespace {
+
+#ifndef Q_OS_WIN
+// What the worker answers to a task: bytes that read like the worker's own lines.
+QByteArray answerTo(const QByteArray &task)
+{
+    return "\nsheet\nmore\nresult 3\n" + task;
+}
+
+// Written a byte at a time, so that the call reads lines and answers cut anywhere.
+void writeInPieces(const QByteArray &bytes)
+{
+    for (const char byte : bytes) {
+        if (::write(STDOUT_FILENO, &byte, 1) != 1)
+            return;
+        ::usleep(50);
+    }
+}
+
+// Answers every task at once, after one saved sheet, and asks for more where it is told to.
+int worker()
+{
+    std::string line;
+    while (std::getline(std::cin, line)) {
+        if (line.empty()) {
+            writeInPieces("more\n");
+            continue;
+        }
+        const QByteArray answer = answerTo(QByteArray::fromStdString(line));
+        writeInPieces("sheet\nresult " + QByteArray::number(answer.size()) + '\n' + answer);
+    }
+    return 0;
+}
+#endif
+
+} // namespace
+
+TEST(WorkerPool, AnswersCutAnywhereAreTakenWholeAndInTaskOrderWhateverTheirBytes)
+{
+#ifdef Q_OS_WIN
+    GTEST_SKIP() << "workers here are copies of this process, which Windows cannot make";
+#else
+    constexpr int taskCount = 7;
+    WorkerPool pool(
+        [](const QString &) {
+            WorkerChannel::Start start;
+            start.body = worker;
+            return start;
+        },
+        2);
+    QList<int> order;
+    std::vector<std::string> answers;
+    int sheets = 0;
+    pool.run(
+        taskCount, [](int task) { return "T" + QByteArray::number(task); },
+        [&](const WorkerPool::Outcome &outcome) -> std::optional<QByteArray> {
+            order.append(outcome.task);
+            answers.push_back(
+                outcome.result.value_or("no answer: " + outcome.failure.toUtf8()).toStdString());
+            return std::nullopt;
+        },
+        [&] { ++sheets; }, [] { return 0; });
+
+    QList<int> expectedOrder;
+    std::vector<std::string> expected;
+    for (int task = 0; task < taskCount; ++task) {
+        expectedOrder.append(task);
+        expected.push_back(
+            answerTo(QByteArray::number(task) + " T" + QByteArray::number(task)).toStdString());
+    }
+    EXPECT_EQ(order, expectedOrder);
+    EXPECT_EQ(answers, expected);
+    EXPECT_EQ(sheets, taskCount);
+#endif
+}
