@@ -17,7 +17,8 @@
 namespace {
 
 #ifndef Q_OS_WIN
-// What the worker answers to a task: bytes that read like the worker's own lines.
+// What the worker answers to a task: bytes that read like the worker's own lines, then the task,
+// so that the order shows.
 QByteArray answerTo(const QByteArray &task)
 {
     return "\nsheet\nmore\nresult 3\n" + task;
@@ -64,27 +65,22 @@ TEST(WorkerPool, AnswersCutAnywhereAreTakenWholeAndInTaskOrderWhateverTheirBytes
             return start;
         },
         2);
-    QList<int> order;
     std::vector<std::string> answers;
     int sheets = 0;
     pool.run(
         taskCount, [](int task) { return "T" + QByteArray::number(task); },
         [&](const WorkerPool::Outcome &outcome) -> std::optional<QByteArray> {
-            order.append(outcome.task);
             answers.push_back(
                 outcome.result.value_or("no answer: " + outcome.failure.toUtf8()).toStdString());
             return std::nullopt;
         },
         [&] { ++sheets; }, [] { return 0; });
 
-    QList<int> expectedOrder;
     std::vector<std::string> expected;
     for (int task = 0; task < taskCount; ++task) {
-        expectedOrder.append(task);
         expected.push_back(
             answerTo(QByteArray::number(task) + " T" + QByteArray::number(task)).toStdString());
     }
-    EXPECT_EQ(order, expectedOrder);
     EXPECT_EQ(answers, expected);
     EXPECT_EQ(sheets, taskCount);
 #endif
