@@ -50,6 +50,16 @@ struct Journal {
     }
 };
 
+// The size a line "result SIZE" gives the answer that follows it; none for any other line.
+std::optional<qsizetype> answerSize(QByteArrayView line)
+{
+    if (!line.startsWith("result "))
+        return std::nullopt;
+    bool ok = false;
+    const qsizetype size = line.sliced(7).toLongLong(&ok);
+    return ok && size >= 0 ? std::optional(size) : std::nullopt;
+}
+
 } // namespace
 
 struct WorkerPool::Worker {
@@ -203,17 +213,15 @@ void WorkerPool::readLines(Worker &worker, const QByteArray &data)
     qsizetype end;
     while ((end = worker.pending.indexOf('\n', begin)) >= 0) {
         const QByteArrayView line(worker.pending.constData() + begin, end - begin);
-        if (line.startsWith("result ")) {
+        if (const std::optional<qsizetype> size = answerSize(line)) {
             // The answer's bytes follow the line; until all are in, the line waits with them.
-            bool ok = false;
-            const qsizetype size = line.sliced(7).toLongLong(&ok);
-            if (ok && size >= 0 && worker.pending.size() - (end + 1) < size)
+            if (worker.pending.size() - (end + 1) < *size)
                 break;
-            if (ok && size >= 0 && !worker.tasks.isEmpty()) {
+            if (!worker.tasks.isEmpty()) {
                 const int task = worker.tasks.takeFirst();
-                outcomes[task] = Outcome { task, worker.pending.mid(end + 1, size), QString() };
+                outcomes[task] = Outcome { task, worker.pending.mid(end + 1, *size), QString() };
             }
-            begin = end + 1 + (ok ? qMax(size, qsizetype(0)) : 0);
+            begin = end + 1 + *size;
             continue;
         }
         begin = end + 1;
