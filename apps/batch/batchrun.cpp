@@ -796,9 +796,10 @@ int runWorker(StandInApplication &app, const BatchOptions &options, const QStrin
             std::abort();
     };
     const QList<int> formats = call.formats();
+    // Tasks are read through the stream's own buffer, not a character at a time.
+    std::ios::sync_with_stdio(false);
     // Answers wait for an empty line, so that the call is woken seldom; more is asked for there,
     // while the last tasks handed are still in hand.
-    std::ios::sync_with_stdio(false);
     QByteArray answers;
     const auto flush = [&] {
         answer(answers);
