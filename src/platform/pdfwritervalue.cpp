@@ -29,7 +29,13 @@ bool writePdfWriterValue(int value)
 {
     const auto settings = openPdfWriterSettings();
     // A string value, as the writer's own settings write it; reading takes a number as well.
-    settings->setValue(valueKey, QString::number(value));
+    const QString text = QString::number(value);
+    // The value is set before every PDF run; written again unchanged, it would cost every run
+    // of a batch a lock shared by its workers and a write through to the disk.
+    const QVariant stored = settings->value(valueKey);
+    if (stored.typeId() == QMetaType::QString && stored.toString() == text)
+        return settings->status() == QSettings::NoError;
+    settings->setValue(valueKey, text);
     settings->sync();
     return settings->status() == QSettings::NoError;
 }

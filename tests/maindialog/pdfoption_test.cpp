@@ -24,5 +24,13 @@ TEST(PdfOption, KeepsThePdfWritersValueInItsOwnFile)
     // A value that is no whole number reads as 0.
     writeNative(pdfWriterIni(), "[SolidWorksLt]\nWhatToPlot=yes\n");
     EXPECT_EQ(getPDFRegKey(), 0);
+
+    // The value in place already is not written again; another is.
+    const QByteArray one = "[SolidWorksLt]\r\nWhatToPlot = 1\r\n";
+    writeNative(pdfWriterIni(), one);
+    setPDFRegKey(1);
+    EXPECT_EQ(readNative(pdfWriterIni()), one);
+    setPDFRegKey(0);
+    EXPECT_EQ(readNative(pdfWriterIni()), "[SolidWorksLt]\nWhatToPlot=0\n");
 }
 #endif

@@ -77,13 +77,14 @@ TEST(WindowsRegistry, PdfWriterValueIsReadWhateverItsTypeAndWrittenAsAString)
         QByteArray data;
         int value;
     } rows[] = {
-        { REG_DWORD, dwordData(1), 1 },
         { REG_SZ, stringData("1"), 1 },
         { REG_SZ, stringData(" 1 "), 1 },
         { REG_SZ, stringData("yes"), 0 },
         { REG_DWORD, dwordData(0), 0 },
         { REG_BINARY, QByteArray(1, '\1'), 0 },
         { REG_BINARY, QByteArray(), 0 },
+        // Last, so that writing the same value still makes it a string.
+        { REG_DWORD, dwordData(1), 1 },
     };
     for (const auto &row : rows) {
         setRawValue(pdfWriterKey, L"WhatToPlot", row.type, row.data);
