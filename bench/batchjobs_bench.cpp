@@ -57,7 +57,7 @@ int takeInOrder(const QList<QByteArray> &encoded)
     int taken = 0;
     for (const QByteArray &answer : encoded) {
         const std::optional<WorkerResult> result = WorkerResult::decode(answer);
-        if (result && !order.earlierSaves(*result)) {
+        if (result && order.stands(*result)) {
             order.add(*result, result->runs.constFirst().path);
             ++taken;
         }
@@ -114,12 +114,13 @@ struct Call {
 };
 
 QStringList saveArguments(
-    const QString &jobs, const QString &format, const QString &output, const QString &folder)
+    const QString &jobs, const QString &format, const QString &output, const QStringList &drawings)
 {
-    return { QStringLiteral("-q"), QStringLiteral("-j"), jobs, QStringLiteral("-f"), format,
-        QStringLiteral("-s"), QStringLiteral("all"), QStringLiteral("-n"),
+    return QStringList { QStringLiteral("-q"), QStringLiteral("-j"), jobs, QStringLiteral("-f"),
+        format, QStringLiteral("-s"), QStringLiteral("all"), QStringLiteral("-n"),
         QStringLiteral("DRWNAME|_|SHEETNAME"), QStringLiteral("--no-dest-dirs"),
-        QStringLiteral("-o"), output, folder };
+        QStringLiteral("-o"), output }
+    + drawings;
 }
 
 // Two workers against one process on the same call; false when a run failed. single is the
@@ -184,24 +185,49 @@ QUILLET_BENCHMARK(batchjobs)
     double standInSpeedUp = 0;
     double dxfSpeedUp = 0;
     if (!compareJobs(call, QStringLiteral("stand-in drawings of 5 sheets to DXF"),
-            saveArguments("1", "DXF", output, flanges.path),
-            saveArguments("2", "DXF", output, flanges.path),
-            saveArguments("1", "DXF", output, flanges.path + QStringLiteral("/FLANGE00000.SLDDRW")),
+            saveArguments("1", "DXF", output, { flanges.path }),
+            saveArguments("2", "DXF", output, { flanges.path }),
+            saveArguments(
+                "1", "DXF", output, { flanges.path + QStringLiteral("/FLANGE00000.SLDDRW") }),
             standInTurns, &standInSpeedUp)
         || !compareJobs(call, QStringLiteral("DXF drawings of 2 layouts to PDF"),
-            saveArguments("1", "PDF", output, dxf.path),
-            saveArguments("2", "PDF", output, dxf.path),
-            saveArguments("1", "PDF", output, dxf.path + QStringLiteral("/L000.dxf")), turns,
+            saveArguments("1", "PDF", output, { dxf.path }),
+            saveArguments("2", "PDF", output, { dxf.path }),
+            saveArguments("1", "PDF", output, { dxf.path + QStringLiteral("/L000.dxf") }), turns,
             &dxfSpeedUp))
         return false;
 
-    const Fastest saving = call.run(saveArguments("1", "DXF", output, many.path), 1);
+    // For the record: the stand-in drawings twice over, in two folders, each of the second taking
+    // the names of one in the first, which one process refuses without saving.
+    const Folder again
+        = flangeDrawings(dir.filePath(QStringLiteral("again")), drawingCount, sheetCount);
+    const QStringList twiceOne = saveArguments("1", "DXF", output, { flanges.path, again.path });
+    const QStringList twiceTwo = saveArguments("2", "DXF", output, { flanges.path, again.path });
+    Fastest alone;
+    Fastest pair;
+    for (int i = 0; i < turns && again.written; ++i) {
+        if (i % 2 == 1)
+            pair.take(runProcess(batch, twiceTwo, environment, dir.path()));
+        alone.take(runProcess(batch, twiceOne, environment, dir.path()));
+        if (i % 2 == 0)
+            pair.take(runProcess(batch, twiceTwo, environment, dir.path()));
+    }
+    if (!again.written || alone.turn.exitCode != 1 || pair.turn.exitCode != 1) {
+        std::printf("  FAIL  drawings taking earlier names ended with %d and %d\n",
+            alone.turn.exitCode, pair.turn.exitCode);
+        return false;
+    }
+    std::printf("    the same twice over, the second folder's names all taken, fastest of %d "
+                "turns: --jobs 1 %.0f ms, --jobs 2 %.0f ms\n",
+        turns, alone.turn.wall, pair.turn.wall);
+
+    const Fastest saving = call.run(saveArguments("1", "DXF", output, { many.path }), 1);
     const QList<QByteArray> encoded = answers(plannedCount, output);
     int taken = 0;
     const Timing planning = measure(turns, [&] { taken = takeInOrder(encoded); });
     const QString plan = dir.filePath(QStringLiteral("plan.json"));
     // The plan's names are those of a save with the same options.
-    QStringList planArguments = saveArguments("1", "DXF", output, many.path);
+    QStringList planArguments = saveArguments("1", "DXF", output, { many.path });
     planArguments.replace(1, QStringLiteral("--plan"));
     planArguments.replace(2, plan);
     const Fastest planFile = call.run(planArguments, 1);

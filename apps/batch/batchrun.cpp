@@ -67,8 +67,9 @@ public:
     void hideMainDialog() override { }
     void showProgress(int sheetsDone, int sheetCount) override
     {
-        // The sheet in work, or the last one once all are done.
-        if (console.showsProgress()) {
+        // The sheet in work, or the last one once all are done; with no count of drawings, the
+        // caller shows the call's progress.
+        if (console.showsProgress() && drawings > 0) {
             console.setProgress(QStringLiteral("drawing %1 of %2, sheet %3 of %4")
                                     .arg(drawing)
                                     .arg(drawings)
@@ -568,18 +569,22 @@ void commitStaged(WorkerResult &result)
 }
 
 // The call saved by worker processes, each handed whole drawings. A worker saves a drawing
-// knowing none of the other drawings' files, staging every file beside its target. The call
-// takes the drawings in their order: when no earlier drawing saved under one of a drawing's
-// names, its files are renamed into place and its lines printed; otherwise its files go and it
-// is saved again, told of the earlier saves, so that it refuses those names as one process
-// would. Every name is thus decided in the drawings' order, as one process decides it, and no
-// file is written twice. Returns the call's status.
+// knowing only the other drawings' files it was told of, staging every file beside its target.
+// The call takes the drawings in their order: when no earlier drawing saved under one of a
+// drawing's names, its files are renamed into place and its lines printed; otherwise its files
+// go and the call saves it again itself, with the whole record, so that it refuses those names
+// as one process would. Every name is thus decided in the drawings' order, as one process decides
+// it, and no file is written twice. Until a drawing collides, the workers are told nothing: most
+// calls never do, and telling costs every hand-out; once one has, they are told of every save,
+// so that a format that names many drawings' sheets alike does not save each of them twice.
+// Returns the call's status.
 int runWithWorkers(BatchCall &call, const BatchOptions &options, const DrawingArguments &arguments,
     BatchReport &report, int status)
 {
     const QList<int> formats = call.formats();
     const QStringList &drawings = arguments.drawings;
     SaveOrder order;
+    bool collided = false;
     int drawingsDone = 0;
     int sheetsDone = 0;
     const auto showProgress = [&] {
@@ -590,7 +595,23 @@ int runWithWorkers(BatchCall &call, const BatchOptions &options, const DrawingAr
                                          .arg(sheetsDone));
         }
     };
-    const auto inOrder = [&](const WorkerPool::Outcome &outcome) -> std::optional<QByteArray> {
+    const auto saveHere = [&](int index) {
+        const qsizetype first = report.drawings.size();
+        for (const int format : formats) {
+            DrawingRecord &record = report.drawings.emplace_back();
+            try {
+                status = std::max(status,
+                    call.run(drawings.at(index), index + 1, 0, format, order.record(), record,
+                        false, Echo::All));
+            } catch (const BatchStopped &) {
+                // The pool hears of the stop too, and starts nothing more.
+                status = std::max(status, record.status);
+                break;
+            }
+        }
+        order.addedInPlace(report.drawings.mid(first));
+    };
+    const auto inOrder = [&](const WorkerPool::Outcome &outcome) {
         const QString &given = drawings.at(outcome.task);
         std::optional<WorkerResult> result;
         if (outcome.result)
@@ -602,14 +623,18 @@ int runWithWorkers(BatchCall &call, const BatchOptions &options, const DrawingAr
                 + QStringLiteral("; its saves are reported as failed");
             result = WorkerResult { { { true, line } },
                 unansweredRuns(QFileInfo(given).absoluteFilePath(), formats, line), {}, {}, false };
-        } else if (const auto earlier = order.earlierSaves(*result)) {
+        } else if (!order.stands(*result)) {
             removeFiles(stagedNames(result->staged));
             for (const DrawingRecord &record : std::as_const(result->runs))
                 sheetsDone -= int(record.sheets.size());
             // A stopped call saves nothing again: the drawing is not saved.
             if (StopSignals::received())
-                return std::nullopt;
-            return earlier->toJson().toBase64();
+                return;
+            collided = true;
+            saveHere(outcome.task);
+            ++drawingsDone;
+            showProgress();
+            return;
         } else {
             commitStaged(*result);
         }
@@ -626,11 +651,18 @@ int runWithWorkers(BatchCall &call, const BatchOptions &options, const DrawingAr
         }
         ++drawingsDone;
         showProgress();
-        return std::nullopt;
     };
     const auto sheetSaved = [&] {
         ++sheetsDone;
         showProgress();
+    };
+    // The call's own saves count with the workers'.
+    call.sheetDone = sheetSaved;
+    const auto news = [&](qsizetype &told) {
+        if (!collided)
+            return QByteArray();
+        const EarlierSaves saves = order.since(told);
+        return saves.saved.byTarget.isEmpty() ? QByteArray() : saves.toJson().toBase64();
     };
     const bool sheetLines = call.console.showsProgress();
     const auto launch = [&](const QString &journal) {
@@ -654,8 +686,9 @@ int runWithWorkers(BatchCall &call, const BatchOptions &options, const DrawingAr
     };
     WorkerPool pool(launch, qMin(options.jobs, int(drawings.size())));
     pool.run(
-        int(drawings.size()), [&](int task) { return drawings.at(task).toUtf8().toBase64(); },
+        int(drawings.size()), [&](int task) { return drawings.at(task).toUtf8().toBase64(); }, news,
         inOrder, sheetSaved, &StopSignals::received);
+    call.sheetDone = nullptr;
     call.console.clearProgress();
     return status;
 }
@@ -811,6 +844,9 @@ int runWorker(StandInApplication &app, const BatchOptions &options, const QStrin
             journalSize = 0;
         }
     };
+    // The earlier drawings' saves the call told of: a drawing refuses those names at once, as one
+    // process would, rather than saving under them for nothing.
+    SavedTargets known;
     std::string task;
     while (!StopSignals::received() && std::getline(std::cin, task)) {
         // More is asked for before the answers, which take longer to read.
@@ -819,35 +855,43 @@ int runWorker(StandInApplication &app, const BatchOptions &options, const QStrin
             flush();
             continue;
         }
-        // "INDEX DRAWING" or, saved again, "INDEX DRAWING EARLIER".
+        if (task.front() == '+') {
+            const auto told = EarlierSaves::fromJson(
+                QByteArray::fromBase64(QByteArray::fromStdString(task.substr(1))));
+            if (!told)
+                return BatchStatus::Usage;
+            known.byTarget.insert(told->saved.byTarget);
+            known.runs = told->saved.runs;
+            continue;
+        }
+        // "INDEX DRAWING".
         const QList<QByteArray> fields = QByteArray::fromStdString(task).split(' ');
         bool ok = false;
         index = fields.constFirst().toInt(&ok);
-        if (!ok || index < 0 || fields.size() < 2 || fields.size() > 3)
+        if (!ok || index < 0 || fields.size() != 2)
             return BatchStatus::Usage;
         const QString drawing = QString::fromUtf8(QByteArray::fromBase64(fields.at(1)));
-        // Saved first knowing no other drawing's files; saved again knowing those of the
-        // earlier drawings that took its names.
-        SavedTargets saved;
-        if (fields.size() == 3) {
-            const auto earlier = EarlierSaves::fromJson(QByteArray::fromBase64(fields.at(2)));
-            if (!earlier)
-                return BatchStatus::Usage;
-            saved = earlier->saved;
-        }
         note(QByteArray::number(index));
         crash = plantFault(drawing);
         WorkerResult result;
         lines.clear();
         for (qsizetype r = 0; r < formats.size() && !result.stopped; ++r) {
             DrawingRecord &record = result.runs.emplace_back();
-            const int runsBefore = saved.runs;
+            const int runsBefore = known.runs;
             try {
-                call.run(drawing, index + 1, 0, formats.at(r), saved, record, false, Echo::All);
+                call.run(drawing, index + 1, 0, formats.at(r), known, record, false, Echo::All);
             } catch (const BatchStopped &) {
                 result.stopped = true;
             }
-            result.started.append(saved.runs > runsBefore);
+            result.started.append(known.runs > runsBefore);
+        }
+        // The drawing's saves are the call's to record once it knows they stand: a later drawing
+        // must not refuse a name for a save that may yet be undone.
+        for (const DrawingRecord &record : std::as_const(result.runs)) {
+            for (const SheetSave &sheet : record.sheets) {
+                if (sheet.status == SheetSave::Status::Saved)
+                    known.byTarget.remove(sheet.target.toCaseFolded());
+            }
         }
         result.lines = lines;
         result.staged = staging.files();

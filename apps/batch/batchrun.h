@@ -20,8 +20,8 @@ int runBatch(StandInApplication &app, const BatchOptions &options);
 // A worker of a call saving with --jobs, with the call's options: saves each drawing the call
 // hands it on standard input as the call would in its own process, its files staged beside
 // their targets for the call to rename into place, and answers on standard output, with a line
-// for every sheet when sheetLines (see WorkerPool). A drawing comes with the earlier saves of
-// its names when it is saved again.
+// for every sheet when sheetLines (see WorkerPool). The news it is told is of earlier drawings'
+// saves, whose names its drawings refuse.
 int runWorker(
     StandInApplication &app, const BatchOptions &options, const QString &journal, bool sheetLines);
 

@@ -1,24 +1,16 @@
 #include "saveorder.h"
 
-std::optional<EarlierSaves> SaveOrder::earlierSaves(const WorkerResult &result) const
+bool SaveOrder::stands(const WorkerResult &result) const
 {
-    EarlierSaves earlier;
-    bool taken = false;
     for (const DrawingRecord &record : result.runs) {
         for (const SheetSave &sheet : record.sheets) {
-            const QString folded = sheet.target.toCaseFolded();
-            const auto taker = saved.byTarget.constFind(folded);
-            if (taker == saved.byTarget.cend())
-                continue;
-            earlier.saved.byTarget.insert(folded, *taker);
-            // A refusal was the drawing's own, of a name it saved under before.
-            taken = taken || sheet.status != SheetSave::Status::NameTaken;
+            // A refusal was the drawing's own, of a name it saved under before, or told to it.
+            if (sheet.status != SheetSave::Status::NameTaken
+                && saved.byTarget.contains(sheet.target.toCaseFolded()))
+                return false;
         }
     }
-    if (!taken)
-        return std::nullopt;
-    earlier.saved.runs = saved.runs;
-    return earlier;
+    return true;
 }
 
 void SaveOrder::add(const WorkerResult &result, const QString &hostPath)
@@ -30,9 +22,29 @@ void SaveOrder::add(const WorkerResult &result, const QString &hostPath)
         ++saved.runs;
         for (const SheetSave &sheet : result.runs.at(r).sheets) {
             if (sheet.status == SheetSave::Status::Saved) {
-                saved.byTarget.insert(
-                    sheet.target.toCaseFolded(), { saved.runs, hostPath, sheet.sheetName });
+                const QString folded = sheet.target.toCaseFolded();
+                saved.byTarget.insert(folded, { saved.runs, hostPath, sheet.sheetName });
+                joined.append(folded);
             }
         }
     }
+}
+
+void SaveOrder::addedInPlace(const QList<DrawingRecord> &runs)
+{
+    for (const DrawingRecord &record : runs) {
+        for (const SheetSave &sheet : record.sheets) {
+            if (sheet.status == SheetSave::Status::Saved)
+                joined.append(sheet.target.toCaseFolded());
+        }
+    }
+}
+
+EarlierSaves SaveOrder::since(qsizetype &told) const
+{
+    EarlierSaves news;
+    for (; told < joined.size(); ++told)
+        news.saved.byTarget.insert(joined.at(told), saved.byTarget.value(joined.at(told)));
+    news.saved.runs = saved.runs;
+    return news;
 }

@@ -68,6 +68,8 @@ struct WorkerPool::Worker {
         QStringLiteral("quillet-batch-XXXXXX.journal")) };
     // The tasks handed to the worker, the one in hand first.
     QList<int> tasks;
+    // How far the news the worker was told goes.
+    qsizetype told = 0;
     QByteArray pending;
     bool running = false;
 };
@@ -84,12 +86,13 @@ WorkerPool::WorkerPool(Launch launch, int workerCount)
 
 WorkerPool::~WorkerPool() = default;
 
-void WorkerPool::run(int count, const std::function<QByteArray(int)> &taskText,
+void WorkerPool::run(int count, const std::function<QByteArray(int)> &taskText, const News &news,
     const InOrder &inOrder, const std::function<void()> &sheetSaved,
     const std::function<int()> &stopRequested)
 {
     taskCount = count;
     textOf = taskText;
+    newsSince = news;
     outcomes = QList<std::optional<Outcome>>(count);
     onOutcome = inOrder;
     onSheet = sheetSaved;
@@ -135,7 +138,7 @@ void WorkerPool::run(int count, const std::function<QByteArray(int)> &taskText,
     }
     // Tasks no worker could be started for end as failed.
     const QString failure = QStringLiteral("no worker could be started: ") + startFailure;
-    for (const auto &[task, known] : std::as_const(first))
+    for (const int task : std::as_const(first))
         outcomes[task] = Outcome { task, std::nullopt, failure };
     first.clear();
     for (int task = nextTask; task < taskCount; ++task)
@@ -149,6 +152,7 @@ void WorkerPool::run(int count, const std::function<QByteArray(int)> &taskText,
 void WorkerPool::start(Worker &worker)
 {
     worker.tasks.clear();
+    worker.told = 0;
     worker.pending.clear();
     worker.running = false;
     if (!worker.journal.isOpen() && !worker.journal.open()) {
@@ -160,49 +164,39 @@ void WorkerPool::start(Worker &worker)
         [this, &worker](bool crashed, int status) { ended(worker, crashed, status); });
     worker.running = worker.channel->start(launch(worker.journal.fileName()), &startFailure);
     if (worker.running)
-        hand(worker, true);
+        hand(worker);
 }
 
 // A worker is handed the tasks to run first and, when it asks for more, new ones: the more of
-// them the more are left, so that the workers end together. The empty line goes before the last
-// few, so that the worker asks for more while it still has work; asking with nothing left to
-// hand, it is sent an empty line alone while it holds tasks not answered, which ends them.
-void WorkerPool::hand(Worker &worker, bool more)
+// them the more are left, so that the workers end together; the news comes before them. The
+// empty line goes before the last few, so that the worker asks for more while it still has work;
+// asking with nothing left to hand, it is sent an empty line alone while it holds tasks not
+// answered, which ends them.
+void WorkerPool::hand(Worker &worker)
 {
     if (stopping)
         return;
     QByteArrayList lines;
-    for (const auto &[task, known] : std::as_const(first)) {
+    for (const int task : std::as_const(first)) {
         worker.tasks.append(task);
-        lines.append(QByteArray::number(task) + ' ' + textOf(task)
-            + (known.isEmpty() ? QByteArray() : ' ' + known));
+        lines.append(QByteArray::number(task) + ' ' + textOf(task));
     }
     first.clear();
     const int share = (taskCount - nextTask) / (2 * int(workers.size()));
-    for (int count = more ? qBound(1, share, mostHanded) : 0; count > 0 && nextTask < taskCount;
-         --count) {
+    for (int count = qBound(1, share, mostHanded); count > 0 && nextTask < taskCount; --count) {
         worker.tasks.append(nextTask);
         lines.append(QByteArray::number(nextTask) + ' ' + textOf(nextTask));
         ++nextTask;
     }
-    if (lines.isEmpty() && (!more || worker.tasks.isEmpty()))
+    if (lines.isEmpty() && worker.tasks.isEmpty())
         return;
+    if (!lines.isEmpty() && newsSince) {
+        const QByteArray news = newsSince(worker.told);
+        if (!news.isEmpty())
+            lines.prepend('+' + news);
+    }
     lines.insert(qMax(0, int(lines.size()) - heldAfterAsking), QByteArray());
     worker.channel->write(lines.join('\n') + '\n');
-}
-
-// Tasks to run first go to a worker at once, behind what it holds.
-void WorkerPool::handFirst()
-{
-    for (const auto &worker : std::as_const(workers)) {
-        if (worker->running) {
-            hand(*worker, false);
-            return;
-        }
-    }
-    // Every worker has ended: a fresh one takes the tasks left.
-    if (!first.isEmpty())
-        start(*workers.constFirst());
 }
 
 void WorkerPool::readLines(Worker &worker, const QByteArray &data)
@@ -235,7 +229,7 @@ void WorkerPool::readLines(Worker &worker, const QByteArray &data)
     worker.pending.remove(0, begin);
     // More work first: the worker is on its last tasks, while the answers can wait.
     if (more)
-        hand(worker, true);
+        hand(worker);
     deliver();
 }
 
@@ -266,7 +260,7 @@ void WorkerPool::ended(Worker &worker, bool crashed, int status)
             : QStringLiteral("the worker saving it ended with status %1").arg(status);
         outcomes[task] = Outcome { task, std::nullopt, failure };
         for (auto held = worker.tasks.crbegin(); held != worker.tasks.crend(); ++held)
-            first.prepend({ *held, {} });
+            first.prepend(*held);
         worker.tasks.clear();
         // The others go on; a fresh worker takes the tasks left. The channel goes later: this
         // runs inside its own call.
@@ -298,13 +292,7 @@ void WorkerPool::deliver()
             deliverRest.start();
             return;
         }
-        const std::optional<QByteArray> known = onOutcome(*outcomes.at(delivered));
-        if (known && !stopping) {
-            outcomes[delivered].reset();
-            first.append({ delivered, *known });
-            handFirst();
-            return;
-        }
+        onOutcome(*outcomes.at(delivered));
         ++delivered;
     }
     if (delivered == taskCount) {

@@ -14,15 +14,16 @@
 
 // Tasks run in worker processes, side by side; the host and its documents stay single-threaded
 // in each, as real hosts are. A worker reads tasks from its standard input, one a line: the
-// task's number and text and, when the task runs again, what it needs to know for that, each
-// after a space (text without spaces). It answers on its standard output with a line "sheet"
-// for every sheet it has saved, if asked to, and a line "result SIZE" followed by the SIZE bytes
-// of its answer for every task it has ended, and ends when its standard input does. It may hold
-// answers back until it reads an empty line; there it asks for more with a line "more" and sends
-// them. Every task it is handed is followed by an empty line, sooner or later. It keeps a journal:
-// a line of the task's number as it starts a task, and of the number and the base64 of a file's
-// name before it stages the file, so that a worker that dies can be told the task it died in, and
-// its files removed; it may empty the journal when it has answered every task it started.
+// task's number and text, after a space (text without spaces); a line "+" and text (news) tells
+// it what the call learnt, for the tasks after it. It answers on its standard output with a line
+// "sheet" for every sheet it has saved, if asked to, and a line "result SIZE" followed by the
+// SIZE bytes of its answer for every task it has ended, and ends when its standard input does.
+// It may hold answers back until it reads an empty line; there it asks for more with a line
+// "more" and sends them. Every task it is handed is followed by an empty line, sooner or later.
+// It keeps a journal: a line of the task's number as it starts a task, and of the number and the
+// base64 of a file's name before it stages the file, so that a worker that dies can be told the
+// task it died in, and its files removed; it may empty the journal when it has answered every
+// task it started.
 class WorkerPool {
 public:
     struct Outcome {
@@ -32,9 +33,10 @@ public:
         // Why there is no result: how the worker ended.
         QString failure;
     };
-    // Takes an outcome, or gives what the task needs to know to be run again; the outcomes
-    // after it wait for the second one.
-    using InOrder = std::function<std::optional<QByteArray>(const Outcome &)>;
+    using InOrder = std::function<void(const Outcome &)>;
+    // What a worker is to know before the next tasks it is handed, learnt since the point given,
+    // which it moves on; empty for nothing new. A worker starts at point 0.
+    using News = std::function<QByteArray(qsizetype &since)>;
     // How to start a worker that keeps its journal in the file named.
     using Launch = std::function<WorkerChannel::Start(const QString &journal)>;
 
@@ -44,20 +46,20 @@ public:
     WorkerPool &operator=(const WorkerPool &) = delete;
 
     // Runs tasks 0 to count - 1, handing each outcome on in task order, and every sheet saved as
-    // it is. A task run again goes before any new one. A worker that ends without answering has
-    // the outcome of the task it was in say so; its files for the tasks it had not answered are
-    // removed, and another worker takes its place and runs those tasks again, with the rest.
+    // it is. A worker that ends without answering has the outcome of the task it was in say so;
+    // its files for the tasks it had not answered are removed, and another worker takes its place
+    // and runs those tasks again, before the rest.
     // Returns when every task that started has ended; once stopRequested() returns a signal, no
     // further task starts and the workers are asked to stop after the sheet they are saving: the
     // outcomes of tasks that never started are not handed on, and none is run again.
-    void run(int count, const std::function<QByteArray(int)> &taskText, const InOrder &inOrder,
-        const std::function<void()> &sheetSaved, const std::function<int()> &stopRequested);
+    void run(int count, const std::function<QByteArray(int)> &taskText, const News &news,
+        const InOrder &inOrder, const std::function<void()> &sheetSaved,
+        const std::function<int()> &stopRequested);
 
 private:
     struct Worker;
     void start(Worker &worker);
-    void hand(Worker &worker, bool more);
-    void handFirst();
+    void hand(Worker &worker);
     void readLines(Worker &worker, const QByteArray &data);
     void ended(Worker &worker, bool crashed, int status);
     void deliver();
@@ -69,14 +71,15 @@ private:
     QList<std::shared_ptr<Worker>> workers;
     int taskCount = 0;
     int nextTask = 0;
-    // Tasks to run before the next new one: again, with what they need to know, or handed back
-    // by a worker that died before it started them.
-    QList<std::pair<int, QByteArray>> first;
+    // Tasks to run before the next new one: handed back by a worker that died before it started
+    // them.
+    QList<int> first;
     bool stopping = false;
     QString startFailure;
     QList<std::optional<Outcome>> outcomes;
     int delivered = 0;
     std::function<QByteArray(int)> textOf;
+    News newsSince;
     InOrder onOutcome;
     std::function<void()> onSheet;
     std::function<void()> allEnded;

@@ -27,8 +27,8 @@ struct WorkerResult {
     static std::optional<WorkerResult> decode(const QByteArray &bytes);
 };
 
-// What a worker is told when a drawing is to be saved again because an earlier drawing took one
-// of its names: the runs that came before it, and the earlier saves of the names it chose.
+// What a worker is told of the call's record of saved files: saves of earlier drawings, which its
+// drawings refuse at once, and the runs so far.
 struct EarlierSaves {
     SavedTargets saved;
 

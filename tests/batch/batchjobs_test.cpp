@@ -128,15 +128,17 @@ TEST_F(BatchJobs, AStopRequestEndsAfterTheSheetInHandWithTheSignalsStatus)
 }
 #endif
 
-// Shares of many drawings, each after the first two taking names an earlier one saved under: a
-// worker learns that only from its call, and saves the drawing again to refuse them as one
-// process does.
-TEST_F(BatchJobs, DrawingsSavedAgainForTakenNamesPrintAndSaveAsOneProcess)
+// Shares of many drawings, most taking names an earlier one saved under, some of them in another
+// worker's share: the call saves such a drawing again itself, the workers are told every name
+// taken from then on, and a worker's own saves count only once the call has taken them.
+TEST_F(BatchJobs, DrawingsTakingEarlierNamesPrintAndSaveAsOneProcess)
 {
+    // Sheets Sheet1-3, then Plate and Bracket, then Sheet1-6.
+    const QStringList kinds { "PLATE.SLDDRW", "TWOMODELS.SLDDRW", "SIXSHEETS.SLDDRW" };
     constexpr int copies = 24;
     for (int i = 0; i < copies; ++i) {
-        drive.copyData(i % 2 == 0 ? "PLATE.SLDDRW" : "TWOMODELS.SLDDRW",
-            QStringLiteral("Many/D%1.SLDDRW").arg(i, 2, 10, QLatin1Char('0')));
+        drive.copyData(
+            kinds.at(i % 3), QStringLiteral("Many/D%1.SLDDRW").arg(i, 2, 10, QLatin1Char('0')));
     }
     for (const char *model : { "PLATE.SLDPRT", "BRACKET.SLDPRT" })
         drive.copyData(model, QStringLiteral("Many/") + model);
@@ -147,5 +149,5 @@ TEST_F(BatchJobs, DrawingsSavedAgainForTakenNamesPrintAndSaveAsOneProcess)
     const BatchRun one = expectAsOneProcess(runMany, "2");
     EXPECT_EQ(one.status, 1);
     EXPECT_EQ(one.out.filter("was saved under this name in an earlier run").size(),
-        (copies / 2 - 1) * 3 + (copies / 2 - 1) * 2);
+        (copies / 3 - 1) * (3 + 2 + 6) + 3);
 }

@@ -3,8 +3,7 @@
 #include <gtest/gtest.h>
 
 // The call takes its workers' drawings in order: a drawing's saves stand unless an earlier
-// drawing saved under one of its names, which comes back with the earlier save for the drawing
-// to refuse as one process would.
+// drawing saved under one of its names; the workers are told the record's saves as they join it.
 
 namespace {
 
@@ -24,7 +23,7 @@ WorkerResult drawing(
 
 } // namespace
 
-TEST(SaveOrder, ADrawingSavedUnderAnEarlierDrawingsNameIsSavedAgainKnowingIt)
+TEST(SaveOrder, ADrawingStandsUnlessItSavedUnderAnEarlierDrawingsNameAndWorkersHearEachSaveOnce)
 {
     using Status = SheetSave::Status;
     SaveOrder order;
@@ -32,35 +31,46 @@ TEST(SaveOrder, ADrawingSavedUnderAnEarlierDrawingsNameIsSavedAgainKnowingIt)
     const WorkerResult first = drawing(
         { {}, { { "T:\\Out\\A.DXF", Status::Saved }, { "T:\\Out\\B.DXF", Status::Failed } } },
         { false, true });
-    ASSERT_FALSE(order.earlierSaves(first));
+    ASSERT_TRUE(order.stands(first));
     order.add(first, "T:\\FIRST.SLDDRW");
 
-    // Its own refusal of a name it saved under before, and a name that failed earlier, stand.
-    const WorkerResult second
-        = drawing({ { { "T:\\Out\\C.DXF", Status::Saved }, { "T:\\Out\\C.DXF", Status::NameTaken },
-                      { "T:\\Out\\B.DXF", Status::Saved } } },
-            { true });
-    ASSERT_FALSE(order.earlierSaves(second));
+    // Its own refusal of a name it saved under before, a refusal it was told to make, and a name
+    // that failed earlier stand.
+    const WorkerResult second = drawing(
+        { { { "T:\\Out\\C.DXF", Status::Saved }, { "T:\\Out\\C.DXF", Status::NameTaken },
+            { "T:\\Out\\A.DXF", Status::NameTaken }, { "T:\\Out\\B.DXF", Status::Saved } } },
+        { true });
+    ASSERT_TRUE(order.stands(second));
     order.add(second, "T:\\SECOND.SLDDRW");
 
-    // Names compare without regard to case, as the host's file system compares them.
-    const WorkerResult third
-        = drawing({ { { "t:\\OUT\\a.dxf", Status::Saved }, { "T:\\Out\\D.DXF", Status::Saved },
-                      { "T:\\Out\\c.dxf", Status::Failed } } },
-            { true });
-    const std::optional<EarlierSaves> earlier = order.earlierSaves(third);
-    ASSERT_TRUE(earlier);
-    EXPECT_EQ(earlier->saved.runs, 2);
-    EXPECT_EQ(earlier->saved.byTarget.keys().size(), 2);
-    const SavedTargets::Taker a = earlier->saved.byTarget.value("t:\\out\\a.dxf");
-    EXPECT_EQ(std::tuple(a.run, a.drawingPath, a.sheetName),
-        std::tuple(1, QString("T:\\FIRST.SLDDRW"), QString("Sheet1")));
-    EXPECT_EQ(earlier->saved.byTarget.value("t:\\out\\c.dxf").run, 2);
+    // Names compare without regard to case, as the host's file system compares them; a save
+    // that failed under a taken name would have been refused.
+    EXPECT_FALSE(order.stands(drawing({ { { "t:\\OUT\\a.dxf", Status::Saved } } }, { true })));
+    EXPECT_FALSE(order.stands(drawing({ { { "T:\\Out\\c.dxf", Status::Failed } } }, { true })));
+    EXPECT_TRUE(order.stands(drawing({ { { "T:\\Out\\D.DXF", Status::Saved } } }, { true })));
 
-    // What a worker is told survives its way there.
-    const std::optional<EarlierSaves> told = EarlierSaves::fromJson(earlier->toJson());
-    ASSERT_TRUE(told);
-    EXPECT_EQ(told->saved.runs, 2);
-    EXPECT_EQ(told->saved.byTarget.value("t:\\out\\c.dxf").drawingPath, "T:\\SECOND.SLDDRW");
+    // A worker hears the saves since it was last told, in the order they joined, through the
+    // text it is sent.
+    qsizetype told = 1;
+    const std::optional<EarlierSaves> news = EarlierSaves::fromJson(order.since(told).toJson());
+    ASSERT_TRUE(news);
+    EXPECT_EQ(told, 3);
+    EXPECT_EQ(news->saved.runs, 2);
+    EXPECT_EQ(news->saved.byTarget.keys().size(), 2);
+    const SavedTargets::Taker c = news->saved.byTarget.value("t:\\out\\c.dxf");
+    EXPECT_EQ(std::tuple(c.run, c.drawingPath, c.sheetName),
+        std::tuple(2, QString("T:\\SECOND.SLDDRW"), QString("Sheet1")));
+    EXPECT_EQ(news->saved.byTarget.value("t:\\out\\b.dxf").sheetName, "Sheet4");
+
+    // A drawing the call saved itself is in the record already; its saves join the news.
+    DrawingRecord third;
+    third.sheets = { { "Sheet1", "T:\\Out\\E.DXF", Status::Saved },
+        { "Sheet2", "T:\\Out\\A.DXF", Status::NameTaken } };
+    order.record().byTarget.insert("t:\\out\\e.dxf", { 3, "T:\\THIRD.SLDDRW", "Sheet1" });
+    order.addedInPlace({ third });
+    EXPECT_EQ(order.since(told).saved.byTarget.keys(), QList<QString> { "t:\\out\\e.dxf" });
+    EXPECT_EQ(told, 4);
+    EXPECT_TRUE(order.since(told).saved.byTarget.isEmpty());
+    EXPECT_FALSE(EarlierSaves::fromJson("not a record"));
     EXPECT_FALSE(WorkerResult::decode("not an answer"));
 }

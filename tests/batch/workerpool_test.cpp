@@ -12,16 +12,16 @@
 #endif
 
 // A worker's answers are bytes of any kind behind a line giving their size; the pipe hands
-// them over in pieces of any length.
+// them over in pieces of any length. Each worker hears the news before its tasks.
 
 namespace {
 
 #ifndef Q_OS_WIN
-// What the worker answers to a task: bytes that read like the worker's own lines, then the task,
-// so that the order shows.
-QByteArray answerTo(const QByteArray &task)
+// What the worker answers to a task: bytes that read like the worker's own lines, then the news
+// it heard and the task, so that both show.
+QByteArray answerTo(const QByteArray &news, const QByteArray &task)
 {
-    return "\nsheet\nmore\nresult 3\n" + task;
+    return "\nsheet\nmore\nresult 3\n" + news + '|' + task;
 }
 
 // Written a byte at a time, so that the call reads lines and answers cut anywhere.
@@ -38,12 +38,17 @@ void writeInPieces(const QByteArray &bytes)
 int worker()
 {
     std::string line;
+    QByteArray news;
     while (std::getline(std::cin, line)) {
         if (line.empty()) {
             writeInPieces("more\n");
             continue;
         }
-        const QByteArray answer = answerTo(QByteArray::fromStdString(line));
+        if (line.front() == '+') {
+            news += QByteArray::fromStdString(line.substr(1));
+            continue;
+        }
+        const QByteArray answer = answerTo(news, QByteArray::fromStdString(line));
         writeInPieces("sheet\nresult " + QByteArray::number(answer.size()) + '\n' + answer);
     }
     return 0;
@@ -52,7 +57,7 @@ int worker()
 
 } // namespace
 
-TEST(WorkerPool, AnswersCutAnywhereAreTakenWholeAndInTaskOrderWhateverTheirBytes)
+TEST(WorkerPool, AnswersCutAnywhereAreTakenWholeInTaskOrderAndEveryWorkerHeardTheNewsFirst)
 {
 #ifdef Q_OS_WIN
     GTEST_SKIP() << "workers here are copies of this process, which Windows cannot make";
@@ -69,17 +74,19 @@ TEST(WorkerPool, AnswersCutAnywhereAreTakenWholeAndInTaskOrderWhateverTheirBytes
     int sheets = 0;
     pool.run(
         taskCount, [](int task) { return "T" + QByteArray::number(task); },
-        [&](const WorkerPool::Outcome &outcome) -> std::optional<QByteArray> {
+        // Told once to each worker, and only before tasks.
+        [](qsizetype &since) { return since++ == 0 ? QByteArray("news") : QByteArray(); },
+        [&](const WorkerPool::Outcome &outcome) {
             answers.push_back(
                 outcome.result.value_or("no answer: " + outcome.failure.toUtf8()).toStdString());
-            return std::nullopt;
         },
         [&] { ++sheets; }, [] { return 0; });
 
     std::vector<std::string> expected;
     for (int task = 0; task < taskCount; ++task) {
         expected.push_back(
-            answerTo(QByteArray::number(task) + " T" + QByteArray::number(task)).toStdString());
+            answerTo("news", QByteArray::number(task) + " T" + QByteArray::number(task))
+                .toStdString());
     }
     EXPECT_EQ(answers, expected);
     EXPECT_EQ(sheets, taskCount);
