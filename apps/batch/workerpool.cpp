@@ -15,6 +15,10 @@ constexpr int stopPollMilliseconds = 50;
 // The most tasks a worker is handed at once: enough that it seldom wakes its call, few enough
 // that what it saved is passed on steadily.
 constexpr int mostHanded = 64;
+// The most a worker is handed first, doubled with every hand-out up to mostHanded: the first
+// answers come soon, so that what they teach reaches the workers early, such as names that many
+// drawings take.
+constexpr int firstHanded = 4;
 // Outcomes handed on before the pool looks at its workers again.
 constexpr int deliveredAtOnce = 4;
 // Tasks a worker still holds when it asks for more: enough to bridge the time its call takes to
@@ -70,6 +74,7 @@ struct WorkerPool::Worker {
     QList<int> tasks;
     // How far the news the worker was told goes.
     qsizetype told = 0;
+    int handOuts = 0;
     QByteArray pending;
     bool running = false;
 };
@@ -153,6 +158,7 @@ void WorkerPool::start(Worker &worker)
 {
     worker.tasks.clear();
     worker.told = 0;
+    worker.handOuts = 0;
     worker.pending.clear();
     worker.running = false;
     if (!worker.journal.isOpen() && !worker.journal.open()) {
@@ -183,7 +189,8 @@ void WorkerPool::hand(Worker &worker)
     }
     first.clear();
     const int share = (taskCount - nextTask) / (2 * int(workers.size()));
-    for (int count = qBound(1, share, mostHanded); count > 0 && nextTask < taskCount; --count) {
+    const int most = qMin(mostHanded, firstHanded << qMin(worker.handOuts++, 8));
+    for (int count = qBound(1, share, most); count > 0 && nextTask < taskCount; --count) {
         worker.tasks.append(nextTask);
         lines.append(QByteArray::number(nextTask) + ' ' + textOf(nextTask));
         ++nextTask;
