@@ -123,26 +123,39 @@ QStringList saveArguments(
     + drawings;
 }
 
+// One process and two on the same call, and the call on one drawing when single is given, in
+// turns, the order swapped every turn, so that a busy spell of the machine weighs on both.
+struct Turns {
+    Fastest alone;
+    Fastest pair;
+    Fastest single;
+};
+
+Turns inTurns(const Call &call, const QStringList &one, const QStringList &two,
+    const QStringList &single, int count)
+{
+    Turns turns;
+    for (int i = 0; i < count; ++i) {
+        if (i % 2 == 1)
+            turns.pair.take(runProcess(call.batch, two, call.environment, call.scratch));
+        turns.alone.take(runProcess(call.batch, one, call.environment, call.scratch));
+        if (i % 2 == 0)
+            turns.pair.take(runProcess(call.batch, two, call.environment, call.scratch));
+        if (!single.isEmpty())
+            turns.single.take(runProcess(call.batch, single, call.environment, call.scratch));
+    }
+    return turns;
+}
+
 // Two workers against one process on the same call; false when a run failed. single is the
 // call on one of its drawings: its time is the call's start-up and end, which no number of
 // workers shares out, so that two could be at most (S + W) / (S + W / 2) times as fast.
 bool compareJobs(const Call &call, const QString &what, const QStringList &one,
     const QStringList &two, const QStringList &single, int count, double *speedUp)
 {
-    // Once to write every file, so that every timed turn replaces files alike; then in turns,
-    // the order swapped every turn, so that a busy spell of the machine weighs on both.
+    // Once to write every file, so that every timed turn replaces files alike.
     call.run(one, 1);
-    Fastest alone;
-    Fastest pair;
-    Fastest startUp;
-    for (int i = 0; i < count; ++i) {
-        if (i % 2 == 1)
-            pair.take(runProcess(call.batch, two, call.environment, call.scratch));
-        alone.take(runProcess(call.batch, one, call.environment, call.scratch));
-        if (i % 2 == 0)
-            pair.take(runProcess(call.batch, two, call.environment, call.scratch));
-        startUp.take(runProcess(call.batch, single, call.environment, call.scratch));
-    }
+    const auto [alone, pair, startUp] = inTurns(call, one, two, single, count);
     if (alone.turn.exitCode != 0 || pair.turn.exitCode != 0 || startUp.turn.exitCode != 0) {
         std::printf("  FAIL  %s: exit status %d with one process, %d with two, %d on one "
                     "drawing; it said:\n%s\n",
@@ -164,22 +177,14 @@ bool compareJobs(const Call &call, const QString &what, const QStringList &one,
 bool compareTakenNames(
     const Call &call, const QString &what, const QStringList &one, const QStringList &two)
 {
-    Fastest alone;
-    Fastest pair;
-    for (int i = 0; i < turns; ++i) {
-        if (i % 2 == 1)
-            pair.take(runProcess(call.batch, two, call.environment, call.scratch));
-        alone.take(runProcess(call.batch, one, call.environment, call.scratch));
-        if (i % 2 == 0)
-            pair.take(runProcess(call.batch, two, call.environment, call.scratch));
-    }
-    if (alone.turn.exitCode != 1 || pair.turn.exitCode != 1) {
+    const Turns timed = inTurns(call, one, two, {}, turns);
+    if (timed.alone.turn.exitCode != 1 || timed.pair.turn.exitCode != 1) {
         std::printf("  FAIL  %s: exit status %d with one process, %d with two\n", qPrintable(what),
-            alone.turn.exitCode, pair.turn.exitCode);
+            timed.alone.turn.exitCode, timed.pair.turn.exitCode);
         return false;
     }
     std::printf("    %s, fastest of %d turns: --jobs 1 %.0f ms, --jobs 2 %.0f ms\n",
-        qPrintable(what), turns, alone.turn.wall, pair.turn.wall);
+        qPrintable(what), turns, timed.alone.turn.wall, timed.pair.turn.wall);
     return true;
 }
 

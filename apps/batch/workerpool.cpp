@@ -74,6 +74,7 @@ struct WorkerPool::Worker {
     QList<int> tasks;
     // How far the news the worker was told goes.
     qsizetype told = 0;
+    // Its hand-outs so far: the first are small, and each may be twice the one before.
     int handOuts = 0;
     QByteArray pending;
     bool running = false;
