@@ -3,9 +3,9 @@
 // match ezdxf's rendering.
 
 #include "benchmark.h"
-#include "dxffrontend.h"
-#include "dxfpainter.h"
-#include "dxfreader.h"
+#include "dxf/dxffrontend.h"
+#include "dxf/dxfpainter.h"
+#include "dxf/dxfreader.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -2,10 +2,10 @@
 // one that is accepted must be drawn, sheet by sheet, and written flattened, without fault: what
 // cannot be drawn is counted, never a crash or a hang.
 
-#include "dxfflatwriter.h"
-#include "dxffrontend.h"
-#include "dxfreader.h"
-#include "dxfsheets.h"
+#include "dxf/dxfflatwriter.h"
+#include "dxf/dxffrontend.h"
+#include "dxf/dxfreader.h"
+#include "dxf/dxfsheets.h"
 
 #include <QBuffer>
 #include <cstddef>

@@ -2,8 +2,8 @@
 
 // The stand-in host's documents as plain data: what a stand-in JSON file holds, in file order.
 
-#include "dxfdrawing.h"
-#include "dxfsheets.h"
+#include "dxf/dxfdrawing.h"
+#include "dxf/dxfsheets.h"
 
 #include <QList>
 #include <QPointF>

@@ -1,6 +1,6 @@
 #include "dxfdocument.h"
 
-#include "dxfreader.h"
+#include "dxf/dxfreader.h"
 #include "standinfile.h"
 
 #include <QFileInfo>

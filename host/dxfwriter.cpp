@@ -1,7 +1,7 @@
 #include "dxfwriter.h"
 
-#include "dxfgroupstream.h"
-#include "dxftextencoding.h"
+#include "dxf/dxfgroupstream.h"
+#include "dxf/dxftextencoding.h"
 
 #include <algorithm>
 #include <charconv>

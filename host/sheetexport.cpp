@@ -1,8 +1,8 @@
 #include "sheetexport.h"
 
-#include "dxfflatwriter.h"
-#include "dxffrontend.h"
-#include "dxfpainter.h"
+#include "dxf/dxfflatwriter.h"
+#include "dxf/dxffrontend.h"
+#include "dxf/dxfpainter.h"
 #include "dxfwriter.h"
 #include "sheetpainter.h"
 

@@ -1,6 +1,6 @@
 #include "sheetcanvas.h"
 
-#include "dxfpainter.h"
+#include "dxf/dxfpainter.h"
 #include "sheetpainter.h"
 
 #include <QApplication>

@@ -1,6 +1,6 @@
 #include "sheetscene.h"
 
-#include "dxffrontend.h"
+#include "dxf/dxffrontend.h"
 #include "standindocument.h"
 
 #include <QFileInfo>

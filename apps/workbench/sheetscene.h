@@ -1,7 +1,7 @@
 #pragma once
 
 #include "documentdata.h"
-#include "dxfpicture.h"
+#include "dxf/dxfpicture.h"
 #include "sheetlayout.h"
 
 #include <QList>

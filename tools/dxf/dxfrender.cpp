@@ -3,10 +3,10 @@
 // image shows (name, paper, the sheet's drawing-to-paper transform, what was not drawn). The
 // fidelity measure compares these images with ezdxf's own rendering of the same layouts.
 
-#include "dxffrontend.h"
-#include "dxfpainter.h"
-#include "dxfreader.h"
-#include "dxfsheets.h"
+#include "dxf/dxffrontend.h"
+#include "dxf/dxfpainter.h"
+#include "dxf/dxfreader.h"
+#include "dxf/dxfsheets.h"
 
 #include <QCommandLineParser>
 #include <QDir>

@@ -1,5 +1,5 @@
 #!/usr/bin/python3
-"""Writes host/dxf/dxfcodepages.cpp: the upper halves (bytes 128..255) of the single-byte
+"""Writes dxf/src/dxfcodepages.cpp: the upper halves (bytes 128..255) of the single-byte
 Windows code pages a DXF file before R2007 may name in $DWGCODEPAGE, from Python's codecs.
 
 Run from the repository root once; the output is committed and formatted by clang-format.

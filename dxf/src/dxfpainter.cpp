@@ -1,4 +1,4 @@
-#include "dxfpainter.h"
+#include "dxf/dxfpainter.h"
 
 #include <QFileInfo>
 #include <QFontDatabase>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "dxfpicture.h"
+#include "dxf/dxfpicture.h"
 
 class QPainter;
 

@@ -1,8 +1,8 @@
-#include "dxfflatwriter.h"
+#include "dxf/dxfflatwriter.h"
 
+#include "dxf/dxfgroupstream.h"
+#include "dxf/dxftextencoding.h"
 #include "dxfcolours.h"
-#include "dxfgroupstream.h"
-#include "dxftextencoding.h"
 
 #include <QHash>
 #include <QRectF>

@@ -1,5 +1,5 @@
-#include "dxfflatwriter.h"
-#include "dxfpainter.h"
+#include "dxf/dxfflatwriter.h"
+#include "dxf/dxfpainter.h"
 
 #include <QBuffer>
 #include <QFontDatabase>

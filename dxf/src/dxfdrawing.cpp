@@ -1,4 +1,4 @@
-#include "dxfdrawing.h"
+#include "dxf/dxfdrawing.h"
 
 namespace dxf {
 

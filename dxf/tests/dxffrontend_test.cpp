@@ -1,5 +1,5 @@
-#include "dxffrontend.h"
-#include "dxfsheets.h"
+#include "dxf/dxffrontend.h"
+#include "dxf/dxfsheets.h"
 
 #include <cmath>
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 
 // Curves as points, and clipping to a viewport's outline, for the front end.
 
-#include "dxfdrawing.h"
+#include "dxf/dxfdrawing.h"
 
 #include <QPointF>
 #include <QRectF>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "dxfdrawing.h"
+#include "dxf/dxfdrawing.h"
 
 #include <QRectF>
 

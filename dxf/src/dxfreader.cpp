@@ -1,4 +1,4 @@
-#include "dxfreader.h"
+#include "dxf/dxfreader.h"
 
 #include "dxfcodepages.h"
 

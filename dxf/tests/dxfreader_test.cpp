@@ -1,5 +1,5 @@
-#include "dxfdrawing.h"
-#include "dxfreader.h"
+#include "dxf/dxfdrawing.h"
+#include "dxf/dxfreader.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "dxfdrawing.h"
-#include "dxfpicture.h"
-#include "dxfsheets.h"
+#include "dxf/dxfdrawing.h"
+#include "dxf/dxfpicture.h"
+#include "dxf/dxfsheets.h"
 
 namespace dxf {
 

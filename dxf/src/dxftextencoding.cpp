@@ -1,4 +1,4 @@
-#include "dxftextencoding.h"
+#include "dxf/dxftextencoding.h"
 
 namespace dxf {
 

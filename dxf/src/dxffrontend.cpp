@@ -1,4 +1,4 @@
-#include "dxffrontend.h"
+#include "dxf/dxffrontend.h"
 
 #include "dxfcolours.h"
 #include "dxffrontendbounds.h"

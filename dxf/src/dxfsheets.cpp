@@ -1,4 +1,4 @@
-#include "dxfsheets.h"
+#include "dxf/dxfsheets.h"
 
 #include "dxffrontendbounds.h"
 

@@ -4,8 +4,8 @@
 // estimated from the advances of a common sans-serif face; the painter measures real glyphs
 // and the runs' anchors keep centred and right-aligned lines where they belong.
 
-#include "dxfdrawing.h"
-#include "dxfpicture.h"
+#include "dxf/dxfdrawing.h"
+#include "dxf/dxfpicture.h"
 
 #include <QString>
 #include <vector>
