@@ -56,23 +56,53 @@ DocumentData readDxfDocument(const QByteArray &bytes, const QString &fileName)
     return document;
 }
 
-QString dxfPropertyValue(const DocumentData &document, int sheetIndex, const QString &name)
+namespace {
+
+// A block reference the sheet shows: its layer on, thawed and plotted.
+bool shown(const dxf::Drawing &drawing, const dxf::Entity &entity)
 {
+    const dxf::Layer *layer = drawing.layer(entity.common.layer);
+    return !entity.common.invisible
+        && (!layer || (!layer->off && !layer->frozen && layer->plotted));
+}
+
+} // namespace
+
+QList<DxfProperty> dxfProperties(const DocumentData &document, int sheetIndex)
+{
+    QList<DxfProperty> properties;
     if (document.dxf && sheetIndex >= 0 && sheetIndex < document.dxfSheets.size()) {
         const dxf::SheetInfo &sheet = document.dxfSheets.at(sheetIndex);
         const std::vector<dxf::Entity> &entities
             = sheet.layout ? document.dxf->entitiesOf(*sheet.layout) : document.dxf->modelSpace;
+        QList<DxfProperty> hidden;
         for (const dxf::Entity &entity : entities) {
             const auto *insert = std::get_if<dxf::Insert>(&entity.shape);
             if (!insert)
                 continue;
+            const bool visible = shown(*document.dxf, entity);
             for (const dxf::Text &attribute : insert->attributes) {
-                if (attribute.tag.compare(name, Qt::CaseInsensitive) == 0)
-                    return attribute.text;
+                (visible ? properties : hidden)
+                    .append({ attribute.tag, attribute.text,
+                        visible ? DxfProperty::Source::Block : DxfProperty::Source::HiddenBlock,
+                        insert->block });
             }
         }
+        properties += hidden;
     }
-    if (const PropertySet *general = document.propertySet(QString()))
-        return valueIn(general->values, name);
+    if (const PropertySet *general = document.propertySet(QString())) {
+        for (const auto &[name, value] : general->values)
+            properties.append({ name, value, DxfProperty::Source::Drawing, QString() });
+    }
+    return properties;
+}
+
+QString dxfPropertyValue(const DocumentData &document, int sheetIndex, const QString &name)
+{
+    // A block the sheet shows wins over a hidden one, as the reader of the sheet sees it.
+    for (const DxfProperty &property : dxfProperties(document, sheetIndex)) {
+        if (property.name.compare(name, Qt::CaseInsensitive) == 0)
+            return property.value;
+    }
     return {};
 }

@@ -7,6 +7,7 @@
 #include "documentdata.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 
 // True for a name ending in .dxf, in any case.
@@ -16,7 +17,21 @@ bool isDxfFileName(const QString &fileName);
 // which names the file and the line.
 DocumentData readDxfDocument(const QByteArray &bytes, const QString &fileName);
 
-// The value a DXF drawing gives for a property name, compared without regard to case: an
-// attribute of a block reference placed on the sheet at sheetIndex, else a custom property of
-// the drawing, else a summary property; a null string when none has it.
+// A property a filename format can name on a DXF sheet, and where it comes from.
+struct DxfProperty {
+    enum class Source { Block, HiddenBlock, Drawing };
+    QString name;
+    QString value;
+    Source source = Source::Drawing;
+    // The block whose attribute it is.
+    QString block;
+};
+
+// Every property of the sheet at sheetIndex in the order they are looked up: the attributes of
+// the block references the sheet shows, then those on layers that are off, frozen or not
+// plotted, then the drawing's custom and summary properties.
+QList<DxfProperty> dxfProperties(const DocumentData &document, int sheetIndex);
+
+// The value a DXF drawing gives for a property name, compared without regard to case: the first
+// of dxfProperties of that name; a null string when none has it.
 QString dxfPropertyValue(const DocumentData &document, int sheetIndex, const QString &name);

@@ -1,5 +1,6 @@
 #include "workbenchwindow.h"
 
+#include "dxfdocument.h"
 #include "standinhost.h"
 #include "workbench/addinmanager.h"
 #include "workbench/addinsdialog.h"
@@ -339,6 +340,28 @@ void WorkbenchWindow::showActiveDocument()
 void WorkbenchWindow::fillProperties(StandInDocument &document)
 {
     properties->clear();
+    if (document.data().dxf) {
+        // What a filename format can name on this sheet, grouped by where it comes from, in
+        // the order the names are looked up.
+        QTreeWidgetItem *group = nullptr;
+        QString groupName;
+        for (const DxfProperty &property :
+            dxfProperties(document.data(), document.activeSheetIndex())) {
+            const QString name = property.source == DxfProperty::Source::Drawing
+                ? QStringLiteral("Drawing")
+                : property.source == DxfProperty::Source::Block
+                ? QStringLiteral("Block %1").arg(property.block)
+                : QStringLiteral("Block %1 (hidden)").arg(property.block);
+            if (!group || name != groupName) {
+                group = new QTreeWidgetItem(properties, { name });
+                groupName = name;
+            }
+            new QTreeWidgetItem(group, { property.name, property.value });
+        }
+        properties->expandAll();
+        properties->resizeColumnToContents(0);
+        return;
+    }
     for (const PropertySet &set : document.data().properties) {
         auto *group = new QTreeWidgetItem(properties,
             { set.configuration.isEmpty() ? QStringLiteral("General") : set.configuration });

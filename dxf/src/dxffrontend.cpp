@@ -1090,8 +1090,11 @@ namespace {
 
     void FrontEnd::drawViewports(const std::vector<Entity> &entities, const Context &ctx)
     {
+        const Entity *own = layoutViewport(entities);
         for (const Entity &e : entities) {
             if (const auto *vp = std::get_if<Viewport>(&e.shape)) {
+                if (&e == own)
+                    continue;
                 // A viewport's layer that is off or not plotted hides its frame, which is never
                 // plotted here, not what it shows; a frozen one hides both.
                 if (!e.common.invisible && !hidden(e.common.layer, ctx, true))
@@ -1104,7 +1107,10 @@ namespace {
 
     void FrontEnd::drawViewport(const Viewport &vp, const Context &ctx)
     {
-        if (vp.id == 1 || vp.status <= 0 || (vp.flags & 0x20000))
+        // Only R12 says "off" by the status alone: later files keep the viewports of layouts that
+        // were not current with status 0 and mark those really off in their flags.
+        const bool r12 = drawing.version.compare(QLatin1String("AC1009")) <= 0;
+        if ((vp.flags & 0x20000) || (r12 && vp.status <= 0))
             return;
         if (!isPlanView(vp.viewDirection))
             return skip(QStringLiteral("VIEWPORT (3D view)"));
@@ -1138,9 +1144,14 @@ namespace {
                 frozen.insert(name.toUpper());
         }
         Context inner = ctx;
-        inner.xf = QTransform::fromTranslate(-vp.viewCentre.x(), -vp.viewCentre.y())
-            * QTransform().rotate(vp.twist) * QTransform::fromScale(s, s)
-            * QTransform::fromTranslate(vp.centre.x, vp.centre.y) * ctx.xf;
+        // The view centre is in the view's own coordinates: relative to the target, turned by
+        // the twist.
+        const QPointF target = finite3(vp.viewTarget) ? vp.viewTarget.xy() : QPointF();
+        inner.xf = QTransform::fromTranslate(-target.x(), -target.y())
+            * QTransform().rotate(vp.twist)
+            * QTransform::fromTranslate(-vp.viewCentre.x(), -vp.viewCentre.y())
+            * QTransform::fromScale(s, s) * QTransform::fromTranslate(vp.centre.x, vp.centre.y)
+            * ctx.xf;
         inner.scale = transformScale(inner.xf);
         inner.clip = &clip;
         inner.frozen = &frozen;
@@ -1175,6 +1186,47 @@ Picture drawSheet(const Drawing &drawing, const SheetInfo &sheet, const QString 
     return picture;
 }
 
+namespace {
+
+    QRectF boundsOf(const Picture &picture)
+    {
+        double x0 = HUGE_VAL, y0 = HUGE_VAL, x1 = -HUGE_VAL, y1 = -HUGE_VAL;
+        const auto add = [&](QPointF p) {
+            x0 = std::min(x0, p.x()), y0 = std::min(y0, p.y());
+            x1 = std::max(x1, p.x()), y1 = std::max(y1, p.y());
+        };
+        for (const PictureItem &item : picture.items) {
+            if (const auto *s = std::get_if<Stroke>(&item))
+                std::for_each(s->points.begin(), s->points.end(), add);
+            else if (const auto *f = std::get_if<Fill>(&item))
+                for (const Points &ring : f->rings)
+                    std::for_each(ring.begin(), ring.end(), add);
+            else if (const auto *t = std::get_if<TextRun>(&item))
+                add(t->position);
+        }
+        if (x0 > x1)
+            return {};
+        return QRectF(QPointF(x0, y0), QPointF(x1, y1));
+    }
+
+} // namespace
+
+const Entity *layoutViewport(const std::vector<Entity> &entities)
+{
+    const Entity *first = nullptr;
+    for (const Entity &e : entities) {
+        const auto *vp = std::get_if<Viewport>(&e.shape);
+        if (!vp)
+            continue;
+        if (vp->id == 1)
+            return &e;
+        if (!first)
+            first = &e;
+    }
+    // Layouts that were not current keep every viewport with id 0; the layout's own comes first.
+    return first && std::get<Viewport>(first->shape).id == 0 ? first : nullptr;
+}
+
 QRectF modelSpaceBounds(const Drawing &drawing)
 {
     Picture picture;
@@ -1182,23 +1234,28 @@ QRectF modelSpaceBounds(const Drawing &drawing)
     frontEnd.boundsOnly = true;
     Context ctx;
     frontEnd.drawEntities(drawing.modelSpace, ctx);
-    double x0 = HUGE_VAL, y0 = HUGE_VAL, x1 = -HUGE_VAL, y1 = -HUGE_VAL;
-    const auto add = [&](QPointF p) {
-        x0 = std::min(x0, p.x()), y0 = std::min(y0, p.y());
-        x1 = std::max(x1, p.x()), y1 = std::max(y1, p.y());
-    };
-    for (const PictureItem &item : picture.items) {
-        if (const auto *s = std::get_if<Stroke>(&item))
-            std::for_each(s->points.begin(), s->points.end(), add);
-        else if (const auto *f = std::get_if<Fill>(&item))
-            for (const Points &ring : f->rings)
-                std::for_each(ring.begin(), ring.end(), add);
-        else if (const auto *t = std::get_if<TextRun>(&item))
-            add(t->position);
+    return boundsOf(picture);
+}
+
+QRectF paperSpaceBounds(const Drawing &drawing, const Layout &layout)
+{
+    Picture picture;
+    FrontEnd frontEnd(drawing, picture, QString());
+    frontEnd.boundsOnly = true;
+    Context ctx;
+    const std::vector<Entity> &entities = drawing.entitiesOf(layout);
+    frontEnd.drawEntities(entities, ctx);
+    // A viewport reaches as far as its frame, whatever it shows.
+    const Entity *own = layoutViewport(entities);
+    for (const Entity &e : entities) {
+        const auto *vp = std::get_if<Viewport>(&e.shape);
+        if (!vp || &e == own || !finite3(vp->centre) || !std::isfinite(vp->width)
+            || !std::isfinite(vp->height))
+            continue;
+        const QPointF c = vp->centre.xy(), half(vp->width / 2, vp->height / 2);
+        picture.items.push_back(Stroke { { c - half, c + half }, false, 0, 0 });
     }
-    if (x0 > x1)
-        return {};
-    return QRectF(QPointF(x0, y0), QPointF(x1, y1));
+    return boundsOf(picture);
 }
 
 } // namespace dxf

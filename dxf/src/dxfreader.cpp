@@ -1985,6 +1985,9 @@ namespace {
                         case 74:
                             layout.plotType = int32(g);
                             break;
+                        case 75:
+                            layout.standardScale = int32(g);
+                            break;
                         }
                     } else if (subclass == "AcDbLayout") {
                         switch (g.code) {

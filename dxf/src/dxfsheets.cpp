@@ -47,25 +47,92 @@ namespace {
 
     bool holdsAnything(const std::vector<Entity> &entities)
     {
-        return std::any_of(entities.begin(), entities.end(), [](const Entity &e) {
-            const auto *viewport = std::get_if<Viewport>(&e.shape);
-            return !viewport || viewport->id != 1;
-        });
+        const Entity *own = layoutViewport(entities);
+        return std::any_of(
+            entities.begin(), entities.end(), [&](const Entity &e) { return &e != own; });
     }
 
-    // The plotted area of a layout turned by its rotation onto the paper as seen.
-    QTransform rotated(int rotation, double width, double height)
+    double finiteOr0(double v)
     {
+        return std::isfinite(v) ? v : 0;
+    }
+
+    struct Margins {
+        double left = 0;
+        double bottom = 0;
+        double right = 0;
+        double top = 0;
+    };
+
+    // The media's margins on the page as it is seen: the plot is turned onto the media by the
+    // rotation, so the page turns back with its margins and the drawing reads upright.
+    Margins pageMargins(const Layout &layout, int rotation)
+    {
+        const double l = finiteOr0(layout.marginLeft), b = finiteOr0(layout.marginBottom),
+                     r = finiteOr0(layout.marginRight), t = finiteOr0(layout.marginTop);
         switch (rotation) {
         case 1:
-            return QTransform(0, 1, -1, 0, height, 0);
+            return { b, r, t, l };
         case 2:
-            return QTransform(-1, 0, 0, -1, width, height);
+            return { r, t, l, b };
         case 3:
-            return QTransform(0, -1, 1, 0, 0, width);
+            return { t, l, b, r };
+        default:
+            return { l, b, r, t };
+        }
+    }
+
+    QRectF extentsOf(const Drawing &drawing, const Layout &layout)
+    {
+        if (usableArea(layout.extentsMin.xy(), layout.extentsMax.xy()))
+            return QRectF(layout.extentsMin.xy(), layout.extentsMax.xy());
+        // Writers often leave the extents unset; what the layout draws is its extents.
+        const QRectF drawn = paperSpaceBounds(drawing, layout);
+        return usableArea(drawn.topLeft(), drawn.bottomRight()) ? drawn : QRectF();
+    }
+
+    // The area a plot type names, in the layout's units; empty for the layout itself.
+    QRectF plotArea(const Drawing &drawing, const Layout &layout)
+    {
+        switch (layout.plotType) {
+        case 1:
+            return extentsOf(drawing, layout);
+        case 2:
+            return usableArea(layout.limitsMin, layout.limitsMax)
+                ? QRectF(layout.limitsMin, layout.limitsMax)
+                : QRectF();
+        case 4:
+            return usableArea(layout.windowMin, layout.windowMax)
+                ? QRectF(layout.windowMin, layout.windowMax)
+                : QRectF();
         default:
             return {};
         }
+    }
+
+    // A layout without plot settings: its limits are its paper, else what it draws.
+    SheetInfo limitsSheet(const Drawing &drawing, const Layout &layout, SheetInfo sheet)
+    {
+        const double unit = layout.paperUnits == 0 ? 25.4 : 1;
+        QPointF min = layout.limitsMin, max = layout.limitsMax;
+        if (!usableArea(min, max)) {
+            min = drawing.paperLimitsMin;
+            max = drawing.paperLimitsMax;
+        }
+        if (!usableArea(min, max)) {
+            const QRectF drawn = extentsOf(drawing, layout);
+            min = drawn.topLeft();
+            max = drawn.bottomRight();
+        }
+        if (usableArea(min, max)) {
+            sheet.paper = QSizeF((max.x() - min.x()) * unit, (max.y() - min.y()) * unit);
+        } else {
+            // Nothing tells the paper: ISO A3 landscape, the commonest drawing sheet.
+            min = QPointF();
+            sheet.paper = QSizeF(420, 297);
+        }
+        sheet.toPaper = QTransform::fromScale(unit, unit).translate(-min.x(), -min.y());
+        return sheet;
     }
 
     SheetInfo layoutSheet(const Drawing &drawing, const Layout &layout)
@@ -73,85 +140,53 @@ namespace {
         SheetInfo sheet;
         sheet.name = layout.name;
         sheet.layout = &layout;
-        const double unit = layout.paperUnits == 0 ? 25.4 : 1;
-        double width = layout.paperWidth, height = layout.paperHeight;
-        bool fromLimits = false;
-        if (!usable(width) || !usable(height)) {
-            QPointF min = layout.limitsMin, max = layout.limitsMax;
-            if (!usableArea(min, max)) {
-                min = drawing.paperLimitsMin;
-                max = drawing.paperLimitsMax;
-            }
-            if (usableArea(min, max)) {
-                width = (max.x() - min.x()) * unit;
-                height = (max.y() - min.y()) * unit;
-            } else {
-                // Nothing tells the paper: ISO A3 landscape, the commonest drawing sheet.
-                width = 420;
-                height = 297;
-            }
-            fromLimits = true;
-            sheet.toPaper = QTransform::fromScale(unit, unit).translate(-min.x(), -min.y());
-        }
+        if (!usable(layout.paperWidth) || !usable(layout.paperHeight))
+            return limitsSheet(drawing, layout, sheet);
         const int rotation = layout.rotation & 3;
-        sheet.paper = rotation % 2 ? QSizeF(height, width) : QSizeF(width, height);
-        if (fromLimits)
-            return sheet;
+        const bool turned = rotation % 2;
+        sheet.paper = turned ? QSizeF(layout.paperHeight, layout.paperWidth)
+                             : QSizeF(layout.paperWidth, layout.paperHeight);
+        const Margins margins = pageMargins(layout, rotation);
+        const double printableWidth
+            = std::max(1.0, sheet.paper.width() - margins.left - margins.right);
+        const double printableHeight
+            = std::max(1.0, sheet.paper.height() - margins.bottom - margins.top);
+        // The plot origin's offset turns with the plot as its margins do.
+        const double offsetX = finiteOr0(turned ? layout.plotOrigin.y() : layout.plotOrigin.x());
+        const double offsetY = finiteOr0(turned ? layout.plotOrigin.x() : layout.plotOrigin.y());
 
-        double scale = layout.printScaleNumerator / layout.printScaleDenominator;
-        const bool scaleUsable = usable(scale);
-        if (!scaleUsable)
-            scale = 1;
-        const double plotOriginX = std::isfinite(layout.plotOrigin.x()) ? layout.plotOrigin.x() : 0;
-        const double plotOriginY = std::isfinite(layout.plotOrigin.y()) ? layout.plotOrigin.y() : 0;
-        const double left = std::isfinite(layout.marginLeft) ? layout.marginLeft : 0;
-        const double bottom = std::isfinite(layout.marginBottom) ? layout.marginBottom : 0;
-        QTransform plot;
-        QPointF areaMin, areaMax;
-        bool area = true;
-        switch (layout.plotType) {
-        case 1:
-            areaMin = layout.extentsMin.xy();
-            areaMax = layout.extentsMax.xy();
-            if (!usableArea(areaMin, areaMax)) {
-                areaMin = drawing.paperExtentsMin.xy();
-                areaMax = drawing.paperExtentsMax.xy();
-            }
-            break;
-        case 2:
-            areaMin = layout.limitsMin;
-            areaMax = layout.limitsMax;
-            break;
-        case 4:
-            areaMin = layout.windowMin;
-            areaMax = layout.windowMax;
-            break;
-        default:
-            area = false;
+        const double unit = layout.paperUnits == 0 ? 25.4 : 1;
+        const double ratio = layout.printScaleNumerator / layout.printScaleDenominator;
+        const bool fit = ((layout.plotFlags & 16) && layout.standardScale == 0)
+            || layout.printScaleNumerator == 0 || !usable(ratio);
+        // A layout plotted as itself keeps its scale: fitting is for the areas.
+        const QRectF area = plotArea(drawing, layout);
+        double s = usable(ratio) ? ratio * unit : unit;
+        if (!area.isNull() && fit) {
+            s = std::min(printableWidth / area.width(), printableHeight / area.height());
+        } else if (layout.paperUnits == 0 && usable(ratio)) {
+            // Some writers give an inch layout's scale in millimetres per unit (25.4 for 1:1),
+            // which would plot it 25.4 times too large; where only the millimetre reading fits
+            // the paper, it is the one meant.
+            const QRectF drawn = area.isNull() ? extentsOf(drawing, layout) : area;
+            const auto fits = [&](double scale) {
+                return drawn.width() * scale <= sheet.paper.width() * 1.05
+                    && drawn.height() * scale <= sheet.paper.height() * 1.05;
+            };
+            if (!drawn.isNull() && !fits(s) && fits(ratio))
+                s = ratio;
         }
-        if (area && usableArea(areaMin, areaMax)) {
-            const double right = std::isfinite(layout.marginRight) ? layout.marginRight : 0;
-            const double top = std::isfinite(layout.marginTop) ? layout.marginTop : 0;
-            const double printableWidth = std::max(1.0, width - left - right);
-            const double printableHeight = std::max(1.0, height - bottom - top);
-            const double areaWidth = areaMax.x() - areaMin.x(),
-                         areaHeight = areaMax.y() - areaMin.y();
-            double s = scale * unit;
-            const bool fit = !scaleUsable || layout.printScaleNumerator == 0;
-            if (fit)
-                s = std::min(printableWidth / areaWidth, printableHeight / areaHeight);
-            double x = left + plotOriginX, y = bottom + plotOriginY;
-            // Bit 4 of the plot flags centres the plot on the printable area.
-            if (fit || layout.plotFlags & 4) {
-                x = left + (printableWidth - areaWidth * s) / 2;
-                y = bottom + (printableHeight - areaHeight * s) / 2;
-            }
-            plot = QTransform(s, 0, 0, s, x - areaMin.x() * s, y - areaMin.y() * s);
-        } else {
-            const double s = scale * unit;
-            plot = QTransform(s, 0, 0, s, left + plotOriginX, bottom + plotOriginY);
+        QPointF origin(margins.left + offsetX, margins.bottom + offsetY);
+        QPointF from;
+        if (!area.isNull()) {
+            from = area.topLeft();
+            // Centred plots (and fitted ones) sit in the middle of the printable area.
+            if (fit || (layout.plotFlags & 4))
+                origin = QPointF(margins.left + (printableWidth - area.width() * s) / 2,
+                    margins.bottom + (printableHeight - area.height() * s) / 2);
         }
-        sheet.toPaper = plot * rotated(rotation, width, height);
+        sheet.toPaper
+            = QTransform(s, 0, 0, s, origin.x() - from.x() * s, origin.y() - from.y() * s);
         return sheet;
     }
 
@@ -167,11 +202,10 @@ namespace {
     {
         SheetInfo sheet;
         sheet.name = QStringLiteral("Model");
-        QRectF extents;
-        if (plausibleExtents(drawing.extentsMin, drawing.extentsMax))
+        // What model space draws, not the header's extents, which writers leave stale.
+        QRectF extents = modelSpaceBounds(drawing);
+        if (extents.isNull() && plausibleExtents(drawing.extentsMin, drawing.extentsMax))
             extents = QRectF(drawing.extentsMin.xy(), drawing.extentsMax.xy());
-        else
-            extents = modelSpaceBounds(drawing);
         if (!std::isfinite(extents.width()) || !std::isfinite(extents.height()))
             extents = QRectF();
         const double unit = millimetresPerUnit(drawing.insertionUnits);
@@ -179,8 +213,18 @@ namespace {
         const auto fitIn = [&](double w, double h) {
             return std::min({ 1.0, width > 0 ? w / width : 1.0, height > 0 ? h / height : 1.0 });
         };
-        const double fit = std::max(fitIn(1189, 841), fitIn(841, 1189));
-        sheet.paper = QSizeF(std::max(10.0, width * fit), std::max(10.0, height * fit));
+        double fit = std::max(fitIn(1189, 841), fitIn(841, 1189));
+        // A drawing smaller than A4 is enlarged to it, as a plot fitted to the paper would be:
+        // at its own few millimetres its lines would run into one another.
+        const double longer = std::max(width, height);
+        if (longer > 0 && longer < 297)
+            fit = 297 / longer;
+        sheet.paper = QSizeF(width * fit, height * fit);
+        // A drawing of nothing, or of one point, is shown on A4.
+        if (!(longer > 0))
+            sheet.paper = QSizeF(297, 210);
+        else if (std::min(width, height) * fit < 10)
+            sheet.paper = QSizeF(std::max(10.0, width * fit), std::max(10.0, height * fit));
         const double s = unit * fit;
         const QPointF centre = extents.center();
         sheet.toPaper = QTransform(s, 0, 0, s, sheet.paper.width() / 2 - centre.x() * s,

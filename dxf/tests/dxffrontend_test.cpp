@@ -109,7 +109,15 @@ TEST(DxfSheets, LayoutsHoldingMoreThanTheirOwnViewportInTabOrder)
     EXPECT_EQ(model[0].layout, nullptr);
 }
 
-TEST(DxfSheets, PaperAndPlacementOfALayout)
+// Where a point of the sheet's own space lands on the paper, to a thousandth of a millimetre.
+void expectOnPaper(const SheetInfo &sheet, QPointF from, QPointF expected)
+{
+    const QPointF p = sheet.toPaper.map(from);
+    EXPECT_NEAR(p.x(), expected.x(), 1e-3) << "x of " << from.x() << ", " << from.y();
+    EXPECT_NEAR(p.y(), expected.y(), 1e-3) << "y of " << from.x() << ", " << from.y();
+}
+
+TEST(DxfSheets, LayoutsArePlottedUprightOnTheirTurnedMediaAtTheirScale)
 {
     Drawing drawing;
     Layout l = layout(QStringLiteral("A4"), 1, QStringLiteral("*Paper_Space"));
@@ -120,16 +128,69 @@ TEST(DxfSheets, PaperAndPlacementOfALayout)
     drawing.activePaperSpace = { line(0, 0, 10, 0) };
     SheetInfo sheet = sheetsOf(drawing).front();
     EXPECT_EQ(sheet.paper, QSizeF(297, 210));
-    EXPECT_EQ(sheet.toPaper.map(QPointF(10, 20)), QPointF(16, 29));
+    expectOnPaper(sheet, QPointF(10, 20), QPointF(16, 29));
 
-    // Inches, half scale, turned a quarter counter-clockwise: the paper stands upright.
-    drawing.layouts[0].paperUnits = 0;
-    drawing.layouts[0].printScaleDenominator = 2;
-    drawing.layouts[0].rotation = 1;
+    // Upright A4 media turned a quarter counter-clockwise, as CAD programs keep a landscape
+    // layout: the page is landscape, the drawing upright, the media's bottom margin on the left
+    // (its limits start at minus the margins).
+    Layout &a4 = drawing.layouts[0];
+    a4 = layout(QStringLiteral("A4"), 1, QStringLiteral("*Paper_Space"));
+    a4.paperWidth = 210;
+    a4.paperHeight = 297;
+    a4.marginLeft = 7.5;
+    a4.marginBottom = 20;
+    a4.marginRight = 7.5;
+    a4.marginTop = 20;
+    a4.rotation = 1;
     sheet = sheetsOf(drawing).front();
-    EXPECT_EQ(sheet.paper, QSizeF(210, 297));
-    EXPECT_EQ(sheet.toPaper.map(QPointF(0, 0)), QPointF(210 - 9, 6));
-    EXPECT_EQ(sheet.toPaper.map(QPointF(1, 0)), QPointF(210 - 9, 6 + 12.7));
+    EXPECT_EQ(sheet.paper, QSizeF(297, 210));
+    expectOnPaper(sheet, QPointF(-20, -7.5), QPointF(0, 0));
+    expectOnPaper(sheet, QPointF(100, 0), QPointF(120, 7.5));
+    // Turned the other way, the media's top margin is on the left.
+    a4.rotation = 3;
+    expectOnPaper(sheetsOf(drawing).front(), QPointF(0, 0), QPointF(20, 7.5));
+    a4.marginTop = 30;
+    expectOnPaper(sheetsOf(drawing).front(), QPointF(0, 0), QPointF(30, 7.5));
+
+    // Inches on upright tabloid media: inch units, the plot origin's offset turned with it.
+    Layout &tabloid = drawing.layouts[0];
+    tabloid = layout(QStringLiteral("11x17"), 1, QStringLiteral("*Paper_Space"));
+    tabloid.paperWidth = 279.4;
+    tabloid.paperHeight = 431.8;
+    tabloid.marginBottom = 5;
+    tabloid.marginRight = 3;
+    tabloid.plotOrigin = QPointF(4, 1);
+    tabloid.paperUnits = 0;
+    tabloid.rotation = 1;
+    sheet = sheetsOf(drawing).front();
+    EXPECT_EQ(sheet.paper, QSizeF(431.8, 279.4));
+    expectOnPaper(sheet, QPointF(0, 0), QPointF(6, 7));
+    expectOnPaper(sheet, QPointF(1, 2), QPointF(6 + 25.4, 7 + 50.8));
+    // Half scale.
+    tabloid.printScaleDenominator = 2;
+    expectOnPaper(sheetsOf(drawing).front(), QPointF(1, 2), QPointF(6 + 12.7, 7 + 25.4));
+
+    // Extents centred on the printable area (the file's own, else what the layout draws).
+    tabloid.printScaleDenominator = 1;
+    tabloid.marginBottom = tabloid.marginRight = 0;
+    tabloid.plotType = 1;
+    tabloid.plotFlags = 4;
+    drawing.activePaperSpace = { line(1, 1, 11, 6) };
+    sheet = sheetsOf(drawing).front();
+    expectOnPaper(sheet, QPointF(1, 1), QPointF((431.8 - 254) / 2, (279.4 - 127) / 2));
+    tabloid.extentsMin = { 0, 0, 0 };
+    tabloid.extentsMax = { 10, 5, 0 };
+    expectOnPaper(sheetsOf(drawing).front(), QPointF(0, 0), QPointF(88.9, 76.2));
+    // A millimetre scale given to an inch layout: only that reading fits the paper.
+    tabloid.plotFlags = 0;
+    tabloid.printScaleNumerator = 25.4;
+    expectOnPaper(sheetsOf(drawing).front(), QPointF(10, 5), QPointF(254 + 1, 127 + 4));
+    // Fitted: the standard scale "scaled to fit" wins over the ratio written.
+    tabloid.plotFlags = 16;
+    tabloid.standardScale = 0;
+    sheet = sheetsOf(drawing).front();
+    expectOnPaper(sheet, QPointF(0, 0), QPointF(0, (279.4 - 431.8 / 2) / 2));
+    expectOnPaper(sheet, QPointF(10, 5), QPointF(431.8, (279.4 + 431.8 / 2) / 2));
 
     // Without a paper size the limits tell it; a zero scale counts as 1:1.
     drawing.layouts[0] = layout(QStringLiteral("A4"), 1, QStringLiteral("*Paper_Space"));
@@ -138,30 +199,44 @@ TEST(DxfSheets, PaperAndPlacementOfALayout)
     drawing.layouts[0].limitsMax = QPointF(90, 40);
     sheet = sheetsOf(drawing).front();
     EXPECT_EQ(sheet.paper, QSizeF(100, 50));
-    EXPECT_EQ(sheet.toPaper.map(QPointF(-10, -10)), QPointF(0, 0));
+    expectOnPaper(sheet, QPointF(-10, -10), QPointF(0, 0));
 }
 
-TEST(DxfSheets, ModelSheetIsTheExtentsWithAMarginWithinA0)
+TEST(DxfSheets, ModelSheetIsWhatModelSpaceDrawsWithAMarginBetweenA4AndA0)
 {
     Drawing drawing;
     drawing.insertionUnits = 5; // cm
-    drawing.extentsMin = { 0, 0, 0 };
-    drawing.extentsMax = { 10, 5, 0 };
+    drawing.modelSpace = { line(0, 0, 100, 50) };
     SheetInfo sheet = sheetsOf(drawing).front();
-    EXPECT_EQ(sheet.paper, QSizeF(110, 55));
-    EXPECT_EQ(sheet.toPaper.map(QPointF(0, 0)), QPointF(5, 2.5));
+    EXPECT_EQ(sheet.paper, QSizeF(1100, 550));
+    expectOnPaper(sheet, QPointF(0, 0), QPointF(50, 25));
 
-    // Unset extents: the entities' bounds; too large: shrunk into A0 upright.
+    // The header's extents, which writers leave stale, do not count; too large: shrunk into A0
+    // upright.
     drawing.insertionUnits = 0;
-    drawing.extentsMin = { 1e20, 1e20, 1e20 };
-    drawing.extentsMax = { -1e20, -1e20, -1e20 };
+    drawing.extentsMin = { 0, 0, 0 };
+    drawing.extentsMax = { 10, 10, 0 };
     drawing.modelSpace = { line(0, 0, 500, 2000) };
     sheet = sheetsOf(drawing).front();
     EXPECT_DOUBLE_EQ(sheet.paper.height(), 1189);
     EXPECT_DOUBLE_EQ(sheet.paper.width(), 1189.0 / 4);
 
+    // Smaller than A4: enlarged to it.
+    drawing.modelSpace = { line(0, 0, 4, 2) };
+    sheet = sheetsOf(drawing).front();
+    EXPECT_DOUBLE_EQ(sheet.paper.width(), 297);
+    EXPECT_DOUBLE_EQ(sheet.paper.height(), 148.5);
+    expectOnPaper(sheet, QPointF(2, 1), QPointF(148.5, 74.25));
+
+    // A single point, or nothing: A4, the point in its middle.
+    drawing.extentsMin = { 1e20, 1e20, 1e20 };
+    drawing.extentsMax = { -1e20, -1e20, -1e20 };
     drawing.modelSpace = { line(3, 3, 3, 3) };
-    EXPECT_EQ(sheetsOf(drawing).front().paper, QSizeF(10, 10));
+    sheet = sheetsOf(drawing).front();
+    EXPECT_EQ(sheet.paper, QSizeF(297, 210));
+    expectOnPaper(sheet, QPointF(3, 3), QPointF(148.5, 105));
+    drawing.modelSpace.clear();
+    EXPECT_EQ(sheetsOf(drawing).front().paper, QSizeF(297, 210));
 }
 
 TEST(DxfFrontEnd, ColoursThroughByLayerByBlockAndLayerZero)
@@ -221,6 +296,31 @@ TEST(DxfFrontEnd, ViewportScalesClipsAndLeavesOutItsFrozenLayers)
     EXPECT_EQ(s[0].points[0], QPointF(30, 52));
     EXPECT_EQ(s[0].points[1], QPointF(70, 52));
     EXPECT_EQ(picture.paper, QSizeF(297, 210));
+
+    // The view centre is relative to the view's target: the same viewport aimed 2 units down.
+    std::get<Viewport>(drawing.activePaperSpace[1].shape).viewTarget = { 0, -2, 0 };
+    EXPECT_EQ(strokes(drawSheet(drawing, sheet, {})).at(0).points[0], QPointF(30, 56));
+    std::get<Viewport>(drawing.activePaperSpace[1].shape).viewTarget = {};
+
+    // A layout that was not current keeps its viewports with id and status 0, its own first:
+    // they show unless their flags say off (only R12 says off by the status alone).
+    for (Entity &e : drawing.activePaperSpace) {
+        std::get<Viewport>(e.shape).id = 0;
+        std::get<Viewport>(e.shape).status = 0;
+    }
+    drawing.version = QStringLiteral("AC1027");
+    EXPECT_EQ(strokes(drawSheet(drawing, sheet, {})).size(), 1u);
+    EXPECT_EQ(sheetsOf(drawing).front().name, QStringLiteral("Sheet"));
+    drawing.version = QStringLiteral("AC1009");
+    EXPECT_TRUE(drawSheet(drawing, sheet, {}).items.empty());
+    drawing.version = QStringLiteral("AC1027");
+    std::get<Viewport>(drawing.activePaperSpace[1].shape).flags = 0x20000;
+    EXPECT_TRUE(drawSheet(drawing, sheet, {}).items.empty());
+    std::get<Viewport>(drawing.activePaperSpace[1].shape).flags = 0;
+    // Its own viewport alone is nothing to show.
+    drawing.activePaperSpace.pop_back();
+    EXPECT_EQ(sheetsOf(drawing).front().name, QStringLiteral("Model"));
+    drawing.activePaperSpace.push_back(vp);
 
     // A viewport looking along another axis is not drawn, and said so.
     std::get<Viewport>(drawing.activePaperSpace[1].shape).viewDirection = { 1, 0, 0 };

@@ -1,4 +1,5 @@
 #include "dxf/dxfreader.h"
+#include "dxfdocument.h"
 #include "standinhost.h"
 #include "testsupport.h"
 
@@ -122,4 +123,28 @@ TEST_F(DxfDocument, ABrokenFileIsRefusedWithItsLine)
             << qPrintable(failure.message());
     }
     EXPECT_TRUE(app->documents().isEmpty());
+}
+
+// A block on a layer that is off (a callout left on the sheet) gives way to the title block the
+// sheet shows, wherever it stands; the property panel lists both, the shown one first.
+TEST_F(DxfDocument, AttributesOfBlocksTheSheetShowsWinOverHiddenOnes)
+{
+    const auto insert = [](const char *layer, const char *value) {
+        return QByteArray("0\nINSERT\n8\n") + layer + "\n66\n1\n2\nTB\n10\n0\n20\n0\n"
+            + "0\nATTRIB\n8\n0\n10\n0\n20\n0\n40\n2\n1\n" + value + "\n2\nSCALE\n70\n0\n"
+            + "0\nSEQEND\n8\n0\n";
+    };
+    writeNative(drive.native("CALLOUT.dxf"),
+        "0\nSECTION\n2\nTABLES\n0\nTABLE\n2\nLAYER\n70\n2\n"
+        "0\nLAYER\n2\nCALLOUTS\n70\n0\n62\n-7\n6\nCONTINUOUS\n"
+        "0\nLAYER\n2\nTITLE\n70\n0\n62\n7\n6\nCONTINUOUS\n0\nENDTAB\n0\nENDSEC\n"
+        "0\nSECTION\n2\nENTITIES\n"
+            + insert("CALLOUTS", "NTS") + insert("TITLE", "N.T.S") + "0\nENDSEC\n0\nEOF\n");
+    const auto drawing = app->open(drive.native("CALLOUT.dxf"));
+    EXPECT_EQ(drawing->CustomInfo2("", "Scale"), "N.T.S");
+    QStringList listed;
+    for (const DxfProperty &property : dxfProperties(drawing->data(), 0))
+        listed.append(property.name + "=" + property.value
+            + (property.source == DxfProperty::Source::HiddenBlock ? " hidden" : ""));
+    EXPECT_EQ(listed, (QStringList { "SCALE=N.T.S", "SCALE=NTS hidden" }));
 }

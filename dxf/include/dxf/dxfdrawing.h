@@ -347,8 +347,8 @@ struct Layout {
     quint64 blockRecord = 0;
     // The block that holds them: "*Paper_Space", "*Paper_Space0", ...; empty for model space.
     QString block;
-    // Paper size and unprintable margins in mm as the plot settings give them (portrait or
-    // landscape as the paper is named; rotation turns it).
+    // Paper size and unprintable margins in mm as the plot settings give them: the media as
+    // named (A4 is 210 x 297 however it is plotted); the rotation turns the plot on it.
     double paperWidth = 0;
     double paperHeight = 0;
     double marginLeft = 0;
@@ -368,7 +368,10 @@ struct Layout {
     // Paper units per drawing unit: numerator over denominator (codes 142, 143).
     double printScaleNumerator = 1;
     double printScaleDenominator = 1;
+    // 4 centred on the printable area, 16 the scale is the standard one of standardScale.
     int plotFlags = 0;
+    // The standard scale's number: 0 fitted to the printable area, 16 1:1, ...
+    int standardScale = 16;
     QPointF limitsMin;
     QPointF limitsMax;
     Vec3 extentsMin;
