@@ -88,7 +88,8 @@ namespace {
             return prefix + value;
         if (d.text == u" ")
             return {};
-        return QString(d.text).replace(QLatin1String("<>"), value);
+        // Spaces around it would only move a centred text off its middle point.
+        return QString(d.text).replace(QLatin1String("<>"), value).trimmed();
     }
 
     class Builder {
@@ -197,8 +198,9 @@ namespace {
     private:
         void linear(QPointF direction);
         void radial(bool diameter);
-        void angular(QPointF centre, double start, double sweep, QPointF firstNear,
-            QPointF firstFar, QPointF secondNear, QPointF secondFar);
+        // The angle's sides each through two points (the same one twice for a vertex's side).
+        void angular(QPointF centre, double start, double sweep, QPointF first1, QPointF first2,
+            QPointF second1, QPointF second2);
         void ordinate();
         void extension(QPointF origin, QPointF foot);
         void radialExtension(
@@ -256,9 +258,7 @@ namespace {
                         = std::fmod(std::atan2(second.y(), second.x()) - a1 + 4 * pi, 2 * pi);
                     if (sweep > pi || std::fmod(at - a1 + 4 * pi, 2 * pi) > sweep)
                         continue;
-                    const bool firstForward = first == u, secondForward = second == v;
-                    angular(centre, a1, sweep, firstForward ? a : b, firstForward ? b : a,
-                        secondForward ? c : e, secondForward ? e : c);
+                    angular(centre, a1, sweep, a, b, c, e);
                     return std::move(out.entities);
                 }
             }
@@ -272,12 +272,13 @@ namespace {
             double start = std::atan2(p1.y(), p1.x());
             double sweep = std::fmod(std::atan2(p2.y(), p2.x()) - start + 4 * pi, 2 * pi);
             const double at = std::atan2(arcPoint.y(), arcPoint.x());
+            QPointF first = d.point13.xy(), second = d.point14.xy();
             if (std::fmod(at - start + 4 * pi, 2 * pi) > sweep) {
                 start = std::atan2(p2.y(), p2.x());
                 sweep = 2 * pi - sweep;
+                std::swap(first, second);
             }
-            angular(centre, start, sweep, d.point13.xy(), d.point13.xy(), d.point14.xy(),
-                d.point14.xy());
+            angular(centre, start, sweep, first, first, second, second);
             break;
         }
         case Dimension::Kind::Ordinate:
@@ -411,8 +412,8 @@ namespace {
                 centre + direction * (radius - beyond), s.extensionColour);
     }
 
-    void DimensionDrawer::angular(QPointF centre, double start, double sweep, QPointF firstNear,
-        QPointF firstFar, QPointF secondNear, QPointF secondFar)
+    void DimensionDrawer::angular(QPointF centre, double start, double sweep, QPointF first1,
+        QPointF first2, QPointF second1, QPointF second2)
     {
         const QPointF arcPoint
             = d.kind == Dimension::Kind::Angular ? d.point16.xy() : d.definition.xy();
@@ -424,8 +425,8 @@ namespace {
             const double ta = dot(a - centre, direction), tb = dot(b - centre, direction);
             radialExtension(centre, direction, std::min(ta, tb), std::max(ta, tb), radius);
         };
-        side(s1, firstNear, firstFar);
-        side(s2, secondNear, secondFar);
+        side(s1, first1, first2);
+        side(s2, second1, second2);
         Arc arc;
         arc.centre = vec(centre);
         arc.radius = radius;

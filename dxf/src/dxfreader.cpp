@@ -1637,7 +1637,9 @@ namespace {
         // the header repeats it and says nothing of other styles; where it does not, the
         // header's value is the drawing's own default for every style that leaves it unset.
         const auto fromHeader = [&](int code) {
-            if (known && own->has(code))
+            if (!known)
+                return true;
+            if (own->has(code))
                 return false;
             return current == dimensionStyles.cend() || current == own || !current->has(code);
         };
