@@ -1,6 +1,7 @@
 #include "dxf/dxffrontend.h"
 
 #include "dxfcolours.h"
+#include "dxfdimensions.h"
 #include "dxffrontendbounds.h"
 #include "dxfgeometry.h"
 #include "dxftextlayout.h"
@@ -111,6 +112,8 @@ namespace {
             const Entity &e, const Insert &insert, const Context &ctx, const QString &layer);
         bool drawBlock(const Entity &e, const QString &name, const QTransform &local,
             const Context &ctx, const QString &layer);
+        void drawMade(const Entity &e, const std::vector<Entity> &made, const Context &ctx,
+            const QString &layer);
         void drawText(const Entity &e, const Text &t, const EntityCommon &common,
             const Context &ctx, const QString &layer);
         void drawMText(const Entity &e, const MText &t, const Context &ctx, const QString &layer);
@@ -357,7 +360,9 @@ namespace {
             ? *ctx.insertLayer
             : e.common.layer;
         const bool isInsert = std::holds_alternative<Insert>(e.shape)
-            || std::holds_alternative<BlockDrawn>(e.shape);
+            || std::holds_alternative<BlockDrawn>(e.shape)
+            || std::holds_alternative<Dimension>(e.shape)
+            || std::holds_alternative<MultiLeader>(e.shape);
         if (std::holds_alternative<Viewport>(e.shape) || hidden(layer, ctx, isInsert))
             return;
         const size_t mark = picture.items.size();
@@ -478,6 +483,13 @@ namespace {
             local.rotate(drawn->rotation);
             local.scale(drawn->scale.x, drawn->scale.y);
             drawBlock(e, drawn->block, local, ctx, layer);
+        } else if (const auto *dimension = std::get_if<Dimension>(&e.shape)) {
+            if (drawing.block(dimension->block))
+                drawBlock(e, dimension->block, QTransform(), ctx, layer);
+            else
+                drawMade(e, dimensionEntities(*dimension), ctx, layer);
+        } else if (const auto *multiLeader = std::get_if<MultiLeader>(&e.shape)) {
+            drawMade(e, multiLeaderEntities(drawing, *multiLeader), ctx, layer);
         } else if (const auto *leader = std::get_if<Leader>(&e.shape)) {
             Points points;
             for (const Vec3 &v : leader->vertices)
@@ -830,6 +842,28 @@ namespace {
         bad = outerBad;
         blockStack.pop_back();
         return true;
+    }
+
+    // What a dimension without its block or a multileader is made of draws as a block's
+    // entities would, by block from the entity and on its layer where they are on layer 0.
+    void FrontEnd::drawMade(
+        const Entity &e, const std::vector<Entity> &made, const Context &ctx, const QString &layer)
+    {
+        if (ctx.depth >= maxInsertDepth)
+            return skip(e.type + QLatin1String(" (nested too deep)"));
+        // Their points are in WCS, as the entity's own are.
+        Context inner = ctx;
+        inner.insertLayer = &layer;
+        const Style style = styleOf(e.common, ctx, layer);
+        inner.byBlockColour = style.colour;
+        inner.byBlockWeight = style.width;
+        inner.byBlockLinetype = linetypeNameOf(e.common, ctx, layer);
+        inner.depth = ctx.depth + 1;
+        inner.topLevel = false;
+        const bool outerBad = bad;
+        for (const Entity &child : made)
+            drawEntity(child, inner);
+        bad = outerBad;
     }
 
     std::vector<Points> FrontEnd::hatchRings(const Hatch &h, double paperScale) const

@@ -3,6 +3,7 @@
 #include "dxfcodepages.h"
 
 #include <QFile>
+#include <QSet>
 #include <QStringDecoder>
 #include <algorithm>
 #include <charconv>
@@ -343,6 +344,39 @@ namespace {
         return out;
     }
 
+    // The DIMSTYLE group code of a header's dimension variable, 0 for none; $DIMTXSTY names its
+    // text style where a style has its handle (340).
+    int headerDimensionCode(const QString &variable)
+    {
+        static const QHash<QString, int> codes {
+            { QStringLiteral("$DIMPOST"), 3 },
+            { QStringLiteral("$DIMBLK"), 5 },
+            { QStringLiteral("$DIMBLK1"), 6 },
+            { QStringLiteral("$DIMBLK2"), 7 },
+            { QStringLiteral("$DIMSCALE"), 40 },
+            { QStringLiteral("$DIMASZ"), 41 },
+            { QStringLiteral("$DIMEXO"), 42 },
+            { QStringLiteral("$DIMEXE"), 44 },
+            { QStringLiteral("$DIMTIH"), 73 },
+            { QStringLiteral("$DIMTOH"), 74 },
+            { QStringLiteral("$DIMTAD"), 77 },
+            { QStringLiteral("$DIMZIN"), 78 },
+            { QStringLiteral("$DIMTXT"), 140 },
+            { QStringLiteral("$DIMTSZ"), 142 },
+            { QStringLiteral("$DIMLFAC"), 144 },
+            { QStringLiteral("$DIMGAP"), 147 },
+            { QStringLiteral("$DIMSAH"), 173 },
+            { QStringLiteral("$DIMCLRD"), 176 },
+            { QStringLiteral("$DIMCLRE"), 177 },
+            { QStringLiteral("$DIMCLRT"), 178 },
+            { QStringLiteral("$DIMADEC"), 179 },
+            { QStringLiteral("$DIMDEC"), 271 },
+            { QStringLiteral("$DIMDSEP"), 278 },
+            { QStringLiteral("$DIMTXSTY"), 340 },
+        };
+        return codes.value(variable);
+    }
+
     class Reader {
     public:
         Reader(const QByteArray &bytes, const QString &fileName)
@@ -395,7 +429,24 @@ namespace {
         Image readImage(const std::vector<Group> &gs, bool wipeout);
         Viewport readViewport(const std::vector<Group> &gs);
         Leader readLeader(const std::vector<Group> &gs);
-        BlockDrawn readBlockDrawn(const std::vector<Group> &gs, bool table);
+        BlockDrawn readBlockDrawn(const std::vector<Group> &gs);
+        Dimension readDimension(const std::vector<Group> &gs);
+        MultiLeader readMultiLeader(const std::vector<Group> &gs);
+
+        // Dimension variables by their DIMSTYLE group code, as the header, a style or an
+        // entity's overrides give them.
+        struct DimValues {
+            QHash<int, double> numbers;
+            QHash<int, QString> texts;
+            QHash<int, quint64> handles;
+            bool has(int code) const
+            {
+                return numbers.contains(code) || texts.contains(code) || handles.contains(code);
+            }
+        };
+        void readDimensionValue(DimValues &values, int code, const Group &value);
+        DimValues dimensionOverrides(const std::vector<Group> &gs);
+        DimensionStyle dimensionStyle(const QString &name, const std::vector<Group> &gs);
 
         Tokenizer groups;
         Drawing drawing;
@@ -405,8 +456,10 @@ namespace {
         QHash<QByteArray, QString> names;
         std::vector<Group> buffer;
         std::vector<std::vector<Group>> followers;
-        double arrowSize = 2.5;
-        double dimensionScale = 1;
+        DimValues headerDimensions;
+        QString currentDimensionStyle;
+        QHash<QString, DimValues> dimensionStyles;
+        QHash<quint64, QString> textStyleNames;
         bool tileMode = true;
     };
 
@@ -690,10 +743,13 @@ namespace {
                 drawing.pointSize = real(group);
             } else if (variable == u"$TILEMODE") {
                 tileMode = integer(group) != 0;
-            } else if (variable == u"$DIMASZ") {
-                arrowSize = real(group);
-            } else if (variable == u"$DIMSCALE") {
-                dimensionScale = real(group);
+            } else if (variable == u"$DIMSTYLE") {
+                currentDimensionStyle = text(group).trimmed();
+            } else if (const int code = headerDimensionCode(variable)) {
+                if (code == 340)
+                    headerDimensions.texts.insert(code, text(group).trimmed());
+                else
+                    readDimensionValue(headerDimensions, code, group);
             } else if (variable == u"$CUSTOMPROPERTYTAG") {
                 propertyTag = text(group);
             } else if (variable == u"$CUSTOMPROPERTY") {
@@ -788,8 +844,12 @@ namespace {
         } else if (table == "STYLE") {
             TextStyle style;
             bool acadData = false;
+            quint64 styleHandle = 0;
             for (const Group &g : entry) {
                 switch (g.code) {
+                case 5:
+                    styleHandle = handle(g);
+                    break;
                 case 2:
                     style.name = name(g);
                     break;
@@ -817,7 +877,21 @@ namespace {
                     break;
                 }
             }
+            if (styleHandle)
+                textStyleNames.insert(styleHandle, style.name);
             drawing.styles.insert(style.name.toUpper(), style);
+        } else if (table == "DIMSTYLE") {
+            QString styleName;
+            DimValues values;
+            for (const Group &g : entry) {
+                if (g.code == 1001)
+                    break;
+                if (g.code == 2)
+                    styleName = name(g);
+                else
+                    readDimensionValue(values, g.code, g);
+            }
+            dimensionStyles.insert(styleName.toUpper(), values);
         } else if (table == "BLOCK_RECORD") {
             QString recordName;
             quint64 recordHandle = 0;
@@ -1103,10 +1177,14 @@ namespace {
             entity.shape = readMText(gs);
         } else if (type == "INSERT") {
             entity.shape = readInsert(gs);
-        } else if (type == "DIMENSION" || type == "ACAD_TABLE") {
-            entity.shape = readBlockDrawn(gs, type == "ACAD_TABLE");
+        } else if (type == "DIMENSION") {
+            entity.shape = readDimension(gs);
+        } else if (type == "ACAD_TABLE") {
+            entity.shape = readBlockDrawn(gs);
         } else if (type == "LEADER") {
             entity.shape = readLeader(gs);
+        } else if (type == "MULTILEADER" || type == "MLEADER") {
+            entity.shape = readMultiLeader(gs);
         } else if (type == "HATCH") {
             entity.shape = readHatch(gs);
         } else if (type == "IMAGE" || type == "WIPEOUT") {
@@ -1459,7 +1537,7 @@ namespace {
         return insert;
     }
 
-    BlockDrawn Reader::readBlockDrawn(const std::vector<Group> &gs, bool table)
+    BlockDrawn Reader::readBlockDrawn(const std::vector<Group> &gs)
     {
         BlockDrawn drawn;
         quint64 record = 0;
@@ -1474,49 +1552,239 @@ namespace {
             case 10:
             case 20:
             case 30:
-                if (table)
-                    setCoordinate(drawn.insert, g, 10);
+                setCoordinate(drawn.insert, g, 10);
                 break;
             case 11:
             case 21:
             case 31:
-                if (table)
-                    setCoordinate(direction, g, 11);
+                setCoordinate(direction, g, 11);
                 break;
             case 41:
-                if (table)
-                    drawn.scale.x = real(g);
+                drawn.scale.x = real(g);
                 break;
             case 42:
-                if (table)
-                    drawn.scale.y = real(g);
+                drawn.scale.y = real(g);
                 break;
             case 43:
-                if (table)
-                    drawn.scale.z = real(g);
+                drawn.scale.z = real(g);
                 break;
             case 343:
-                if (table)
-                    record = handle(g);
+                record = handle(g);
                 break;
             }
         }
-        if (table) {
-            drawn.rotation = std::atan2(direction.y, direction.x) * 180 / 3.141592653589793;
-            if (drawn.block.isEmpty())
-                drawn.block = drawing.blockNamesByRecord.value(record);
-        }
+        drawn.rotation = std::atan2(direction.y, direction.x) * 180 / 3.141592653589793;
+        if (drawn.block.isEmpty())
+            drawn.block = drawing.blockNamesByRecord.value(record);
         return drawn;
+    }
+
+    void Reader::readDimensionValue(DimValues &values, int code, const Group &value)
+    {
+        // Names (DIMPOST, and the arrow blocks of R12 styles and of the header), handles (the
+        // text style, the arrow blocks' records) and numbers; the variables nothing draws with
+        // are left unread.
+        static const QSet<int> numbers { 40, 41, 42, 44, 73, 74, 77, 78, 140, 142, 144, 147, 173,
+            176, 177, 178, 179, 271, 278 };
+        if (code == 3 || code == 5 || code == 6 || code == 7)
+            values.texts.insert(code, text(value));
+        else if (code == 340 || (code >= 342 && code <= 344))
+            values.handles.insert(code, handle(value));
+        else if (numbers.contains(code))
+            values.numbers.insert(code, real(value));
+    }
+
+    // The entity's own dimension variables: pairs of a code (1070) and its value inside the
+    // ACAD application's DSTYLE list.
+    Reader::DimValues Reader::dimensionOverrides(const std::vector<Group> &gs)
+    {
+        DimValues values;
+        bool acad = false;
+        bool named = false;
+        bool inside = false;
+        int code = -1;
+        for (const Group &g : gs) {
+            if (g.code == 1001) {
+                acad = trimmed(g.text) == "ACAD";
+                named = inside = false;
+                continue;
+            }
+            if (!acad)
+                continue;
+            if (g.code == 1000 && !inside) {
+                named = trimmed(g.text) == "DSTYLE";
+            } else if (g.code == 1002) {
+                inside = named && trimmed(g.text) == "{";
+                named = false;
+                code = -1;
+            } else if (inside && code < 0) {
+                if (g.code == 1070)
+                    code = int32(g);
+            } else if (inside) {
+                readDimensionValue(values, code, g);
+                code = -1;
+            }
+        }
+        return values;
+    }
+
+    DimensionStyle Reader::dimensionStyle(const QString &styleName, const std::vector<Group> &gs)
+    {
+        const auto own = dimensionStyles.constFind(styleName.toUpper());
+        const auto current = dimensionStyles.constFind(currentDimensionStyle.toUpper());
+        const bool known = own != dimensionStyles.cend();
+        // The header's values are the current style's: where that style sets a value itself,
+        // the header repeats it and says nothing of other styles; where it does not, the
+        // header's value is the drawing's own default for every style that leaves it unset.
+        const auto fromHeader = [&](int code) {
+            if (!known)
+                return true;
+            if (own->has(code))
+                return false;
+            return current == dimensionStyles.cend() || current == own || !current->has(code);
+        };
+        DimValues values;
+        for (auto it = headerDimensions.numbers.cbegin(); it != headerDimensions.numbers.cend();
+             ++it) {
+            if (fromHeader(it.key()))
+                values.numbers.insert(it.key(), it.value());
+        }
+        for (auto it = headerDimensions.texts.cbegin(); it != headerDimensions.texts.cend(); ++it) {
+            if (fromHeader(it.key()))
+                values.texts.insert(it.key(), it.value());
+        }
+        const auto merge = [&values](const DimValues &more) {
+            values.numbers.insert(more.numbers);
+            values.texts.insert(more.texts);
+            values.handles.insert(more.handles);
+        };
+        if (known)
+            merge(*own);
+        merge(dimensionOverrides(gs));
+
+        DimensionStyle style;
+        const auto number = [&values](int code, double fallback) {
+            const double value = values.numbers.value(code, fallback);
+            return std::isfinite(value) ? value : fallback;
+        };
+        const auto whole = [&](int code, int fallback) {
+            return int(std::clamp(number(code, fallback), -1e6, 1e6));
+        };
+        const auto blockName = [&](int textCode, int handleCode) {
+            if (values.handles.contains(handleCode))
+                return drawing.blockNamesByRecord.value(values.handles.value(handleCode));
+            return values.texts.value(textCode).trimmed();
+        };
+        const double scale = number(40, 1);
+        style.scale = scale > 0 ? scale : 1;
+        style.arrowSize = number(41, style.arrowSize);
+        style.extensionOffset = number(42, style.extensionOffset);
+        style.extensionBeyond = number(44, style.extensionBeyond);
+        style.textHeight = number(140, style.textHeight);
+        style.tickSize = number(142, style.tickSize);
+        style.lengthFactor = number(144, style.lengthFactor);
+        style.textGap = number(147, style.textGap);
+        style.textAbove = whole(77, style.textAbove);
+        style.textInsideLevel = whole(73, 1) != 0;
+        style.textOutsideLevel = whole(74, 1) != 0;
+        style.zeroSuppression = whole(78, style.zeroSuppression);
+        style.decimals = std::clamp(whole(271, style.decimals), 0, 8);
+        style.angleDecimals = std::clamp(whole(179, style.angleDecimals), 0, 8);
+        const int separator = whole(278, '.');
+        style.decimalSeparator = separator > 32 && separator < 0xffff ? QChar(separator) : u'.';
+        style.post = values.texts.value(3);
+        style.lineColour = whole(176, style.lineColour);
+        style.extensionColour = whole(177, style.extensionColour);
+        style.textColour = whole(178, style.textColour);
+        style.separateArrows = whole(173, 0) != 0;
+        style.arrowBlock = blockName(5, 342);
+        style.arrowBlock1 = blockName(6, 343);
+        style.arrowBlock2 = blockName(7, 344);
+        const QString textStyle = values.handles.contains(340)
+            ? textStyleNames.value(values.handles.value(340))
+            : values.texts.value(340);
+        if (!textStyle.isEmpty())
+            style.textStyle = textStyle;
+        return style;
+    }
+
+    Dimension Reader::readDimension(const std::vector<Group> &gs)
+    {
+        Dimension dimension;
+        QString styleName = QStringLiteral("Standard");
+        for (const Group &g : gs) {
+            if (g.code == 1001)
+                break;
+            switch (g.code) {
+            case 1:
+                dimension.text = text(g);
+                break;
+            case 2:
+                dimension.block = name(g);
+                break;
+            case 3:
+                styleName = name(g);
+                break;
+            case 10:
+            case 20:
+            case 30:
+                setCoordinate(dimension.definition, g, 10);
+                break;
+            case 11:
+            case 21:
+            case 31:
+                setCoordinate(dimension.textMiddle, g, 11);
+                break;
+            case 13:
+            case 23:
+            case 33:
+                setCoordinate(dimension.point13, g, 13);
+                break;
+            case 14:
+            case 24:
+            case 34:
+                setCoordinate(dimension.point14, g, 14);
+                break;
+            case 15:
+            case 25:
+            case 35:
+                setCoordinate(dimension.point15, g, 15);
+                break;
+            case 16:
+            case 26:
+            case 36:
+                setCoordinate(dimension.point16, g, 16);
+                break;
+            case 50:
+                dimension.rotation = real(g);
+                break;
+            case 53:
+                dimension.textRotation = real(g);
+                dimension.hasTextRotation = true;
+                break;
+            case 70: {
+                const int type = int32(g);
+                dimension.kind = Dimension::Kind(std::min(type & 7, 6));
+                dimension.ordinateX = type & 64;
+                break;
+            }
+            }
+        }
+        dimension.style = dimensionStyle(styleName, gs);
+        return dimension;
     }
 
     Leader Reader::readLeader(const std::vector<Group> &gs)
     {
         Leader leader;
-        leader.arrowSize = arrowSize * (dimensionScale > 0 ? dimensionScale : 1);
+        QString styleName = QStringLiteral("Standard");
         for (const Group &g : gs) {
             if (g.code == 1001)
                 break;
             switch (g.code) {
+            case 3:
+                styleName = name(g);
+                break;
             case 71:
                 leader.arrowhead = integer(g) != 0;
                 break;
@@ -1533,6 +1801,192 @@ namespace {
                 break;
             }
         }
+        const DimensionStyle style = dimensionStyle(styleName, gs);
+        leader.arrowSize = style.arrowSize * style.scale;
+        return leader;
+    }
+
+    // A colour as multileaders write it: the kind in the high byte (by layer, by block, true
+    // colour, index colour) and the value below.
+    void setRawColour(qint64 raw, int &colour, std::int32_t &trueColour)
+    {
+        const int kind = int((raw >> 24) & 0xff);
+        trueColour = -1;
+        if (kind == 0xc0)
+            colour = Aci::ByLayer;
+        else if (kind == 0xc2)
+            colour = 7, trueColour = std::int32_t(raw & 0xffffff);
+        else if (kind == 0xc3)
+            colour = std::clamp(int(raw & 0xff), 1, 255);
+        else
+            colour = Aci::ByBlock;
+    }
+
+    // The context data's sections nest: CONTEXT_DATA{ holds LEADER{ sections, each holding
+    // LEADER_LINE{ sections; the same codes mean other things at each level.
+    MultiLeader Reader::readMultiLeader(const std::vector<Group> &gs)
+    {
+        MultiLeader leader;
+        enum class Level { Entity, Context, Branch, Line };
+        Level level = Level::Entity;
+        bool own = false;
+        quint64 textStyle = 0;
+        quint64 entityTextStyle = 0;
+        double contextArrowSize = -1;
+        double rotation = 0;
+        for (const Group &g : gs) {
+            if (g.code == 1001)
+                break;
+            if (g.code == 100) {
+                own = trimmed(g.text) == "AcDbMLeader";
+                continue;
+            }
+            if (!own)
+                continue;
+            const std::string_view marker = g.kind == Group::Kind::Text ? trimmed(g.text) : "";
+            if (level == Level::Entity) {
+                switch (g.code) {
+                case 300:
+                    if (marker == "CONTEXT_DATA{")
+                        level = Level::Context;
+                    break;
+                case 170:
+                    leader.lineType = int32(g);
+                    break;
+                case 91:
+                    setRawColour(integer(g), leader.lineColour, leader.lineTrueColour);
+                    break;
+                case 291:
+                    leader.dogleg = integer(g) != 0;
+                    break;
+                case 42:
+                    leader.arrowSize = real(g);
+                    break;
+                case 342:
+                    leader.arrowBlockRecord = handle(g);
+                    break;
+                case 343:
+                    entityTextStyle = handle(g);
+                    break;
+                }
+                continue;
+            }
+            if (level == Level::Context) {
+                switch (g.code) {
+                case 301:
+                    level = Level::Entity;
+                    break;
+                case 302:
+                    if (marker == "LEADER{") {
+                        level = Level::Branch;
+                        leader.branches.emplace_back();
+                    }
+                    break;
+                case 41:
+                    leader.text.height = real(g);
+                    break;
+                case 140:
+                    contextArrowSize = real(g);
+                    break;
+                case 290:
+                    leader.hasText = integer(g) != 0;
+                    break;
+                case 304:
+                    leader.text.text = text(g);
+                    break;
+                case 340:
+                    textStyle = handle(g);
+                    break;
+                case 12:
+                case 22:
+                case 32:
+                    setCoordinate(leader.text.insert, g, 12);
+                    break;
+                case 13:
+                case 23:
+                case 33:
+                    setCoordinate(leader.text.direction, g, 13);
+                    leader.text.hasDirection = true;
+                    break;
+                case 42:
+                    rotation = real(g);
+                    break;
+                case 43:
+                    leader.text.referenceWidth = real(g);
+                    break;
+                case 45:
+                    leader.text.lineSpacingFactor = real(g);
+                    break;
+                case 90:
+                    setRawColour(integer(g), leader.textColour, leader.textTrueColour);
+                    break;
+                case 171:
+                    leader.text.attachment = std::clamp(int32(g), 1, 9);
+                    break;
+                case 296:
+                    leader.hasBlock = integer(g) != 0;
+                    break;
+                case 341:
+                    leader.block = drawing.blockNamesByRecord.value(handle(g));
+                    break;
+                case 15:
+                case 25:
+                case 35:
+                    setCoordinate(leader.blockPosition, g, 15);
+                    break;
+                case 16:
+                case 26:
+                case 36:
+                    setCoordinate(leader.blockScale, g, 16);
+                    break;
+                case 46:
+                    leader.blockRotation = real(g) * 180 / 3.141592653589793;
+                    break;
+                }
+                continue;
+            }
+            MultiLeader::Branch &branch = leader.branches.back();
+            if (level == Level::Branch) {
+                switch (g.code) {
+                case 303:
+                    level = Level::Context;
+                    break;
+                case 304:
+                    if (marker == "LEADER_LINE{") {
+                        level = Level::Line;
+                        branch.lines.emplace_back();
+                    }
+                    break;
+                case 10:
+                case 20:
+                case 30:
+                    setCoordinate(branch.landing, g, 10);
+                    break;
+                case 11:
+                case 21:
+                case 31:
+                    setCoordinate(branch.doglegDirection, g, 11);
+                    break;
+                case 40:
+                    branch.doglegLength = real(g);
+                    break;
+                }
+                continue;
+            }
+            if (g.code == 305)
+                level = Level::Branch;
+            else if (g.code == 10)
+                branch.lines.back().push_back({ real(g), 0, 0 });
+            else if ((g.code == 20 || g.code == 30) && !branch.lines.back().empty())
+                setCoordinate(branch.lines.back().back(), g, 10);
+        }
+        // The context's values are those the leader is drawn with; the entity's are its style's.
+        if (contextArrowSize >= 0)
+            leader.arrowSize = contextArrowSize;
+        leader.text.style = textStyleNames.value(
+            textStyle ? textStyle : entityTextStyle, QStringLiteral("Standard"));
+        if (!leader.text.hasDirection)
+            leader.text.rotation = rotation * 180 / 3.141592653589793;
         return leader;
     }
 

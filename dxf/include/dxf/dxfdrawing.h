@@ -188,20 +188,115 @@ struct Insert {
     // The attributes' own common values, in the same order.
     std::vector<EntityCommon> attributeCommons;
 };
-// DIMENSION, ACAD_TABLE and everything else that is drawn from an anonymous block: the block
-// is inserted at the origin unscaled (DIMENSION), or at insert with its scale (TABLE).
+// ACAD_TABLE and everything else that is drawn from an anonymous block: the block is inserted at
+// insert with its scale.
 struct BlockDrawn {
     QString block;
     Vec3 insert;
     Vec3 scale { 1, 1, 1 };
     double rotation = 0;
 };
+// The dimension variables a dimension or leader is drawn with, resolved by the reader: the
+// entity's own overrides, then its dimension style, then the header's values where the style
+// is silent, then the defaults below. Lengths are in drawing units before the scale.
+struct DimensionStyle {
+    // DIMSCALE; the file's 0 ("fit to the viewport") is kept as 1.
+    double scale = 1;
+    double arrowSize = 0.18;
+    // How far extension lines stay off their origins and run past the dimension line.
+    double extensionOffset = 0.0625;
+    double extensionBeyond = 0.18;
+    double textHeight = 0.18;
+    // Ticks of this size instead of arrowheads when positive.
+    double tickSize = 0;
+    // Space around the text where the dimension line breaks.
+    double textGap = 0.09;
+    // Measured lengths are multiplied by this before they are written.
+    double lengthFactor = 1;
+    // 0 the text centred on the dimension line, else above it.
+    int textAbove = 0;
+    // Texts inside and outside the extension lines stand level rather than along the line.
+    bool textInsideLevel = true;
+    bool textOutsideLevel = true;
+    int decimals = 4;
+    int angleDecimals = 0;
+    // Bit 4 drops leading zeros, bit 8 trailing zeros of decimals.
+    int zeroSuppression = 0;
+    QChar decimalSeparator = u'.';
+    // The measurement's prefix and suffix: "<>" stands for the measurement, else a suffix.
+    QString post;
+    // Index colours of the dimension line, extension lines and text (0 by block, 256 by layer).
+    int lineColour = Aci::ByBlock;
+    int extensionColour = Aci::ByBlock;
+    int textColour = Aci::ByBlock;
+    // Arrowhead block names ("" closed filled, "_ArchTick", "_Dot", ... or the file's own
+    // block); the first and second ends differ only when separateArrows is set.
+    QString arrowBlock;
+    QString arrowBlock1;
+    QString arrowBlock2;
+    bool separateArrows = false;
+    QString textStyle = QStringLiteral("Standard");
+};
+// DIMENSION: drawn from its block when the file has it, else from its definition points.
+struct Dimension {
+    enum class Kind { Linear, Aligned, Angular, Diameter, Radius, Angular3Point, Ordinate };
+    QString block;
+    Kind kind = Kind::Linear;
+    // Ordinate dimensions measure x when set, y otherwise.
+    bool ordinateX = false;
+    // Code 10, the dimension line's point (the centre for radii, the far side for diameters,
+    // the origin for ordinates); 11 the text's middle; 13 to 16 as each kind uses them.
+    Vec3 definition;
+    Vec3 textMiddle;
+    Vec3 point13;
+    Vec3 point14;
+    Vec3 point15;
+    Vec3 point16;
+    // Degrees: the direction of a linear dimension's line, and the text's own rotation when
+    // hasTextRotation.
+    double rotation = 0;
+    double textRotation = 0;
+    bool hasTextRotation = false;
+    // "" or "<>" for the measurement alone, " " for no text; "<>" inside stands for it.
+    QString text;
+    DimensionStyle style;
+};
 struct Leader {
     std::vector<Vec3> vertices;
     bool arrowhead = true;
-    // The drawing's dimension style's arrow size times its scale, as the reader finds it.
-    double arrowSize = 2.5;
+    // The leader's dimension style's arrow size times its scale, as the reader resolves it.
+    double arrowSize = 0.18;
     bool spline = false;
+};
+// MULTILEADER as its context data lays it out: branches from a landing point along the dogleg,
+// each with leader lines whose first vertex carries the arrowhead, and an MTEXT or a block.
+struct MultiLeader {
+    struct Branch {
+        Vec3 landing;
+        Vec3 doglegDirection { 1, 0, 0 };
+        double doglegLength = 0;
+        std::vector<std::vector<Vec3>> lines;
+    };
+    std::vector<Branch> branches;
+    // 0 no leader lines, 1 straight, 2 a spline.
+    int lineType = 1;
+    bool dogleg = true;
+    double arrowSize = 0.18;
+    // The arrowhead's block record, 0 for the closed filled arrow.
+    quint64 arrowBlockRecord = 0;
+    // Colours as index colours (0 by block, 256 by layer), or true colours 0xRRGGBB.
+    int lineColour = Aci::ByBlock;
+    std::int32_t lineTrueColour = -1;
+    int textColour = Aci::ByBlock;
+    std::int32_t textTrueColour = -1;
+    bool hasText = false;
+    MText text;
+    bool hasBlock = false;
+    QString block;
+    Vec3 blockPosition;
+    Vec3 blockScale { 1, 1, 1 };
+    // Degrees.
+    double blockRotation = 0;
 };
 struct HatchEdge {
     enum class Kind { Line, Arc, Ellipse, Spline };
@@ -286,7 +381,8 @@ struct Unsupported {
 };
 
 using Shape = std::variant<Line, Circle, Arc, Ellipse, Polyline, Spline, Point, Face, Text, MText,
-    Insert, BlockDrawn, Leader, Hatch, Image, InfiniteLine, Viewport, Unsupported>;
+    Insert, BlockDrawn, Dimension, Leader, MultiLeader, Hatch, Image, InfiniteLine, Viewport,
+    Unsupported>;
 
 struct Entity {
     EntityCommon common;
