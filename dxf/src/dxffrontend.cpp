@@ -1162,7 +1162,9 @@ namespace {
                 frozen.insert(name.toUpper());
         }
         Context inner = ctx;
-        inner.xf = QTransform::fromTranslate(-vp.viewCentre.x(), -vp.viewCentre.y())
+        // The view centre is in the view's own coordinates, whose origin is the target.
+        inner.xf = QTransform::fromTranslate(
+                       -vp.viewCentre.x() - vp.viewTarget.x, -vp.viewCentre.y() - vp.viewTarget.y)
             * QTransform().rotate(vp.twist) * QTransform::fromScale(s, s)
             * QTransform::fromTranslate(vp.centre.x, vp.centre.y) * ctx.xf;
         inner.scale = transformScale(inner.xf);

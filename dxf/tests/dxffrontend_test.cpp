@@ -228,6 +228,15 @@ TEST(DxfFrontEnd, ViewportScalesClipsAndLeavesOutItsFrozenLayers)
     EXPECT_TRUE(side.items.empty());
     EXPECT_EQ(side.skipped,
         (QList<std::pair<QString, int>> { { QStringLiteral("VIEWPORT (3D view)"), 1 } }));
+
+    // The view centre counts from the target, where programs that move the target put it.
+    auto &moved = std::get<Viewport>(drawing.activePaperSpace[1].shape);
+    moved.viewDirection = { 0, 0, 1 };
+    moved.viewTarget = { 20, 20, 0 };
+    moved.viewCentre = QPointF(5, 5);
+    const std::vector<Stroke> target = strokes(drawSheet(drawing, sheet, {}));
+    ASSERT_EQ(target.size(), 1u);
+    EXPECT_EQ(target[0].points, (std::vector<QPointF> { { 40, 40 }, { 60, 60 } }));
 }
 
 TEST(DxfFrontEnd, BlocksThatCannotBeDrawnAreCounted)
