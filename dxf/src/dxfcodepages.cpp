@@ -1337,4 +1337,20 @@ const char16_t *singleByteCodePage(int page)
     }
 }
 
+const char *multiByteCodec(int page)
+{
+    switch (page) {
+    case 932:
+        return "Shift_JIS";
+    case 936:
+        return "GBK";
+    case 949:
+        return "EUC-KR";
+    case 950:
+        return "Big5";
+    default:
+        return nullptr;
+    }
+}
+
 } // namespace dxf

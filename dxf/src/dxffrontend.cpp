@@ -4,6 +4,7 @@
 #include "dxfdimensions.h"
 #include "dxffrontendbounds.h"
 #include "dxfgeometry.h"
+#include "dxfproxygraphics.h"
 #include "dxftextlayout.h"
 
 #include <QDir>
@@ -122,6 +123,7 @@ namespace {
         void drawHatch(const Entity &e, const Hatch &h, const Context &ctx, const Style &style);
         void drawImage(const Image &image, const Context &ctx, const Style &style);
         void drawInfinite(const InfiniteLine &line, const Context &ctx, const Style &style);
+        void drawProxyGraphics(const Entity &e, const Context &ctx, const QString &layer);
         void drawPoint(
             const Point &p, const Context &ctx, const Style &style, const QTransform &xf);
 
@@ -515,9 +517,31 @@ namespace {
             drawImage(*image, ctx, style);
         } else if (const auto *infinite = std::get_if<InfiniteLine>(&e.shape)) {
             drawInfinite(*infinite, ctx, style);
+        } else if (!e.proxyGraphics.isEmpty()) {
+            drawProxyGraphics(e, ctx, layer);
         } else {
             skip(e.type);
         }
+    }
+
+    // What the entity's own program drew of it, whose traits resolve as a block's entities'
+    // do: by block is the entity's own, layer 0 the entity's layer.
+    void FrontEnd::drawProxyGraphics(const Entity &e, const Context &ctx, const QString &layer)
+    {
+        const ProxyPicture proxy = decodeProxyGraphics(e.proxyGraphics, e.type, drawing);
+        for (const auto &[what, count] : proxy.skipped)
+            skipped[what] += count;
+        Context inner = ctx;
+        inner.insertLayer = &layer;
+        const Style style = styleOf(e.common, ctx, layer);
+        inner.byBlockColour = style.colour;
+        inner.byBlockWeight = style.width;
+        inner.byBlockLinetype = linetypeNameOf(e.common, ctx, layer);
+        inner.topLevel = false;
+        const bool outerBad = bad;
+        for (const Entity &child : proxy.entities)
+            drawEntity(child, inner);
+        bad = outerBad;
     }
 
     void FrontEnd::drawPoint(

@@ -260,23 +260,6 @@ namespace {
         bool hasPending = false;
     };
 
-    // The double-byte code pages by the digit of a \M+n escape and by $DWGCODEPAGE.
-    const char *multiByteCodec(int page)
-    {
-        switch (page) {
-        case 932:
-            return "Shift_JIS";
-        case 936:
-            return "GBK";
-        case 949:
-            return "EUC-KR";
-        case 950:
-            return "Big5";
-        default:
-            return nullptr;
-        }
-    }
-
     int hexDigit(QChar c)
     {
         const char16_t u = c.unicode();
@@ -415,6 +398,7 @@ namespace {
         template <typename Sink> void readEntities(std::string_view ending, Sink &&sink);
         void readEntity(const std::vector<Group> &gs, Entity &entity);
         void readCommon(const std::vector<Group> &gs, EntityCommon &common);
+        QByteArray readProxyGraphics(const std::vector<Group> &gs);
         void finish();
 
         // Entity types.
@@ -461,6 +445,9 @@ namespace {
         QHash<QString, DimValues> dimensionStyles;
         QHash<quint64, QString> textStyleNames;
         bool tileMode = true;
+        // Entities whose proxy graphics are damaged, and the first of them, for one warning.
+        int brokenGraphics = 0;
+        qint64 firstBrokenGraphics = 0;
     };
 
     void Reader::failValue(const Group &group, const QString &what) const
@@ -829,6 +816,7 @@ namespace {
             }
             if (layer.handle)
                 drawing.layerNamesByHandle.insert(layer.handle, layer.name);
+            drawing.layerOrder.append(layer.name);
             drawing.layers.insert(layer.name.toUpper(), layer);
         } else if (table == "LTYPE") {
             Linetype linetype;
@@ -840,6 +828,7 @@ namespace {
                 else if (g.code == 40)
                     linetype.totalLength = real(g);
             }
+            drawing.linetypeOrder.append(linetype.name);
             drawing.linetypes.insert(linetype.name.toUpper(), linetype);
         } else if (table == "STYLE") {
             TextStyle style;
@@ -1087,6 +1076,7 @@ namespace {
     {
         entity.type = name(gs.front());
         readCommon(gs, entity.common);
+        entity.proxyGraphics = readProxyGraphics(gs);
         const std::string_view type = trimmed(gs.front().text);
         auto points = [&](auto &&assign) {
             for (const Group &g : gs) {
@@ -1204,6 +1194,77 @@ namespace {
         } else {
             entity.shape = Unsupported { entity.type };
         }
+    }
+
+    // The first run of 310 groups after its byte count (92, or 160 from R2007 on) in the common
+    // entity data or, for ACAD_PROXY_ENTITY, in its own data before its object data (93, 161, 162).
+    // Another subclass's 92 and 310 groups mean something else.
+    QByteArray Reader::readProxyGraphics(const std::vector<Group> &gs)
+    {
+        enum class Part { Common, Proxy, Other };
+        Part part = Part::Common;
+        for (size_t i = 1; i < gs.size(); ++i) {
+            const Group &g = gs[i];
+            if (g.code == 1001)
+                break;
+            if (g.code == 100) {
+                const std::string_view marker = trimmed(g.text);
+                part = marker == "AcDbEntity"     ? Part::Common
+                    : marker == "AcDbProxyEntity" ? Part::Proxy
+                                                  : Part::Other;
+                continue;
+            }
+            if (part == Part::Proxy && (g.code == 93 || g.code == 161 || g.code == 162))
+                break;
+            if (part == Part::Other || (g.code != 92 && g.code != 160) || i + 1 == gs.size()
+                || gs[i + 1].code != 310)
+                continue;
+            size_t end = i + 1;
+            qsizetype size = 0;
+            while (end < gs.size() && gs[end].code == 310) {
+                const Group &chunk = gs[end++];
+                size += chunk.kind == Group::Kind::Bytes
+                    ? qsizetype(chunk.text.size())
+                    : qsizetype(trimmed(chunk.text).size()) / 2;
+            }
+            // The bytes the file holds, never what the count claims: a count may lie.
+            QByteArray bytes;
+            bytes.reserve(size);
+            bool sound = true;
+            for (size_t k = i + 1; k < end && sound; ++k) {
+                const Group &chunk = gs[k];
+                if (chunk.kind == Group::Kind::Bytes) {
+                    bytes.append(chunk.text.data(), qsizetype(chunk.text.size()));
+                    continue;
+                }
+                const std::string_view hex = trimmed(chunk.text);
+                sound = hex.size() % 2 == 0;
+                for (size_t j = 0; j + 1 < hex.size(); j += 2) {
+                    const int high = hexDigit(QChar(hex[j])), low = hexDigit(QChar(hex[j + 1]));
+                    if (high < 0 || low < 0) {
+                        sound = false;
+                        break;
+                    }
+                    bytes.append(char(high * 16 + low));
+                }
+            }
+            // What comes after a broken chunk cannot be placed; the decoder finds the stream
+            // short and counts it.
+            // A count that is no number disagrees too; it does not make the drawing unreadable.
+            qint64 count = -1;
+            if (g.kind == Group::Kind::Integer) {
+                count = g.integer;
+            } else {
+                const std::string_view text = trimmed(g.text);
+                std::from_chars(text.data(), text.data() + text.size(), count);
+            }
+            if (!sound || count != bytes.size()) {
+                if (brokenGraphics++ == 0)
+                    firstBrokenGraphics = gs.front().position;
+            }
+            return bytes;
+        }
+        return {};
     }
 
     Polyline Reader::readLwPolyline(const std::vector<Group> &gs)
@@ -2515,6 +2576,12 @@ namespace {
 
     void Reader::finish()
     {
+        if (brokenGraphics > 0)
+            drawing.warnings.append(
+                QStringLiteral("Line %1: the proxy graphics of %2 entities hold a broken hex chunk "
+                               "or disagree with their byte count; what could be read is kept")
+                    .arg(firstBrokenGraphics)
+                    .arg(brokenGraphics));
         // Some writers leave the ENTITIES section to the layouts' blocks: what the model space
         // block and the active paper space block hold belongs to those spaces all the same.
         if (const Block *model = drawing.block(QStringLiteral("*Model_Space")))

@@ -6,6 +6,7 @@
 // formatting codes inside texts (MTEXT's \P, %%d, ...) are left for the drawing code. Points are
 // in the entity's coordinate system as the file gives them (OCS for planar entities).
 
+#include <QByteArray>
 #include <QHash>
 #include <QList>
 #include <QPointF>
@@ -389,6 +390,9 @@ struct Entity {
     Shape shape;
     // The type name as the file writes it ("LWPOLYLINE", "ATTDEF", ...).
     QString type;
+    // The picture the entity's own program drew of it (proxy graphics), as stored in the file;
+    // empty for the entities that carry none, which are most.
+    QByteArray proxyGraphics;
 };
 
 struct Block {
@@ -503,6 +507,9 @@ struct Drawing {
     QHash<QString, Layer> layers;
     QHash<QString, Linetype> linetypes;
     QHash<QString, TextStyle> styles;
+    // Layer and linetype names in the order of their tables, as proxy graphics number them.
+    QStringList layerOrder;
+    QStringList linetypeOrder;
     // Layer names by handle, for a viewport's frozen layers.
     QHash<quint64, QString> layerNamesByHandle;
     // Block names by their block record's handle.
