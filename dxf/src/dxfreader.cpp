@@ -432,8 +432,12 @@ namespace {
         DimValues dimensionOverrides(const std::vector<Group> &gs);
         DimensionStyle dimensionStyle(const QString &name, const std::vector<Group> &gs);
 
+        // One "PageSettings/Key:Value" string of QCAD's extended data.
+        static void readOwnPage(const QString &setting, std::optional<OwnPage> &page);
+
         Tokenizer groups;
         Drawing drawing;
+        QHash<quint64, OwnPage> ownPages;
         const char16_t *singleByte = nullptr;
         bool utf8 = false;
         QByteArray multiByte;
@@ -884,14 +888,61 @@ namespace {
         } else if (table == "BLOCK_RECORD") {
             QString recordName;
             quint64 recordHandle = 0;
+            std::optional<OwnPage> page;
+            QString application;
             for (const Group &g : entry) {
-                if (g.code == 2)
+                if (g.code == 1001)
+                    application = text(g);
+                else if (!application.isEmpty()) {
+                    if (g.code == 1000 && application == u"QCAD")
+                        readOwnPage(text(g), page);
+                } else if (g.code == 2)
                     recordName = name(g);
                 else if (g.code == 5)
                     recordHandle = handle(g);
             }
             if (recordHandle)
                 drawing.blockNamesByRecord.insert(recordHandle, recordName);
+            // A page without its paper is not one to plot by.
+            if (page && page->paperWidth > 0 && page->paperHeight > 0) {
+                if (recordName.compare(u"*Model_Space", Qt::CaseInsensitive) == 0)
+                    drawing.modelPage = page;
+                else if (recordHandle)
+                    ownPages.insert(recordHandle, *page);
+            }
+        }
+    }
+
+    void Reader::readOwnPage(const QString &setting, std::optional<OwnPage> &page)
+    {
+        static const QLatin1String prefix("PageSettings/");
+        const qsizetype colon = setting.indexOf(QLatin1Char(':'));
+        if (!setting.startsWith(prefix) || colon < 0)
+            return;
+        const QString key = setting.mid(prefix.size(), colon - prefix.size());
+        const QString value = setting.mid(colon + 1).trimmed();
+        bool ok = false;
+        const double number = value.toDouble(&ok);
+        if (!page)
+            page = OwnPage();
+        if (key == u"PaperWidth" && ok)
+            page->paperWidth = number;
+        else if (key == u"PaperHeight" && ok)
+            page->paperHeight = number;
+        else if (key == u"OffsetX" && ok)
+            page->offset.setX(number);
+        else if (key == u"OffsetY" && ok)
+            page->offset.setY(number);
+        else if (key == u"PageOrientation")
+            page->landscape = value.compare(u"Landscape", Qt::CaseInsensitive) == 0;
+        else if (key == u"Scale") {
+            // A factor ("1.37") or a ratio of paper to drawing ("1:2").
+            const QStringList ratio = value.split(QLatin1Char(':'));
+            bool paperOk = false, drawingOk = false;
+            const double paper = ratio.value(0).toDouble(&paperOk);
+            const double per = ratio.size() == 2 ? ratio[1].toDouble(&drawingOk) : 1;
+            if (paperOk && (ratio.size() == 1 || drawingOk) && paper > 0 && per > 0)
+                page->scale = paper / per;
         }
     }
 
@@ -2591,6 +2642,8 @@ namespace {
             drawing.activePaperSpace.insert(
                 drawing.activePaperSpace.end(), paper->entities.begin(), paper->entities.end());
         for (Layout &layout : drawing.layouts) {
+            if (const auto page = ownPages.constFind(layout.blockRecord); page != ownPages.cend())
+                layout.ownPage = *page;
             const QString block = drawing.blockNamesByRecord.value(layout.blockRecord);
             layout.block
                 = block.compare(u"*Model_Space", Qt::CaseInsensitive) == 0 ? QString() : block;

@@ -135,11 +135,29 @@ namespace {
         return sheet;
     }
 
+    // A space on the page its writer keeps for it; false when that page is not usable.
+    bool onOwnPage(const std::optional<OwnPage> &page, SheetInfo &sheet)
+    {
+        if (!page || !usable(page->paperWidth) || !usable(page->paperHeight) || !usable(page->scale)
+            || !std::isfinite(page->offset.x()) || !std::isfinite(page->offset.y()))
+            return false;
+        const double longer = std::max(page->paperWidth, page->paperHeight),
+                     shorter = std::min(page->paperWidth, page->paperHeight);
+        sheet.paper = page->landscape ? QSizeF(longer, shorter) : QSizeF(shorter, longer);
+        const double s = page->scale;
+        sheet.toPaper = QTransform(s, 0, 0, s, -page->offset.x() * s, -page->offset.y() * s);
+        return true;
+    }
+
     SheetInfo layoutSheet(const Drawing &drawing, const Layout &layout)
     {
         SheetInfo sheet;
         sheet.name = layout.name;
         sheet.layout = &layout;
+        // The writer plots by its own page where it keeps one; its plot settings are then only
+        // defaults it wrote for other programs.
+        if (onOwnPage(layout.ownPage, sheet))
+            return sheet;
         if (!usable(layout.paperWidth) || !usable(layout.paperHeight))
             return limitsSheet(drawing, layout, sheet);
         const int rotation = layout.rotation & 3;
@@ -202,6 +220,8 @@ namespace {
     {
         SheetInfo sheet;
         sheet.name = QStringLiteral("Model");
+        if (onOwnPage(drawing.modelPage, sheet))
+            return sheet;
         // What model space draws, not the header's extents, which writers leave stale.
         QRectF extents = modelSpaceBounds(drawing);
         if (extents.isNull() && plausibleExtents(drawing.extentsMin, drawing.extentsMax))

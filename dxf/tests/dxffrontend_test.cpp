@@ -192,6 +192,14 @@ TEST(DxfSheets, LayoutsArePlottedUprightOnTheirTurnedMediaAtTheirScale)
     expectOnPaper(sheet, QPointF(0, 0), QPointF(0, (279.4 - 431.8 / 2) / 2));
     expectOnPaper(sheet, QPointF(10, 5), QPointF(431.8, (279.4 + 431.8 / 2) / 2));
 
+    // The writer's own page wins over the plot settings it wrote for other programs: the
+    // drawing point at the paper's corner, paper mm per unit.
+    tabloid.ownPage = OwnPage { 297, 420, true, 1.37, QPointF(-4, -2) };
+    sheet = sheetsOf(drawing).front();
+    EXPECT_EQ(sheet.paper, QSizeF(420, 297));
+    expectOnPaper(sheet, QPointF(0, 0), QPointF(4 * 1.37, 2 * 1.37));
+    expectOnPaper(sheet, QPointF(10, 10), QPointF(14 * 1.37, 12 * 1.37));
+
     // Without a paper size the limits tell it; a zero scale counts as 1:1.
     drawing.layouts[0] = layout(QStringLiteral("A4"), 1, QStringLiteral("*Paper_Space"));
     drawing.layouts[0].paperWidth = std::nan("");

@@ -638,3 +638,73 @@ TEST(DxfReader, ReadsTheTestDrawings)
     EXPECT_EQ(entities.imageFiles.values(), QStringList("logo.png"));
     EXPECT_TRUE(entities.warnings.isEmpty()) << entities.warnings.join(u'\n').toStdString();
 }
+
+// QCAD keeps the page it plots a space by in the space's block record; the plot settings it also
+// writes are defaults. Settings of other applications, and pages without paper, are not pages.
+TEST(DxfReader, ReadsTheWritersOwnPageOfALayoutAndOfModelSpace)
+{
+    const Drawing drawing = readDrawing(groups(R"(
+        0 SECTION
+        2 TABLES
+        0 TABLE
+        2 BLOCK_RECORD
+        0 BLOCK_RECORD
+        5 1F
+        2 *Paper_Space
+        1001 QCAD
+        1000 PageSettings/OffsetX:-3.95
+        1000 PageSettings/OffsetY:-2.5
+        1000 PageSettings/PageOrientation:Landscape
+        1000 PageSettings/PaperHeight:420
+        1000 PageSettings/PaperWidth:297
+        1000 PageSettings/Scale:1:2
+        1001 OTHER
+        1000 PageSettings/Scale:5
+        0 BLOCK_RECORD
+        5 2A
+        2 *Model_Space
+        1001 QCAD
+        1000 PageSettings/PaperWidth:210
+        1000 PageSettings/PaperHeight:297
+        1000 PageSettings/Scale:1.37
+        0 BLOCK_RECORD
+        5 2B
+        2 *Paper_Space0
+        1001 QCAD
+        1000 PageSettings/Scale:1:1
+        0 ENDTAB
+        0 ENDSEC
+        0 SECTION
+        2 OBJECTS
+        0 LAYOUT
+        5 30
+        100 AcDbPlotSettings
+        44 210
+        45 297
+        100 AcDbLayout
+        1 Sheet
+        71 1
+        330 1F
+        0 LAYOUT
+        5 31
+        100 AcDbLayout
+        1 Other
+        71 2
+        330 2B
+        0 ENDSEC
+        0 EOF
+    )"),
+        QStringLiteral("t.dxf"));
+    ASSERT_EQ(layoutNames(drawing), (QStringList { "Sheet", "Other" }));
+    ASSERT_TRUE(drawing.layouts[0].ownPage);
+    const OwnPage &page = *drawing.layouts[0].ownPage;
+    EXPECT_EQ(page.paperWidth, 297);
+    EXPECT_EQ(page.paperHeight, 420);
+    EXPECT_TRUE(page.landscape);
+    EXPECT_EQ(page.scale, 0.5);
+    EXPECT_EQ(page.offset, QPointF(-3.95, -2.5));
+    EXPECT_FALSE(drawing.layouts[1].ownPage);
+    ASSERT_TRUE(drawing.modelPage);
+    EXPECT_EQ(drawing.modelPage->scale, 1.37);
+    EXPECT_FALSE(drawing.modelPage->landscape);
+}

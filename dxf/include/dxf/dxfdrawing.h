@@ -15,6 +15,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <variant>
 #include <vector>
 
@@ -438,6 +439,17 @@ struct TextStyle {
     int flags = 0;
 };
 
+// The page QCAD keeps for a space in its block record's extended data, by which it plots that
+// space instead of the plot settings: the paper in mm as named (turned when landscape), paper mm
+// per drawing unit, and the drawing point at the paper's lower-left corner.
+struct OwnPage {
+    double paperWidth = 0;
+    double paperHeight = 0;
+    bool landscape = false;
+    double scale = 1;
+    QPointF offset;
+};
+
 // A paper-space layout with the plot settings the drawing code needs.
 struct Layout {
     QString name;
@@ -476,6 +488,7 @@ struct Layout {
     QPointF limitsMax;
     Vec3 extentsMin;
     Vec3 extentsMax;
+    std::optional<OwnPage> ownPage;
 };
 
 struct Drawing {
@@ -530,6 +543,8 @@ struct Drawing {
     QList<Layout> layouts;
     // The layout the file was saved on, or empty when model space was active.
     QString activeLayout;
+    // Model space's own page, where the writer keeps one.
+    std::optional<OwnPage> modelPage;
     // Entities the reader could find no handle or owner for, viewports whose clip entity is
     // missing, and so on: messages for the log, with their line.
     QStringList warnings;
