@@ -1,6 +1,8 @@
 #include "dxf/dxfpainter.h"
 
-#include <QFileInfo>
+#include "dxf/dxffonts.h"
+#include "dxftextlayout.h"
+
 #include <QFontDatabase>
 #include <QFontMetricsF>
 #include <QHash>
@@ -10,6 +12,7 @@
 #include <QPainterPath>
 #include <QPolygonF>
 #include <cmath>
+#include <optional>
 
 namespace dxf {
 
@@ -28,6 +31,8 @@ namespace {
     struct TextFont {
         QFont font;
         double capHeight = 0;
+        // Set for a face standing in for a stroke font, whose widths runs keep.
+        std::optional<FontMetrics> strokeMetrics;
     };
 
     class PictureCanvas {
@@ -136,20 +141,11 @@ namespace {
             auto found = fonts.constFind(name);
             if (found != fonts.constEnd())
                 return *found;
-            // A style names a family or a font file; the file's base name is often the family.
-            QString family = QStringLiteral("DejaVu Sans");
-            const QStringList families = QFontDatabase::families();
-            for (const QString &candidate : { name, QFileInfo(name).completeBaseName() }) {
-                const auto match
-                    = std::find_if(families.begin(), families.end(), [&](const QString &f) {
-                          return f.compare(candidate, Qt::CaseInsensitive) == 0;
-                      });
-                if (!candidate.isEmpty() && match != families.end()) {
-                    family = *match;
-                    break;
-                }
-            }
-            TextFont text { QFont(family), 0 };
+            const FontChoice choice = chooseFont(name, QFontDatabase::families());
+            TextFont text;
+            text.font.setFamilies(choice.families);
+            if (choice.strokeStandIn)
+                text.strokeMetrics = fontMetrics(name);
             text.font.setPixelSize(referencePixelSize);
             // Unhinted outlines keep text widths proportional between an image and a PDF.
             text.font.setHintingPreference(QFont::PreferNoHinting);
@@ -164,7 +160,12 @@ namespace {
             if (text.text.isEmpty() || !(text.height > 0))
                 return;
             const TextFont &font = textFont(text.font);
-            const double advance = QFontMetricsF(font.font).horizontalAdvance(text.text);
+            const double natural = QFontMetricsF(font.font).horizontalAdvance(text.text);
+            // A stand-in face is stretched to the stroke font's width, so that texts fill the
+            // boxes their drawing made for them and no more.
+            const double advance = font.strokeMetrics && natural > 0
+                ? estimatedWidth(text.text, font.capHeight, 1, *font.strokeMetrics)
+                : natural;
             const double scale = text.height * dotsPerMm / font.capHeight;
             double xScale = scale * text.widthFactor;
             if (text.fitWidth > 0 && advance > 0)
@@ -183,9 +184,12 @@ namespace {
             // Leaning right means moving right as the glyph goes up, which is -y on the device.
             painter.shear(-std::tan(qDegreesToRadians(text.oblique)), 0);
             painter.scale(xScale, scale);
+            painter.translate(x, 0);
+            if (natural > 0)
+                painter.scale(advance / natural, 1);
             painter.setFont(font.font);
             painter.setPen(QColor::fromRgba(text.colour));
-            painter.drawText(QPointF(x, 0), text.text);
+            painter.drawText(QPointF(0, 0), text.text);
             painter.restore();
         }
 

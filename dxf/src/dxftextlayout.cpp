@@ -16,6 +16,43 @@ namespace {
         569, 1186, 569, 1995, 1298, 1253, 1300, 1300, 842, 1067, 803, 1298, 1212, 1675, 1212, 1212,
         1075, 1303, 690, 1303, 1716 };
     constexpr double capUnits = 1493;
+    // Advances of Liberation Sans, which has Arial's, for ' ' to '~'; capitals 1409 units high.
+    constexpr short arialAdvances[95] = { 569, 569, 727, 1139, 1139, 1821, 1366, 391, 682, 682, 797,
+        1196, 569, 682, 569, 569, 1139, 1139, 1139, 1139, 1139, 1139, 1139, 1139, 1139, 1139, 569,
+        569, 1196, 1196, 1196, 1139, 2079, 1366, 1366, 1479, 1479, 1366, 1251, 1593, 1479, 569,
+        1024, 1366, 1139, 1706, 1479, 1593, 1366, 1593, 1479, 1366, 1251, 1479, 1366, 1933, 1366,
+        1366, 1251, 569, 569, 569, 961, 1139, 682, 1139, 1139, 1024, 1139, 1139, 569, 1139, 1139,
+        455, 455, 1024, 455, 1706, 1139, 1139, 1139, 1139, 682, 1024, 569, 1139, 1024, 1479, 1024,
+        1024, 1024, 684, 532, 684, 1196 };
+    constexpr double arialCapUnits = 1409;
+    // Advances of the Hershey simplex Roman (Debian's hershey-fonts-data, rowmans) for ' ' to '~';
+    // capitals 21 units high.
+    constexpr unsigned char simplexAdvances[95] = { 16, 10, 16, 21, 20, 24, 26, 10, 14, 14, 16, 26,
+        10, 26, 10, 22, 20, 20, 20, 20, 20, 20, 20, 20, 20, 20, 10, 10, 24, 26, 24, 18, 27, 18, 21,
+        21, 21, 19, 18, 21, 22, 8, 16, 21, 17, 24, 22, 22, 21, 22, 21, 20, 16, 22, 18, 24, 20, 18,
+        20, 14, 14, 14, 16, 16, 10, 19, 19, 18, 19, 18, 12, 19, 19, 8, 10, 17, 8, 30, 19, 19, 19,
+        19, 13, 17, 12, 19, 16, 22, 17, 16, 17, 14, 8, 14, 24 };
+    constexpr double simplexCapUnits = 21;
+
+    // Stroke fonts a style may name without their .shx.
+    const QStringList strokeFonts
+        = { QStringLiteral("txt"), QStringLiteral("monotxt"), QStringLiteral("simplex"),
+              QStringLiteral("complex"), QStringLiteral("italic"), QStringLiteral("romans"),
+              QStringLiteral("romand"), QStringLiteral("romanc"), QStringLiteral("romant"),
+              QStringLiteral("italicc"), QStringLiteral("italict"), QStringLiteral("scripts"),
+              QStringLiteral("scriptc"), QStringLiteral("greeks"), QStringLiteral("greekc"),
+              QStringLiteral("gothice"), QStringLiteral("gothicg"), QStringLiteral("gothici"),
+              QStringLiteral("isocp"), QStringLiteral("isoct"), QStringLiteral("isocp2"),
+              QStringLiteral("isoct2"), QStringLiteral("isocp3"), QStringLiteral("isoct3") };
+
+    // The file name without folders and suffix, in lower case.
+    QString baseName(const QString &font)
+    {
+        QString name = font.trimmed().toLower();
+        name = name.mid(std::max(name.lastIndexOf(u'/'), name.lastIndexOf(u'\\')) + 1);
+        const qsizetype dot = name.lastIndexOf(u'.');
+        return dot > 0 ? name.left(dot) : name;
+    }
 
     // MTEXT's line pitch for a spacing factor of 1, in text heights.
     constexpr double linePitch = 5.0 / 3.0;
@@ -61,19 +98,50 @@ namespace {
 
 } // namespace
 
-double estimatedWidth(QStringView text, double capHeight, double widthFactor)
+bool isStrokeFont(const QString &font)
 {
-    double units = 0;
+    const QString name = font.trimmed().toLower();
+    return name.isEmpty() || name.endsWith(QLatin1String(".shx"))
+        || (strokeFonts.contains(baseName(name)) && !name.contains(u'.'));
+}
+
+FontMetrics fontMetrics(const QString &font)
+{
+    const QString base = baseName(font);
+    if (isStrokeFont(font))
+        return base.isEmpty() || base == u"txt" || base == u"monotxt" ? FontMetrics::Txt
+                                                                      : FontMetrics::Simplex;
+    if (base == u"arial" || base == u"liberation sans" || base == u"liberationsans-regular"
+        || base == u"helvetica")
+        return FontMetrics::Arial;
+    return FontMetrics::Sans;
+}
+
+double estimatedWidth(QStringView text, double capHeight, double widthFactor, FontMetrics metrics)
+{
+    double heights = 0;
     for (QChar c : text) {
         const char16_t u = c.unicode();
-        if (u >= 32 && u < 127)
-            units += advances[u - 32];
-        else if (u >= 0x2e80)
-            units += 2048; // CJK and other full-width glyphs
-        else
-            units += 1300;
+        const bool ascii = u >= 32 && u < 127;
+        // CJK and other full-width glyphs are square in the stroke fonts' big fonts and an em
+        // wide in TrueType faces.
+        const bool wide = u >= 0x2e80;
+        switch (metrics) {
+        case FontMetrics::Txt:
+            heights += 1;
+            break;
+        case FontMetrics::Simplex:
+            heights += wide ? 1 : (ascii ? simplexAdvances[u - 32] : 20) / simplexCapUnits;
+            break;
+        case FontMetrics::Arial:
+            heights += (ascii ? arialAdvances[u - 32] : wide ? 2048 : 1200) / arialCapUnits;
+            break;
+        case FontMetrics::Sans:
+            heights += (ascii ? advances[u - 32] : wide ? 2048 : 1300) / capUnits;
+            break;
+        }
     }
-    return units / capUnits * capHeight * widthFactor;
+    return heights * capHeight * widthFactor;
 }
 
 QString resolveSpecialCodes(const QString &text)
@@ -105,7 +173,7 @@ QString resolveSpecialCodes(const QString &text)
     return out;
 }
 
-std::vector<MTextPiece> layoutMText(const MText &mtext, double height)
+std::vector<MTextPiece> layoutMText(const MText &mtext, double height, const QString &font)
 {
     std::vector<Format> formats(1);
     formats[0].height = height;
@@ -192,7 +260,11 @@ std::vector<MTextPiece> layoutMText(const MText &mtext, double height)
         case 'f':
         case 'F':
             change(
-                [v = codeValue(s, i)](Format &f) { f.font = v.section(QLatin1Char('|'), 0, 0); });
+                // "Arial|b0|i0|..." for a TrueType face; "simplex.shx,gbcbig.shx" for a stroke
+                // font and its big font, whose glyphs the CJK fonts stand in for.
+                [v = codeValue(s, i)](Format &f) {
+                    f.font = v.section(QLatin1Char('|'), 0, 0).section(QLatin1Char(','), 0, 0);
+                });
             break;
         case 'S': {
             const QString value = codeValue(s, i);
@@ -232,7 +304,8 @@ std::vector<MTextPiece> layoutMText(const MText &mtext, double height)
             continue;
         }
         const Format &f = formats[w.format];
-        w.width = estimatedWidth(w.text, f.height, f.widthFactor);
+        w.width = estimatedWidth(
+            w.text, f.height, f.widthFactor, fontMetrics(f.font.isEmpty() ? font : f.font));
         if (mtext.referenceWidth > 0 && !w.space && !lines.back().empty()
             && lineWidth + w.width > mtext.referenceWidth) {
             while (!lines.back().empty() && lines.back().back().space)

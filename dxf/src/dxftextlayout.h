@@ -12,8 +12,27 @@
 
 namespace dxf {
 
+// How a style's font spaces its characters as the CAD program lays them out.
+enum class FontMetrics {
+    // A TrueType face we draw with DejaVu Sans or the face itself.
+    Sans,
+    // Arial and its metric twin Liberation Sans.
+    Arial,
+    // The CAD program's default stroke font: every character one capital height wide.
+    Txt,
+    // The other stroke fonts, spaced like the simplex Roman they derive from.
+    Simplex,
+};
+
+// A style's font name ("txt", "romans.shx", "arial.ttf", "Arial"), or an MTEXT font switch, is a
+// stroke font when it names a shape file or one of the stroke fonts by its bare name; the CAD
+// program's default font is one too.
+bool isStrokeFont(const QString &font);
+// Decided by the name alone, so that the front end's layout and the painter agree.
+FontMetrics fontMetrics(const QString &font);
 // The estimated width of a text whose capitals are capHeight high.
-double estimatedWidth(QStringView text, double capHeight, double widthFactor = 1);
+double estimatedWidth(QStringView text, double capHeight, double widthFactor = 1,
+    FontMetrics metrics = FontMetrics::Sans);
 // TEXT's special codes resolved (%%c, %%d, %%p, %%%); %%u and %%o dropped.
 QString resolveSpecialCodes(const QString &text);
 
@@ -33,6 +52,7 @@ struct MTextPiece {
     std::int32_t trueColour = -1;
 };
 
-std::vector<MTextPiece> layoutMText(const MText &text, double height);
+// font is the style's; pieces under a font switch are measured in the font they switch to.
+std::vector<MTextPiece> layoutMText(const MText &text, double height, const QString &font = {});
 
 } // namespace dxf

@@ -1,0 +1,22 @@
+#pragma once
+
+// Which installed faces draw a style's font. The CAD program's own fonts are not on this system:
+// TrueType faces stand in by family or by a face of the same metrics, stroke fonts by a
+// technical lettering face, and CJK faces follow for the characters the first ones lack.
+
+#include <QString>
+#include <QStringList>
+
+namespace dxf {
+
+struct FontChoice {
+    // Installed families in the order each character is looked up.
+    QStringList families;
+    // The face only stands in for a stroke font: runs are stretched to the stroke font's width.
+    bool strokeStandIn = false;
+};
+
+// styleFont as TextRun::font has it; installed as QFontDatabase::families() lists them.
+FontChoice chooseFont(const QString &styleFont, const QStringList &installed);
+
+} // namespace dxf
