@@ -79,10 +79,14 @@ namespace {
 
 } // namespace
 
-FontChoice chooseFont(const QString &styleFont, const QStringList &installed)
+FontChoice chooseFont(const QString &styleFont, const QStringList &installed, bool cjk)
 {
     FontChoice choice;
     Families families(installed);
+    if (cjk) {
+        for (const char *family : cjkFamilies)
+            families.add(QLatin1String(family));
+    }
     const QString name = styleFont.trimmed();
     if (isStrokeFont(name)) {
         choice.strokeStandIn = true;

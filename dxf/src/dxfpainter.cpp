@@ -11,6 +11,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPolygonF>
+#include <algorithm>
 #include <cmath>
 #include <optional>
 
@@ -136,12 +137,13 @@ namespace {
             painter.drawPath(path);
         }
 
-        const TextFont &textFont(const QString &name)
+        const TextFont &textFont(const QString &name, bool cjk)
         {
-            auto found = fonts.constFind(name);
+            const QString key = cjk ? name + QLatin1String("\ncjk") : name;
+            auto found = fonts.constFind(key);
             if (found != fonts.constEnd())
                 return *found;
-            const FontChoice choice = chooseFont(name, QFontDatabase::families());
+            const FontChoice choice = chooseFont(name, QFontDatabase::families(), cjk);
             TextFont text;
             text.font.setFamilies(choice.families);
             if (choice.strokeStandIn)
@@ -152,14 +154,16 @@ namespace {
             text.capHeight = QFontMetricsF(text.font).capHeight();
             if (text.capHeight <= 0)
                 text.capHeight = referencePixelSize * 0.7;
-            return *fonts.insert(name, text);
+            return *fonts.insert(key, text);
         }
 
         void drawText(const TextRun &text)
         {
             if (text.text.isEmpty() || !(text.height > 0))
                 return;
-            const TextFont &font = textFont(text.font);
+            const bool cjk = std::any_of(text.text.cbegin(), text.text.cend(),
+                [](QChar c) { return c.unicode() >= 0x2e80 && !c.isSurrogate(); });
+            const TextFont &font = textFont(text.font, cjk);
             const double natural = QFontMetricsF(font.font).horizontalAdvance(text.text);
             // A stand-in face is stretched to the stroke font's width, so that texts fill the
             // boxes their drawing made for them and no more.

@@ -206,9 +206,14 @@ INSTANTIATE_TEST_SUITE_P(All, DxfTextFont,
             false }),
     [](const auto &info) { return std::string(info.param.name); });
 
-TEST(DxfText, TheLastResortStandsInWhenNothingElseIsInstalled)
+TEST(DxfText, CjkTextsTakeTheCjkFaceFirstAndALastResortIsAlwaysThere)
 {
-    EXPECT_EQ(chooseFont(QStringLiteral("txt"), {}).families, QStringList("DejaVu Sans"));
+    // osifont holds a few CJK glyphs of its own, smaller than the CJK face's.
+    EXPECT_EQ(
+        chooseFont(QStringLiteral("txt"), { "osifont", "DejaVu Sans", "WenQuanYi Micro Hei" }, true)
+            .families,
+        QStringList({ "WenQuanYi Micro Hei", "osifont", "DejaVu Sans" }));
+    EXPECT_EQ(chooseFont(QStringLiteral("txt"), {}, true).families, QStringList("DejaVu Sans"));
 }
 
 TEST(DxfText, StrokeFontsKeepTheirCadWidth)

@@ -16,7 +16,9 @@ struct FontChoice {
     bool strokeStandIn = false;
 };
 
-// styleFont as TextRun::font has it; installed as QFontDatabase::families() lists them.
-FontChoice chooseFont(const QString &styleFont, const QStringList &installed);
+// styleFont as TextRun::font has it; installed as QFontDatabase::families() lists them. For a
+// text with CJK characters the CJK faces come first: a few Latin faces hold some CJK glyphs of
+// their own, which would stand out among the others in size and weight.
+FontChoice chooseFont(const QString &styleFont, const QStringList &installed, bool cjk = false);
 
 } // namespace dxf
