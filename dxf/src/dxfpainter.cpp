@@ -164,12 +164,12 @@ namespace {
             const bool cjk = std::any_of(text.text.cbegin(), text.text.cend(),
                 [](QChar c) { return c.unicode() >= 0x2e80 && !c.isSurrogate(); });
             const TextFont &font = textFont(text.font, cjk);
-            const double natural = QFontMetricsF(font.font).horizontalAdvance(text.text);
-            // A stand-in face is stretched to the stroke font's width, so that texts fill the
-            // boxes their drawing made for them and no more.
-            const double advance = font.strokeMetrics && natural > 0
+            const QFontMetricsF metrics(font.font);
+            // A stroke font's run is as long as the stroke font makes it, whatever the stand-in's
+            // own advances, so that texts fill the boxes their drawing made for them and no more.
+            const double advance = font.strokeMetrics
                 ? estimatedWidth(text.text, font.capHeight, 1, *font.strokeMetrics)
-                : natural;
+                : metrics.horizontalAdvance(text.text);
             const double scale = text.height * dotsPerMm / font.capHeight;
             double xScale = scale * text.widthFactor;
             if (text.fitWidth > 0 && advance > 0)
@@ -188,13 +188,50 @@ namespace {
             // Leaning right means moving right as the glyph goes up, which is -y on the device.
             painter.shear(-std::tan(qDegreesToRadians(text.oblique)), 0);
             painter.scale(xScale, scale);
-            painter.translate(x, 0);
-            if (natural > 0)
-                painter.scale(advance / natural, 1);
             painter.setFont(font.font);
             painter.setPen(QColor::fromRgba(text.colour));
-            painter.drawText(QPointF(0, 0), text.text);
+            if (font.strokeMetrics)
+                drawInCells(text.text, x, font, metrics);
+            else
+                painter.drawText(QPointF(x, 0), text.text);
             painter.restore();
+        }
+
+        // Each character's ink centred in the cell the stroke font gives it, and narrowed where
+        // the stand-in's glyph is wider than the stroke font's: stretching the whole run instead
+        // would widen narrow glyphs ("1", "I") to their cells. Big-font (CJK) glyphs keep their
+        // proportions.
+        void drawInCells(
+            const QString &text, double x, const TextFont &font, const QFontMetricsF &metrics)
+        {
+            // txt's glyphs take the first two thirds of their cell, the rest is the space after
+            // them; the simplex glyphs have a little space on either side.
+            const bool txt = *font.strokeMetrics == FontMetrics::Txt;
+            for (qsizetype i = 0; i < text.size();) {
+                const qsizetype length
+                    = text.at(i).isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
+                const QString character = text.mid(i, length);
+                i += length;
+                const double cell
+                    = estimatedWidth(character, font.capHeight, 1, *font.strokeMetrics);
+                const bool wide = character.at(0).unicode() >= 0x2e80;
+                const double room = wide ? cell : txt ? cell * 2 / 3 : cell * 0.8;
+                const double start = wide || !txt ? (cell - room) / 2 : 0;
+                const QRectF ink = metrics.tightBoundingRect(character);
+                if (ink.width() > 0) {
+                    // A big-font glyph stands as high as the text.
+                    const double fit = wide && ink.height() > 0 ? font.capHeight / ink.height() : 1;
+                    const double narrowing = ink.width() * fit > room ? room / ink.width() : fit;
+                    painter.save();
+                    painter.translate(
+                        x + start + (room - ink.width() * narrowing) / 2 - ink.left() * narrowing,
+                        0);
+                    painter.scale(narrowing, wide ? narrowing : 1);
+                    painter.drawText(QPointF(0, 0), character);
+                    painter.restore();
+                }
+                x += cell;
+            }
         }
 
         void drawImage(const PictureImage &picture)

@@ -220,16 +220,19 @@ TEST(DxfText, StrokeFontsKeepTheirCadWidth)
 {
     if (!installed("osifont"))
         GTEST_SKIP() << "osifont (Debian's fonts-osifont) is not installed";
-    // txt is monospaced, one capital height a character: ten characters 10 mm high are 100 mm
-    // long, the last one's spacing (a third of it) without ink. osifont's own glyphs would give
-    // 74 mm.
-    const auto [first, last]
-        = inkColumns(runAt(QStringLiteral("MINI-ANT-1"), QStringLiteral("txt")));
-    EXPECT_NEAR((last - first) / 10.0, 100 - 10.0 / 3, 3);
+    // txt is monospaced, one capital height a character, the glyph in the first two thirds:
+    // ten capitals 10 mm high are 100 mm long, the last third without ink.
+    const auto [h0, h1] = inkColumns(runAt(QStringLiteral("HHHHHHHHHH"), QStringLiteral("txt")));
+    EXPECT_NEAR((h1 - h0) / 10.0, 100 - 10.0 / 3, 1.5);
+    EXPECT_NEAR(h0, 100, 10);
+    // Narrow glyphs keep their width in their cells: the strokes of "IIII" stand 10 mm apart.
+    const auto [i0, i1] = inkColumns(runAt(QStringLiteral("IIII"), QStringLiteral("txt")));
+    EXPECT_NEAR((i1 - i0) / 10.0, 30, 1.5);
+    EXPECT_NEAR(i0, 100 + 10 / 3.0 * 10, 10) << i1 << " " << h1;
     // Simplex spacing: "HI" advances 22 + 8 units where a capital is 21 high, and the outer
     // side bearings (4 units each) have no ink.
-    const auto [h, i] = inkColumns(runAt(QStringLiteral("HIHI"), QStringLiteral("romans.shx")));
-    EXPECT_NEAR((i - h) / 10.0, (2 * 30 - 8) / 2.1, 1);
+    const auto [s0, s1] = inkColumns(runAt(QStringLiteral("HIHI"), QStringLiteral("romans.shx")));
+    EXPECT_NEAR((s1 - s0) / 10.0, (2 * 30 - 8) / 2.1, 1.5);
 }
 
 TEST(DxfText, CjkTextsAreDrawnWithTheirGlyphs)
