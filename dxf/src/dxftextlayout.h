@@ -18,7 +18,7 @@ enum class FontMetrics {
     Sans,
     // Arial and its metric twin Liberation Sans.
     Arial,
-    // The CAD program's default stroke font: every character one capital height wide.
+    // The CAD program's default stroke font: one capital height a character ("I" two thirds).
     Txt,
     // The other stroke fonts, spaced like the simplex Roman they derive from.
     Simplex,
