@@ -256,11 +256,11 @@ TEST(DxfText, CjkTextsAreDrawnWithTheirGlyphs)
 
 TEST(DxfText, DoubleByteCodePagesAndTheirEscapesDecode)
 {
-    // Before R2007 texts are in the drawing's code page; "布局1" in GBK, "배치1 똠" in the
-    // Korean page, whose last syllable only its extension to EUC-KR has.
+    // Before R2007 texts are in the drawing's code page, Windows' own: "布局1€" in 936, whose euro
+    // sign GB2312 lacks, "배치1 똠" in 949, whose last syllable EUC-KR lacks.
     const Drawing chinese = readDrawing(
-        withCodePage("AC1015", "ANSI_936", groups("0 TEXT\n1 \xb2\xbc\xbe\xd6\x31")), "t.dxf");
-    EXPECT_EQ(std::get<Text>(chinese.modelSpace.at(0).shape).text, u"布局1");
+        withCodePage("AC1015", "ANSI_936", groups("0 TEXT\n1 \xb2\xbc\xbe\xd6\x31\x80")), "t.dxf");
+    EXPECT_EQ(std::get<Text>(chinese.modelSpace.at(0).shape).text, u"布局1€");
     EXPECT_TRUE(chinese.warnings.isEmpty());
     const Drawing korean = readDrawing(
         withCodePage("AC1015", "ANSI_949", groups("0 TEXT\n1 \xb9\xe8\xc4\xa1\x31 \x8c\x63")),
@@ -272,10 +272,10 @@ TEST(DxfText, DoubleByteCodePagesAndTheirEscapesDecode)
     EXPECT_TRUE(japanese.warnings.isEmpty()) << japanese.warnings.join(u'\n').toStdString();
     // \M+n: 1 Japanese, 2 Traditional Chinese, 3 Korean, 5 Simplified Chinese; any page.
     const Drawing escapes = readDrawing(withCodePage("AC1032", "ANSI_1252",
-                                            groups("0 TEXT\n1 \\M+193FA\\M+2A4D1\\M+38C63"
+                                            groups("0 TEXT\n1 \\M+193FA\\M+2A4D1\\M+2A3E1\\M+38C63"
                                                    "\\M+5B2BC\\U+D55C\\M+9FFFF")),
         "t.dxf");
-    EXPECT_EQ(std::get<Text>(escapes.modelSpace.at(0).shape).text, u"日天똠布한\\M+9FFFF");
+    EXPECT_EQ(std::get<Text>(escapes.modelSpace.at(0).shape).text, u"日天€똠布한\\M+9FFFF");
 }
 
 TEST(DxfText, MTextFontSwitchesNameTheFontBeforeItsBigFont)
