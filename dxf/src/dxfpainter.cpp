@@ -28,6 +28,10 @@ namespace {
     constexpr qsizetype maxBatch = 4096;
     // Device pixels.
     constexpr double maxSquareCapWidth = 3;
+    // How much wider a stand-in's glyph may be drawn to fill its stroke-font cell.
+    constexpr double maxWidening = 1.25;
+    // The stand-in's strokes are about this wide, in capital heights.
+    constexpr double penShare = 0.1;
 
     struct TextFont {
         QFont font;
@@ -197,16 +201,13 @@ namespace {
             painter.restore();
         }
 
-        // Each character's ink centred in the cell the stroke font gives it, and narrowed where
-        // the stand-in's glyph is wider than the stroke font's: stretching the whole run instead
-        // would widen narrow glyphs ("1", "I") to their cells. Big-font (CJK) glyphs keep their
-        // proportions.
+        // Each character's ink where the stroke font has it in the character's cell, narrowed
+        // where the stand-in's glyph is wider and a little widened where it is narrower:
+        // stretching the whole run instead would widen narrow glyphs ("1", "I") to their cells.
+        // Big-font (CJK) glyphs keep their proportions.
         void drawInCells(
             const QString &text, double x, const TextFont &font, const QFontMetricsF &metrics)
         {
-            // txt's glyphs take the first two thirds of their cell, the rest is the space after
-            // them; the simplex glyphs have a little space on either side.
-            const bool txt = *font.strokeMetrics == FontMetrics::Txt;
             for (qsizetype i = 0; i < text.size();) {
                 const qsizetype length
                     = text.at(i).isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
@@ -215,18 +216,24 @@ namespace {
                 const double cell
                     = estimatedWidth(character, font.capHeight, 1, *font.strokeMetrics);
                 const bool wide = character.at(0).unicode() >= 0x2e80;
-                const double room = wide ? cell : txt ? cell * 2 / 3 : cell * 0.8;
-                const double start = wide || !txt ? (cell - room) / 2 : 0;
+                const auto [first, last] = strokeInk(character.at(0), *font.strokeMetrics);
+                // The stroke font's ink runs from its first stroke's middle to its last's; the
+                // stand-in's from edge to edge.
+                const double start = (first - (wide ? 0 : penShare / 2)) * font.capHeight;
+                const double room = (last - first + (wide ? 0 : penShare)) * font.capHeight;
                 const QRectF ink = metrics.tightBoundingRect(character);
                 if (ink.width() > 0) {
-                    // A big-font glyph stands as high as the text.
-                    const double fit = wide && ink.height() > 0 ? font.capHeight / ink.height() : 1;
-                    const double narrowing = ink.width() * fit > room ? room / ink.width() : fit;
+                    // A big-font glyph stands as high as the text; others take up to a quarter
+                    // more width where the stroke font's glyph is wider, so that words do not
+                    // fall apart into letters.
+                    const double fit
+                        = wide && ink.height() > 0 ? font.capHeight / ink.height() : maxWidening;
+                    const double widthScale = std::min(fit, room / ink.width());
                     painter.save();
                     painter.translate(
-                        x + start + (room - ink.width() * narrowing) / 2 - ink.left() * narrowing,
+                        x + start + (room - ink.width() * widthScale) / 2 - ink.left() * widthScale,
                         0);
-                    painter.scale(narrowing, wide ? narrowing : 1);
+                    painter.scale(widthScale, wide ? widthScale : 1);
                     painter.drawText(QPointF(0, 0), character);
                     painter.restore();
                 }

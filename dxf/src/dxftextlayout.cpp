@@ -33,6 +33,20 @@ namespace {
         20, 14, 14, 14, 16, 16, 10, 19, 19, 18, 19, 18, 12, 19, 19, 8, 10, 17, 8, 30, 19, 19, 19,
         19, 13, 17, 12, 19, 16, 22, 17, 16, 17, 14, 8, 14, 24 };
     constexpr double simplexCapUnits = 21;
+    // Where the ink of those glyphs lies in their advance: first and last stroke.
+    constexpr unsigned char simplexInk[95][2] = { { 0, 0 }, { 4, 6 }, { 4, 12 }, { 3, 18 },
+        { 3, 17 }, { 3, 21 }, { 3, 23 }, { 4, 6 }, { 4, 11 }, { 3, 10 }, { 3, 13 }, { 4, 22 },
+        { 4, 6 }, { 4, 22 }, { 4, 6 }, { 2, 20 }, { 3, 17 }, { 6, 11 }, { 3, 17 }, { 3, 17 },
+        { 3, 18 }, { 3, 17 }, { 4, 17 }, { 3, 17 }, { 3, 17 }, { 3, 16 }, { 4, 6 }, { 4, 6 },
+        { 4, 20 }, { 4, 22 }, { 4, 20 }, { 3, 15 }, { 3, 24 }, { 1, 17 }, { 4, 18 }, { 3, 18 },
+        { 4, 18 }, { 4, 17 }, { 4, 17 }, { 3, 18 }, { 4, 18 }, { 4, 4 }, { 2, 12 }, { 4, 18 },
+        { 4, 16 }, { 4, 20 }, { 4, 18 }, { 3, 19 }, { 4, 18 }, { 3, 19 }, { 4, 18 }, { 3, 17 },
+        { 1, 15 }, { 4, 18 }, { 1, 17 }, { 2, 22 }, { 3, 17 }, { 1, 17 }, { 3, 17 }, { 4, 11 },
+        { 0, 14 }, { 3, 10 }, { 3, 13 }, { 0, 16 }, { 4, 6 }, { 3, 15 }, { 4, 16 }, { 3, 15 },
+        { 3, 15 }, { 3, 15 }, { 2, 10 }, { 3, 15 }, { 4, 15 }, { 3, 5 }, { 1, 7 }, { 4, 15 },
+        { 4, 4 }, { 4, 26 }, { 4, 15 }, { 3, 16 }, { 4, 16 }, { 3, 15 }, { 4, 12 }, { 3, 14 },
+        { 2, 10 }, { 4, 15 }, { 2, 14 }, { 3, 19 }, { 3, 14 }, { 1, 14 }, { 3, 14 }, { 4, 9 },
+        { 4, 4 }, { 5, 10 }, { 3, 21 } };
 
     // Stroke fonts a style may name without their .shx.
     const QStringList strokeFonts
@@ -115,6 +129,20 @@ FontMetrics fontMetrics(const QString &font)
         || base == u"helvetica")
         return FontMetrics::Arial;
     return FontMetrics::Sans;
+}
+
+std::pair<double, double> strokeInk(QChar c, FontMetrics metrics)
+{
+    const char16_t u = c.unicode();
+    const double cell = estimatedWidth(QStringView(&c, 1), 1, 1, metrics);
+    if (u >= 0x2e80)
+        return { 0, cell };
+    // txt draws its glyphs in the first two thirds of the cell.
+    if (metrics != FontMetrics::Simplex)
+        return { 0, cell * 2 / 3 };
+    if (u >= 32 && u < 127)
+        return { simplexInk[u - 32][0] / simplexCapUnits, simplexInk[u - 32][1] / simplexCapUnits };
+    return { 3 / simplexCapUnits, cell - 3 / simplexCapUnits };
 }
 
 double estimatedWidth(QStringView text, double capHeight, double widthFactor, FontMetrics metrics)

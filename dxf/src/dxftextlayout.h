@@ -8,6 +8,7 @@
 #include "dxf/dxfpicture.h"
 
 #include <QString>
+#include <utility>
 #include <vector>
 
 namespace dxf {
@@ -30,6 +31,9 @@ enum class FontMetrics {
 bool isStrokeFont(const QString &font);
 // Decided by the name alone, so that the front end's layout and the painter agree.
 FontMetrics fontMetrics(const QString &font);
+// Where a stroke font's glyph has its ink in its cell (estimatedWidth of the character): first
+// and last stroke, in capital heights from the cell's start.
+std::pair<double, double> strokeInk(QChar c, FontMetrics metrics);
 // The estimated width of a text whose capitals are capHeight high.
 double estimatedWidth(QStringView text, double capHeight, double widthFactor = 1,
     FontMetrics metrics = FontMetrics::Sans);
