@@ -465,7 +465,7 @@ namespace {
     }
 
     // Some writers leave handles empty or write what is no handle at all; CAD programs take that
-    // for no handle (0), and so do we: nothing the drawing needs depends on one being there.
+    // for no handle (0), and so do we: what has none is only not found by its handle.
     quint64 Reader::handle(const Group &group) const
     {
         const std::string_view text = trimmed(group.text);

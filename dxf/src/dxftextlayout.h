@@ -1,8 +1,9 @@
 #pragma once
 
 // Texts laid out without fonts: the front end runs under a QCoreApplication, so widths are
-// estimated from the advances of a common sans-serif face; the painter measures real glyphs
-// and the runs' anchors keep centred and right-aligned lines where they belong.
+// estimated from tables of advances (the stroke fonts', Arial's, or a common sans-serif face's);
+// the painter keeps the stroke fonts' widths, measures TrueType glyphs itself, and the runs'
+// anchors keep centred and right-aligned lines where they belong.
 
 #include "dxf/dxfdrawing.h"
 #include "dxf/dxfpicture.h"

@@ -12,7 +12,7 @@ namespace dxf {
 struct FontChoice {
     // Installed families in the order each character is looked up.
     QStringList families;
-    // The face only stands in for a stroke font: runs are stretched to the stroke font's width.
+    // The face only stands in for a stroke font: its glyphs go into the stroke font's cells.
     bool strokeStandIn = false;
 };
 
