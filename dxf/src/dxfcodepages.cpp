@@ -1345,7 +1345,7 @@ const char *multiByteCodec(int page)
     case 936:
         return "GBK";
     case 949:
-        return "EUC-KR";
+        return "windows-949";
     case 950:
         return "Big5";
     default:

@@ -710,8 +710,11 @@ namespace {
         const Style style = styleOf(common, ctx, layer);
         const auto styleIt = drawing.styles.constFind(t.style.toUpper());
         const TextStyle *ts = styleIt == drawing.styles.cend() ? nullptr : &*styleIt;
-        double height = ts && ts->fixedHeight > 0 ? ts->fixedHeight : t.height;
+        // The entity's own height is drawn; a style's fixed height only seeds the texts written
+        // with it.
+        double height = t.height;
         const double widthFactor = t.widthFactor > 0 ? t.widthFactor : 1;
+        const QString font = ts ? (ts->family.isEmpty() ? ts->font : ts->family) : QString();
         double angle = t.rotation * degrees;
         const int h = std::clamp(t.horizontal, 0, 5), v = std::clamp(t.vertical, 0, 3);
         const bool aligned = h == 0 && v == 0;
@@ -725,7 +728,7 @@ namespace {
             if (fitWidth > 0) {
                 angle = std::atan2(d.y(), d.x());
                 if (h == 3)
-                    height = fitWidth / estimatedWidth(text, 1, widthFactor);
+                    height = fitWidth / estimatedWidth(text, 1, widthFactor, fontMetrics(font));
             }
             base = t.insert.xy();
         } else if (h == 1 || h == 4) {
@@ -746,7 +749,7 @@ namespace {
         r.oblique = t.oblique;
         r.mirrorX = t.generation & 2;
         r.mirrorY = bool(t.generation & 4) != r.mirrorY;
-        r.font = ts ? (ts->family.isEmpty() ? ts->font : ts->family) : QString();
+        r.font = font;
         r.colour = style.colour;
         if (fitWidth > 0) {
             const QPointF a = xf.map(t.insert.xy()), b = xf.map(t.alignPoint.xy());
@@ -767,7 +770,7 @@ namespace {
             ? std::atan2(t.direction.y, t.direction.x)
             : t.rotation * degrees;
         const double c = std::cos(angle), s = std::sin(angle);
-        for (MTextPiece &piece : layoutMText(t, height)) {
+        for (MTextPiece &piece : layoutMText(t, height, font)) {
             const QPointF local = piece.position;
             const QPointF base = t.insert.xy()
                 + QPointF(local.x() * c - local.y() * s, local.x() * s + local.y() * c);

@@ -1,6 +1,8 @@
 #include "dxf/dxfpainter.h"
 
-#include <QFileInfo>
+#include "dxf/dxffonts.h"
+#include "dxftextlayout.h"
+
 #include <QFontDatabase>
 #include <QFontMetricsF>
 #include <QHash>
@@ -9,7 +11,9 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPolygonF>
+#include <algorithm>
 #include <cmath>
+#include <optional>
 
 namespace dxf {
 
@@ -24,10 +28,16 @@ namespace {
     constexpr qsizetype maxBatch = 4096;
     // Device pixels.
     constexpr double maxSquareCapWidth = 3;
+    // How much wider a stand-in's glyph may be drawn to fill its stroke-font cell.
+    constexpr double maxWidening = 1.25;
+    // The stand-in's strokes are about this wide, in capital heights.
+    constexpr double penShare = 0.1;
 
     struct TextFont {
         QFont font;
         double capHeight = 0;
+        // Set for a face standing in for a stroke font, whose widths runs keep.
+        std::optional<FontMetrics> strokeMetrics;
     };
 
     class PictureCanvas {
@@ -131,40 +141,39 @@ namespace {
             painter.drawPath(path);
         }
 
-        const TextFont &textFont(const QString &name)
+        const TextFont &textFont(const QString &name, bool cjk)
         {
-            auto found = fonts.constFind(name);
+            const QString key = cjk ? name + QLatin1String("\ncjk") : name;
+            auto found = fonts.constFind(key);
             if (found != fonts.constEnd())
                 return *found;
-            // A style names a family or a font file; the file's base name is often the family.
-            QString family = QStringLiteral("DejaVu Sans");
-            const QStringList families = QFontDatabase::families();
-            for (const QString &candidate : { name, QFileInfo(name).completeBaseName() }) {
-                const auto match
-                    = std::find_if(families.begin(), families.end(), [&](const QString &f) {
-                          return f.compare(candidate, Qt::CaseInsensitive) == 0;
-                      });
-                if (!candidate.isEmpty() && match != families.end()) {
-                    family = *match;
-                    break;
-                }
-            }
-            TextFont text { QFont(family), 0 };
+            const FontChoice choice = chooseFont(name, QFontDatabase::families(), cjk);
+            TextFont text;
+            text.font.setFamilies(choice.families);
+            if (choice.strokeStandIn)
+                text.strokeMetrics = fontMetrics(name);
             text.font.setPixelSize(referencePixelSize);
             // Unhinted outlines keep text widths proportional between an image and a PDF.
             text.font.setHintingPreference(QFont::PreferNoHinting);
             text.capHeight = QFontMetricsF(text.font).capHeight();
             if (text.capHeight <= 0)
                 text.capHeight = referencePixelSize * 0.7;
-            return *fonts.insert(name, text);
+            return *fonts.insert(key, text);
         }
 
         void drawText(const TextRun &text)
         {
             if (text.text.isEmpty() || !(text.height > 0))
                 return;
-            const TextFont &font = textFont(text.font);
-            const double advance = QFontMetricsF(font.font).horizontalAdvance(text.text);
+            const bool cjk = std::any_of(text.text.cbegin(), text.text.cend(),
+                [](QChar c) { return c.unicode() >= 0x2e80 && !c.isSurrogate(); });
+            const TextFont &font = textFont(text.font, cjk);
+            const QFontMetricsF metrics(font.font);
+            // A stroke font's run is as long as the stroke font makes it, whatever the stand-in's
+            // own advances, so that texts fill the boxes their drawing made for them and no more.
+            const double advance = font.strokeMetrics
+                ? estimatedWidth(text.text, font.capHeight, 1, *font.strokeMetrics)
+                : metrics.horizontalAdvance(text.text);
             const double scale = text.height * dotsPerMm / font.capHeight;
             double xScale = scale * text.widthFactor;
             if (text.fitWidth > 0 && advance > 0)
@@ -185,8 +194,51 @@ namespace {
             painter.scale(xScale, scale);
             painter.setFont(font.font);
             painter.setPen(QColor::fromRgba(text.colour));
-            painter.drawText(QPointF(x, 0), text.text);
+            if (font.strokeMetrics)
+                drawInCells(text.text, x, font, metrics);
+            else
+                painter.drawText(QPointF(x, 0), text.text);
             painter.restore();
+        }
+
+        // Each character's ink where the stroke font has it in the character's cell, narrowed
+        // where the stand-in's glyph is wider and a little widened where it is narrower:
+        // stretching the whole run instead would widen narrow glyphs ("1", "I") to their cells.
+        // Big-font (CJK) glyphs keep their proportions.
+        void drawInCells(
+            const QString &text, double x, const TextFont &font, const QFontMetricsF &metrics)
+        {
+            for (qsizetype i = 0; i < text.size();) {
+                const qsizetype length
+                    = text.at(i).isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
+                const QString character = text.mid(i, length);
+                i += length;
+                const double cell
+                    = estimatedWidth(character, font.capHeight, 1, *font.strokeMetrics);
+                const bool wide = character.at(0).unicode() >= 0x2e80;
+                const auto [first, last] = strokeInk(character.at(0), *font.strokeMetrics);
+                // The stroke font's ink runs from its first stroke's middle to its last's; the
+                // stand-in's from edge to edge.
+                const double start = (first - (wide ? 0 : penShare / 2)) * font.capHeight;
+                const double room = (last - first + (wide ? 0 : penShare)) * font.capHeight;
+                const QRectF ink = metrics.tightBoundingRect(character);
+                if (ink.width() > 0) {
+                    // A big-font glyph stands as high as the text; others take up to a quarter
+                    // more width where the stroke font's glyph is wider, so that words do not
+                    // fall apart into letters.
+                    const double fit
+                        = wide && ink.height() > 0 ? font.capHeight / ink.height() : maxWidening;
+                    const double widthScale = std::min(fit, room / ink.width());
+                    painter.save();
+                    painter.translate(
+                        x + start + (room - ink.width() * widthScale) / 2 - ink.left() * widthScale,
+                        0);
+                    painter.scale(widthScale, wide ? widthScale : 1);
+                    painter.drawText(QPointF(0, 0), character);
+                    painter.restore();
+                }
+                x += cell;
+            }
         }
 
         void drawImage(const PictureImage &picture)

@@ -507,6 +507,8 @@ namespace {
         return int(std::clamp<qint64>(integer(group), INT_MIN, INT_MAX));
     }
 
+    // Some writers leave handles empty or write what is no handle at all; CAD programs take that
+    // for no handle (0), and so do we: what has none is only not found by its handle.
     quint64 Reader::handle(const Group &group) const
     {
         const std::string_view text = trimmed(group.text);
@@ -514,11 +516,8 @@ namespace {
         const auto [ptr, error]
             = std::from_chars(text.data(), text.data() + text.size(), value, 16);
         if (group.kind != Group::Kind::Text || error != std::errc()
-            || ptr != text.data() + text.size() || text.empty())
-            failValue(group,
-                QStringLiteral("\"%1\" is not a handle (group code %2)")
-                    .arg(Tokenizer::quoted(group.text))
-                    .arg(group.code));
+            || ptr != text.data() + text.size())
+            return 0;
         return value;
     }
 
@@ -582,8 +581,12 @@ namespace {
         names.clear();
         if (utf8)
             return;
+        // "ANSI_936" as most writers have it, "DOS932" as some older ones do.
+        qsizetype digits = page.size();
+        while (digits > 0 && page.at(digits - 1).isDigit())
+            --digits;
         bool ok = false;
-        const int number = page.section(u'_', 1).toInt(&ok);
+        const int number = page.mid(digits).toInt(&ok);
         if (const char16_t *table = ok ? singleByteCodePage(number) : nullptr) {
             singleByte = table;
             return;

@@ -16,6 +16,57 @@ namespace {
         569, 1186, 569, 1995, 1298, 1253, 1300, 1300, 842, 1067, 803, 1298, 1212, 1675, 1212, 1212,
         1075, 1303, 690, 1303, 1716 };
     constexpr double capUnits = 1493;
+    // Advances of Liberation Sans, which has Arial's, for ' ' to '~'; capitals 1409 units high.
+    constexpr short arialAdvances[95] = { 569, 569, 727, 1139, 1139, 1821, 1366, 391, 682, 682, 797,
+        1196, 569, 682, 569, 569, 1139, 1139, 1139, 1139, 1139, 1139, 1139, 1139, 1139, 1139, 569,
+        569, 1196, 1196, 1196, 1139, 2079, 1366, 1366, 1479, 1479, 1366, 1251, 1593, 1479, 569,
+        1024, 1366, 1139, 1706, 1479, 1593, 1366, 1593, 1479, 1366, 1251, 1479, 1366, 1933, 1366,
+        1366, 1251, 569, 569, 569, 961, 1139, 682, 1139, 1139, 1024, 1139, 1139, 569, 1139, 1139,
+        455, 455, 1024, 455, 1706, 1139, 1139, 1139, 1139, 682, 1024, 569, 1139, 1024, 1479, 1024,
+        1024, 1024, 684, 532, 684, 1196 };
+    constexpr double arialCapUnits = 1409;
+    // Advances of the Hershey simplex Roman (Debian's hershey-fonts-data, rowmans) for ' ' to '~';
+    // capitals 21 units high.
+    constexpr unsigned char simplexAdvances[95] = { 16, 10, 16, 21, 20, 24, 26, 10, 14, 14, 16, 26,
+        10, 26, 10, 22, 20, 20, 20, 20, 20, 20, 20, 20, 20, 20, 10, 10, 24, 26, 24, 18, 27, 18, 21,
+        21, 21, 19, 18, 21, 22, 8, 16, 21, 17, 24, 22, 22, 21, 22, 21, 20, 16, 22, 18, 24, 20, 18,
+        20, 14, 14, 14, 16, 16, 10, 19, 19, 18, 19, 18, 12, 19, 19, 8, 10, 17, 8, 30, 19, 19, 19,
+        19, 13, 17, 12, 19, 16, 22, 17, 16, 17, 14, 8, 14, 24 };
+    constexpr double simplexCapUnits = 21;
+    // Where the ink of those glyphs lies in their advance: first and last stroke.
+    constexpr unsigned char simplexInk[95][2] = { { 0, 0 }, { 4, 6 }, { 4, 12 }, { 3, 18 },
+        { 3, 17 }, { 3, 21 }, { 3, 23 }, { 4, 6 }, { 4, 11 }, { 3, 10 }, { 3, 13 }, { 4, 22 },
+        { 4, 6 }, { 4, 22 }, { 4, 6 }, { 2, 20 }, { 3, 17 }, { 6, 11 }, { 3, 17 }, { 3, 17 },
+        { 3, 18 }, { 3, 17 }, { 4, 17 }, { 3, 17 }, { 3, 17 }, { 3, 16 }, { 4, 6 }, { 4, 6 },
+        { 4, 20 }, { 4, 22 }, { 4, 20 }, { 3, 15 }, { 3, 24 }, { 1, 17 }, { 4, 18 }, { 3, 18 },
+        { 4, 18 }, { 4, 17 }, { 4, 17 }, { 3, 18 }, { 4, 18 }, { 4, 4 }, { 2, 12 }, { 4, 18 },
+        { 4, 16 }, { 4, 20 }, { 4, 18 }, { 3, 19 }, { 4, 18 }, { 3, 19 }, { 4, 18 }, { 3, 17 },
+        { 1, 15 }, { 4, 18 }, { 1, 17 }, { 2, 22 }, { 3, 17 }, { 1, 17 }, { 3, 17 }, { 4, 11 },
+        { 0, 14 }, { 3, 10 }, { 3, 13 }, { 0, 16 }, { 4, 6 }, { 3, 15 }, { 4, 16 }, { 3, 15 },
+        { 3, 15 }, { 3, 15 }, { 2, 10 }, { 3, 15 }, { 4, 15 }, { 3, 5 }, { 1, 7 }, { 4, 15 },
+        { 4, 4 }, { 4, 26 }, { 4, 15 }, { 3, 16 }, { 4, 16 }, { 3, 15 }, { 4, 12 }, { 3, 14 },
+        { 2, 10 }, { 4, 15 }, { 2, 14 }, { 3, 19 }, { 3, 14 }, { 1, 14 }, { 3, 14 }, { 4, 9 },
+        { 4, 4 }, { 5, 10 }, { 3, 21 } };
+
+    // Stroke fonts a style may name without their .shx.
+    const QStringList strokeFonts
+        = { QStringLiteral("txt"), QStringLiteral("monotxt"), QStringLiteral("simplex"),
+              QStringLiteral("complex"), QStringLiteral("italic"), QStringLiteral("romans"),
+              QStringLiteral("romand"), QStringLiteral("romanc"), QStringLiteral("romant"),
+              QStringLiteral("italicc"), QStringLiteral("italict"), QStringLiteral("scripts"),
+              QStringLiteral("scriptc"), QStringLiteral("greeks"), QStringLiteral("greekc"),
+              QStringLiteral("gothice"), QStringLiteral("gothicg"), QStringLiteral("gothici"),
+              QStringLiteral("isocp"), QStringLiteral("isoct"), QStringLiteral("isocp2"),
+              QStringLiteral("isoct2"), QStringLiteral("isocp3"), QStringLiteral("isoct3") };
+
+    // The file name without folders and suffix, in lower case.
+    QString baseName(const QString &font)
+    {
+        QString name = font.trimmed().toLower();
+        name = name.mid(std::max(name.lastIndexOf(u'/'), name.lastIndexOf(u'\\')) + 1);
+        const qsizetype dot = name.lastIndexOf(u'.');
+        return dot > 0 ? name.left(dot) : name;
+    }
 
     // MTEXT's line pitch for a spacing factor of 1, in text heights.
     constexpr double linePitch = 5.0 / 3.0;
@@ -61,19 +112,65 @@ namespace {
 
 } // namespace
 
-double estimatedWidth(QStringView text, double capHeight, double widthFactor)
+bool isStrokeFont(const QString &font)
 {
-    double units = 0;
+    const QString name = font.trimmed().toLower();
+    return name.isEmpty() || name.endsWith(QLatin1String(".shx"))
+        || (strokeFonts.contains(baseName(name)) && !name.contains(u'.'));
+}
+
+FontMetrics fontMetrics(const QString &font)
+{
+    const QString base = baseName(font);
+    if (isStrokeFont(font))
+        return base.isEmpty() || base == u"txt" || base == u"monotxt" ? FontMetrics::Txt
+                                                                      : FontMetrics::Simplex;
+    if (base == u"arial" || base == u"liberation sans" || base == u"liberationsans-regular"
+        || base == u"helvetica")
+        return FontMetrics::Arial;
+    return FontMetrics::Sans;
+}
+
+std::pair<double, double> strokeInk(QChar c, FontMetrics metrics)
+{
+    const char16_t u = c.unicode();
+    const double cell = estimatedWidth(QStringView(&c, 1), 1, 1, metrics);
+    if (u >= 0x2e80)
+        return { 0, cell };
+    // txt draws its glyphs in the first two thirds of the cell.
+    if (metrics != FontMetrics::Simplex)
+        return { 0, cell * 2 / 3 };
+    if (u >= 32 && u < 127)
+        return { simplexInk[u - 32][0] / simplexCapUnits, simplexInk[u - 32][1] / simplexCapUnits };
+    return { 3 / simplexCapUnits, cell - 3 / simplexCapUnits };
+}
+
+double estimatedWidth(QStringView text, double capHeight, double widthFactor, FontMetrics metrics)
+{
+    double heights = 0;
     for (QChar c : text) {
         const char16_t u = c.unicode();
-        if (u >= 32 && u < 127)
-            units += advances[u - 32];
-        else if (u >= 0x2e80)
-            units += 2048; // CJK and other full-width glyphs
-        else
-            units += 1300;
+        const bool ascii = u >= 32 && u < 127;
+        // CJK and other full-width glyphs are square in the stroke fonts' big fonts and an em
+        // wide in TrueType faces.
+        const bool wide = u >= 0x2e80;
+        switch (metrics) {
+        case FontMetrics::Txt:
+            // An "I" is narrower, as the CAD program's own plots show.
+            heights += u == 'I' ? 2.0 / 3 : 1;
+            break;
+        case FontMetrics::Simplex:
+            heights += wide ? 1 : (ascii ? simplexAdvances[u - 32] : 20) / simplexCapUnits;
+            break;
+        case FontMetrics::Arial:
+            heights += (ascii ? arialAdvances[u - 32] : wide ? 2048 : 1200) / arialCapUnits;
+            break;
+        case FontMetrics::Sans:
+            heights += (ascii ? advances[u - 32] : wide ? 2048 : 1300) / capUnits;
+            break;
+        }
     }
-    return units / capUnits * capHeight * widthFactor;
+    return heights * capHeight * widthFactor;
 }
 
 QString resolveSpecialCodes(const QString &text)
@@ -105,7 +202,7 @@ QString resolveSpecialCodes(const QString &text)
     return out;
 }
 
-std::vector<MTextPiece> layoutMText(const MText &mtext, double height)
+std::vector<MTextPiece> layoutMText(const MText &mtext, double height, const QString &font)
 {
     std::vector<Format> formats(1);
     formats[0].height = height;
@@ -192,7 +289,11 @@ std::vector<MTextPiece> layoutMText(const MText &mtext, double height)
         case 'f':
         case 'F':
             change(
-                [v = codeValue(s, i)](Format &f) { f.font = v.section(QLatin1Char('|'), 0, 0); });
+                // "Arial|b0|i0|..." for a TrueType face; "simplex.shx,gbcbig.shx" for a stroke
+                // font and its big font, whose glyphs the CJK fonts stand in for.
+                [v = codeValue(s, i)](Format &f) {
+                    f.font = v.section(QLatin1Char('|'), 0, 0).section(QLatin1Char(','), 0, 0);
+                });
             break;
         case 'S': {
             const QString value = codeValue(s, i);
@@ -232,7 +333,8 @@ std::vector<MTextPiece> layoutMText(const MText &mtext, double height)
             continue;
         }
         const Format &f = formats[w.format];
-        w.width = estimatedWidth(w.text, f.height, f.widthFactor);
+        w.width = estimatedWidth(
+            w.text, f.height, f.widthFactor, fontMetrics(f.font.isEmpty() ? font : f.font));
         if (mtext.referenceWidth > 0 && !w.space && !lines.back().empty()
             && lineWidth + w.width > mtext.referenceWidth) {
             while (!lines.back().empty() && lines.back().back().space)

@@ -137,7 +137,8 @@ TEST(DxfPainter, TextCapHeightAndAnchorsFollowTheRun)
     // The offscreen platform under Wine finds no system fonts; the figures are DejaVu Sans's.
     if (!QFontDatabase::families().contains(QStringLiteral("DejaVu Sans")))
         GTEST_SKIP() << "DejaVu Sans is not installed";
-    const TextRun centred = textRun("HH", { 10, 3 }, 4, TextRun::Anchor::Centre);
+    TextRun centred = textRun("HH", { 10, 3 }, 4, TextRun::Anchor::Centre);
+    centred.font = QStringLiteral("DejaVu Sans");
     const QRect box = inkBox(paint(paper({ centred })));
     // Capitals stand on the baseline (device row 70) and are 40 pixels high.
     EXPECT_NEAR(box.bottom(), 69, 1);
@@ -147,7 +148,7 @@ TEST(DxfPainter, TextCapHeightAndAnchorsFollowTheRun)
     TextRun fitted = centred;
     fitted.anchor = TextRun::Anchor::Right;
     fitted.fitWidth = 8;
-    fitted.font = "no such font.shx";
+    fitted.font = "no such font.ttf";
     const QRect fittedBox = inkBox(paint(paper({ fitted })));
     // Stretched to 80 pixels ending at the anchor; the glyphs' side bearings stay blank.
     EXPECT_NEAR(fittedBox.center().x(), 60, 1);

@@ -404,6 +404,10 @@ TEST(DxfFrontEnd, PolylineBulgesAreArcsEndingAtTheNextVertex)
 TEST(DxfFrontEnd, TextAlignmentsAndMTextLines)
 {
     Drawing drawing;
+    TextStyle standard;
+    standard.name = QStringLiteral("Standard");
+    standard.font = QStringLiteral("arial.ttf");
+    drawing.styles.insert(QStringLiteral("STANDARD"), standard);
     Text centred;
     centred.text = QStringLiteral("%%c10");
     centred.horizontal = 1;

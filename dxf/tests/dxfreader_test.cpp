@@ -544,8 +544,6 @@ INSTANTIATE_TEST_SUITE_P(All, DxfReaderBadInput,
             "t.dxf: line 8: \"1,5\" is not a number (group code 10)" },
         BadInput { "NotAnInteger", entitiesOnly("0 LINE\n62 red"),
             "t.dxf: line 8: \"red\" is not a number (group code 62)" },
-        BadInput { "NotAHandle", entitiesOnly("0 LINE\n5 G1"),
-            "t.dxf: line 8: \"G1\" is not a handle (group code 5)" },
         BadInput { "NotAGroupCode", "LINE\n0\n", "t.dxf: line 1: \"LINE\" is not a group code" },
         BadInput { "NoSection", groups("0 LINE\n0 EOF"),
             "t.dxf: line 1: SECTION expected, found group code 0 \"LINE\"" },
@@ -555,6 +553,74 @@ INSTANTIATE_TEST_SUITE_P(All, DxfReaderBadInput,
         BadInput { "NoEndblk", groups("0 SECTION\n2 BLOCKS\n0 BLOCK\n2 B\n0 ENDSEC\n0 EOF"),
             "t.dxf: line 9: ENDBLK expected, found \"ENDSEC\"" }),
     [](const auto &info) { return std::string(info.param.name); });
+
+// What other writers are known to write, taken as CAD programs take it.
+TEST(DxfReader, TakesEmptyAndBadHandlesEscapedNamesAndPrivateTables)
+{
+    const Drawing drawing = readDrawing(groups(R"(
+        0 SECTION
+        2 HEADER
+        9 $ACADVER
+        1 AC1021
+        0 ENDSEC
+        0 SECTION
+        2 TABLES
+        0 TABLE
+        2 ACME_PRIVATE
+        5 <empty>
+        0 ACME_RECORD
+        2 anything
+        330 not a handle
+        0 ENDTAB
+        0 TABLE
+        2 LAYER
+        0 LAYER
+        5 <empty>
+        2 Ebene-\U+00C4
+        62 3
+        0 LAYER
+        5 G1
+        2 Other
+        0 ENDTAB
+        0 ENDSEC
+        0 SECTION
+        2 ENTITIES
+        0 LINE
+        5 <empty>
+        330 ?
+        8 EBENE-<A umlaut>
+        0 LINE
+        5 2A
+        0 ENDSEC
+        0 EOF
+    )")
+                                            .replace("<empty>", "")
+                                            .replace("<A umlaut>", "\xc3\x84"),
+        "t.dxf");
+    ASSERT_EQ(drawing.modelSpace.size(), 2u);
+    // An empty or bad handle is no handle.
+    EXPECT_EQ(drawing.modelSpace[0].common.handle, 0u);
+    EXPECT_EQ(drawing.modelSpace[0].common.owner, 0u);
+    EXPECT_EQ(drawing.modelSpace[1].common.handle, 0x2Au);
+    EXPECT_TRUE(drawing.layerNamesByHandle.isEmpty());
+    // The escaped name and the plain one are one layer.
+    EXPECT_EQ(drawing.modelSpace[0].common.layer, u"EBENE-Ä");
+    ASSERT_TRUE(drawing.layers.contains(QStringLiteral("EBENE-Ä")));
+    EXPECT_EQ(drawing.layers.value(QStringLiteral("EBENE-Ä")).colour, 3);
+    EXPECT_EQ(drawing.layers.size(), 2);
+}
+
+TEST(DxfReader, OpensTheRealDrawingsOtherWritersMade)
+{
+    const QDir corpus(QStringLiteral(QUILLET_SOURCE_DIR "/../shared/dxf-corpus"));
+    if (!corpus.exists(QStringLiteral("cadman_empty_handles.dxf")))
+        GTEST_SKIP() << "no drawings in " << corpus.path().toStdString();
+    // A sheet-metal CAM export whose lines all have an empty handle.
+    const Drawing cadman
+        = readDrawingFile(corpus.filePath(QStringLiteral("cadman_empty_handles.dxf")));
+    EXPECT_EQ(cadman.modelSpace.size(), 8u);
+    EXPECT_EQ(cadman.modelSpace.at(0).common.layer, u"GEOMETRY-CUTTING");
+}
 
 TEST(DxfReader, RefusesAMissingFileByItsPath)
 {
