@@ -15,10 +15,13 @@ against two references that know nothing of how we mapped it:
   (type 5) puts paper point p at unit * scale * p + (left margin + x offset, bottom margin + y
   offset), unit 25.4 mm for inch paper; an extents, limits or window plot puts its area at the
   printable lower-left plus the offset, centred in the printable area with plot flag 4, fitted to
-  it for "scaled to fit"; paper space without plot settings (R12) is its limits, 1 unit to 1 mm.
+  it for "scaled to fit"; the offset turns with the plot as the margins do (the layouts' limits
+  show it); an inch layout whose scale only fits the paper read as millimetres per unit is read
+  so; a layout QCAD keeps a page for in its block record's extended data is on that page, as
+  QCAD plots it; paper space without plot settings (R12) is its limits, 1 unit to 1 mm.
   Model space is what ezdxf's bounding box says it draws (never the header's extents, which
-  writers leave stale) plus 10 %, centred, shrunk to fit within A0 either way, as the host pages
-  model space. Our paper size never frames the reference; when it differs from the page
+  writers leave stale) plus 10 %, centred, shrunk to fit within A0 either way and enlarged to A4
+  when smaller, as the host pages model space. Our paper size never frames the reference; when it differs from the page
   expected, the note says so and both are compared on one canvas anchored at the paper's
   lower-left corner, so a page too small or too large costs what it moves.
 - The CAD program's plot, X.pdf (pdftoppm at the same dpi) or X.png beside X.dxf: page k is our
@@ -39,7 +42,9 @@ each viewport's artists are clipped to its outline; layers that are not plotted 
 missing from the layer table are added (ezdxf draws nothing on them; electric_r12 and
 cadmapper_sample were blank); an R12 viewport's view is read from its extended data; a plan
 viewport's view target is added to its view centre (ezdxf 0.18 ignores the target, by which
-Onshape places each sheet). Known differences that stay: ezdxf 0.18 draws no IMAGE pixels, XLINE
+Onshape places each sheet); the viewports of a layout that was not current when the file was
+saved, which keep id 0 and status 0 and which ezdxf 0.18 takes for off, are shown unless their
+flags say off. Known differences that stay: ezdxf 0.18 draws no IMAGE pixels, XLINE
 and RAY as short segments, and nothing of A_000217's model viewports (exempted in
 tests/data/dxf/README.md, with the reason for each sheet).
 
@@ -190,6 +195,58 @@ def move_view_targets(doc):
         d.view_target_point = (0, 0, target[2])
 
 
+def show_viewports_of_other_layouts(doc):
+    # ezdxf 0.18 draws only viewports with an id of 2 or more and a positive status; a layout
+    # that was not current when the file was saved keeps every viewport with id 0 and status 0,
+    # its own first, and marks the ones really off in their flags (bit 0x20000). R12 says off
+    # by the status alone.
+    if doc.dxfversion <= "AC1009":
+        return
+    for layout in doc.layouts:
+        if layout.is_modelspace:
+            continue
+        viewports = list(layout.query("VIEWPORT"))
+        own = next((v for v in viewports if v.dxf.get("id", 0) == 1), None)
+        if own is None and viewports and viewports[0].dxf.get("id", 0) == 0:
+            own = viewports[0]
+        for number, viewport in enumerate(viewports, start=2):
+            d = viewport.dxf
+            if viewport is own or d.get("flags", 0) & 0x20000 or d.get("id", 0) >= 2:
+                continue
+            d.id = number
+            d.status = max(1, d.get("status", 0))
+
+
+def qcad_page(doc, layout):
+    """QCAD's own page of a space, from its block record's extended data: ((width, height) of
+    the page as seen, scale, (offset x, offset y)), or None. QCAD plots by it; the plot settings
+    it writes beside it are defaults."""
+    try:
+        record = doc.block_records.get(layout.block_record_name)
+        xdata = record.get_xdata("QCAD") if record is not None and record.has_xdata("QCAD") \
+            else []
+    except Exception:  # noqa: BLE001 - no such record or no extended data: no page
+        return None
+    settings = {}
+    for code, value in xdata:
+        if code == 1000 and isinstance(value, str) and value.startswith("PageSettings/"):
+            key, _, setting = value[len("PageSettings/"):].partition(":")
+            settings[key] = setting.strip()
+    try:
+        width, height = float(settings["PaperWidth"]), float(settings["PaperHeight"])
+        ratio = settings.get("Scale", "1").split(":")
+        scale = float(ratio[0]) / (float(ratio[1]) if len(ratio) == 2 else 1.0)
+        offset = (float(settings.get("OffsetX", 0)), float(settings.get("OffsetY", 0)))
+    except (KeyError, ValueError, ZeroDivisionError):
+        return None
+    if width <= 0 or height <= 0 or scale <= 0:
+        return None
+    landscape = settings.get("PageOrientation", "").lower() == "landscape"
+    page = (max(width, height), min(width, height)) if landscape else \
+        (min(width, height), max(width, height))
+    return page, scale, offset
+
+
 class Frame:
     """Where a layout lands on the page: paper point p goes to scale * p + (dx, dy) mm."""
 
@@ -246,6 +303,10 @@ TURNED_MARGINS = {0: (0, 1, 2, 3), 1: (1, 2, 3, 0), 2: (2, 3, 0, 1), 3: (3, 0, 1
 def layout_frame(doc, layout):
     """The page a paper-space layout is plotted on and where its drawing lands, from its plot
     settings as the CAD program applies them."""
+    own = qcad_page(doc, layout)
+    if own is not None:
+        page, scale, (ox, oy) = own
+        return Frame(page, scale, -ox * scale, -oy * scale, "QCAD's own page")
     d = layout.dxf_layout.dxf if layout.dxf_layout is not None else None
     media_w = finite(d.get("paper_width"), 0) if d else 0
     media_h = finite(d.get("paper_height"), 0) if d else 0
@@ -267,8 +328,12 @@ def layout_frame(doc, layout):
     media_margins = [max(0.0, finite(d.get(k), 0)) for k in
                      ("left_margin", "bottom_margin", "right_margin", "top_margin")]
     left, bottom, right, top = (media_margins[i] for i in TURNED_MARGINS[rotation])
+    # The offset turns with the plot, as the margins do: a layout's limits, which start at minus
+    # its margins and offset, show it (api-cw750-details: rotation 1, offsets 4.48 and 1.30 mm).
     offset_x = finite(d.get("plot_origin_x_offset"), 0)
     offset_y = finite(d.get("plot_origin_y_offset"), 0)
+    if rotation % 2:
+        offset_x, offset_y = offset_y, offset_x
     numerator = finite(d.get("scale_numerator"), 1)
     denominator = finite(d.get("scale_denominator"), 1)
     scale = unit * numerator / denominator if numerator > 0 and denominator > 0 else unit
@@ -286,8 +351,20 @@ def layout_frame(doc, layout):
     elif plot_type == 4:
         lo = (finite(d.get("plot_window_x1"), 0), finite(d.get("plot_window_y1"), 0))
         hi = (finite(d.get("plot_window_x2"), 0), finite(d.get("plot_window_y2"), 0))
+    # An inch layout whose scale is written in millimetres per unit (SolidWorks: 25.4 for 1:1)
+    # would plot 25.4 times too large; where only the millimetre reading fits, it is meant.
+    drawn_lo, drawn_hi = (lo, hi) if usable_area(lo, hi) else (d.get("extmin"), d.get("extmax"))
+    if not usable_area(drawn_lo, drawn_hi):
+        drawn_lo, drawn_hi = drawn_extents(layout)
+    if unit == 25.4 and usable_area(drawn_lo, drawn_hi):
+        def fits(factor):
+            return (drawn_hi[0] - drawn_lo[0]) * factor <= page[0] * 1.05 and \
+                (drawn_hi[1] - drawn_lo[1]) * factor <= page[1] * 1.05
+        if not fits(scale) and fits(scale / 25.4):
+            scale /= 25.4
+            note = "inch layout with a millimetre scale"
     if not usable_area(lo, hi):
-        return Frame(page, scale, left + offset_x, bottom + offset_y)
+        return Frame(page, scale, left + offset_x, bottom + offset_y, note)
 
     printable_w = max(1.0, page[0] - left - right)
     printable_h = max(1.0, page[1] - bottom - top)
@@ -310,7 +387,8 @@ MM_PER_UNIT = {1: 25.4, 2: 304.8, 5: 10.0, 6: 1000.0, 8: 25.4e-6, 9: 0.0254, 10:
 
 def model_frame(doc):
     """Model space on a page of its own: what it really draws plus 10 %, centred, shrunk to fit
-    within A0 either way. The header's extents are not asked: writers leave them stale."""
+    within A0 either way and enlarged to A4 when smaller. The header's extents are not asked:
+    writers leave them stale."""
     lo, hi = drawn_extents(doc.modelspace())
     if lo is None:
         lo = hi = (0.0, 0.0)
@@ -321,7 +399,15 @@ def model_frame(doc):
         return min(1.0, w / width if width > 0 else 1.0, h / height if height > 0 else 1.0)
 
     fit = max(fit_in(1189, 841), fit_in(841, 1189))
-    page = (max(10.0, width * fit), max(10.0, height * fit))
+    # Smaller than A4: enlarged to it; nothing or a point: A4 landscape.
+    longer = max(width, height)
+    if 0 < longer < 297:
+        fit = 297 / longer
+    page = (width * fit, height * fit)
+    if longer <= 0:
+        page = (297.0, 210.0)
+    elif min(page) < 10:
+        page = (max(10.0, page[0]), max(10.0, page[1]))
     scale = unit * fit
     centre = ((lo[0] + hi[0]) / 2, (lo[1] + hi[1]) / 2)
     return Frame(page, scale, page[0] / 2 - centre[0] * scale, page[1] / 2 - centre[1] * scale)
@@ -517,6 +603,7 @@ def load_reference(drawing):
     add_missing_layers(doc)
     read_r12_viewports(doc, drawing)
     move_view_targets(doc)
+    show_viewports_of_other_layouts(doc)
     return doc
 
 
