@@ -2,6 +2,7 @@
 
 #include "dxfcolours.h"
 #include "dxfdimensions.h"
+#include "dxfentities.h"
 #include "dxffrontendbounds.h"
 #include "dxfgeometry.h"
 #include "dxfproxygraphics.h"
@@ -517,8 +518,17 @@ namespace {
             drawImage(*image, ctx, style);
         } else if (const auto *infinite = std::get_if<InfiniteLine>(&e.shape)) {
             drawInfinite(*infinite, ctx, style);
+        } else if (const auto *mline = std::get_if<MLine>(&e.shape)) {
+            drawMade(e, mlineEntities(drawing, *mline), ctx, layer);
+        } else if (const auto *tolerance = std::get_if<Tolerance>(&e.shape)) {
+            drawMade(e, toleranceEntities(*tolerance), ctx, layer);
+        } else if (const auto *mesh = std::get_if<Mesh>(&e.shape)) {
+            drawMade(e, meshEntities(*mesh), ctx, layer);
         } else if (!e.proxyGraphics.isEmpty()) {
             drawProxyGraphics(e, ctx, layer);
+        } else if (e.type.compare(QLatin1String("SHAPE"), Qt::CaseInsensitive) == 0) {
+            // A shape is a glyph of a compiled shape file, which no drawing carries with it.
+            skip(QStringLiteral("SHAPE (shape file not available)"));
         } else {
             skip(e.type);
         }
