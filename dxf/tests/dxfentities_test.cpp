@@ -26,11 +26,12 @@ QByteArray groups(const char *compact)
 }
 
 // Layer 0 is white (black on paper) unless a test's tables say otherwise.
-Picture drawn(const char *header, const char *entities, const char *objects = "")
+Picture drawn(const QByteArray &header, const QByteArray &entities, const QByteArray &objects = {})
 {
-    const QByteArray bytes = groups("0 SECTION\n2 HEADER\n") + groups(header)
-        + groups("0 ENDSEC\n0 SECTION\n2 ENTITIES\n") + groups(entities)
-        + groups("0 ENDSEC\n0 SECTION\n2 OBJECTS\n") + groups(objects) + groups("0 ENDSEC\n0 EOF");
+    const QByteArray bytes = groups("0 SECTION\n2 HEADER\n") + groups(header.constData())
+        + groups("0 ENDSEC\n0 SECTION\n2 ENTITIES\n") + groups(entities.constData())
+        + groups("0 ENDSEC\n0 SECTION\n2 OBJECTS\n") + groups(objects.constData())
+        + groups("0 ENDSEC\n0 EOF");
     const Drawing drawing = readDrawing(bytes, QStringLiteral("t.dxf"));
     const QList<SheetInfo> sheets = sheetsOf(drawing);
     SheetInfo sheet = sheets.front();
@@ -94,6 +95,38 @@ QByteArray styleWith(int flags)
     return QString::fromLatin1(twoLineStyle).arg(flags).toLatin1();
 }
 
+QString number(double value)
+{
+    return QString::number(value, 'g', 17);
+}
+
+// An MLINE of the style above.
+QByteArray mline(double scale, int justification, int flags)
+{
+    return QStringLiteral("0 MLINE\n8 0\n100 AcDbMline\n2 TWO\n340 22\n40 %1\n70 %2\n71 %3\n73 2\n")
+        .arg(number(scale))
+        .arg(justification)
+        .arg(flags)
+        .toLatin1();
+}
+
+// A vertex with the direction of its segment and its miter, and the elements' parameters
+// where the file gives them.
+QByteArray vertex(QPointF at, QPointF direction, QPointF miter,
+    const std::vector<std::vector<double>> &elements = {})
+{
+    QString groups = QStringLiteral("11 %1\n21 %2\n12 %3\n22 %4\n13 %5\n23 %6\n")
+                         .arg(number(at.x()), number(at.y()), number(direction.x()),
+                             number(direction.y()), number(miter.x()), number(miter.y()));
+    for (const std::vector<double> &parameters : elements) {
+        groups += QStringLiteral("74 %1\n").arg(parameters.size());
+        for (double parameter : parameters)
+            groups += QStringLiteral("41 %1\n").arg(number(parameter));
+        groups += QStringLiteral("75 0\n");
+    }
+    return groups.toLatin1();
+}
+
 } // namespace
 
 // Top justified at scale 2, the upper element runs through the vertices and the lower one
@@ -101,95 +134,14 @@ QByteArray styleWith(int flags)
 // are the geometry whatever the scale says, a cut in them a gap.
 TEST(DxfEntities, MLineElementsMeetAtTheMitersOfTheirStyle)
 {
-    const QByteArray style = styleWith(0);
-    const Picture picture = drawn("", R"(0 MLINE
-8 0
-100 AcDbMline
-2 TWO
-340 22
-40 2.0
-70 0
-71 1
-72 3
-73 2
-10 0
-20 0
-30 0
-11 0
-21 0
-31 0
-12 1
-22 0
-32 0
-13 0
-23 1
-33 0
-11 10
-21 0
-31 0
-12 0
-22 1
-32 0
-13 -0.7071067811865476
-23 0.7071067811865476
-33 0
-11 10
-21 10
-31 0
-12 0
-22 1
-32 0
-13 -1
-23 0
-33 0
-0 MLINE
-8 0
-100 AcDbMline
-2 TWO
-340 22
-40 3.0
-70 1
-71 1
-72 2
-73 2
-11 0
-21 20
-31 0
-12 1
-22 0
-32 0
-13 0
-23 1
-33 0
-74 2
-41 0.5
-41 0
-75 0
-74 4
-41 -0.5
-41 0
-41 3
-41 5
-75 0
-11 10
-21 20
-31 0
-12 1
-22 0
-32 0
-13 0
-23 1
-33 0
-74 2
-41 0.5
-41 0
-75 0
-74 2
-41 -0.5
-41 0
-75 0
-)",
-        style.constData());
+    const double slant = std::sqrt(0.5);
+    const Picture picture = drawn({},
+        mline(2, 0, 1) + vertex({ 0, 0 }, { 1, 0 }, { 0, 1 })
+            + vertex({ 10, 0 }, { 0, 1 }, { -slant, slant })
+            + vertex({ 10, 10 }, { 0, 1 }, { -1, 0 }) + mline(3, 1, 1)
+            + vertex({ 0, 20 }, { 1, 0 }, { 0, 1 }, { { 0.5, 0 }, { -0.5, 0, 3, 5 } })
+            + vertex({ 10, 20 }, { 1, 0 }, { 0, 1 }, { { 0.5, 0 }, { -0.5, 0 } }),
+        styleWith(0));
     EXPECT_TRUE(picture.skipped.isEmpty());
     const std::vector<Stroke> s = itemsOf<Stroke>(picture);
     ASSERT_EQ(s.size(), 7u);
@@ -209,40 +161,10 @@ TEST(DxfEntities, MLineElementsMeetAtTheMitersOfTheirStyle)
 TEST(DxfEntities, MLineCapsAndFillAsTheStyleSays)
 {
     const QByteArray style = styleWith(1 | 16 | 1024);
-    const char *straight = R"(0 MLINE
-8 0
-100 AcDbMline
-2 TWO
-340 22
-40 1.0
-70 1
-71 %1
-72 %2
-73 2
-11 0
-21 0
-31 0
-12 1
-22 0
-32 0
-13 0
-23 1
-33 0
-11 10
-21 0
-31 0
-12 1
-22 0
-32 0
-13 0
-23 1
-33 0
-%3)";
-    const auto mline = [&](int flags, const char *more = "", int vertices = 2) {
-        return QString::fromLatin1(straight).arg(flags).arg(vertices).arg(more).toLatin1();
-    };
+    const QByteArray straight
+        = vertex({ 0, 0 }, { 1, 0 }, { 0, 1 }) + vertex({ 10, 0 }, { 1, 0 }, { 0, 1 });
 
-    const Picture open = drawn("", mline(1).constData(), style.constData());
+    const Picture open = drawn({}, mline(1, 1, 1) + straight, style);
     const std::vector<Fill> fills = itemsOf<Fill>(open);
     ASSERT_EQ(fills.size(), 1u);
     EXPECT_EQ(fills[0].colour, qRgb(0, 255, 0));
@@ -268,20 +190,11 @@ TEST(DxfEntities, MLineCapsAndFillAsTheStyleSays)
     }
 
     // Start caps suppressed by the multiline itself: the line across the start goes.
-    EXPECT_EQ(itemsOf<Stroke>(drawn("", mline(1 | 4).constData(), style.constData())).size(), 4u);
+    EXPECT_EQ(itemsOf<Stroke>(drawn({}, mline(1, 1, 1 | 4) + straight, style)).size(), 4u);
 
-    const QByteArray triangle = mline(1 | 2, R"(11 10
-21 10
-31 0
-12 -0.7071067811865476
-22 -0.7071067811865476
-32 0
-13 1
-23 0
-33 0
-)",
-        3);
-    const Picture closed = drawn("", triangle.constData(), style.constData());
+    const double slant = std::sqrt(0.5);
+    const Picture closed = drawn({},
+        mline(1, 1, 1 | 2) + straight + vertex({ 10, 10 }, { -slant, -slant }, { 1, 0 }), style);
     EXPECT_EQ(itemsOf<Stroke>(closed).size(), 6u);
     ASSERT_EQ(itemsOf<Fill>(closed).size(), 1u);
     EXPECT_EQ(itemsOf<Fill>(closed)[0].rings.size(), 2u);
