@@ -2,6 +2,7 @@
 
 #include "dxfcolours.h"
 #include "dxfdimensions.h"
+#include "dxfentities.h"
 #include "dxffrontendbounds.h"
 #include "dxfgeometry.h"
 #include "dxfproxygraphics.h"
@@ -517,8 +518,17 @@ namespace {
             drawImage(*image, ctx, style);
         } else if (const auto *infinite = std::get_if<InfiniteLine>(&e.shape)) {
             drawInfinite(*infinite, ctx, style);
+        } else if (const auto *mline = std::get_if<MLine>(&e.shape)) {
+            drawMade(e, mlineEntities(drawing, *mline), ctx, layer);
+        } else if (const auto *tolerance = std::get_if<Tolerance>(&e.shape)) {
+            drawMade(e, toleranceEntities(*tolerance), ctx, layer);
+        } else if (const auto *mesh = std::get_if<Mesh>(&e.shape)) {
+            drawMade(e, meshEntities(*mesh), ctx, layer);
         } else if (!e.proxyGraphics.isEmpty()) {
             drawProxyGraphics(e, ctx, layer);
+        } else if (e.type.compare(QLatin1String("SHAPE"), Qt::CaseInsensitive) == 0) {
+            // A shape is a glyph of a compiled shape file, which no drawing carries with it.
+            skip(QStringLiteral("SHAPE (shape file not available)"));
         } else {
             skip(e.type);
         }
@@ -971,7 +981,17 @@ namespace {
             }
         }
         const QPointF corners[4] = { { x0, y0 }, { x1, y0 }, { x1, y1 }, { x0, y1 } };
-        const double diagonal = std::hypot(x1 - x0, y1 - y0);
+        // The lines inside add up to the area over their spacing, however long and thin the
+        // boundary is; the rings' areas added are at least the hatched area.
+        double area = 0;
+        for (const Points &ring : rings) {
+            double twice = 0;
+            for (size_t i = 0; i < ring.size(); ++i) {
+                const QPointF a = ring[i], b = ring[(i + 1) % ring.size()];
+                twice += a.x() * b.y() - b.x() * a.y();
+            }
+            area += std::abs(twice) / 2;
+        }
         // Count first: a pattern too fine for its area would draw forever.
         struct Family {
             QPointF d, n;
@@ -996,14 +1016,39 @@ namespace {
             for (double dash : line.dashes)
                 patternLength += std::abs(dash);
             const double lines = std::floor(hi) - std::ceil(lo) + 1;
-            estimate += lines
-                * (patternLength > 0 ? diagonal / patternLength * line.dashes.size() + 1 : 1);
+            const double inside = area / std::abs(spacing);
+            estimate += lines * (line.dashes.size() + 1)
+                + (patternLength > 0 ? inside / patternLength * line.dashes.size() : 0);
             families.push_back({ d, n, spacing, std::ceil(lo), std::floor(hi), patternLength });
         }
-        if (!(estimate <= maxHatchSegments)) {
+        if (families.size() < h.patternLines.size()) {
             for (const Points &ring : toPaper(rings))
                 stroke(ring, true, style, ctx);
-            skip(QStringLiteral("HATCH (pattern too dense)"));
+            skip(QStringLiteral("HATCH (pattern unusable)"));
+            return;
+        }
+        if (!(estimate <= maxHatchSegments)) {
+            // Lines that many are a tone on paper: the share of it their ink covers.
+            double blank = 1;
+            const double pen = style.width > 0 ? style.width : defaultLineweight;
+            for (size_t f = 0; f < families.size(); ++f) {
+                const std::vector<double> &dashes = h.patternLines[f].dashes;
+                const double patternLength = families[f].patternLength;
+                double ink = patternLength > 0 ? 0 : 1;
+                for (double dash : dashes)
+                    ink += dash > 0 ? dash / patternLength
+                        : dash == 0 ? pen / ctx.scale / patternLength
+                                    : 0;
+                const double across = pen / (std::abs(families[f].spacing) * ctx.scale);
+                blank *= 1 - std::clamp(std::min(ink, 1.0) * across, 0.0, 1.0);
+            }
+            const auto tone
+                = [blank](int c) { return int(std::lround(255 - (255 - c) * (1 - blank))); };
+            fill(toPaper(std::move(rings)),
+                qRgb(tone(qRed(style.colour)), tone(qGreen(style.colour)),
+                    tone(qBlue(style.colour))),
+                ctx);
+            skip(QStringLiteral("HATCH (pattern too dense, drawn as its tone)"));
             return;
         }
         Style solid = style;

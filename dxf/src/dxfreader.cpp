@@ -416,6 +416,10 @@ namespace {
         BlockDrawn readBlockDrawn(const std::vector<Group> &gs);
         Dimension readDimension(const std::vector<Group> &gs);
         MultiLeader readMultiLeader(const std::vector<Group> &gs);
+        MLine readMLine(const std::vector<Group> &gs);
+        Tolerance readTolerance(const std::vector<Group> &gs);
+        Mesh readMesh(const std::vector<Group> &gs);
+        void readMLineStyle(const std::vector<Group> &object);
 
         // Dimension variables by their DIMSTYLE group code, as the header, a style or an
         // entity's overrides give them.
@@ -1245,6 +1249,12 @@ namespace {
             entity.shape = line;
         } else if (type == "VIEWPORT") {
             entity.shape = readViewport(gs);
+        } else if (type == "MLINE") {
+            entity.shape = readMLine(gs);
+        } else if (type == "TOLERANCE") {
+            entity.shape = readTolerance(gs);
+        } else if (type == "MESH") {
+            entity.shape = readMesh(gs);
         } else {
             entity.shape = Unsupported { entity.type };
         }
@@ -2595,6 +2605,8 @@ namespace {
                     }
                 }
                 drawing.layouts.append(layout);
+            } else if (type == "MLINESTYLE") {
+                readMLineStyle(object);
             } else if (type == "IMAGEDEF") {
                 quint64 objectHandle = 0;
                 QString file;
@@ -2626,6 +2638,192 @@ namespace {
                 }
             }
         }
+    }
+
+    MLine Reader::readMLine(const std::vector<Group> &gs)
+    {
+        MLine mline;
+        for (const Group &g : gs) {
+            if (g.code == 1001)
+                break;
+            MLine::Vertex *vertex = mline.vertices.empty() ? nullptr : &mline.vertices.back();
+            switch (g.code) {
+            case 2:
+                mline.styleName = name(g);
+                break;
+            case 340:
+                mline.style = handle(g);
+                break;
+            case 40:
+                mline.scale = real(g);
+                break;
+            case 70:
+                mline.justification = int32(g);
+                break;
+            case 71:
+                mline.closed = integer(g) & 2;
+                mline.suppressStartCaps = integer(g) & 4;
+                mline.suppressEndCaps = integer(g) & 8;
+                break;
+            case 11:
+                mline.vertices.emplace_back();
+                mline.vertices.back().point.x = real(g);
+                break;
+            case 21:
+            case 31:
+                if (vertex)
+                    setCoordinate(vertex->point, g, 11);
+                break;
+            case 12:
+            case 22:
+            case 32:
+                if (vertex)
+                    setCoordinate(vertex->direction, g, 12);
+                break;
+            case 13:
+            case 23:
+            case 33:
+                if (vertex)
+                    setCoordinate(vertex->miter, g, 13);
+                break;
+            case 74:
+                if (vertex)
+                    vertex->elements.emplace_back();
+                break;
+            case 41:
+                if (vertex && !vertex->elements.empty())
+                    vertex->elements.back().push_back(real(g));
+                break;
+            }
+        }
+        return mline;
+    }
+
+    void Reader::readMLineStyle(const std::vector<Group> &object)
+    {
+        MLineStyle style;
+        quint64 objectHandle = 0;
+        bool elements = false;
+        for (const Group &g : object) {
+            if (g.code == 1001)
+                break;
+            switch (g.code) {
+            case 5:
+                objectHandle = handle(g);
+                break;
+            case 2:
+                style.name = name(g);
+                break;
+            case 70:
+                style.flags = int32(g);
+                break;
+            case 71:
+                elements = true;
+                break;
+            case 49:
+                style.elements.emplace_back();
+                style.elements.back().offset = real(g);
+                break;
+            // Before the element count the colour is the fill's, after it each element's.
+            case 62:
+                if (!elements)
+                    style.fillColour = int32(g);
+                else if (!style.elements.empty())
+                    style.elements.back().colour = int32(g);
+                break;
+            case 420:
+                if (!elements)
+                    style.fillTrueColour = int32(g) & 0xffffff;
+                else if (!style.elements.empty())
+                    style.elements.back().trueColour = int32(g) & 0xffffff;
+                break;
+            case 6:
+                if (!style.elements.empty())
+                    style.elements.back().linetype = name(g);
+                break;
+            }
+        }
+        drawing.mlineStyles.insert(objectHandle, style);
+    }
+
+    Tolerance Reader::readTolerance(const std::vector<Group> &gs)
+    {
+        Tolerance tolerance;
+        QString styleName = QStringLiteral("Standard");
+        for (const Group &g : gs) {
+            if (g.code == 1001)
+                break;
+            switch (g.code) {
+            case 3:
+                styleName = name(g);
+                break;
+            case 1:
+                tolerance.text = text(g);
+                break;
+            case 10:
+            case 20:
+            case 30:
+                setCoordinate(tolerance.insert, g, 10);
+                break;
+            case 11:
+            case 21:
+            case 31:
+                setCoordinate(tolerance.direction, g, 11);
+                break;
+            }
+        }
+        tolerance.style = dimensionStyle(styleName, gs);
+        return tolerance;
+    }
+
+    // The level 0 data: the vertex count (92) and its points, the face list's size (93) and its
+    // items (90), each face its vertex count then its indices. What follows (edges, creases,
+    // overrides) reuses these codes and is not read: the faces hold every edge.
+    Mesh Reader::readMesh(const std::vector<Group> &gs)
+    {
+        Mesh mesh;
+        enum class Part { Head, Vertices, Faces, Done } part = Part::Head;
+        qint64 left = 0;
+        qint64 faceLeft = 0;
+        bool own = false;
+        for (const Group &g : gs) {
+            if (g.code == 1001 || part == Part::Done)
+                break;
+            // The common data may hold a 92 of its own, the proxy graphics' byte count.
+            if (g.code == 100)
+                own = trimmed(g.text) == "AcDbSubDMesh";
+            if (!own)
+                continue;
+            if (part == Part::Head && g.code == 92) {
+                left = integer(g);
+                part = Part::Vertices;
+            } else if (part == Part::Vertices && g.code == 10) {
+                if (left-- <= 0)
+                    break;
+                mesh.vertices.push_back({ real(g), 0, 0 });
+            } else if (part == Part::Vertices && (g.code == 20 || g.code == 30)) {
+                if (!mesh.vertices.empty())
+                    setCoordinate(mesh.vertices.back(), g, 10);
+            } else if (part == Part::Vertices && g.code == 93) {
+                left = integer(g);
+                part = left > 0 ? Part::Faces : Part::Done;
+            } else if (part == Part::Faces && g.code == 90) {
+                const qint64 value = integer(g);
+                if (faceLeft == 0) {
+                    faceLeft = value;
+                    if (faceLeft > 0)
+                        mesh.faces.emplace_back();
+                } else {
+                    mesh.faces.back().push_back(int(std::clamp<qint64>(value, -1, INT_MAX)));
+                    --faceLeft;
+                }
+                if (--left <= 0)
+                    part = Part::Done;
+            } else if (part == Part::Faces) {
+                part = Part::Done;
+            }
+        }
+        return mesh;
     }
 
     void Reader::finish()

@@ -262,6 +262,35 @@ TEST(DxfFlatWriter, EntitiesCarryNearestIndexColoursAndEncodedTexts)
             { 71, "2" }, { 72, "5" }, { 11, "1.0" }, { 21, "-6.0" }, { 31, "0.0" } }));
 }
 
+// An outline is a POLYLINE open or closed as its stroke, every point a VERTEX; only an open
+// thin stroke of two points is a LINE.
+TEST(DxfFlatWriter, OutlinesArePolylinesOpenOrClosedAsTheirStrokes)
+{
+    const Picture picture { QSizeF(40, 40),
+        { Stroke { { { 0, 0 }, { 10, 0 }, { 10, 5 } }, true },
+            Stroke { { { 0, 0 }, { 10, 0 }, { 10, 5 } }, false },
+            Stroke { { { 1, 1 }, { 2, 2 } }, true }, Stroke { { { 1, 1 }, { 2, 2 } }, false } },
+        {} };
+    const QList<Entity> written = entities(flatDxf(picture));
+    const auto polyline = [](const char *closed) {
+        return Entity({ { 0, "POLYLINE" }, { 8, "0" }, { 62, "7" }, { 66, "1" }, { 10, "0.0" },
+            { 20, "0.0" }, { 30, "0.0" }, { 70, closed } });
+    };
+    const auto vertex = [](const char *x, const char *y) {
+        return Entity({ { 0, "VERTEX" }, { 8, "0" }, { 10, x }, { 20, y }, { 30, "0.0" } });
+    };
+    const Entity seqend { { 0, "SEQEND" }, { 8, "0" } };
+    ASSERT_EQ(written.size(), 15);
+    EXPECT_EQ(written.mid(0, 5),
+        QList<Entity>({ polyline("1"), vertex("0.0", "0.0"), vertex("10.0", "0.0"),
+            vertex("10.0", "5.0"), seqend }));
+    EXPECT_EQ(written[5], polyline("0"));
+    EXPECT_EQ(written[10], polyline("1"));
+    EXPECT_EQ(
+        written.mid(11, 3), QList<Entity>({ vertex("1.0", "1.0"), vertex("2.0", "2.0"), seqend }));
+    EXPECT_EQ(written[14][0].second, "LINE");
+}
+
 // The independent reader is Debian's ezdxf, which a Windows build does not have.
 #ifndef Q_OS_WIN
 TEST(DxfFlatWriter, IndependentReaderAuditsTheFileCleanAndFindsItsExtents)

@@ -352,14 +352,15 @@ TEST(DxfFrontEnd, BlocksThatCannotBeDrawnAreCounted)
     drawing.modelSpace
         = { entity(self, QStringLiteral("INSERT")), entity(missing, QStringLiteral("INSERT")),
               entity(flat, QStringLiteral("INSERT")), line(0, 0, std::nan(""), 1),
-              entity(Unsupported { QStringLiteral("MESH") }, QStringLiteral("MESH")) };
+              entity(Unsupported { QStringLiteral("3DSOLID") }, QStringLiteral("3DSOLID")) };
 
     const Picture picture = drawSheet(drawing, plainSheet(), {});
     EXPECT_EQ(strokes(picture).size(), 1u);
     EXPECT_EQ(picture.skipped,
-        (QList<std::pair<QString, int>> { { QStringLiteral("INSERT (missing block)"), 1 },
+        (QList<std::pair<QString, int>> { { QStringLiteral("3DSOLID"), 1 },
+            { QStringLiteral("INSERT (missing block)"), 1 },
             { QStringLiteral("INSERT (recursive)"), 1 }, { QStringLiteral("INSERT (scale 0)"), 1 },
-            { QStringLiteral("LINE"), 1 }, { QStringLiteral("MESH"), 1 } }));
+            { QStringLiteral("LINE"), 1 } }));
 }
 
 TEST(DxfFrontEnd, DashesFollowTheLinetypeAndItsScales)
@@ -451,6 +452,24 @@ TEST(DxfFrontEnd, TextAlignmentsAndMTextLines)
     EXPECT_DOUBLE_EQ(runs[4].position.y(), 49 - 5.0 / 3);
     EXPECT_DOUBLE_EQ(runs[6].position.y(), runs[5].position.y());
     EXPECT_GT(runs[6].position.x(), runs[5].position.x());
+
+    // The attachment's column says where a line anchors, its row where the lines hang.
+    MText topRightMText;
+    topRightMText.insert = { 50, 50, 0 };
+    topRightMText.height = 2;
+    topRightMText.text = QStringLiteral("TR");
+    topRightMText.attachment = 3;
+    MText bottomLeftMText = topRightMText;
+    bottomLeftMText.text = QStringLiteral("BL");
+    bottomLeftMText.attachment = 7;
+    drawing.modelSpace = { entity(topRightMText, QStringLiteral("MTEXT")),
+        entity(bottomLeftMText, QStringLiteral("MTEXT")) };
+    const std::vector<TextRun> attached = itemsOf<TextRun>(drawSheet(drawing, plainSheet(), {}));
+    ASSERT_EQ(attached.size(), 2u);
+    EXPECT_EQ(attached[0].anchor, TextRun::Anchor::Right);
+    EXPECT_EQ(attached[0].position, QPointF(50, 48));
+    EXPECT_EQ(attached[1].anchor, TextRun::Anchor::Left);
+    EXPECT_EQ(attached[1].position, QPointF(50, 50));
 }
 
 TEST(DxfFrontEnd, HatchesFillRingsOrDrawTheirPatternInside)
@@ -490,14 +509,113 @@ TEST(DxfFrontEnd, HatchesFillRingsOrDrawTheirPatternInside)
         EXPECT_EQ(s[i].points.back(), QPointF(9.5, double(i)));
     }
 
-    // A pattern far too fine for its area: the outline only, and said so.
-    drawing.modelSpace[1].shape = [&] {
-        Hatch fine = lines;
-        fine.patternLines[0].offset = QPointF(0, 1e-6);
-        return fine;
-    }();
+    // A long thin strip crossed by short dashed lines at a slant: thousands of lines, few dashes
+    // each, all drawn and all inside.
+    HatchPath strip;
+    strip.isPolyline = true;
+    for (QPointF p : { QPointF(0, 0), QPointF(1000, 0), QPointF(1000, 1), QPointF(0, 1) })
+        strip.vertices.push_back({ { p.x(), p.y(), 0 } });
+    Hatch slanted;
+    slanted.paths = { strip };
+    slanted.patternLines
+        = { { 45, {}, QPointF(-std::sqrt(0.005), std::sqrt(0.005)), { 0.5, -0.5 } } };
+    drawing.modelSpace = { entity(slanted, QStringLiteral("HATCH")) };
+    const Picture thin = drawSheet(drawing, plainSheet(), {});
+    EXPECT_TRUE(thin.skipped.isEmpty());
+    const std::vector<Stroke> dashes = strokes(thin);
+    EXPECT_GT(dashes.size(), 7000u);
+    for (const Stroke &dash : dashes) {
+        for (QPointF p : dash.points) {
+            EXPECT_TRUE(p.x() > -1e-9 && p.x() < 1000 + 1e-9 && p.y() > -1e-9 && p.y() < 1 + 1e-9)
+                << p.x() << " " << p.y();
+        }
+    }
+
+    // Far too many for its area: filled in the tone its lines make, here half-inked lines a
+    // quarter-millimetre pen wide every half millimetre, and said so.
+    HatchPath field;
+    field.isPolyline = true;
+    for (QPointF p : { QPointF(0, 0), QPointF(1000, 0), QPointF(1000, 1000), QPointF(0, 1000) })
+        field.vertices.push_back({ { p.x(), p.y(), 0 } });
+    Hatch fine;
+    fine.paths = { field };
+    fine.patternLines = { { 0, {}, { 0, 0.5 }, { 0.25, -0.25 } } };
+    drawing.modelSpace = { entity(fine, QStringLiteral("HATCH")) };
     const Picture dense = drawSheet(drawing, plainSheet(), {});
-    EXPECT_EQ(strokes(dense).size(), 1u);
+    EXPECT_TRUE(strokes(dense).empty());
+    const std::vector<Fill> tone = itemsOf<Fill>(dense);
+    ASSERT_EQ(tone.size(), 1u);
+    EXPECT_EQ(tone[0].colour, qRgb(191, 191, 191));
+    EXPECT_EQ(tone[0].rings.size(), 1u);
     EXPECT_EQ(dense.skipped,
-        (QList<std::pair<QString, int>> { { QStringLiteral("HATCH (pattern too dense)"), 1 } }));
+        (QList<std::pair<QString, int>> {
+            { QStringLiteral("HATCH (pattern too dense, drawn as its tone)"), 1 } }));
+
+    // Lines without spacing lie on one another: the outline only, and said so.
+    fine.patternLines[0].offset = QPointF(3, 0);
+    drawing.modelSpace = { entity(fine, QStringLiteral("HATCH")) };
+    const Picture unusable = drawSheet(drawing, plainSheet(), {});
+    EXPECT_EQ(strokes(unusable).size(), 1u);
+    EXPECT_EQ(unusable.skipped,
+        (QList<std::pair<QString, int>> { { QStringLiteral("HATCH (pattern unusable)"), 1 } }));
+}
+
+// A file stores a clockwise boundary arc with its angles mirrored: from 270 to 360 degrees
+// clockwise is the quarter from 90 down to 0.
+TEST(DxfFrontEnd, HatchClockwiseArcEdgesRunFromTheirMirroredAngles)
+{
+    Drawing drawing;
+    HatchEdge up;
+    up.start = QPointF(0, 0);
+    up.end = QPointF(0, 10);
+    HatchEdge arc;
+    arc.kind = HatchEdge::Kind::Arc;
+    arc.centre = QPointF(0, 0);
+    arc.radius = 10;
+    arc.startAngle = 270;
+    arc.endAngle = 360;
+    arc.counterClockwise = false;
+    HatchEdge back;
+    back.start = QPointF(10, 0);
+    back.end = QPointF(0, 0);
+    HatchPath quarter;
+    quarter.edges = { up, arc, back };
+    Hatch solid;
+    solid.solid = true;
+    solid.paths = { quarter };
+    drawing.modelSpace = { entity(solid, QStringLiteral("HATCH")) };
+
+    const std::vector<Fill> fills = itemsOf<Fill>(drawSheet(drawing, plainSheet(), {}));
+    ASSERT_EQ(fills.size(), 1u);
+    ASSERT_EQ(fills[0].rings.size(), 1u);
+    const std::vector<QPointF> &ring = fills[0].rings[0];
+    bool reachesCorner = false;
+    for (QPointF p : ring) {
+        EXPECT_GE(p.x(), -1e-9);
+        EXPECT_GE(p.y(), -1e-9);
+        EXPECT_LE(std::hypot(p.x(), p.y()), 10 + 1e-9);
+        reachesCorner = reachesCorner || std::abs(p.x() - p.y()) < 1;
+    }
+    EXPECT_TRUE(reachesCorner);
+}
+
+// Copies step along the columns by the column spacing and up the rows by the row spacing.
+TEST(DxfFrontEnd, ArrayedInsertsStepAlongColumnsThenRows)
+{
+    Drawing drawing;
+    drawing.blocks[QStringLiteral("UNIT")].entities = { line(0, 0, 1, 0) };
+    Insert array;
+    array.block = QStringLiteral("UNIT");
+    array.columns = 3;
+    array.rows = 2;
+    array.columnSpacing = 10;
+    array.rowSpacing = 50;
+    drawing.modelSpace = { entity(array, QStringLiteral("INSERT")) };
+
+    std::vector<QPointF> starts;
+    for (const Stroke &s : strokes(drawSheet(drawing, plainSheet(), {})))
+        starts.push_back(s.points.front());
+    EXPECT_EQ(starts,
+        (std::vector<QPointF> {
+            { 0, 0 }, { 10, 0 }, { 20, 0 }, { 0, 50 }, { 10, 50 }, { 20, 50 } }));
 }

@@ -377,14 +377,65 @@ struct Viewport {
     quint64 clipBoundary = 0;
     int flags = 0;
 };
+// MLINE: parallel lines along the vertices, as its MLINESTYLE (by handle, else by name) lays
+// them out. In WCS.
+struct MLine {
+    struct Vertex {
+        Vec3 point;
+        // The segment that starts here, and the line across it on which the elements meet.
+        Vec3 direction { 1, 0, 0 };
+        Vec3 miter { 0, 1, 0 };
+        // For each element (codes 41): its distance from the vertex along the miter, then the
+        // stretches along the segment where it is drawn and broken; empty when the file gives
+        // none.
+        std::vector<std::vector<double>> elements;
+    };
+    quint64 style = 0;
+    QString styleName = QStringLiteral("STANDARD");
+    double scale = 1;
+    // 0 top, 1 zero, 2 bottom: which element runs through the vertices.
+    int justification = 0;
+    bool closed = false;
+    bool suppressStartCaps = false;
+    bool suppressEndCaps = false;
+    std::vector<Vertex> vertices;
+};
+struct MLineStyle {
+    struct Element {
+        double offset = 0;
+        int colour = Aci::ByLayer;
+        std::int32_t trueColour = -1;
+        QString linetype;
+    };
+    QString name;
+    // 1 filled, 2 miters shown; start caps 16 a line, 32 inner arcs, 64 outer arcs; end caps
+    // the same times 16.
+    int flags = 0;
+    int fillColour = Aci::ByLayer;
+    std::int32_t fillTrueColour = -1;
+    std::vector<Element> elements;
+};
+// TOLERANCE: a feature control frame, its rows split by ^J and its boxes by %%v, with the
+// dimension variables it is drawn with (text height, gap, colours, text style).
+struct Tolerance {
+    Vec3 insert;
+    Vec3 direction { 1, 0, 0 };
+    QString text;
+    DimensionStyle style;
+};
+// MESH at its level 0: vertices in WCS and faces as lists of 0-based vertex indices.
+struct Mesh {
+    std::vector<Vec3> vertices;
+    std::vector<std::vector<int>> faces;
+};
 // An entity the reader met but does not know, kept by its type name so that it is counted.
 struct Unsupported {
     QString type;
 };
 
 using Shape = std::variant<Line, Circle, Arc, Ellipse, Polyline, Spline, Point, Face, Text, MText,
-    Insert, BlockDrawn, Dimension, Leader, MultiLeader, Hatch, Image, InfiniteLine, Viewport,
-    Unsupported>;
+    Insert, BlockDrawn, Dimension, Leader, MultiLeader, Hatch, Image, InfiniteLine, Viewport, MLine,
+    Tolerance, Mesh, Unsupported>;
 
 struct Entity {
     EntityCommon common;
@@ -529,6 +580,8 @@ struct Drawing {
     QHash<quint64, QString> blockNamesByRecord;
     // Image files by the handle of their IMAGEDEF object, as written.
     QHash<quint64, QString> imageFiles;
+    // Multiline styles by the handle of their MLINESTYLE object.
+    QHash<quint64, MLineStyle> mlineStyles;
 
     // Keyed by upper-case name; model space and the layouts' own blocks are here too, so a
     // layout's entities are its block's.
