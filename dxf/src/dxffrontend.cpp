@@ -78,6 +78,9 @@ namespace {
         QString byBlockLinetype;
         const ClipRegion *clip = nullptr;
         const QSet<QString> *frozen = nullptr;
+        // Paper mm per unit of a linetype's pattern before the linetype scales: the level's
+        // scale, or paper space's inside a viewport that scales linetypes by paper space.
+        double linetypeUnit = 1;
         // Where infinite lines end: the viewport, or the sheet.
         QRectF visible;
         int depth = 0;
@@ -210,8 +213,8 @@ namespace {
             if (it != drawing.linetypes.cend() && it->pattern.size() > 1)
                 style.linetype = &*it;
         }
-        const double scale = drawing.linetypeScale * c.linetypeScale * ctx.scale;
-        style.patternScale = std::isfinite(scale) && scale > 0 ? scale : ctx.scale;
+        const double scale = drawing.linetypeScale * c.linetypeScale * ctx.linetypeUnit;
+        style.patternScale = std::isfinite(scale) && scale > 0 ? scale : ctx.linetypeUnit;
         return style;
     }
 
@@ -865,6 +868,8 @@ namespace {
         inner.xf = QTransform::fromTranslate(-block->basePoint.x, -block->basePoint.y) * local
             * ocsTransform(e.common.extrusion) * ctx.xf;
         inner.scale = transformScale(inner.xf);
+        inner.linetypeUnit
+            = ctx.scale > 0 ? ctx.linetypeUnit * inner.scale / ctx.scale : inner.scale;
         inner.insertLayer = &layer;
         const Style style = styleOf(e.common, ctx, layer);
         inner.byBlockColour = style.colour;
@@ -1259,6 +1264,7 @@ namespace {
             * QTransform::fromScale(s, s) * QTransform::fromTranslate(vp.centre.x, vp.centre.y)
             * ctx.xf;
         inner.scale = transformScale(inner.xf);
+        inner.linetypeUnit = drawing.paperLinetypeScaling ? ctx.linetypeUnit : inner.scale;
         inner.clip = &clip;
         inner.frozen = &frozen;
         inner.visible = box;
@@ -1281,6 +1287,7 @@ Picture drawSheet(const Drawing &drawing, const SheetInfo &sheet, const QString 
     Context ctx;
     ctx.xf = sheet.toPaper;
     ctx.scale = transformScale(sheet.toPaper);
+    ctx.linetypeUnit = ctx.scale;
     ctx.visible = QRectF(QPointF(0, 0), sheet.paper);
     if (sheet.layout) {
         // A viewport shows model space only, so no layout can show itself.

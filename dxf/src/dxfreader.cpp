@@ -733,6 +733,8 @@ namespace {
                 drawing.insertionUnits = int32(group);
             } else if (variable == u"$MEASUREMENT") {
                 drawing.measurement = int32(group);
+            } else if (variable == u"$PSLTSCALE") {
+                drawing.paperLinetypeScaling = integer(group) != 0;
             } else if (variable == u"$LTSCALE") {
                 drawing.linetypeScale = real(group);
             } else if (variable == u"$PDMODE") {

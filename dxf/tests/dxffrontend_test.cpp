@@ -382,6 +382,22 @@ TEST(DxfFrontEnd, DashesFollowTheLinetypeAndItsScales)
         EXPECT_DOUBLE_EQ(s[i].points[0].x(), 15.0 * i);
         EXPECT_DOUBLE_EQ(s[i].points[1].x(), 15.0 * i + 10);
     }
+
+    // Seen through a viewport at 1:2, the dashes keep their paper length (10 mm on, 5 off)
+    // while the line halves; unless paper space does not scale linetypes.
+    drawing.layouts = { layout(QStringLiteral("Sheet"), 1, QStringLiteral("*Paper_Space")) };
+    Entity vp = viewport(2);
+    std::get<Viewport>(vp.shape).viewCentre = QPointF(50, 0);
+    std::get<Viewport>(vp.shape).width = 200;
+    std::get<Viewport>(vp.shape).viewHeight = 40;
+    drawing.activePaperSpace = { viewport(1), vp };
+    const SheetInfo sheet = sheetsOf(drawing).front();
+    const std::vector<Stroke> seen = strokes(drawSheet(drawing, sheet, {}));
+    ASSERT_EQ(seen.size(), 4u);
+    EXPECT_DOUBLE_EQ(seen[1].points[0].x() - seen[0].points[0].x(), 15);
+    EXPECT_DOUBLE_EQ(seen[0].points[1].x() - seen[0].points[0].x(), 10);
+    drawing.paperLinetypeScaling = false;
+    EXPECT_EQ(strokes(drawSheet(drawing, sheet, {})).size(), 7u);
 }
 
 TEST(DxfFrontEnd, PolylineBulgesAreArcsEndingAtTheNextVertex)

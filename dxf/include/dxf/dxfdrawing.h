@@ -551,6 +551,9 @@ struct Drawing {
     int insertionUnits = 0;
     int measurement = 1;
     double linetypeScale = 1;
+    // $PSLTSCALE: dashes seen through a viewport are as long on paper as in paper space,
+    // whatever the viewport's scale.
+    bool paperLinetypeScaling = true;
     int pointMode = 0;
     double pointSize = 0;
     bool modelSpaceActive = true;
