@@ -1,6 +1,27 @@
 #include "elidedlabel.h"
 
+#include <QFontMetrics>
 #include <QResizeEvent>
+
+QString elidePath(const QString &text, qsizetype nameFrom, int room, const QFontMetrics &metrics)
+{
+    if (metrics.horizontalAdvance(text) <= room)
+        return text;
+    if (nameFrom < 0 || nameFrom > text.size())
+        return metrics.elidedText(text, Qt::ElideMiddle, room);
+    const QString name = text.mid(nameFrom);
+    const int nameWidth = metrics.horizontalAdvance(name);
+    if (nameWidth > room)
+        return metrics.elidedText(name, Qt::ElideMiddle, room);
+    // The pieces measured apart may come out a pixel wider together.
+    QString shown;
+    for (int headRoom = room - nameWidth; headRoom >= 0; --headRoom) {
+        shown = metrics.elidedText(text.left(nameFrom), Qt::ElideMiddle, headRoom) + name;
+        if (metrics.horizontalAdvance(shown) <= room)
+            break;
+    }
+    return shown;
+}
 
 ElidedLabel::ElidedLabel(QWidget *parent)
     : QLabel(parent)
@@ -10,9 +31,10 @@ ElidedLabel::ElidedLabel(QWidget *parent)
     setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
 }
 
-void ElidedLabel::setFullText(const QString &text)
+void ElidedLabel::setFullText(const QString &text, qsizetype from)
 {
     full = text;
+    nameFrom = from;
     setToolTip(text);
     elide();
 }
@@ -30,6 +52,5 @@ void ElidedLabel::resizeEvent(QResizeEvent *event)
 
 void ElidedLabel::elide()
 {
-    const int room = contentsRect().width();
-    setText(fontMetrics().elidedText(full, Qt::ElideMiddle, room));
+    setText(elidePath(full, nameFrom, contentsRect().width(), fontMetrics()));
 }

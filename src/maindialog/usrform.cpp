@@ -426,7 +426,8 @@ void usrForm::refreshControls()
 
 void usrForm::updatePreview()
 {
-    namePreview->setFullText(::namePreview(state, runChoices()));
+    const NamePreview preview = ::namePreview(state, runChoices());
+    namePreview->setFullText(preview.line, preview.nameFrom);
 }
 
 void usrForm::refillFmtList()

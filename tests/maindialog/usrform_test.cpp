@@ -405,6 +405,8 @@ TEST_F(UsrForm, ThePreviewFollowsTheChoicesAndChangesNothing)
     store.set("FilenameFormat.DXF", "DRWNAME|_|SHEETNAME");
     store.set("FilenameFormat.SLDDRW", "PartNo|_|SHEETNUMBER");
     const QString out = drive.win("Out\\");
+    const QString deep = drive.win("Out\\Customer projects 2024\\Base plates\\Revision C");
+    drive.mkdir("Out/Customer projects 2024/Base plates/Revision C");
     // What the run and the user see of the host.
     const auto hostState = [&] {
         return QStringList { app->activeDocument()->Title(),
@@ -443,16 +445,35 @@ TEST_F(UsrForm, ThePreviewFollowsTheChoicesAndChangesNothing)
         for (int i = 0; i < 1000; ++i)
             formatBox(form)->setEditText(i % 2 ? "PartNo|_|SHEETNUMBER" : "MODELNAME|Revision");
         shows(out + "SLDDRW\\P-1001-X1_1.SLDDRW");
-        // A path wider than the line loses its middle, not its drive or its file name; the whole
-        // path is the tool tip.
+        // A path wider than the line gives up its directory, not its file name; the whole path
+        // is the tool tip, also once Return has collected a typed format and the box shows the
+        // current one again.
         press(form, "outFmt(1)");
-        formatBox(form)->setEditText(QString(300, 'N'));
-        const QString full = preview->fullText();
-        EXPECT_EQ(preview->toolTip(), full);
-        EXPECT_LT(preview->text().size(), full.size());
-        EXPECT_TRUE(preview->text().startsWith("Next file: " + out.left(3)));
-        EXPECT_TRUE(preview->text().endsWith("N.DXF"));
-        EXPECT_TRUE(preview->text().contains(QChar(0x2026)));
+        press(form, "saveSheetType(1)");
+        control<DirList>(form, "dirSel")->setPath(deep);
+        form.resize(form.minimumSizeHint().width(), form.height());
+        formatBox(form)->setFocus();
+        formatBox(form)->setEditText("SHEETNAME|_|Base plate for order 4711");
+        control<DirList>(form, "dirSel")->setFocus();
+        const QString name = "Sheet1_Base plate for order 4711.DXF";
+        const QString full = "Next file: " + deep + "\\DXF\\" + name;
+        const auto showsTheName = [&] {
+            EXPECT_EQ(preview->fullText(), full);
+            EXPECT_EQ(preview->toolTip(), full);
+            EXPECT_TRUE(preview->text().endsWith("\\" + name)) << qPrintable(preview->text());
+            EXPECT_TRUE(preview->text().contains(QChar(0x2026)));
+        };
+        // Cut in its middle, this line would lose part of the name.
+        const int room = preview->contentsRect().width();
+        ASSERT_LT(room, 2 * preview->fontMetrics().horizontalAdvance(name));
+        showsTheName();
+        formatBox(form)->setFocus();
+        formatBox(form)->lineEdit()->selectAll();
+        QTest::keyClicks(formatBox(form), "DRWNAME");
+        EXPECT_EQ(preview->toolTip(), "Next file: " + deep + "\\DXF\\PLATE.DXF");
+        QTest::keyClick(formatBox(form), Qt::Key_Return);
+        EXPECT_EQ(formatBox(form)->currentText(), "SHEETNAME|_|Base plate for order 4711");
+        showsTheName();
         press(form, "cancel");
     });
     EXPECT_EQ(hostState(), before);
