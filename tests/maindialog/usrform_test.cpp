@@ -20,6 +20,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QDir>
 #include <QLineEdit>
 #include <QListWidget>
@@ -342,6 +343,28 @@ TEST_F(UsrForm, PopUpsAndTheAboutBox)
             }
         }
         EXPECT_TRUE(recorded.shown.isEmpty());
+        // The platform's request for a right click's menu, which a control passes up unanswered,
+        // is no request for help either.
+        QContextMenuEvent rightClick(
+            QContextMenuEvent::Mouse, QPoint(3, 3), button(form, "go")->mapToGlobal(QPoint(3, 3)));
+        QApplication::sendEvent(button(form, "go"), &rightClick);
+        EXPECT_FALSE(help->isVisible());
+        // Shift+F10 and the Menu key open the menu of the control with the keyboard: the
+        // directory list's commands, else the dialog's own.
+        for (const Qt::Key opener : { Qt::Key_F10, Qt::Key_Menu }) {
+            const Qt::KeyboardModifiers shift
+                = opener == Qt::Key_F10 ? Qt::ShiftModifier : Qt::NoModifier;
+            for (const char *name : { "go", "displayDiags", "saveSheetType(1)" }) {
+                button(form, name)->setFocus();
+                QTest::keyClick(button(form, name), opener, shift);
+                EXPECT_TRUE(help->isVisible()) << name << ' ' << opener;
+                help->hide();
+            }
+            dirSel->setFocus();
+            QTest::keyClick(dirSel, opener, shift);
+            EXPECT_TRUE(dirCreate->isVisible() && !help->isVisible()) << opener;
+            dirCreate->hide();
+        }
         QTest::mousePress(&form, Qt::RightButton, {}, QPoint(2, 2));
         EXPECT_TRUE(help->isVisible());
         help->hide();
