@@ -2,25 +2,43 @@
 
 #include <QFontMetrics>
 #include <QResizeEvent>
+#include <algorithm>
 
-QString elidePath(const QString &text, qsizetype nameFrom, int room, const QFontMetrics &metrics)
+namespace {
+
+// head, then as much of middle as fits, cut in its middle, then tail, for a room that holds head
+// and tail. The pieces measured apart may come out a pixel wider together.
+QString cutMiddle(const QString &head, const QString &middle, const QString &tail, int room,
+    const QFontMetrics &metrics)
+{
+    const int kept = metrics.horizontalAdvance(head + tail);
+    for (int middleRoom = room - kept; middleRoom >= 0; --middleRoom) {
+        const QString shown = head + metrics.elidedText(middle, Qt::ElideMiddle, middleRoom) + tail;
+        if (metrics.horizontalAdvance(shown) <= room)
+            return shown;
+    }
+    return {};
+}
+
+} // namespace
+
+QString elidePath(const QString &text, qsizetype dirFrom, qsizetype nameFrom, int room,
+    const QFontMetrics &metrics)
 {
     if (metrics.horizontalAdvance(text) <= room)
         return text;
     if (nameFrom < 0 || nameFrom > text.size())
         return metrics.elidedText(text, Qt::ElideMiddle, room);
     const QString name = text.mid(nameFrom);
-    const int nameWidth = metrics.horizontalAdvance(name);
-    if (nameWidth > room)
-        return metrics.elidedText(name, Qt::ElideMiddle, room);
-    // The pieces measured apart may come out a pixel wider together.
-    QString shown;
-    for (int headRoom = room - nameWidth; headRoom >= 0; --headRoom) {
-        shown = metrics.elidedText(text.left(nameFrom), Qt::ElideMiddle, headRoom) + name;
-        if (metrics.horizontalAdvance(shown) <= room)
-            break;
-    }
-    return shown;
+    const qsizetype headingSize = std::clamp<qsizetype>(dirFrom, 0, nameFrom);
+    const QString heading = text.left(headingSize);
+    const QString directory = text.mid(headingSize, nameFrom - headingSize);
+    // The heading stays while there is room for it, the name and an ellipsis for the directory.
+    if (metrics.horizontalAdvance(heading + QChar(0x2026) + name) <= room)
+        return cutMiddle(heading, directory, name, room, metrics);
+    if (metrics.horizontalAdvance(name) <= room)
+        return cutMiddle(QString(), heading + directory, name, room, metrics);
+    return metrics.elidedText(name, Qt::ElideMiddle, room);
 }
 
 ElidedLabel::ElidedLabel(QWidget *parent)
@@ -31,10 +49,11 @@ ElidedLabel::ElidedLabel(QWidget *parent)
     setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
 }
 
-void ElidedLabel::setFullText(const QString &text, qsizetype from)
+void ElidedLabel::setFullText(const QString &text, qsizetype directory, qsizetype name)
 {
     full = text;
-    nameFrom = from;
+    dirFrom = directory;
+    nameFrom = name;
     setToolTip(text);
     elide();
 }
@@ -52,5 +71,5 @@ void ElidedLabel::resizeEvent(QResizeEvent *event)
 
 void ElidedLabel::elide()
 {
-    setText(elidePath(full, nameFrom, contentsRect().width(), fontMetrics()));
+    setText(elidePath(full, dirFrom, nameFrom, contentsRect().width(), fontMetrics()));
 }

@@ -428,7 +428,7 @@ void usrForm::refreshControls()
 void usrForm::updatePreview()
 {
     const NamePreview preview = ::namePreview(state, runChoices());
-    namePreview->setFullText(preview.line, preview.nameFrom);
+    namePreview->setFullText(preview.line, preview.dirFrom, preview.nameFrom);
 }
 
 void usrForm::refillFmtList()

@@ -54,7 +54,7 @@ NamePreview preview(const SaveState &opened, const RunChoices &choices)
                         + QStringLiteral("; the current sheet is not saved)")
                                            : QString())
             + (lookup.pending ? QStringLiteral(" (model not loaded)") : QString()),
-        path.lastIndexOf(QLatin1Char('\\')) + 1 };
+        0, path.lastIndexOf(QLatin1Char('\\')) + 1 };
 }
 
 } // namespace
@@ -66,8 +66,10 @@ NamePreview namePreview(const SaveState &opened, const RunChoices &choices)
     try {
         NamePreview shown = preview(opened, choices);
         shown.line.prepend(heading);
-        if (shown.nameFrom >= 0)
+        if (shown.nameFrom >= 0) {
+            shown.dirFrom += heading.size();
             shown.nameFrom += heading.size();
+        }
         return shown;
     } catch (const QuilletError &error) {
         return { heading + QLatin1Char('(') + error.description + QLatin1Char(')') };

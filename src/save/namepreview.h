@@ -15,8 +15,9 @@ struct SaveState;
 // directory made, nothing logged or shown on the status bar.
 struct NamePreview {
     QString line;
-    // Where the file name begins in the line, so that a line too long for its room can give up
-    // the directory first; -1 when the line names no file.
+    // Where the directory and the file name begin in the line, so that a line too long for its
+    // room can give up the directory first; -1 when the line names no file.
+    qsizetype dirFrom = -1;
     qsizetype nameFrom = -1;
 };
 NamePreview namePreview(const SaveState &opened, const RunChoices &choices);

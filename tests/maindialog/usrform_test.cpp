@@ -483,6 +483,8 @@ TEST_F(UsrForm, ThePreviewFollowsTheChoicesAndChangesNothing)
         const auto showsTheName = [&] {
             EXPECT_EQ(preview->fullText(), full);
             EXPECT_EQ(preview->toolTip(), full);
+            EXPECT_TRUE(preview->text().startsWith("Next file: " + drive.win()))
+                << qPrintable(preview->text());
             EXPECT_TRUE(preview->text().endsWith("\\" + name)) << qPrintable(preview->text());
             EXPECT_TRUE(preview->text().contains(QChar(0x2026)));
         };
