@@ -1,7 +1,9 @@
 #include "elidedlabel.h"
 
+#include <QCursor>
 #include <QFontMetrics>
 #include <QResizeEvent>
+#include <QToolTip>
 #include <algorithm>
 
 namespace {
@@ -51,11 +53,17 @@ ElidedLabel::ElidedLabel(QWidget *parent)
 
 void ElidedLabel::setFullText(const QString &text, qsizetype directory, qsizetype name)
 {
+    const QString before = full;
     full = text;
     dirFrom = directory;
     nameFrom = name;
     setToolTip(text);
     elide();
+    // The toolkit gives a tip its text only as it opens: a tip open over the line, as when the
+    // pointer rests on it while Return is typed in the format box, would go on showing the old
+    // path.
+    if (text != before && QToolTip::isVisible() && QToolTip::text() == before)
+        QToolTip::showText(QCursor::pos(), text, this);
 }
 
 QSize ElidedLabel::minimumSizeHint() const

@@ -27,6 +27,7 @@
 #include <QMenu>
 #include <QProgressBar>
 #include <QTest>
+#include <QToolTip>
 #include <functional>
 #include <gtest/gtest.h>
 
@@ -496,9 +497,16 @@ TEST_F(UsrForm, ThePreviewFollowsTheChoicesAndChangesNothing)
         formatBox(form)->lineEdit()->selectAll();
         QTest::keyClicks(formatBox(form), "DRWNAME");
         EXPECT_EQ(preview->toolTip(), "Next file: " + deep + "\\DXF\\PLATE.DXF");
+        // The pointer rests on the line, whose tip opens, while Return is typed in the box.
+        const QPoint onLine = preview->rect().center();
+        QHelpEvent hover(QEvent::ToolTip, onLine, preview->mapToGlobal(onLine));
+        QApplication::sendEvent(preview, &hover);
+        ASSERT_TRUE(QToolTip::isVisible());
         QTest::keyClick(formatBox(form), Qt::Key_Return);
         EXPECT_EQ(formatBox(form)->currentText(), "SHEETNAME|_|Base plate for order 4711");
         showsTheName();
+        EXPECT_EQ(QToolTip::text(), full);
+        QToolTip::hideText();
         press(form, "cancel");
     });
     EXPECT_EQ(hostState(), before);
