@@ -135,6 +135,9 @@ void SheetCanvas::wheelEvent(QWheelEvent *event)
 
 void SheetCanvas::mousePressEvent(QMouseEvent *event)
 {
+    // The right button asks for the drawing's menu; it neither drags nor selects.
+    if (event->button() == Qt::RightButton)
+        return;
     pressed = true;
     dragging = false;
     pressPosition = event->position().toPoint();

@@ -29,6 +29,13 @@ void SheetTabBar::setSheets(const QStringList &sheetNames, int current)
     setCurrentIndex(current);
 }
 
+QVariant SheetTabBar::inputMethodQuery(Qt::InputMethodQuery query) const
+{
+    if (query == Qt::ImCursorRectangle && currentIndex() >= 0)
+        return tabRect(currentIndex());
+    return QTabBar::inputMethodQuery(query);
+}
+
 QSize SheetTabBar::tabSizeHint(int index) const
 {
     if (index >= sizes.size())

@@ -16,6 +16,9 @@ public:
     void setSheets(const QStringList &names, int current);
     QStringList sheets() const { return names; }
 
+    // The keyboard's context menu opens at the current tab.
+    QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
+
 protected:
     QSize tabSizeHint(int index) const override;
     void changeEvent(QEvent *event) override;

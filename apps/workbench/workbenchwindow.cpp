@@ -11,11 +11,15 @@
 #include "workbench/workbenchsettings.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QContextMenuEvent>
 #include <QDir>
 #include <QDockWidget>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPlainTextEdit>
@@ -39,6 +43,25 @@ constexpr double zoomStep = 1.25;
 QString menuText(const QString &text)
 {
     return QString(text).replace(QLatin1Char('&'), QStringLiteral("&&"));
+}
+
+// Shift+F10 and the Menu key ask for the context menu of the widget with the keyboard focus, as
+// a right click asks the widget under the pointer; not every platform sends that request itself.
+bool isContextMenuKey(const QKeyEvent &event)
+{
+    const Qt::KeyboardModifiers modifiers = event.modifiers() & ~Qt::KeypadModifier;
+    return (event.key() == Qt::Key_Menu && modifiers == Qt::NoModifier)
+        || (event.key() == Qt::Key_F10 && modifiers == Qt::ShiftModifier);
+}
+
+// The keyboard's request, placed at the widget's caret or current item.
+void requestContextMenu(QWidget *widget)
+{
+    if (!widget)
+        return;
+    const QPoint at = widget->inputMethodQuery(Qt::ImCursorRectangle).toRect().center();
+    QContextMenuEvent request(QContextMenuEvent::Keyboard, at, widget->mapToGlobal(at));
+    QApplication::sendEvent(widget, &request);
 }
 
 } // namespace
@@ -68,7 +91,7 @@ WorkbenchWindow::WorkbenchWindow(const QStringList &pluginDirectories, QWidget *
     sheetLayout->setSpacing(0);
     sheetLayout->addWidget(canvas, 1);
     sheetLayout->addWidget(tabs);
-    auto *splitter = new QSplitter;
+    splitter = new QSplitter;
     splitter->addWidget(sheetArea);
     splitter->addWidget(properties);
     splitter->setStretchFactor(0, 1);
@@ -89,6 +112,7 @@ WorkbenchWindow::WorkbenchWindow(const QStringList &pluginDirectories, QWidget *
     logDock->hide();
     resize(1100, 750);
     buildMenus();
+    buildContextMenus();
 
     connect(app.get(), &StandInApplication::documentsChanged, this, [this] {
         showActiveDocument();
@@ -150,7 +174,7 @@ void WorkbenchWindow::buildMenus()
         QStringLiteral("&Open..."), QKeySequence::Open, this, &WorkbenchWindow::chooseDocument);
     file->addAction(
         QStringLiteral("&New..."), QKeySequence::New, this, &WorkbenchWindow::chooseTemplate);
-    file->addAction(
+    closeAction = file->addAction(
         QStringLiteral("&Close"), QKeySequence::Close, this, &WorkbenchWindow::closeDocument);
     file->addSeparator();
     recentMenu = file->addMenu(QStringLiteral("Open &Recent"));
@@ -164,7 +188,7 @@ void WorkbenchWindow::buildMenus()
         &WorkbenchWindow::clearSelection);
 
     QMenu *view = addMenu(app->StandardMenuName(2));
-    view->addAction(
+    zoomToFitAction = view->addAction(
         QStringLiteral("Zoom to &Fit"), QKeySequence(Qt::Key_F), canvas, &SheetCanvas::zoomToFit);
     view->addAction(QStringLiteral("Zoom &In"), QKeySequence::ZoomIn, canvas,
         [this] { canvas->zoomBy(zoomStep); });
@@ -175,7 +199,9 @@ void WorkbenchWindow::buildMenus()
     showLog->setText(QStringLiteral("&Log"));
     view->addAction(showLog);
 
-    addMenu(app->StandardMenuName(3));
+    // Shown only while an add-in's item is in it, as the menus the host does not have.
+    insertMenu = addMenu(app->StandardMenuName(3));
+    insertMenu->menuAction()->setVisible(false);
     QMenu *tools = addMenu(app->StandardMenuName(CadCode::MenuTools));
     tools->addAction(QStringLiteral("&Add-Ins..."), this, &WorkbenchWindow::showAddIns);
 
@@ -185,6 +211,72 @@ void WorkbenchWindow::buildMenus()
 
     QMenu *help = addMenu(app->StandardMenuName(6));
     help->addAction(QStringLiteral("&About quillet-workbench"), this, &WorkbenchWindow::showAbout);
+}
+
+void WorkbenchWindow::buildContextMenus()
+{
+    sheetMenu = new QMenu(this);
+    sheetMenu->setObjectName(QStringLiteral("sheetMenu"));
+    activateSheetAction = sheetMenu->addAction(
+        QStringLiteral("&Activate"), this, [this] { chooseSheet(menuSheet); });
+    // The items act on the tab they were opened on; the main menu's keys are shown beside them.
+    sheetMenu->addAction(QStringLiteral("Zoom to &Fit\t")
+            + zoomToFitAction->shortcut().toString(QKeySequence::NativeText),
+        this, [this] {
+            chooseSheet(menuSheet);
+            canvas->zoomToFit();
+        });
+    sheetMenu->addSeparator();
+    sheetMenu->addAction(QStringLiteral("&Properties"), this, [this] {
+        chooseSheet(menuSheet);
+        showProperties();
+    });
+    tabs->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(tabs, &QWidget::customContextMenuRequested, this, &WorkbenchWindow::showSheetMenu);
+
+    drawingMenu = new QMenu(this);
+    drawingMenu->setObjectName(QStringLiteral("drawingMenu"));
+    drawingMenu->addAction(zoomToFitAction);
+    drawingMenu->addSeparator();
+    drawingMenu->addAction(closeAction);
+    drawingMenu->addAction(QStringLiteral("&Properties"), this, &WorkbenchWindow::showProperties);
+    canvas->setContextMenuPolicy(Qt::CustomContextMenu);
+    // The drawing takes the keyboard when clicked, so its menu is a key away as well.
+    canvas->setFocusPolicy(Qt::StrongFocus);
+    connect(canvas, &QWidget::customContextMenuRequested, this, &WorkbenchWindow::showDrawingMenu);
+}
+
+void WorkbenchWindow::showSheetMenu(const QPoint &position)
+{
+    menuSheet = tabs->tabAt(position);
+    if (menuSheet < 0)
+        return;
+    activateSheetAction->setEnabled(menuSheet != tabs->currentIndex());
+    sheetMenu->popup(tabs->mapToGlobal(position));
+}
+
+void WorkbenchWindow::showDrawingMenu(const QPoint &position)
+{
+    if (app->activeDocument())
+        drawingMenu->popup(canvas->mapToGlobal(position));
+}
+
+void WorkbenchWindow::showProperties()
+{
+    QList<int> sizes = splitter->sizes();
+    if (sizes.value(1) == 0) {
+        sizes = { qMax(sizes.value(0) - 250, 0), 250 };
+        splitter->setSizes(sizes);
+    }
+    properties->setFocus(Qt::OtherFocusReason);
+}
+
+void WorkbenchWindow::keyPressEvent(QKeyEvent *event)
+{
+    if (isContextMenuKey(*event))
+        requestContextMenu(QApplication::focusWidget());
+    else
+        QMainWindow::keyPressEvent(event);
 }
 
 QMenu *WorkbenchWindow::menuNamed(const QString &name)
@@ -420,8 +512,8 @@ void WorkbenchWindow::refreshAddInItems()
         menu->insertAction(menu->actions().value(item.position), action);
         addInActions.append(action);
     }
-    // Menus the host does not have show only while they hold something.
-    for (QMenu *menu : std::as_const(addedMenus))
+    // Insert and the menus the host does not have show only while they hold something.
+    for (QMenu *menu : addedMenus + QList<QMenu *> { insertMenu })
         menu->menuAction()->setVisible(!menu->isEmpty());
 }
 

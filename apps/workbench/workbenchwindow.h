@@ -12,6 +12,7 @@ class QDockWidget;
 class QLabel;
 class QMenu;
 class QPlainTextEdit;
+class QSplitter;
 class QTreeWidget;
 class SheetCanvas;
 class SheetTabBar;
@@ -50,6 +51,9 @@ public:
     // A drawing never saved, made from a template drawing.
     bool newDrawing(const QString &templateNativePath);
 
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+
 private:
     void buildMenus();
     QMenu *addMenu(const QString &name);
@@ -67,6 +71,12 @@ private:
     void showActiveDocument();
     void fillProperties(StandInDocument &document);
     void chooseSheet(int index);
+    // The context menus of the sheet tabs and of the drawing, by mouse and keyboard.
+    void buildContextMenus();
+    void showSheetMenu(const QPoint &position);
+    void showDrawingMenu(const QPoint &position);
+    // The properties panel, opened again if it was pushed shut, with the keyboard in it.
+    void showProperties();
     void select(const QList<SelectionEntry> &entries);
     void clearSelection();
 
@@ -83,9 +93,19 @@ private:
     QList<QAction *> addInActions;
     QMenu *recentMenu = nullptr;
     QMenu *windowMenu = nullptr;
+    // A standard menu that add-ins may fill; the host itself has nothing to insert.
+    QMenu *insertMenu = nullptr;
+    QAction *closeAction = nullptr;
+    QAction *zoomToFitAction = nullptr;
+    QMenu *sheetMenu = nullptr;
+    QAction *activateSheetAction = nullptr;
+    QMenu *drawingMenu = nullptr;
+    // The tab the sheet menu was opened on.
+    int menuSheet = -1;
     SheetTabBar *tabs = nullptr;
     SheetCanvas *canvas = nullptr;
     QTreeWidget *properties = nullptr;
+    QSplitter *splitter = nullptr;
     QLabel *statusText = nullptr;
     // The host's own messages, such as what a DXF sheet could not show.
     QPlainTextEdit *hostLog = nullptr;

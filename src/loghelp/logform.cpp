@@ -1,10 +1,16 @@
 #include "logform.h"
 
 #include "addin/quilletmain.h"
+#include "loghelp/menukeys.h"
 #include "save/outputlog.h"
 
+#include <QAction>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QListWidget>
+#include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStyledItemDelegate>
@@ -69,10 +75,11 @@ logForm::logForm(QWidget *parent)
     log->setObjectName(QStringLiteral("log"));
     log->setToolTip(
         Quilletmain::productAndVersion() + QLatin1Char(' ') + Quilletmain::legalCopyright);
-    // The lines are there to be read; nothing in them is ever picked.
-    log->setSelectionMode(QAbstractItemView::NoSelection);
+    // The user picks lines to copy them; the window itself never selects one.
+    log->setSelectionMode(QAbstractItemView::ExtendedSelection);
     log->setUniformItemSizes(true);
     log->setItemDelegate(new LineDelegate(log));
+    buildMenu();
 
     progress->setObjectName(QStringLiteral("progress"));
     done->setObjectName(QStringLiteral("done"));
@@ -96,6 +103,51 @@ logForm::logForm(QWidget *parent)
 logForm::~logForm()
 {
     retire();
+}
+
+void logForm::buildMenu()
+{
+    mnuLog = new QMenu(this);
+    mnuLog->setObjectName(QStringLiteral("mnuLog"));
+    mnuCopy = mnuLog->addAction(QStringLiteral("&Copy"), this, &logForm::copySelectedLines);
+    mnuCopy->setObjectName(QStringLiteral("mnuCopy"));
+    mnuCopy->setShortcut(QKeySequence::Copy);
+    QAction *selectAll
+        = mnuLog->addAction(QStringLiteral("Select &All"), log, &QListWidget::selectAll);
+    selectAll->setObjectName(QStringLiteral("mnuSelectAll"));
+    selectAll->setShortcut(QKeySequence::SelectAll);
+    for (QAction *action : { mnuCopy, selectAll }) {
+        action->setShortcutVisibleInContextMenu(true);
+        // The keys work wherever the focus is in the window, Done included.
+        action->setShortcutContext(Qt::WindowShortcut);
+        addAction(action);
+    }
+    mnuCopy->setEnabled(false);
+    connect(log, &QListWidget::itemSelectionChanged, this,
+        [this] { mnuCopy->setEnabled(!log->selectedItems().isEmpty()); });
+    log->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(log, &QWidget::customContextMenuRequested, this,
+        [this](const QPoint &position) { mnuLog->popup(log->viewport()->mapToGlobal(position)); });
+}
+
+void logForm::copySelectedLines()
+{
+    // In the order of the log, however they were picked.
+    QStringList picked;
+    for (int row = 0; row < log->count(); ++row) {
+        if (log->item(row)->isSelected())
+            picked.append(log->item(row)->text());
+    }
+    if (!picked.isEmpty())
+        QGuiApplication::clipboard()->setText(picked.join(QLatin1Char('\n')));
+}
+
+void logForm::keyPressEvent(QKeyEvent *event)
+{
+    if (isContextMenuKey(*event))
+        requestContextMenu(focusWidget());
+    else
+        QDialog::keyPressEvent(event);
 }
 
 void logForm::retire()

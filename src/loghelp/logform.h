@@ -5,7 +5,9 @@
 #include <QDialog>
 #include <QPointer>
 
+class QAction;
 class QListWidget;
+class QMenu;
 class QProgressBar;
 class QPushButton;
 
@@ -33,16 +35,23 @@ public:
 
 protected:
     void showEvent(QShowEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     explicit logForm(QWidget *parent = nullptr);
     ~logForm() override;
     // No longer the add-in's window: the next use starts a fresh one with an empty log.
     void retire();
+    // Copy and Select All, on the keyboard and in the log's context menu.
+    void buildMenu();
+    // The selected lines, one per line, onto the clipboard.
+    void copySelectedLines();
 
     QListWidget *log;
     QProgressBar *progress;
     QPushButton *done;
+    QMenu *mnuLog = nullptr;
+    QAction *mnuCopy = nullptr;
     static QPointer<logForm> window;
 };
 

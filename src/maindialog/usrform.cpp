@@ -11,6 +11,7 @@
 #include "formats/formatediting.h"
 #include "loghelp/helpabout.h"
 #include "loghelp/logform.h"
+#include "loghelp/menukeys.h"
 #include "loghelp/messagewindow.h"
 #include "maindialog/gocommand.h"
 #include "maindialog/pdfoption.h"
@@ -426,7 +427,8 @@ void usrForm::refreshControls()
 
 void usrForm::updatePreview()
 {
-    namePreview->setFullText(::namePreview(state, runChoices()));
+    const NamePreview preview = ::namePreview(state, runChoices());
+    namePreview->setFullText(preview.line, preview.dirFrom, preview.nameFrom);
 }
 
 void usrForm::refillFmtList()
@@ -542,6 +544,30 @@ void usrForm::mousePressEvent(QMouseEvent *event)
         && onSurface(event))
         mnuHelp->popup(event->globalPosition().toPoint());
     QDialog::mousePressEvent(event);
+}
+
+void usrForm::keyPressEvent(QKeyEvent *event)
+{
+    if (isContextMenuKey(*event))
+        requestContextMenu(QApplication::focusWidget());
+    else
+        QDialog::keyPressEvent(event);
+}
+
+void usrForm::contextMenuEvent(QContextMenuEvent *event)
+{
+    // A right click on a control is no request for help; the mouse is handled at its press, on
+    // the surface only. From the keyboard the request reaches here from a control without a
+    // menu of its own: the directory list offers its commands, any other the dialog's.
+    if (event->reason() != QContextMenuEvent::Keyboard) {
+        QDialog::contextMenuEvent(event);
+        return;
+    }
+    QWidget *focus = QApplication::focusWidget();
+    if (focus && (focus == dirSel || dirSel->isAncestorOf(focus)))
+        mnuDirCreatePopup->popup(event->globalPos());
+    else
+        mnuHelp->popup(event->globalPos());
 }
 
 void usrForm::mouseDoubleClickEvent(QMouseEvent *event)

@@ -12,7 +12,7 @@ namespace {
 
 const QString heading = QStringLiteral("Next file: ");
 
-QString preview(const SaveState &opened, const RunChoices &choices)
+NamePreview preview(const SaveState &opened, const RunChoices &choices)
 {
     SaveState state = opened;
     prepareRun(state, choices);
@@ -20,7 +20,7 @@ QString preview(const SaveState &opened, const RunChoices &choices)
     const std::shared_ptr<CadSheet> current = drawing.GetCurrentSheet();
     const QStringList sheets = runSheetNames(state, current ? current->GetName() : QString());
     if (sheets.isEmpty())
-        return QStringLiteral("(no sheet chosen)");
+        return { QStringLiteral("(no sheet chosen)") };
     // The current sheet when the run saves it, else the run's first, named so that the user
     // does not take its name for the current sheet's.
     const qsizetype currentIndex = current ? sheets.indexOf(current->GetName()) : -1;
@@ -47,23 +47,31 @@ QString preview(const SaveState &opened, const RunChoices &choices)
     }
     const QString name
         = filenameFromFields(state.fmtFields, state, drawing, native ? &lookup : nullptr);
-    return fso.buildpath(plannedOutputDirectory(state),
-               trimBlanks(name + OutputFormats::tag(state.choices.outFmtIndex)))
-        + (current && currentIndex < 0 ? QStringLiteral(" (sheet ") + state.curSheetName
-                    + QStringLiteral("; the current sheet is not saved)")
-                                       : QString())
-        + (lookup.pending ? QStringLiteral(" (model not loaded)") : QString());
+    const QString path = fso.buildpath(plannedOutputDirectory(state),
+        trimBlanks(name + OutputFormats::tag(state.choices.outFmtIndex)));
+    return { path
+            + (current && currentIndex < 0 ? QStringLiteral(" (sheet ") + state.curSheetName
+                        + QStringLiteral("; the current sheet is not saved)")
+                                           : QString())
+            + (lookup.pending ? QStringLiteral(" (model not loaded)") : QString()),
+        0, path.lastIndexOf(QLatin1Char('\\')) + 1 };
 }
 
 } // namespace
 
-QString namePreview(const SaveState &opened, const RunChoices &choices)
+NamePreview namePreview(const SaveState &opened, const RunChoices &choices)
 {
     if (!opened.activeDoc)
-        return heading + QStringLiteral("(no drawing)");
+        return { heading + QStringLiteral("(no drawing)") };
     try {
-        return heading + preview(opened, choices);
+        NamePreview shown = preview(opened, choices);
+        shown.line.prepend(heading);
+        if (shown.nameFrom >= 0) {
+            shown.dirFrom += heading.size();
+            shown.nameFrom += heading.size();
+        }
+        return shown;
     } catch (const QuilletError &error) {
-        return heading + QLatin1Char('(') + error.description + QLatin1Char(')');
+        return { heading + QLatin1Char('(') + error.description + QLatin1Char(')') };
     }
 }

@@ -13,4 +13,11 @@ struct SaveState;
 // yet, the property fields show their literal fallback and the line ends in " (model not
 // loaded)". It only reads the host: no sheet or document is activated, no property copied, no
 // directory made, nothing logged or shown on the status bar.
-QString namePreview(const SaveState &opened, const RunChoices &choices);
+struct NamePreview {
+    QString line;
+    // Where the directory and the file name begin in the line, so that a line too long for its
+    // room can give up the directory first; -1 when the line names no file.
+    qsizetype dirFrom = -1;
+    qsizetype nameFrom = -1;
+};
+NamePreview namePreview(const SaveState &opened, const RunChoices &choices);

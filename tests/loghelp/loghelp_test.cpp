@@ -7,8 +7,12 @@
 #include "save/outputlog.h"
 #include "testsupport.h"
 
+#include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
 #include <QDir>
 #include <QListWidget>
+#include <QMenu>
 #include <QProgressBar>
 #include <QScopeGuard>
 #include <QScrollBar>
@@ -47,8 +51,72 @@ TEST_F(LogWindow, ShowsLinesAppendedWhileHiddenAndRefreshAddsOnlyNewOnes)
     EXPECT_GE(list->visualItemRect(list->item(3)).width(),
         list->fontMetrics().horizontalAdvance(longLine));
     EXPECT_GT(list->horizontalScrollBar()->maximum(), 0);
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(first).center());
+}
+
+TEST_F(LogWindow, SelectedLinesAreCopiedInTheLogsOrderByKeysAndByTheContextMenu)
+{
+    const QStringList lines { "Drawing Document Name: PLATE", "", "Sheet1 filename: PLATE_Sheet1",
+        "Finished, but check output files!" };
+    for (const QString &line : lines)
+        append(line);
+    logForm *window = logForm::instance();
+    window->show();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    auto *list = window->findChild<QListWidget *>("log");
+    auto *menu = window->findChild<QMenu *>("mnuLog");
+    auto *copy = window->findChild<QAction *>("mnuCopy");
+    ASSERT_TRUE(menu && copy);
+    QClipboard *clipboard = QGuiApplication::clipboard();
+    clipboard->setText("before");
+    const auto key = [](QWidget *to, Qt::Key key, Qt::KeyboardModifiers modifiers = {}) {
+        QTest::keyClick(to, key, modifiers);
+    };
+
+    // Nothing is picked when the window opens, so there is nothing to copy.
     EXPECT_TRUE(list->selectedItems().isEmpty());
+    EXPECT_FALSE(copy->isEnabled());
+    key(QApplication::focusWidget(), Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(clipboard->text(), "before");
+    // The keys work from Done, where the keyboard starts; the empty line is copied as one.
+    EXPECT_EQ(QApplication::focusWidget()->objectName(), "done");
+    key(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
+    key(QApplication::focusWidget(), Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(clipboard->text(), lines.join('\n'));
+
+    // Lines picked with the mouse come out in the log's order, not in the order picked.
+    const auto click = [&](int row, Qt::KeyboardModifiers modifiers = {}) {
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, modifiers,
+            list->visualItemRect(list->item(row)).center());
+    };
+    click(3);
+    click(0, Qt::ControlModifier);
+    key(list, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(clipboard->text(), lines.at(0) + '\n' + lines.at(3));
+
+    // A right click on a line (the request the platform makes of it) opens the menu, with the
+    // keys beside its items.
+    const QPoint onLine = list->visualItemRect(list->item(2)).center();
+    QContextMenuEvent rightClick(
+        QContextMenuEvent::Mouse, onLine, list->viewport()->mapToGlobal(onLine));
+    QApplication::sendEvent(list->viewport(), &rightClick);
+    ASSERT_TRUE(menu->isVisible());
+    QStringList items;
+    for (const QAction *action : menu->actions())
+        items.append(action->text() + '\t' + action->shortcut().toString(QKeySequence::NativeText));
+    EXPECT_EQ(items, QStringList({ "&Copy\tCtrl+C", "Select &All\tCtrl+A" }));
+    EXPECT_TRUE(copy->isShortcutVisibleInContextMenu());
+    menu->hide();
+    // Shift+F10 and the Menu key open it for the line list.
+    for (const Qt::Key opener : { Qt::Key_F10, Qt::Key_Menu }) {
+        key(list, opener, opener == Qt::Key_F10 ? Qt::ShiftModifier : Qt::NoModifier);
+        EXPECT_TRUE(menu->isVisible()) << opener;
+        menu->hide();
+    }
+    list->clearSelection();
+    window->findChild<QAction *>("mnuSelectAll")->trigger();
+    copy->trigger();
+    EXPECT_EQ(clipboard->text(), lines.join('\n'));
 }
 
 TEST_F(LogWindow, EveryWayOfClosingDestroysTheWindowAndItsLines)

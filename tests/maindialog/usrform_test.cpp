@@ -20,12 +20,14 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QDir>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QProgressBar>
 #include <QTest>
+#include <QToolTip>
 #include <functional>
 #include <gtest/gtest.h>
 
@@ -342,6 +344,28 @@ TEST_F(UsrForm, PopUpsAndTheAboutBox)
             }
         }
         EXPECT_TRUE(recorded.shown.isEmpty());
+        // The platform's request for a right click's menu, which a control passes up unanswered,
+        // is no request for help either.
+        QContextMenuEvent rightClick(
+            QContextMenuEvent::Mouse, QPoint(3, 3), button(form, "go")->mapToGlobal(QPoint(3, 3)));
+        QApplication::sendEvent(button(form, "go"), &rightClick);
+        EXPECT_FALSE(help->isVisible());
+        // Shift+F10 and the Menu key open the menu of the control with the keyboard: the
+        // directory list's commands, else the dialog's own.
+        for (const Qt::Key opener : { Qt::Key_F10, Qt::Key_Menu }) {
+            const Qt::KeyboardModifiers shift
+                = opener == Qt::Key_F10 ? Qt::ShiftModifier : Qt::NoModifier;
+            for (const char *name : { "go", "displayDiags", "saveSheetType(1)" }) {
+                button(form, name)->setFocus();
+                QTest::keyClick(button(form, name), opener, shift);
+                EXPECT_TRUE(help->isVisible()) << name << ' ' << opener;
+                help->hide();
+            }
+            dirSel->setFocus();
+            QTest::keyClick(dirSel, opener, shift);
+            EXPECT_TRUE(dirCreate->isVisible() && !help->isVisible()) << opener;
+            dirCreate->hide();
+        }
         QTest::mousePress(&form, Qt::RightButton, {}, QPoint(2, 2));
         EXPECT_TRUE(help->isVisible());
         help->hide();
@@ -405,6 +429,8 @@ TEST_F(UsrForm, ThePreviewFollowsTheChoicesAndChangesNothing)
     store.set("FilenameFormat.DXF", "DRWNAME|_|SHEETNAME");
     store.set("FilenameFormat.SLDDRW", "PartNo|_|SHEETNUMBER");
     const QString out = drive.win("Out\\");
+    const QString deep = drive.win("Out\\Customer projects 2024\\Base plates\\Revision C");
+    drive.mkdir("Out/Customer projects 2024/Base plates/Revision C");
     // What the run and the user see of the host.
     const auto hostState = [&] {
         return QStringList { app->activeDocument()->Title(),
@@ -443,16 +469,44 @@ TEST_F(UsrForm, ThePreviewFollowsTheChoicesAndChangesNothing)
         for (int i = 0; i < 1000; ++i)
             formatBox(form)->setEditText(i % 2 ? "PartNo|_|SHEETNUMBER" : "MODELNAME|Revision");
         shows(out + "SLDDRW\\P-1001-X1_1.SLDDRW");
-        // A path wider than the line loses its middle, not its drive or its file name; the whole
-        // path is the tool tip.
+        // A path wider than the line gives up its directory, not its file name; the whole path
+        // is the tool tip, also once Return has collected a typed format and the box shows the
+        // current one again.
         press(form, "outFmt(1)");
-        formatBox(form)->setEditText(QString(300, 'N'));
-        const QString full = preview->fullText();
-        EXPECT_EQ(preview->toolTip(), full);
-        EXPECT_LT(preview->text().size(), full.size());
-        EXPECT_TRUE(preview->text().startsWith("Next file: " + out.left(3)));
-        EXPECT_TRUE(preview->text().endsWith("N.DXF"));
-        EXPECT_TRUE(preview->text().contains(QChar(0x2026)));
+        press(form, "saveSheetType(1)");
+        control<DirList>(form, "dirSel")->setPath(deep);
+        form.resize(form.minimumSizeHint().width(), form.height());
+        formatBox(form)->setFocus();
+        formatBox(form)->setEditText("SHEETNAME|_|Base plate for order 4711");
+        control<DirList>(form, "dirSel")->setFocus();
+        const QString name = "Sheet1_Base plate for order 4711.DXF";
+        const QString full = "Next file: " + deep + "\\DXF\\" + name;
+        const auto showsTheName = [&] {
+            EXPECT_EQ(preview->fullText(), full);
+            EXPECT_EQ(preview->toolTip(), full);
+            EXPECT_TRUE(preview->text().startsWith("Next file: " + drive.win()))
+                << qPrintable(preview->text());
+            EXPECT_TRUE(preview->text().endsWith("\\" + name)) << qPrintable(preview->text());
+            EXPECT_TRUE(preview->text().contains(QChar(0x2026)));
+        };
+        // Cut in its middle, this line would lose part of the name.
+        const int room = preview->contentsRect().width();
+        ASSERT_LT(room, 2 * preview->fontMetrics().horizontalAdvance(name));
+        showsTheName();
+        formatBox(form)->setFocus();
+        formatBox(form)->lineEdit()->selectAll();
+        QTest::keyClicks(formatBox(form), "DRWNAME");
+        EXPECT_EQ(preview->toolTip(), "Next file: " + deep + "\\DXF\\PLATE.DXF");
+        // The pointer rests on the line, whose tip opens, while Return is typed in the box.
+        const QPoint onLine = preview->rect().center();
+        QHelpEvent hover(QEvent::ToolTip, onLine, preview->mapToGlobal(onLine));
+        QApplication::sendEvent(preview, &hover);
+        ASSERT_TRUE(QToolTip::isVisible());
+        QTest::keyClick(formatBox(form), Qt::Key_Return);
+        EXPECT_EQ(formatBox(form)->currentText(), "SHEETNAME|_|Base plate for order 4711");
+        showsTheName();
+        EXPECT_EQ(QToolTip::text(), full);
+        QToolTip::hideText();
         press(form, "cancel");
     });
     EXPECT_EQ(hostState(), before);

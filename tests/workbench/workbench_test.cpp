@@ -7,11 +7,14 @@
 #include "workbench/workbenchsettings.h"
 #include "workbench/workbenchwindow.h"
 
+#include <QApplication>
+#include <QContextMenuEvent>
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QSplitter>
 #include <QTabBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -282,4 +285,113 @@ TEST_F(Workbench, AddInsConnectAndDisconnectAtOnceAndFailuresAreShown)
     window.reset();
     start(directories);
     EXPECT_EQ(action("Tools", "Quillet 1.00"), nullptr);
+}
+
+// The items of a context menu as the user reads them: text, then the key shown beside it.
+static QStringList menuItems(const QMenu *menu)
+{
+    QStringList items;
+    for (const QAction *action : menu->actions()) {
+        const QString key = action->shortcut().toString(QKeySequence::NativeText);
+        items.append(action->text() + (key.isEmpty() ? "" : "\t" + key));
+    }
+    return items;
+}
+
+// What the platform sends a widget for a right click at a point.
+static void rightClick(QWidget *widget, const QPoint &at)
+{
+    QContextMenuEvent request(QContextMenuEvent::Mouse, at, widget->mapToGlobal(at));
+    QApplication::sendEvent(widget, &request);
+}
+
+TEST_F(Workbench, SheetTabsAndTheDrawingOfferTheirMenusByMouseAndByKeyboard)
+{
+    start();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    const auto drawing = window->host()->activeDocument();
+    auto *tabs = window->findChild<QTabBar *>("sheetTabs");
+    auto *canvas = window->findChild<SheetCanvas *>();
+    auto *properties = window->findChild<QTreeWidget *>("properties");
+    auto *sheetMenu = window->findChild<QMenu *>("sheetMenu");
+    auto *drawingMenu = window->findChild<QMenu *>("drawingMenu");
+    ASSERT_TRUE(sheetMenu && drawingMenu);
+    const auto itemNamed = [](QMenu *menu, const QString &text) {
+        for (QAction *action : menu->actions()) {
+            if (action->text().startsWith(text))
+                return action;
+        }
+        return static_cast<QAction *>(nullptr);
+    };
+
+    const double sheet1Fitted = canvas->zoom().dotsPerMm;
+
+    // A tab's menu acts on that tab; the main menu's key for Zoom to Fit is shown beside it.
+    rightClick(tabs, tabs->tabRect(2).center());
+    ASSERT_TRUE(sheetMenu->isVisible());
+    EXPECT_EQ(
+        menuItems(sheetMenu), (QStringList { "&Activate", "Zoom to &Fit\tF", "", "&Properties" }));
+    EXPECT_TRUE(itemNamed(sheetMenu, "&Activate")->isEnabled());
+    itemNamed(sheetMenu, "&Activate")->trigger();
+    sheetMenu->hide();
+    EXPECT_EQ(drawing->data().activeSheet, "Sheet3");
+    rightClick(tabs, tabs->tabRect(2).center());
+    EXPECT_FALSE(itemNamed(sheetMenu, "&Activate")->isEnabled());
+    sheetMenu->hide();
+    // Between the tabs there is no sheet to act on.
+    rightClick(tabs, QPoint(tabs->width() - 2, tabs->height() / 2));
+    EXPECT_FALSE(sheetMenu->isVisible());
+
+    canvas->zoomBy(4);
+    rightClick(tabs, tabs->tabRect(0).center());
+    itemNamed(sheetMenu, "Zoom to &Fit")->trigger();
+    sheetMenu->hide();
+    EXPECT_EQ(drawing->data().activeSheet, "Sheet1");
+    EXPECT_DOUBLE_EQ(canvas->zoom().dotsPerMm, sheet1Fitted);
+
+    // From the keyboard the menu opens on the current tab; Properties opens the panel again
+    // when it was pushed shut, with the keyboard in it.
+    auto *splitter = qobject_cast<QSplitter *>(properties->parentWidget());
+    splitter->setSizes({ 1100, 0 });
+    tabs->setFocus();
+    QTest::keyClick(tabs, Qt::Key_F10, Qt::ShiftModifier);
+    ASSERT_TRUE(sheetMenu->isVisible());
+    EXPECT_FALSE(itemNamed(sheetMenu, "&Activate")->isEnabled());
+    itemNamed(sheetMenu, "&Properties")->trigger();
+    sheetMenu->hide();
+    EXPECT_GT(properties->width(), 0);
+    EXPECT_TRUE(properties->hasFocus());
+
+    // The drawing's menu holds the main menus' own items, with their keys.
+    canvas->setFocus();
+    QTest::keyClick(canvas, Qt::Key_Menu);
+    ASSERT_TRUE(drawingMenu->isVisible());
+    EXPECT_EQ(menuItems(drawingMenu),
+        (QStringList { "Zoom to &Fit\tF", "",
+            "&Close\t" + QKeySequence(QKeySequence::Close).toString(QKeySequence::NativeText),
+            "&Properties" }));
+    drawingMenu->hide();
+    rightClick(canvas, canvas->rect().center());
+    ASSERT_TRUE(drawingMenu->isVisible());
+    itemNamed(drawingMenu, "&Close")->trigger();
+    drawingMenu->hide();
+    EXPECT_EQ(window->host()->activeDocument(), nullptr);
+    // Nothing open, nothing to offer.
+    rightClick(canvas, canvas->rect().center());
+    EXPECT_FALSE(drawingMenu->isVisible());
+}
+
+// The host has nothing to insert of its own: Insert shows only while an add-in has put an item
+// there, as the menus the host does not have.
+TEST_F(Workbench, InsertShowsOnlyWhileAnAddInsItemIsInIt)
+{
+    start();
+    EXPECT_FALSE(menu("Insert")->menuAction()->isVisible());
+    EXPECT_TRUE(menu("Tools")->menuAction()->isVisible());
+    window->host()->AddCommandItem(3, 7, "Revision cloud@Insert", -1, "cloud", "", "A cloud");
+    EXPECT_TRUE(menu("Insert")->menuAction()->isVisible());
+    EXPECT_EQ(texts(menu("Insert")), QStringList { "Revision cloud" });
+    window->host()->RemoveCommandItem(3, "Revision cloud@Insert", "cloud");
+    EXPECT_FALSE(menu("Insert")->menuAction()->isVisible());
 }
