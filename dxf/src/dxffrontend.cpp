@@ -1314,8 +1314,20 @@ namespace {
             else if (const auto *f = std::get_if<Fill>(&item))
                 for (const Points &ring : f->rings)
                     std::for_each(ring.begin(), ring.end(), add);
-            else if (const auto *t = std::get_if<TextRun>(&item))
-                add(t->position);
+            else if (const auto *t = std::get_if<TextRun>(&item)) {
+                // The text's box, as far as it reaches from its anchor along its baseline.
+                const double w = t->fitWidth > 0
+                    ? t->fitWidth
+                    : estimatedWidth(t->text, t->height, t->widthFactor, fontMetrics(t->font));
+                const double from = t->anchor == TextRun::Anchor::Left ? 0
+                    : t->anchor == TextRun::Anchor::Centre             ? -w / 2
+                                                                       : -w;
+                const double a = t->rotation * degrees;
+                const QPointF along(std::cos(a), std::sin(a)), up(-along.y(), along.x());
+                for (const QPointF corner : { along * from, along * (from + w),
+                         along * from + up * t->height, along * (from + w) + up * t->height })
+                    add(t->position + corner);
+            }
         }
         if (x0 > x1)
             return {};

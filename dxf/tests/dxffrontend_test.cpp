@@ -229,6 +229,17 @@ TEST(DxfSheets, ModelSheetIsWhatModelSpaceDrawsWithAMarginBetweenA4AndA0)
     EXPECT_DOUBLE_EQ(sheet.paper.height(), 1189);
     EXPECT_DOUBLE_EQ(sheet.paper.width(), 1189.0 / 4);
 
+    // A text counts with its box, not its insertion point alone: a title at the right edge
+    // stays on the page.
+    Text title;
+    title.insert = { 500, 0, 0 };
+    title.height = 100;
+    title.text = QStringLiteral("TITLE");
+    drawing.modelSpace.push_back(entity(title, QStringLiteral("TEXT")));
+    sheet = sheetsOf(drawing).front();
+    EXPECT_GT(sheet.toPaper.inverted().map(QPointF(sheet.paper.width(), 0)).x(), 800);
+    drawing.modelSpace.pop_back();
+
     // Smaller than A4: enlarged to it.
     drawing.modelSpace = { line(0, 0, 4, 2) };
     sheet = sheetsOf(drawing).front();

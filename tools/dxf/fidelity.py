@@ -385,11 +385,12 @@ MM_PER_UNIT = {1: 25.4, 2: 304.8, 5: 10.0, 6: 1000.0, 8: 25.4e-6, 9: 0.0254, 10:
                14: 100.0}
 
 
-def model_frame(doc):
-    """Model space on a page of its own: what it really draws plus 10 %, centred, shrunk to fit
-    within A0 either way and enlarged to A4 when smaller. The header's extents are not asked:
-    writers leave them stale."""
-    lo, hi = drawn_extents(doc.modelspace())
+def model_frame(doc, drawn):
+    """Model space on a page of its own: what it really draws (the limits of ezdxf's picture of
+    it, which leaves out blocks that draw nothing; its bounding boxes would not) plus 10 %,
+    centred, shrunk to fit within A0 either way and enlarged to A4 when smaller. The header's
+    extents are not asked: writers leave them stale."""
+    lo, hi = drawn if drawn is not None else (None, None)
     if lo is None:
         lo = hi = (0.0, 0.0)
     unit = MM_PER_UNIT.get(doc.header.get("$INSUNITS", 0), 1.0)
@@ -417,14 +418,21 @@ def pixels_of(page, dpi):
     return (max(1, round(page[0] * dpi / 25.4)), max(1, round(page[1] * dpi / 25.4)))
 
 
-def render_reference(doc, layout, frame, dpi):
-    width_px, height_px = pixels_of(frame.page, dpi)
-    # Agg truncates the figure size to whole pixels; a quarter pixel more keeps it exact.
-    fig = plt.figure(figsize=((width_px + 0.25) / dpi, (height_px + 0.25) / dpi), dpi=dpi,
-                     facecolor="white")
+def render_reference(doc, layout, frame_of, dpi):
+    """ezdxf's picture of the layout and the frame it was put in. frame_of is given the data
+    limits of what ezdxf drew ((xmin, ymin), (xmax, ymax)), or None when it drew nothing."""
+    fig = plt.figure(dpi=dpi, facecolor="white")
     ax = fig.add_axes([0, 0, 1, 1])
     backend = ClippingBackend(ax)
     Frontend(RenderContext(doc), backend).draw_layout(layout, finalize=True)
+    box = ax.dataLim
+    drawn = None
+    if np.isfinite(box.x0) and np.isfinite(box.x1) and box.x1 >= box.x0 and box.y1 >= box.y0:
+        drawn = ((box.x0, box.y0), (box.x1, box.y1))
+    frame = frame_of(drawn)
+    width_px, height_px = pixels_of(frame.page, dpi)
+    # Agg truncates the figure size to whole pixels; a quarter pixel more keeps it exact.
+    fig.set_size_inches((width_px + 0.25) / dpi, (height_px + 0.25) / dpi)
     xmin, xmax, ymin, ymax = frame.limits()
     ax.set_aspect("auto")
     ax.set_xlim(xmin, xmax)
@@ -434,7 +442,7 @@ def render_reference(doc, layout, frame, dpi):
     rgba = np.asarray(fig.canvas.buffer_rgba())
     plt.close(fig)
     assert rgba.shape[:2] == (height_px, width_px), (rgba.shape, (width_px, height_px))
-    return rgba[..., :3].copy()
+    return rgba[..., :3].copy(), frame
 
 
 def load_png(path):
@@ -641,13 +649,22 @@ class References:
         layout = doc.modelspace() if model else doc.layouts.get(name)
         if layout is None:
             return None, None, ["ezdxf has no such layout"]
-        frame = model_frame(doc) if model else layout_frame(doc, layout)
-        notes = [frame.note] if frame.note else []
+        if model:
+            def frame_of(drawn):
+                return model_frame(doc, drawn)
+        else:
+            frame = layout_frame(doc, layout)
+
+            def frame_of(_drawn):
+                return frame
         try:
-            return render_reference(doc, layout, frame, self.dpi), frame.page, notes
+            rgb, frame = render_reference(doc, layout, frame_of, self.dpi)
         except Exception as error:  # noqa: BLE001 - ezdxf's own fault; the note says so
             plt.close("all")
-            return None, frame.page, notes + [f"ezdxf fails: {type(error).__name__}: {error}"[:120]]
+            page = None if model else frame.page
+            note = ([] if model or not frame.note else [frame.note])
+            return None, page, note + [f"ezdxf fails: {type(error).__name__}: {error}"[:120]]
+        return rgb, frame.page, [frame.note] if frame.note else []
 
     def sheet(self, name):
         """(image or None, expected page in mm or None, notes)."""
@@ -736,7 +753,18 @@ def measure(drawing, options):
                     *sheet["paper"], *page))
             notes += reference_notes
             if theirs_rgb is not None:
-                ezdxf_score = round(score(*on_common_page(ours, ink(theirs_rgb)), tolerance), 3)
+                theirs = ink(theirs_rgb)
+                if sheet["name"] == "Model" and page is not None and same_size(sheet["paper"], page) \
+                        and theirs.shape != ours.shape:
+                    # Model space has no scale of its own: its page is its extents, which two
+                    # programs bound a little differently (a text's descenders, a spline's
+                    # hull). Where the pages agree within 2 %, the drawings are laid one on
+                    # the other; a page far off (stale extents) is still compared as it is.
+                    ezdxf_score = round(score(aligned_by_content(ours, theirs), theirs,
+                                              tolerance), 3)
+                    notes.append("model aligned by content")
+                else:
+                    ezdxf_score = round(score(*on_common_page(ours, theirs), tolerance), 3)
                 row.append((theirs_rgb, f"ezdxf {ezdxf_score:.3f}"))
             plot_score = None
             if index < len(pages):
