@@ -22,7 +22,8 @@ constexpr QFileDevice::Permissions newFilePermissions = QFileDevice::ReadOwner
 
 } // namespace
 
-bool StagedSaves::write(const QString &target, const std::function<bool(QIODevice &)> &write)
+bool StagedSaves::write(
+    const QString &target, const std::function<bool(QIODevice &)> &write, QString *why)
 {
     const QFileInfo info(target);
     // Hidden, and unique to this process and save, so that no other writer meets it; the
@@ -36,10 +37,17 @@ bool StagedSaves::write(const QString &target, const std::function<bool(QIODevic
     // A save in place keeps the permissions of the file it replaces.
     const QFileDevice::Permissions permissions
         = info.exists() ? info.permissions() : newFilePermissions;
-    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly, permissions))
+    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly, permissions)) {
+        *why = file.errorString();
         return false;
+    }
     // As for a save in place: flushed before it counts, so that a full disk is seen.
     if (!write(file) || !file.flush() || file.error() != QFileDevice::NoError) {
+        // The system's reason, or else the writer's own; a write cut short is tried again for it.
+        if (file.error() != QFileDevice::NoError)
+            file.flush();
+        if (file.error() != QFileDevice::NoError || why->isEmpty())
+            *why = file.errorString();
         file.close();
         file.remove();
         return false;

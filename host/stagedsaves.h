@@ -18,8 +18,9 @@ public:
     };
 
     // Writes the target's new content through write into a new file beside it, with the
-    // permissions a save in place would give it. False, leaving nothing, when it cannot.
-    bool write(const QString &target, const std::function<bool(QIODevice &)> &write);
+    // permissions a save in place would give it. False, leaving nothing, when it cannot, with
+    // the reason in why: the system's, or the one write gave there.
+    bool write(const QString &target, const std::function<bool(QIODevice &)> &write, QString *why);
     // The file staged for the target, or empty.
     QString stagedFor(const QString &target) const;
     // In the order they were written.

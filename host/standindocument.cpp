@@ -27,20 +27,38 @@ constexpr int UnknownExtension = 256;
 
 namespace {
 
-bool saveInPlace(const QString &target, const std::function<bool(QIODevice &)> &write)
+// Why a write to file failed: the system's reason, or else the writer's own in why.
+void failedWrite(QFileDevice &file, QString *why)
+{
+    // A write the system cut short, as a full disk does, leaves no reason on the file; the rest,
+    // tried again, is refused with it.
+    if (file.error() != QFileDevice::NoError)
+        file.flush();
+    if (file.error() != QFileDevice::NoError || why->isEmpty())
+        *why = file.errorString();
+}
+
+bool saveInPlace(const QString &target, const std::function<bool(QIODevice &)> &write, QString *why)
 {
     // The new content goes to a temporary file beside the target and replaces it only when
     // complete, so a failed save leaves an earlier file as it was.
     QSaveFile file(target);
-    if (!file.open(QIODevice::WriteOnly))
+    if (!file.open(QIODevice::WriteOnly)) {
+        *why = file.errorString();
         return false;
+    }
     // The buffer is flushed here, not by commit(), which would rename a file cut short by a
     // full disk into place as if it were complete.
     if (!write(file) || !file.flush() || file.error() != QFileDevice::NoError) {
+        failedWrite(file, why);
         file.cancelWriting();
         return false;
     }
-    return file.commit();
+    if (!file.commit()) {
+        *why = file.errorString();
+        return false;
+    }
+    return true;
 }
 
 int documentTypeCode(DocumentData::Type type)
@@ -170,13 +188,20 @@ int StandInDocument::saveCopy(const QString &pathName)
             return SaveError::ReadOnly;
     }
 
+    QString why;
     const auto write = [&](QIODevice &file) {
-        return ownFormat ? writeNative(file) : writeExportFile(file, extension);
+        return ownFormat ? writeNative(file) : writeExportFile(file, extension, &why);
     };
     const auto application = app.lock();
     StagedSaves *staging = application ? application->stagedSaves() : nullptr;
-    if (staging ? !staging->write(target, write) : !saveInPlace(target, write))
+    if (staging ? !staging->write(target, write, &why) : !saveInPlace(target, write, &why)) {
+        // The error code says only that the file was not written; the user needs to know why.
+        if (application) {
+            application->notifyMessage(
+                QStringLiteral("cannot save %1: %2").arg(QDir::toNativeSeparators(target), why));
+        }
         return SaveError::NotWritten;
+    }
     if (application)
         application->forgetDocumentFile(target);
     return 0;
@@ -194,7 +219,7 @@ bool StandInDocument::writeNative(QIODevice &device) const
     return device.write(content) == content.size();
 }
 
-bool StandInDocument::writeExportFile(QIODevice &device, const QString &extension)
+bool StandInDocument::writeExportFile(QIODevice &device, const QString &extension, QString *why)
 {
     // The models a view shows stay alive until the export is written.
     QHash<QString, std::shared_ptr<const DocumentData>> models;
@@ -222,8 +247,7 @@ bool StandInDocument::writeExportFile(QIODevice &device, const QString &extensio
         }
         return model.get();
     };
-    QString reason;
-    return writeExport(request, device, &reason);
+    return writeExport(request, device, why);
 }
 
 std::shared_ptr<CadSelectionManager> StandInDocument::SelectionManager()

@@ -88,7 +88,8 @@ private:
     QSet<int> reportedSheets;
     int saveCopy(const QString &pathName);
     bool writeNative(QIODevice &device) const;
-    bool writeExportFile(QIODevice &device, const QString &extension);
+    // The export's reason for a failure goes to why.
+    bool writeExportFile(QIODevice &device, const QString &extension, QString *why);
     bool canWrite(const QString &configuration) const;
     void changed();
 

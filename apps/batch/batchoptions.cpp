@@ -183,9 +183,12 @@ QString readMode(const Parser &p, BatchOptions &options)
     }
     if (!running && !merging)
         return {};
-    // What a shard saves and how is the plan's, so that every shard saves as the call would.
+    // What a shard saves and how is the plan's, so that every shard saves as the call would; what
+    // it prints may be less than the plan says.
     for (const QCommandLineOption *option : { &p.format, &p.filenameFormat, &p.sheets, &p.output,
              &p.destDirs, &p.noDestDirs, &p.singleFile, &p.quiet, &p.dryRun, &p.drive }) {
+        if (running && option == &p.quiet)
+            continue;
         if (p.parser.isSet(*option)) {
             return QStringLiteral("--%1 does not go with --%2")
                 .arg(option->names().constLast(),

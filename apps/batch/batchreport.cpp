@@ -77,9 +77,12 @@ Json drawingJson(const DrawingRecord &drawing)
     const Json error = drawing.errorText.isEmpty()
         ? Json()
         : Json { { "number", drawing.errorNumber }, { "text", text(drawing.errorText) } };
+    // A run never started has no status: it neither saved nor failed.
+    const Json status
+        = drawing.run == DrawingRecord::Run::NotStarted ? Json() : Json(drawing.status);
     return { { "path", pathText(drawing.path) }, { "format", textOrNull(drawing.format) },
         { "outputDirectory", pathOrNull(drawing.outputDirectory) }, { "sheets", sheets },
-        { "result", { { "status", drawing.status }, { "error", error } } } };
+        { "result", { { "status", status }, { "error", error } } } };
 }
 
 } // namespace

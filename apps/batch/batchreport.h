@@ -10,6 +10,10 @@
 
 // One drawing saved in one format: a run, and the sheets it came to.
 struct DrawingRecord {
+    // How the run ended: by itself, stopped half-way by Ctrl+C or SIGTERM, or not at all, as the
+    // call was stopped before it started.
+    enum class Run { Ended, Stopped, NotStarted };
+
     // Native paths, but for the sheets' targets, which are the run's Windows path text.
     QString path;
     // The format's caption; empty for a folder that held no drawing to run.
@@ -22,6 +26,7 @@ struct DrawingRecord {
     // for it. An empty text: nothing did.
     int errorNumber = 0;
     QString errorText;
+    Run run = Run::Ended;
 };
 
 // What quillet-batch --report writes: the options in force, every run, the exit status.

@@ -351,6 +351,7 @@ public:
             record.status = runDrawing(
                 app, options, stored, drawing, format, dryRun, surroundings, record, saved);
         } catch (const BatchStopped &) {
+            record.run = DrawingRecord::Run::Stopped;
             app.closeAllDocuments();
             echo = Echo::All;
             throw;
@@ -579,7 +580,7 @@ void commitStaged(WorkerResult &result)
 // so that a format that names many drawings' sheets alike does not save each of them twice.
 // Returns the call's status.
 int runWithWorkers(BatchCall &call, const BatchOptions &options, const DrawingArguments &arguments,
-    BatchReport &report, int status)
+    BatchReport &report, QList<int> &drawingOf, int status)
 {
     const QList<int> formats = call.formats();
     const QStringList &drawings = arguments.drawings;
@@ -599,6 +600,7 @@ int runWithWorkers(BatchCall &call, const BatchOptions &options, const DrawingAr
         const qsizetype first = report.drawings.size();
         for (const int format : formats) {
             DrawingRecord &record = report.drawings.emplace_back();
+            drawingOf.append(index);
             try {
                 status = std::max(status,
                     call.run(drawings.at(index), index + 1, 0, format, order.record(), record,
@@ -638,9 +640,13 @@ int runWithWorkers(BatchCall &call, const BatchOptions &options, const DrawingAr
         } else {
             commitStaged(*result);
         }
+        // The worker stopped in its drawing's last run.
+        if (result->stopped && !result->runs.isEmpty())
+            result->runs.last().run = DrawingRecord::Run::Stopped;
         order.add(*result, hostPath(QFileInfo(given).absoluteFilePath()));
         for (const DrawingRecord &record : std::as_const(result->runs)) {
             report.drawings.append(record);
+            drawingOf.append(outcome.task);
             status = std::max(status, record.status);
         }
         for (const auto &[error, line] : std::as_const(result->lines)) {
@@ -693,13 +699,74 @@ int runWithWorkers(BatchCall &call, const BatchOptions &options, const DrawingAr
     return status;
 }
 
-// Ends a call a signal stopped: its report lists what was saved.
-int stopped(BatchCall &call, BatchReport &report, int status)
+QString signalName(int signal)
+{
+    return signal == SIGINT ? QStringLiteral("SIGINT") : QStringLiteral("SIGTERM");
+}
+
+// Ends a call a signal stopped, with the signal's exit status. The report still holds every run
+// the call was given, in their order: those that ended, the runs stopped half-way, each with the
+// exit status and the line saying so, and those never started. drawingOf gives the drawing of
+// each of the report's runs after the folders' entries, which come first.
+int stopped(
+    BatchCall &call, BatchReport &report, const QStringList &drawings, const QList<int> &drawingOf)
 {
     call.console.clearProgress();
+    const int signal = StopSignals::received();
+    const int status = StopSignals::exitStatus(signal);
+    const QList<int> formats = call.formats();
+    const qsizetype folders = report.drawings.size() - drawingOf.size();
+    QList<QList<qsizetype>> runsOf(drawings.size());
+    for (qsizetype r = 0; r < drawingOf.size(); ++r)
+        runsOf[drawingOf.at(r)].append(folders + r);
+    QList<DrawingRecord> runs = report.drawings.mid(0, folders);
+    QList<qsizetype> stoppedRuns;
+    int drawingsDone = 0;
+    for (qsizetype i = 0; i < drawings.size(); ++i) {
+        bool done = runsOf.at(i).size() == formats.size();
+        for (const qsizetype r : std::as_const(runsOf.at(i))) {
+            const DrawingRecord &record = report.drawings.at(r);
+            done = done && record.run == DrawingRecord::Run::Ended;
+            if (record.run == DrawingRecord::Run::Stopped)
+                stoppedRuns.append(runs.size());
+            runs.append(record);
+        }
+        for (qsizetype f = runsOf.at(i).size(); f < formats.size(); ++f) {
+            DrawingRecord &record = runs.emplace_back();
+            record.path = QFileInfo(drawings.at(i)).absoluteFilePath();
+            record.format = OutputFormats::caption(formats.at(f));
+            record.run = DrawingRecord::Run::NotStarted;
+        }
+        drawingsDone += int(done);
+    }
+    const QString line = QStringLiteral("quillet-batch: stopped by %1 after %2 of %3 drawings")
+                             .arg(signalName(signal))
+                             .arg(drawingsDone)
+                             .arg(drawings.size());
+    for (const qsizetype r : std::as_const(stoppedRuns))
+        recordError(runs[r], status, line, 0);
+    call.console.printError(line);
+    report.drawings = runs;
     report.status = status;
     call.writeReport([&] { return report.toJson(); }, status);
-    return StopSignals::exitStatus(StopSignals::received());
+    return status;
+}
+
+// The tests' way to make a worker fail as a crash or a signal would, on a drawing they name:
+// QUILLET_BATCH_WORKER_FAULT is "crash:NAME", a crash once the drawing's first file is staged,
+// or, where there are signals, "stop:NAME", which asks the call to stop as a SIGTERM from
+// outside would, also when the call saves in its own process. Returns whether to crash.
+bool plantFault(const QString &drawing, bool inWorker)
+{
+    const QString fault = qEnvironmentVariable("QUILLET_BATCH_WORKER_FAULT");
+    const QString name = QFileInfo(drawing).fileName();
+#ifndef Q_OS_WIN
+    if (fault == QStringLiteral("stop:") + name)
+        ::kill(inWorker ? ::getppid() : ::getpid(), SIGTERM);
+#else
+    Q_UNUSED(inWorker);
+#endif
+    return fault == QStringLiteral("crash:") + name;
 }
 
 } // namespace
@@ -717,27 +784,32 @@ int runBatch(StandInApplication &app, const BatchOptions &options)
     const DrawingArguments arguments = expandDrawingArguments(options.drawings);
     int status = call.reportFolders(arguments.unreadableFolders, arguments.emptyFolders, report);
     const int drawingCount = int(arguments.drawings.size());
+    // The drawing of each run in the report, but for the folders' entries.
+    QList<int> drawingOf;
     // Workers pay off only for two drawings or more that are really saved.
     if (options.jobs > 1 && !options.dryRun && drawingCount > 1) {
-        status = runWithWorkers(call, options, arguments, report, status);
+        status = runWithWorkers(call, options, arguments, report, drawingOf, status);
         if (StopSignals::received())
-            return stopped(call, report, status);
+            return stopped(call, report, arguments.drawings, drawingOf);
         report.status = status;
         return call.writeReport([&] { return report.toJson(); }, status);
     }
     for (int i = 0; i < drawingCount; ++i) {
+        // Only a worker's crash can be played: this process is the call.
+        plantFault(arguments.drawings.at(i), false);
         for (const int format : formats) {
             DrawingRecord &record = report.drawings.emplace_back();
+            drawingOf.append(i);
             try {
                 status = std::max(status,
                     call.run(arguments.drawings.at(i), i + 1, drawingCount, format, saved, record,
                         options.dryRun, Echo::All));
             } catch (const BatchStopped &) {
-                return stopped(call, report, std::max(status, record.status));
+                return stopped(call, report, arguments.drawings, drawingOf);
             }
         }
         if (StopSignals::received())
-            return stopped(call, report, status);
+            return stopped(call, report, arguments.drawings, drawingOf);
     }
     call.console.clearProgress();
 
@@ -769,21 +841,6 @@ int planBatch(StandInApplication &app, const BatchOptions &options)
 }
 
 namespace {
-
-// The tests' way to make a worker fail as a crash or a signal would, on a drawing they name:
-// QUILLET_BATCH_WORKER_FAULT is "crash:NAME", a crash once the drawing's first file is staged,
-// or, where there are signals, "stop:NAME", which asks the call to stop as a SIGTERM from
-// outside would. Returns whether to crash.
-bool plantFault(const QString &drawing)
-{
-    const QString fault = qEnvironmentVariable("QUILLET_BATCH_WORKER_FAULT");
-    const QString name = QFileInfo(drawing).fileName();
-#ifndef Q_OS_WIN
-    if (fault == QStringLiteral("stop:") + name)
-        ::kill(::getppid(), SIGTERM);
-#endif
-    return fault == QStringLiteral("crash:") + name;
-}
 
 void answer(const QByteArray &lines)
 {
@@ -872,7 +929,7 @@ int runWorker(StandInApplication &app, const BatchOptions &options, const QStrin
             return BatchStatus::Usage;
         const QString drawing = QString::fromUtf8(QByteArray::fromBase64(fields.at(1)));
         note(QByteArray::number(index));
-        crash = plantFault(drawing);
+        crash = plantFault(drawing, true);
         WorkerResult result;
         lines.clear();
         for (qsizetype r = 0; r < formats.size() && !result.stopped; ++r) {

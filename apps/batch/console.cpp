@@ -39,8 +39,8 @@ bool standardErrorIsTerminal()
 
 } // namespace
 
-// A console shows every character in its own encoding; a file or a pipe gets the system's
-// code page, as every other program's output.
+// A console shows every character in its own encoding. A file or a pipe gets UTF-8 on Windows,
+// as the report does: the system's code page would turn the names it lacks into "?".
 void writeConsoleText(std::FILE *stream, const QString &text)
 {
 #ifdef Q_OS_WIN
@@ -50,8 +50,10 @@ void writeConsoleText(std::FILE *stream, const QString &text)
         WriteConsoleW(console, text.utf16(), DWORD(text.size()), &written, nullptr);
         return;
     }
-#endif
+    const QByteArray bytes = text.toUtf8();
+#else
     const QByteArray bytes = text.toLocal8Bit();
+#endif
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
     std::fflush(stream);
 }

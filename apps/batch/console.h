@@ -6,7 +6,7 @@
 #include <utility>
 
 // Text on a stream as the user will read it: a Windows console is given the characters
-// themselves, a file or pipe the system's code page.
+// themselves, a file or pipe on Windows UTF-8, elsewhere the locale's encoding.
 void writeConsoleText(std::FILE *stream, const QString &text);
 
 // A status text or message as one line: line ends made blanks, trailing blanks removed.

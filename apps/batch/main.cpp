@@ -146,6 +146,8 @@ int main(int argc, char **argv)
         plan = readPlan(*parsed.options.plan, &planDigest, &status);
         if (!plan)
             return status;
+        // A quiet shard of a plan that was not: the log is all --quiet leaves out.
+        plan->options.quiet = plan->options.quiet || parsed.options.quiet;
     }
     const BatchOptions &options = plan ? plan->options : parsed.options;
     for (const auto &[letter, root] : options.drives)

@@ -160,16 +160,41 @@ INSTANTIATE_TEST_SUITE_P(Batch, BatchStatus,
             { "1_Sheet1.TIF", "2_Sheet2.TIF", "3_Sheet3.TIF" }, "tiff", { a3, a3, a4 } }),
     [](const ::testing::TestParamInfo<StatusCase> &info) { return std::string(info.param.name); });
 
+// Both streams, redirected as here, carry every name whole: on Windows too, where the system's
+// code page would make "?" of them.
 TEST_F(Batch, ADrawingNamedInAnyScriptOpens)
 {
     // Greek and Japanese letters, which no single Western code page holds.
     const QString name = QString::fromUtf8("\u03a3\u03c7\u03ad\u03b4\u03b9\u03bf_\u56f3\u9762");
     ASSERT_TRUE(QFile::copy(drive.native("PLATE.SLDDRW"), drive.native(name + ".SLDDRW")));
-    const BatchRun result = run(
-        { "-q", "-f", "DXF", "-s", "Sheet1", "-n", "DRWNAME", "-o", "Out", name + ".SLDDRW" });
-    EXPECT_EQ(result.status, 0);
+    const BatchRun result = run({ "-f", "DXF", "-s", "Sheet1", "-n", "DRWNAME", "-o", "Out",
+        name + ".SLDDRW", name + "-2.SLDDRW" });
+    EXPECT_EQ(result.status, 2);
     EXPECT_EQ(filesIn("Out"), QStringList { name + ".DXF" });
+    EXPECT_EQ(result.out.mid(0, 1), QStringList { "Drawing Document Name: " + name });
+    EXPECT_TRUE(result.out.contains("Sheet1 filename: " + name + ".DXF"))
+        << result.out.join('\n').toStdString();
+    EXPECT_EQ(result.err.mid(result.err.size() - 1),
+        QStringList { "quillet-batch: no such drawing: " + name + "-2.SLDDRW" });
 }
+
+#ifndef Q_OS_WIN
+// The host's failed save says which file and why on standard error, beside the log's bare error
+// code. Out/PLATE_Sheet1.DXF leads into a folder that is a file, which no user can write into,
+// whatever rights they have.
+TEST_F(Batch, AFileTheHostCannotWriteIsNamedWithTheReason)
+{
+    writeNative(drive.native("file"), "a file, not a folder");
+    ASSERT_TRUE(QFile::link("../file/PLATE_Sheet1.DXF", drive.native("Out/PLATE_Sheet1.DXF")));
+    const BatchRun result = run({ "-q", "-f", "DXF", "-s", "Sheet1", "-n", "DRWNAME|_|SHEETNAME",
+        "-o", "Out", "PLATE.SLDDRW" });
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err,
+        (QStringList { "quillet-batch: cannot save " + drive.native("Out/PLATE_Sheet1.DXF")
+                + ": Not a directory",
+            status("SOMETHING WRONG, FILE SAVE ERROR!!! [1 of 1 files not saved]") }));
+}
+#endif
 
 TEST_F(Batch, EveryDrawingIsTriedAndTheHighestStatusWins)
 {

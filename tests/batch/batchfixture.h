@@ -55,7 +55,7 @@ class Batch : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(home.isValid() && config.isValid());
+        ASSERT_TRUE(home.isValid() && config.isValid() && temp.isValid());
         for (const char *name : { "PLATE.SLDDRW", "PLATE.SLDPRT", "BRACKET.SLDPRT",
                  "SIXSHEETS.SLDDRW", "LIGHTWEIGHT_MISSINGMODEL.SLDDRW" })
             drive.copyData(QString::fromLatin1(name));
@@ -87,6 +87,10 @@ protected:
         environment.insert("QUILLET_DRIVES", drives);
         environment.insert("QT_QPA_PLATFORM", "offscreen");
         environment.insert("LC_ALL", "C.UTF-8");
+        // What a run leaves in the temporary folder is its own, whatever other programs leave in
+        // the system's.
+        for (const char *name : { "TMPDIR", "TEMP", "TMP" })
+            environment.insert(QLatin1String(name), QDir::toNativeSeparators(temp.path()));
         for (auto it = addedEnvironment.cbegin(); it != addedEnvironment.cend(); ++it)
             environment.insert(it.key(), it.value());
         const QMap<QString, QByteArray> settingsBefore = settings();
@@ -150,6 +154,8 @@ protected:
 #endif
     QTemporaryDir home;
     QTemporaryDir config;
+    // The runs' temporary folder.
+    QTemporaryDir temp;
     TempDrive drive;
     // QUILLET_DRIVES of the child.
     // Set for the runs on top of the fixture's environment.
@@ -158,9 +164,10 @@ protected:
     QByteArray formatsFileBefore;
 
 private:
+    // The program writes UTF-8 to a pipe: on Windows as on Linux, where the locale is UTF-8.
     static QStringList linesOf(const QByteArray &bytes)
     {
-        QString text = QString::fromLocal8Bit(bytes);
+        QString text = QString::fromUtf8(bytes);
 #ifdef Q_OS_WIN
         // A Windows program's text lines end in CR LF.
         text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));

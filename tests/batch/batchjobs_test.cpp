@@ -3,6 +3,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <functional>
 #include <gtest/gtest.h>
 
@@ -85,6 +86,44 @@ protected:
             }
         }
     }
+
+    // Each run of the report as "DRAWING FORMAT: status S, output O, N sheets (M saved)" and the
+    // text of its error, if any.
+    QStringList reportedRuns() const
+    {
+        QStringList runs;
+        const QJsonObject report
+            = QJsonDocument::fromJson(readNative(drive.native("run.json"))).object();
+        for (const QJsonValue &value : report.value("drawings").toArray()) {
+            const QJsonObject drawing = value.toObject();
+            const QJsonObject result = drawing.value("result").toObject();
+            const QJsonArray sheets = drawing.value("sheets").toArray();
+            const auto saved
+                = std::count_if(sheets.cbegin(), sheets.cend(), [](const QJsonValue &sheet) {
+                      return sheet.toObject().value("status") == "saved";
+                  });
+            QString line = QStringLiteral("%1 %2: status %3, output %4, %5 sheets (%6 saved)")
+                               .arg(QFileInfo(drawing.value("path").toString()).fileName(),
+                                   drawing.value("format").toString(),
+                                   result.value("status").isNull()
+                                       ? QStringLiteral("null")
+                                       : QString::number(result.value("status").toInt()),
+                                   drawing.value("outputDirectory").isNull() ? "null" : "set")
+                               .arg(sheets.size())
+                               .arg(saved);
+            if (!result.value("error").isNull())
+                line += ", " + result.value("error").toObject().value("text").toString();
+            runs.append(line);
+        }
+        return runs;
+    }
+
+    QJsonValue reportedStatus() const
+    {
+        return QJsonDocument::fromJson(readNative(drive.native("run.json")))
+            .object()
+            .value("status");
+    }
 };
 
 } // namespace
@@ -115,16 +154,64 @@ TEST_F(BatchJobs, AWorkerThatDiesFailsItsDrawingAndTheOthersGoOn)
     expectReportMatchesDisk();
 }
 
-// A signal is played by the worker asking its call to stop; the real ones take the same way.
+// A signal is played by the call, or a worker, asking the call to stop as SIXSHEETS starts; the
+// real ones take the same way.
 #ifndef Q_OS_WIN
-TEST_F(BatchJobs, AStopRequestEndsAfterTheSheetInHandWithTheSignalsStatus)
+TEST_F(BatchJobs, AStopRequestEndsAfterTheSheetInHandAndTheReportSaysSo)
+{
+    addedEnvironment.insert("QUILLET_BATCH_WORKER_FAULT", "stop:SIXSHEETS.SLDDRW");
+    const BatchRun result = runJobs("1");
+    EXPECT_EQ(result.status, 143);
+    const QString stop = "quillet-batch: stopped by SIGTERM after 2 of 4 drawings";
+    EXPECT_EQ(result.err.value(result.err.size() - 1), stop);
+    EXPECT_EQ(reportedStatus(), 143);
+    // The drawings in path order, each in DXF, then SLDDRW, which a DXF drawing cannot be.
+    EXPECT_EQ(reportedRuns(),
+        (QStringList { "LAYOUTS.dxf DXF: status 0, output set, 2 sheets (2 saved)",
+            "LAYOUTS.dxf SLDDRW: status 2, output set, 0 sheets (0 saved), No valid drawing views "
+            "found. Error #10801 in getFilenameFromDoc.",
+            "PLATE.SLDDRW DXF: status 0, output set, 3 sheets (3 saved)",
+            "PLATE.SLDDRW SLDDRW: status 0, output set, 1 sheets (1 saved)",
+            "SIXSHEETS.SLDDRW DXF: status 143, output set, 1 sheets (1 saved), " + stop,
+            "SIXSHEETS.SLDDRW SLDDRW: status null, output null, 0 sheets (0 saved)",
+            "TWOMODELS.SLDDRW DXF: status null, output null, 0 sheets (0 saved)",
+            "TWOMODELS.SLDDRW SLDDRW: status null, output null, 0 sheets (0 saved)" }));
+    expectReportMatchesDisk();
+}
+
+// Workers stop as they can: whatever was in hand, every run is in the report, the stop line counts
+// the drawings whose runs all ended, and no journal is left.
+TEST_F(BatchJobs, StoppedWorkersLeaveAReportOfEveryRunAndNoJournal)
 {
     addedEnvironment.insert("QUILLET_BATCH_WORKER_FAULT", "stop:SIXSHEETS.SLDDRW");
     const BatchRun result = runJobs("2");
     EXPECT_EQ(result.status, 143);
+    EXPECT_EQ(reportedStatus(), 143);
+    static const QRegularExpression stopLine(
+        "^quillet-batch: stopped by SIGTERM after ([0-4]) of 4 drawings$");
+    const QRegularExpressionMatch stop = stopLine.match(result.err.value(result.err.size() - 1));
+    ASSERT_TRUE(stop.hasMatch()) << result.err.join('\n').toStdString();
+    const QStringList runs = reportedRuns();
+    ASSERT_EQ(runs.size(), 8) << runs.join('\n').toStdString();
+    const QStringList drawings { "LAYOUTS.dxf", "PLATE.SLDDRW", "SIXSHEETS.SLDDRW",
+        "TWOMODELS.SLDDRW" };
+    int ended = 0;
+    for (int i = 0; i < 8; ++i) {
+        const QString &run = runs.at(i);
+        EXPECT_TRUE(run.startsWith(drawings.at(i / 2) + (i % 2 ? " SLDDRW: " : " DXF: ")))
+            << run.toStdString();
+        const bool stopped
+            = run.contains(": status 143, output set, ") && run.endsWith(", " + stop.captured(0));
+        const bool notRun = run.endsWith(": status null, output null, 0 sheets (0 saved)");
+        EXPECT_TRUE(stopped || notRun || !run.contains("stopped by")) << run.toStdString();
+        if (i % 2 == 1 && !stopped && !notRun && !runs.at(i - 1).contains("stopped by")
+            && !runs.at(i - 1).contains("status null"))
+            ++ended;
+    }
+    EXPECT_EQ(QString::number(ended), stop.captured(1));
     EXPECT_FALSE(filesIn("Out").isEmpty());
     expectReportMatchesDisk();
-    EXPECT_EQ(QDir::temp().entryList({ "quillet-batch-*.journal" }), QStringList());
+    EXPECT_EQ(QDir(temp.path()).entryList({ "quillet-batch-*.journal" }), QStringList());
 }
 #endif
 

@@ -196,3 +196,44 @@ TEST_F(BatchPlan, ShardsThroughGnuParallelSaveWhatOneRunSaves)
     EXPECT_EQ(readNative(drive.native("merged.json")), readNative(drive.native("plain.json")));
     EXPECT_TRUE(filesBelow(drive.native("Out")) == plainFiles);
 }
+
+// What a shard prints is its own to choose: quiet, a shard of a plan that was not prints the
+// status text alone, saves what the plan says and reports itself quiet.
+TEST_F(BatchPlan, AQuietShardPrintsOnlyTheStatusText)
+{
+    ASSERT_EQ(run(QStringList { "--plan", "plan.json" } + options + QStringList { "PLATE.SLDDRW" })
+                  .status,
+        0);
+    const BatchRun shard
+        = run({ "--run-plan", "plan.json", "--shard", "1/1", "-q", "--report", "r1.json" });
+    EXPECT_EQ(shard.status, 0);
+    EXPECT_EQ(shard.out, QStringList());
+    EXPECT_EQ(shard.err, QStringList { status("Files output to [T:\\Out\\]") });
+    EXPECT_EQ(filesIn("Out"),
+        (QStringList { "PLATE_Sheet1.DXF", "PLATE_Sheet2.DXF", "PLATE_Sheet3.DXF" }));
+    EXPECT_EQ(json("r1.json").value("options").toObject().value("quiet"), true);
+}
+
+// Beyond its own bytes, a drawing's names come from its models: a model whose revision changed
+// since planning would name the sheets otherwise, so the drawing is saved under neither name.
+TEST_F(BatchPlan, AShardRefusesADrawingThatWouldNowGetOtherNames)
+{
+    const QStringList byRevision { "-f", "SLDDRW", "-s", "all", "-n",
+        "DRWNAME|_|SHEETNAME|_|Revision", "-o", "Out", "PLATE.SLDDRW" };
+    ASSERT_EQ(run(QStringList { "--plan", "plan.json", "-q" } + byRevision).status, 0);
+    QByteArray model = readNative(drive.native("PLATE.SLDPRT"));
+    ASSERT_TRUE(model.contains("\"Revision\": \"C\""));
+    writeNative(
+        drive.native("PLATE.SLDPRT"), model.replace("\"Revision\": \"C\"", "\"Revision\": \"E\""));
+
+    const BatchRun shard
+        = run({ "--run-plan", "plan.json", "--shard", "1/1", "--report", "r1.json" });
+    EXPECT_EQ(shard.status, 2);
+    EXPECT_EQ(shard.out, QStringList());
+    const QString refusal = "quillet-batch: PLATE.SLDDRW would now be saved under other names "
+                            "than planned; not saved";
+    EXPECT_EQ(shard.err, QStringList { refusal });
+    EXPECT_EQ(filesIn("Out"), QStringList());
+    const QJsonObject entry = json("r1.json").value("drawings").toArray().at(0).toObject();
+    EXPECT_EQ(entry.value("result").toObject().value("error").toObject().value("text"), refusal);
+}

@@ -93,6 +93,37 @@ TEST_F(SaveToPath, FailedWriteLeavesTheEarlierFileAsItWas)
 }
 #endif
 
+// The error code says only that the file was not written; the host's message names the file and
+// gives the system's reason, for a save in place as for a staged one, and for a write cut short.
+TEST_F(SaveToPath, AFailedWriteNamesTheFileAndTheSystemsReason)
+{
+    QStringList messages;
+    QObject::connect(app.get(), &StandInApplication::message,
+        [&messages](const QString &text) { messages.append(text); });
+    // A folder that cannot be made, even by a user whom no permission stops.
+    writeNative(drive.native("out/file"), "a file, not a folder");
+    expectRefused(drive.win("out\\file\\PLATE.PDF"), 1);
+    app->stageSaves();
+    expectRefused(drive.win("out\\file\\PLATE.SLDDRW"), 1);
+    const QString parent = QDir::toNativeSeparators(drive.native("out/file/"));
+#ifdef Q_OS_WIN
+    ASSERT_EQ(messages.size(), 2);
+    for (const QString &message : std::as_const(messages))
+        EXPECT_TRUE(message.startsWith("cannot save " + parent + "PLATE.")) << qPrintable(message);
+#else
+    EXPECT_EQ(messages,
+        (QStringList { "cannot save " + parent + "PLATE.PDF: Not a directory",
+            "cannot save " + parent + "PLATE.SLDDRW: Not a directory" }));
+    messages.clear();
+    const FileSizeLimit limit(64);
+    expectRefused(drive.win("out\\PLATE.SLDDRW"), 1);
+    expectRefused(drive.win("out\\PLATE.PDF"), 1);
+    EXPECT_EQ(messages,
+        (QStringList { "cannot save " + drive.native("out/PLATE.SLDDRW") + ": File too large",
+            "cannot save " + drive.native("out/PLATE.PDF") + ": File too large" }));
+#endif
+}
+
 TEST_F(SaveToPath, NativeCopyKeepsTheDocumentsPathAndReopensAsSaved)
 {
     ASSERT_TRUE(drawing->ActivateSheet("Sheet2"));
