@@ -101,14 +101,14 @@ TEST_F(DxfDocument, WhatASheetLeavesOutIsToldOncePerSheet)
 {
     writeNative(drive.native("ODD.dxf"),
         "0\nSECTION\n2\nENTITIES\n0\nLINE\n8\n0\n10\n0\n20\n0\n11\n10\n21\n10\n"
-        "0\nMESH\n8\n0\n0\nMESH\n8\n0\n0\nHELIX\n8\n0\n0\nENDSEC\n0\nEOF\n");
+        "0\n3DSOLID\n8\n0\n0\n3DSOLID\n8\n0\n0\nHELIX\n8\n0\n0\nENDSEC\n0\nEOF\n");
     QStringList messages;
     QObject::connect(app.get(), &StandInApplication::message,
         [&messages](const QString &text) { messages.append(text); });
     const auto drawing = app->open(drive.native("ODD.dxf"));
     EXPECT_EQ(save(*drawing, "T:\\ODD.PDF"), 0);
     EXPECT_EQ(save(*drawing, "T:\\ODD.JPG"), 0);
-    EXPECT_EQ(messages, QStringList { "ODD.dxf, sheet Model: not drawn: 1 HELIX, 2 MESH" });
+    EXPECT_EQ(messages, QStringList { "ODD.dxf, sheet Model: not drawn: 2 3DSOLID, 1 HELIX" });
 }
 
 // A file that is no drawing is refused with the reader's message, naming the file and the line.
