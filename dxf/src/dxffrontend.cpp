@@ -837,9 +837,10 @@ namespace {
                 = i < insert.attributeCommons.size() ? insert.attributeCommons[i] : e.common;
             if (common.invisible)
                 continue;
-            const QString &attributeLayer = common.layer == QLatin1String("0") && ctx.insertLayer
-                ? *ctx.insertLayer
-                : common.layer;
+            // An attribute on layer 0 is on its insert's layer, as the insert's own entities
+            // are: a block on a layer that is off shows none of them.
+            const QString &attributeLayer
+                = common.layer == QLatin1String("0") ? layer : common.layer;
             if (hidden(attributeLayer, ctx, false))
                 continue;
             drawText(e, attribute, common, ctx, attributeLayer);

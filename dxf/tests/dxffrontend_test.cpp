@@ -646,3 +646,30 @@ TEST(DxfFrontEnd, ArrayedInsertsStepAlongColumnsThenRows)
         (std::vector<QPointF> {
             { 0, 0 }, { 10, 0 }, { 20, 0 }, { 0, 50 }, { 10, 50 }, { 20, 50 } }));
 }
+
+// An attribute on layer 0 is on its insert's layer: a callout inserted on a layer that is off
+// shows none of its texts, while an attribute on a layer of its own that is on still shows.
+TEST(DxfFrontEnd, AttributesOnLayerZeroHideWithTheirInsertsLayer)
+{
+    Drawing drawing;
+    Layer off = layer(QStringLiteral("CALLOUTS"), 7);
+    off.off = true;
+    drawing.layers[QStringLiteral("CALLOUTS")] = off;
+    drawing.layers[QStringLiteral("NOTES")] = layer(QStringLiteral("NOTES"), 7);
+    drawing.blocks[QStringLiteral("TAG")].name = QStringLiteral("TAG");
+    Insert callout;
+    callout.block = QStringLiteral("TAG");
+    for (const char *text : { "NTS", "A" }) {
+        Text attribute;
+        attribute.text = QString::fromLatin1(text);
+        callout.attributes.push_back(attribute);
+        EntityCommon common;
+        common.layer = QLatin1String(text) == QLatin1String("A") ? QStringLiteral("NOTES")
+                                                                 : QStringLiteral("0");
+        callout.attributeCommons.push_back(common);
+    }
+    drawing.modelSpace = { entity(callout, QStringLiteral("INSERT"), QStringLiteral("CALLOUTS")) };
+    const std::vector<TextRun> runs = itemsOf<TextRun>(drawSheet(drawing, plainSheet(), {}));
+    ASSERT_EQ(runs.size(), 1u);
+    EXPECT_EQ(runs[0].text, QStringLiteral("A"));
+}
