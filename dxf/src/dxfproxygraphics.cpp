@@ -1,9 +1,9 @@
 #include "dxfproxygraphics.h"
 
 #include "dxfcodepages.h"
+#include "dxfmultibyte.h"
 
 #include <QMap>
-#include <QStringDecoder>
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -385,7 +385,7 @@ namespace {
             bool ok = false;
             const int page = drawing.codePage.section(u'_', 1).toInt(&ok);
             singleByte = ok ? singleByteCodePage(page) : nullptr;
-            multiByte = ok ? multiByteCodec(page) : nullptr;
+            multiBytePage = ok && canDecodeMultiByte(page) ? page : 0;
             for (const QString &name : drawing.linetypeOrder) {
                 // The stream's numbers leave out the two linetypes that are no linetypes.
                 if (name.compare(u"BYLAYER", Qt::CaseInsensitive) != 0
@@ -424,7 +424,7 @@ namespace {
         std::vector<Affine> transforms;
         QStringList linetypes;
         const char16_t *singleByte = nullptr;
-        const char *multiByte = nullptr;
+        int multiBytePage = 0;
         ProxyPicture picture;
         QMap<QString, int> counts;
         QStringList countOrder;
@@ -929,11 +929,8 @@ namespace {
             }
             return out;
         }
-        if (multiByte) {
-            QStringDecoder decoder(multiByte);
-            if (decoder.isValid())
-                return decoder.decode(bytes);
-        }
+        if (multiBytePage)
+            return decodeMultiByte(multiBytePage, bytes);
         return QString::fromLatin1(bytes);
     }
 

@@ -1,10 +1,10 @@
 #include "dxf/dxfreader.h"
 
 #include "dxfcodepages.h"
+#include "dxfmultibyte.h"
 
 #include <QFile>
 #include <QSet>
-#include <QStringDecoder>
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -307,14 +307,13 @@ namespace {
                     static const int pages[] = { 0, 932, 950, 949, 0, 936 };
                     const int n = text.at(i + 3).unicode() - '0';
                     const int code = hexValue(text, i + 4, 4);
-                    const char *codec = n >= 1 && n <= 5 ? multiByteCodec(pages[n]) : nullptr;
-                    if (codec && code >= 0) {
-                        QStringDecoder decoder(codec);
+                    const int page = n >= 1 && n <= 5 ? pages[n] : 0;
+                    if (canDecodeMultiByte(page) && code >= 0) {
                         const char bytes[2] = { char(code >> 8), char(code & 0xff) };
-                        const QString decoded = decoder.isValid()
-                            ? QString(decoder.decode(QByteArrayView(bytes, 2)))
-                            : QString();
-                        if (!decoded.isEmpty() && !decoder.hasError()) {
+                        bool good = false;
+                        const QString decoded
+                            = decodeMultiByte(page, QByteArrayView(bytes, 2), &good);
+                        if (!decoded.isEmpty() && good) {
                             out.append(decoded);
                             i += 7;
                             continue;
@@ -444,7 +443,8 @@ namespace {
         QHash<quint64, OwnPage> ownPages;
         const char16_t *singleByte = nullptr;
         bool utf8 = false;
-        QByteArray multiByte;
+        // The double-byte code page texts are in, or 0.
+        int multiBytePage = 0;
         QHash<QByteArray, QString> names;
         std::vector<Group> buffer;
         std::vector<std::vector<Group>> followers;
@@ -552,8 +552,8 @@ namespace {
                 *out++ = byte < 0x80 ? QChar(byte) : QChar(singleByte[byte - 0x80]);
             }
         } else {
-            QStringDecoder decoder(multiByte.constData());
-            decoded = decoder.decode(QByteArrayView(bytes.data(), qsizetype(bytes.size())));
+            decoded = decodeMultiByte(
+                multiBytePage, QByteArrayView(bytes.data(), qsizetype(bytes.size())));
         }
         return decoded.contains(u'\\') ? resolveEscapes(decoded) : decoded;
     }
@@ -595,12 +595,10 @@ namespace {
             singleByte = table;
             return;
         }
-        if (const char *codec = ok ? multiByteCodec(number) : nullptr) {
-            if (QStringDecoder(codec).isValid()) {
-                singleByte = nullptr;
-                multiByte = codec;
-                return;
-            }
+        if (ok && canDecodeMultiByte(number)) {
+            singleByte = nullptr;
+            multiBytePage = number;
+            return;
         }
         singleByte = singleByteCodePage(1252);
         drawing.warnings.append(

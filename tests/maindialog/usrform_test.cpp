@@ -489,8 +489,17 @@ TEST_F(UsrForm, ThePreviewFollowsTheChoicesAndChangesNothing)
             EXPECT_TRUE(preview->text().endsWith("\\" + name)) << qPrintable(preview->text());
             EXPECT_TRUE(preview->text().contains(QChar(0x2026)));
         };
+        // Room for the heading, the drive, an ellipsis and the name, whatever the platform's
+        // font: the form widens until the line has it.
+        const int needed = preview->fontMetrics().horizontalAdvance(
+            "Next file: " + drive.win() + QChar(0x2026) + "\\DXF\\" + name);
+        for (int i = 0; i < 4 && preview->contentsRect().width() < needed; ++i) {
+            form.resize(form.width() + needed - preview->contentsRect().width() + 4, form.height());
+            QApplication::processEvents();
+        }
         // Cut in its middle, this line would lose part of the name.
         const int room = preview->contentsRect().width();
+        ASSERT_GE(room, needed);
         ASSERT_LT(room, 2 * preview->fontMetrics().horizontalAdvance(name));
         showsTheName();
         formatBox(form)->setFocus();
