@@ -519,6 +519,8 @@ TEST_F(UsrForm, ThePreviewFollowsTheChoicesAndChangesNothing)
         showsTheName();
         EXPECT_EQ(QToolTip::text(), full);
         QToolTip::hideText();
+        // The tip's window goes by a deferred delete; no window may outlive the test.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         press(form, "cancel");
     });
     EXPECT_EQ(hostState(), before);
