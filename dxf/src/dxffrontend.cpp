@@ -367,8 +367,8 @@ namespace {
             : e.common.layer;
         const bool isInsert = std::holds_alternative<Insert>(e.shape)
             || std::holds_alternative<BlockDrawn>(e.shape)
-            || std::holds_alternative<Dimension>(e.shape)
-            || std::holds_alternative<MultiLeader>(e.shape);
+            || std::holds_alternative<Boxed<Dimension>>(e.shape)
+            || std::holds_alternative<Boxed<MultiLeader>>(e.shape);
         if (std::holds_alternative<Viewport>(e.shape) || hidden(layer, ctx, isInsert))
             return;
         const size_t mark = picture.items.size();
@@ -489,13 +489,13 @@ namespace {
             local.rotate(drawn->rotation);
             local.scale(drawn->scale.x, drawn->scale.y);
             drawBlock(e, drawn->block, local, ctx, layer);
-        } else if (const auto *dimension = std::get_if<Dimension>(&e.shape)) {
-            if (drawing.block(dimension->block))
-                drawBlock(e, dimension->block, QTransform(), ctx, layer);
+        } else if (const auto *dimension = std::get_if<Boxed<Dimension>>(&e.shape)) {
+            if (drawing.block((*dimension)->block))
+                drawBlock(e, (*dimension)->block, QTransform(), ctx, layer);
             else
-                drawMade(e, dimensionEntities(*dimension), ctx, layer);
-        } else if (const auto *multiLeader = std::get_if<MultiLeader>(&e.shape)) {
-            drawMade(e, multiLeaderEntities(drawing, *multiLeader), ctx, layer);
+                drawMade(e, dimensionEntities(**dimension), ctx, layer);
+        } else if (const auto *multiLeader = std::get_if<Boxed<MultiLeader>>(&e.shape)) {
+            drawMade(e, multiLeaderEntities(drawing, **multiLeader), ctx, layer);
         } else if (const auto *leader = std::get_if<Leader>(&e.shape)) {
             Points points;
             for (const Vec3 &v : leader->vertices)
@@ -523,8 +523,8 @@ namespace {
             drawInfinite(*infinite, ctx, style);
         } else if (const auto *mline = std::get_if<MLine>(&e.shape)) {
             drawMade(e, mlineEntities(drawing, *mline), ctx, layer);
-        } else if (const auto *tolerance = std::get_if<Tolerance>(&e.shape)) {
-            drawMade(e, toleranceEntities(*tolerance), ctx, layer);
+        } else if (const auto *tolerance = std::get_if<Boxed<Tolerance>>(&e.shape)) {
+            drawMade(e, toleranceEntities(**tolerance), ctx, layer);
         } else if (const auto *mesh = std::get_if<Mesh>(&e.shape)) {
             drawMade(e, meshEntities(*mesh), ctx, layer);
         } else if (!e.proxyGraphics.isEmpty()) {

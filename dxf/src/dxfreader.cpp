@@ -1226,13 +1226,13 @@ namespace {
         } else if (type == "INSERT") {
             entity.shape = readInsert(gs);
         } else if (type == "DIMENSION") {
-            entity.shape = readDimension(gs);
+            entity.shape = Boxed<Dimension>(readDimension(gs));
         } else if (type == "ACAD_TABLE") {
             entity.shape = readBlockDrawn(gs);
         } else if (type == "LEADER") {
             entity.shape = readLeader(gs);
         } else if (type == "MULTILEADER" || type == "MLEADER") {
-            entity.shape = readMultiLeader(gs);
+            entity.shape = Boxed<MultiLeader>(readMultiLeader(gs));
         } else if (type == "HATCH") {
             entity.shape = readHatch(gs);
         } else if (type == "IMAGE" || type == "WIPEOUT") {
@@ -1252,7 +1252,7 @@ namespace {
         } else if (type == "MLINE") {
             entity.shape = readMLine(gs);
         } else if (type == "TOLERANCE") {
-            entity.shape = readTolerance(gs);
+            entity.shape = Boxed<Tolerance>(readTolerance(gs));
         } else if (type == "MESH") {
             entity.shape = readMesh(gs);
         } else {

@@ -433,9 +433,25 @@ struct Unsupported {
     QString type;
 };
 
+// A shape too large to sit in every entity's variant (a variant is as large as its largest
+// alternative, and drawings hold hundreds of thousands of entities): kept on the heap, shared by
+// copies, read through * and ->.
+template <typename T> class Boxed {
+public:
+    Boxed(T value)
+        : shared(std::make_shared<const T>(std::move(value)))
+    {
+    }
+    const T &operator*() const { return *shared; }
+    const T *operator->() const { return shared.get(); }
+
+private:
+    std::shared_ptr<const T> shared;
+};
+
 using Shape = std::variant<Line, Circle, Arc, Ellipse, Polyline, Spline, Point, Face, Text, MText,
-    Insert, BlockDrawn, Dimension, Leader, MultiLeader, Hatch, Image, InfiniteLine, Viewport, MLine,
-    Tolerance, Mesh, Unsupported>;
+    Insert, BlockDrawn, Boxed<Dimension>, Leader, Boxed<MultiLeader>, Hatch, Image, InfiniteLine,
+    Viewport, MLine, Boxed<Tolerance>, Mesh, Unsupported>;
 
 struct Entity {
     EntityCommon common;
