@@ -1,6 +1,7 @@
 #include "dxf/dxffrontend.h"
 #include "dxf/dxfreader.h"
 #include "dxf/dxfsheets.h"
+#include "dxftestgroups.h"
 
 #include <QFileInfo>
 #include <cmath>
@@ -9,21 +10,6 @@
 using namespace dxf;
 
 namespace {
-
-// One group a line, "code value", as in the reader's tests.
-QByteArray groups(const QByteArray &compact)
-{
-    QByteArray out;
-    for (const QByteArray &line : compact.split('\n')) {
-        const QByteArray trimmedLine = line.trimmed();
-        if (trimmedLine.isEmpty())
-            continue;
-        const qsizetype space = trimmedLine.indexOf(' ');
-        out += trimmedLine.left(space) + "\r\n" + (space < 0 ? "" : trimmedLine.mid(space + 1))
-            + "\r\n";
-    }
-    return out;
-}
 
 // A drawing of header variables, DIMSTYLE entries and model-space entities, drawn on a sheet
 // whose paper mm are its drawing units.

@@ -1,6 +1,7 @@
 #include "dxf/dxffrontend.h"
 #include "dxf/dxfreader.h"
 #include "dxf/dxfsheets.h"
+#include "dxftestgroups.h"
 
 #include <QFileInfo>
 #include <cmath>
@@ -9,21 +10,6 @@
 using namespace dxf;
 
 namespace {
-
-// One group a line, "code value", as in the reader's tests.
-QByteArray groups(const char *compact)
-{
-    QByteArray out;
-    for (const QByteArray &line : QByteArray(compact).split('\n')) {
-        const QByteArray trimmedLine = line.trimmed();
-        if (trimmedLine.isEmpty())
-            continue;
-        const qsizetype space = trimmedLine.indexOf(' ');
-        out += trimmedLine.left(space) + "\r\n" + (space < 0 ? "" : trimmedLine.mid(space + 1))
-            + "\r\n";
-    }
-    return out;
-}
 
 // Layer 0 is white (black on paper) unless a test's tables say otherwise.
 Picture drawn(const QByteArray &header, const QByteArray &entities, const QByteArray &objects = {})

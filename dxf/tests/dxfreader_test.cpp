@@ -1,5 +1,6 @@
 #include "dxf/dxfdrawing.h"
 #include "dxf/dxfreader.h"
+#include "dxftestgroups.h"
 
 #include <QDir>
 #include <QFile>
@@ -10,22 +11,6 @@
 using namespace dxf;
 
 namespace {
-
-// Inline drawings are written one group a line, "code value"; the file has them on two lines,
-// so the group on line n of the literal starts on line 2n - 1 of the file.
-QByteArray groups(const char *compact)
-{
-    QByteArray out;
-    for (const QByteArray &line : QByteArray(compact).split('\n')) {
-        const QByteArray trimmedLine = line.trimmed();
-        if (trimmedLine.isEmpty())
-            continue;
-        const qsizetype space = trimmedLine.indexOf(' ');
-        out += trimmedLine.left(space) + "\r\n" + (space < 0 ? "" : trimmedLine.mid(space + 1))
-            + "\r\n";
-    }
-    return out;
-}
 
 QByteArray entitiesOnly(const char *entities)
 {

@@ -2,6 +2,7 @@
 #include "dxf/dxffrontend.h"
 #include "dxf/dxfpainter.h"
 #include "dxf/dxfreader.h"
+#include "dxftestgroups.h"
 
 #include <QDir>
 #include <QFontDatabase>
@@ -12,21 +13,6 @@
 using namespace dxf;
 
 namespace {
-
-// One group a line, "code value", as in the reader's tests.
-QByteArray groups(const char *compact)
-{
-    QByteArray out;
-    for (const QByteArray &line : QByteArray(compact).split('\n')) {
-        const QByteArray trimmedLine = line.trimmed();
-        if (trimmedLine.isEmpty())
-            continue;
-        const qsizetype space = trimmedLine.indexOf(' ');
-        out += trimmedLine.left(space) + "\r\n" + (space < 0 ? "" : trimmedLine.mid(space + 1))
-            + "\r\n";
-    }
-    return out;
-}
 
 QByteArray withCodePage(const char *version, const char *page, const QByteArray &entities)
 {
