@@ -167,23 +167,12 @@ TEST_P(DxfTextFont, IsDrawnWithTheClosestInstalledFaces)
 INSTANTIATE_TEST_SUITE_P(All, DxfTextFont,
     ::testing::Values(
         FontCase { "DefaultFont", "", { "osifont", "DejaVu Sans", "WenQuanYi Micro Hei" }, true },
-        FontCase { "BareShx", "txt", { "osifont", "DejaVu Sans", "WenQuanYi Micro Hei" }, true },
-        FontCase {
-            "ShxFile", "ROMANS.SHX", { "osifont", "DejaVu Sans", "WenQuanYi Micro Hei" }, true },
         FontCase { "ShxInAFolder", "d:\\programme\\intellicad 98\\fonts\\futura.shx",
             { "osifont", "DejaVu Sans", "WenQuanYi Micro Hei" }, true },
-        FontCase {
-            "BigFont", "gbcbig.shx", { "osifont", "DejaVu Sans", "WenQuanYi Micro Hei" }, true },
         FontCase { "ArialFile", "arial.ttf",
             { "Liberation Sans", "DejaVu Sans", "WenQuanYi Micro Hei" }, false },
-        FontCase { "ArialFamily", "Arial",
-            { "Liberation Sans", "DejaVu Sans", "WenQuanYi Micro Hei" }, false },
-        FontCase { "TimesFile", "times.ttf",
-            { "Liberation Serif", "DejaVu Sans", "WenQuanYi Micro Hei" }, false },
         FontCase { "CourierFamily", "Courier New",
             { "Liberation Mono", "DejaVu Sans", "WenQuanYi Micro Hei" }, false },
-        FontCase { "InstalledFamily", "noto sans",
-            { "Noto Sans", "DejaVu Sans", "WenQuanYi Micro Hei" }, false },
         FontCase { "InstalledFile", "NotoSans-Regular.ttf",
             { "Noto Sans", "DejaVu Sans", "WenQuanYi Micro Hei" }, false },
         FontCase {
