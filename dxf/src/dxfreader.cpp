@@ -441,6 +441,11 @@ namespace {
         Tokenizer groups;
         Drawing drawing;
         QHash<quint64, OwnPage> ownPages;
+        // LibreCAD's print setup of model space: the paper is the header's paper limits, the
+        // drawing's origin lands at the insertion base, at the print scale.
+        bool libreCad = false;
+        QPointF paperInsertionBase;
+        double printScale = 0;
         const char16_t *singleByte = nullptr;
         bool utf8 = false;
         // The double-byte code page texts are in, or 0.
@@ -701,6 +706,8 @@ namespace {
                 drawing.paperLimitsMin = value.xy();
             else if (name == u"$PLIMMAX")
                 drawing.paperLimitsMax = value.xy();
+            else if (name == u"$PINSBASE")
+                paperInsertionBase = value.xy();
         };
         Group group;
         while (true) {
@@ -735,6 +742,8 @@ namespace {
                 drawing.paperLinetypeScaling = integer(group) != 0;
             } else if (variable == u"$LTSCALE") {
                 drawing.linetypeScale = real(group);
+            } else if (variable == u"$PSVPSCALE") {
+                printScale = real(group);
             } else if (variable == u"$PDMODE") {
                 drawing.pointMode = int32(group);
             } else if (variable == u"$PDSIZE") {
@@ -892,6 +901,10 @@ namespace {
                     readDimensionValue(values, g.code, g);
             }
             dimensionStyles.insert(styleName.toUpper(), values);
+        } else if (table == "APPID") {
+            for (const Group &g : entry)
+                if (g.code == 2 && name(g).compare(u"LibreCad", Qt::CaseInsensitive) == 0)
+                    libreCad = true;
         } else if (table == "BLOCK_RECORD") {
             QString recordName;
             quint64 recordHandle = 0;
@@ -2842,6 +2855,19 @@ namespace {
         if (const Block *paper = drawing.block(QStringLiteral("*Paper_Space")))
             drawing.activePaperSpace.insert(
                 drawing.activePaperSpace.end(), paper->entities.begin(), paper->entities.end());
+        // An insertion base left at the origin says the print was never set up; the drawing is
+        // then paged by what it draws.
+        const QPointF paper = drawing.paperLimitsMax - drawing.paperLimitsMin;
+        if (libreCad && !drawing.modelPage && printScale > 0 && std::isfinite(printScale)
+            && !paperInsertionBase.isNull() && paper.x() > 0 && paper.y() > 0) {
+            OwnPage page;
+            page.paperWidth = paper.x();
+            page.paperHeight = paper.y();
+            page.landscape = paper.x() > paper.y();
+            page.scale = printScale;
+            page.offset = -paperInsertionBase / printScale;
+            drawing.modelPage = page;
+        }
         for (Layout &layout : drawing.layouts) {
             if (const auto page = ownPages.constFind(layout.blockRecord); page != ownPages.cend())
                 layout.ownPage = *page;

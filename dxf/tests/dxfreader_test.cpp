@@ -759,3 +759,52 @@ TEST(DxfReader, ReadsTheWritersOwnPageOfALayoutAndOfModelSpace)
     EXPECT_EQ(drawing.modelPage->scale, 1.37);
     EXPECT_FALSE(drawing.modelPage->landscape);
 }
+
+// LibreCAD prints model space by its own setup: the header's paper limits are the paper and the
+// drawing's origin lands at the paper insertion base, at the print scale. Other writers' headers
+// mean other things by these, and a base at the origin is a print never set up.
+TEST(DxfReader, ReadsLibreCadsPrintSetupAsModelSpacesPage)
+{
+    const auto drawing = [](const char *application, const char *base) {
+        return readDrawing(groups(QStringLiteral(R"(
+            0 SECTION
+            2 HEADER
+            9 $PLIMMIN
+            10 0
+            20 0
+            9 $PLIMMAX
+            10 297
+            20 210
+            9 $PINSBASE
+            10 %2
+            20 %2
+            30 0
+            9 $PSVPSCALE
+            40 0.5
+            0 ENDSEC
+            0 SECTION
+            2 TABLES
+            0 TABLE
+            2 APPID
+            0 APPID
+            2 ACAD
+            0 APPID
+            2 %1
+            0 ENDTAB
+            0 ENDSEC
+            0 EOF
+        )")
+                                      .arg(QLatin1String(application), QLatin1String(base))
+                                      .toUtf8()),
+            QStringLiteral("t.dxf"));
+    };
+    const Drawing libreCad = drawing("LibreCad", "67");
+    ASSERT_TRUE(libreCad.modelPage);
+    EXPECT_EQ(libreCad.modelPage->paperWidth, 297);
+    EXPECT_EQ(libreCad.modelPage->paperHeight, 210);
+    EXPECT_TRUE(libreCad.modelPage->landscape);
+    EXPECT_EQ(libreCad.modelPage->scale, 0.5);
+    EXPECT_EQ(libreCad.modelPage->offset, QPointF(-134, -134));
+    EXPECT_FALSE(drawing("OTHER", "67").modelPage);
+    EXPECT_FALSE(drawing("LibreCad", "0").modelPage);
+}

@@ -19,7 +19,9 @@ against two references that know nothing of how we mapped it:
   show it); an inch layout whose scale only fits the paper read as millimetres per unit is read
   so; a layout QCAD keeps a page for in its block record's extended data is on that page, as
   QCAD plots it; paper space without plot settings (R12) is its limits, 1 unit to 1 mm.
-  Model space is what ezdxf's bounding box says it draws (never the header's extents, which
+  Model space is on the page its writer keeps for it where there is one (QCAD's, as for layouts;
+  LibreCAD's print setup: $PLIMMIN-$PLIMMAX paper, $PSVPSCALE, the origin at $PINSBASE), else
+  what ezdxf's bounding box says it draws (never the header's extents, which
   writers leave stale) plus 10 %, centred, shrunk to fit within A0 either way and enlarged to A4
   when smaller, as the host pages model space. Our paper size never frames the reference; when it differs from the page
   expected, the note says so and both are compared on one canvas anchored at the paper's
@@ -99,7 +101,7 @@ logging.getLogger("matplotlib.font_manager").setLevel(logging.ERROR)
 
 # Cached references are kept by the drawing, the dpi and this: change it with anything that
 # changes how a reference is framed or drawn.
-REFERENCE_VERSION = "2"
+REFERENCE_VERSION = "3"
 
 # A channel below this is ink; antialiased edges of thin lines stay ink at low resolutions.
 NEAR_WHITE = 230
@@ -249,6 +251,23 @@ def qcad_page(doc, layout):
     page = (max(width, height), min(width, height)) if landscape else \
         (min(width, height), max(width, height))
     return page, scale, offset
+
+
+def librecad_page(doc):
+    """LibreCAD's print setup of model space: (page, scale, offset) as qcad_page gives them, or
+    None. The paper is the header's paper limits and the drawing's origin lands at $PINSBASE at
+    the scale $PSVPSCALE; a base at the origin means the print was never set up."""
+    if "LIBRECAD" not in (name.upper() for name in (e.dxf.name for e in doc.appids)):
+        return None
+    lo, hi = doc.header.get("$PLIMMIN"), doc.header.get("$PLIMMAX")
+    base = doc.header.get("$PINSBASE", (0.0, 0.0))
+    scale = finite(doc.header.get("$PSVPSCALE", 0), 0)
+    if lo is None or hi is None or scale <= 0 or (base[0] == 0 and base[1] == 0):
+        return None
+    page = (hi[0] - lo[0], hi[1] - lo[1])
+    if page[0] <= 0 or page[1] <= 0:
+        return None
+    return page, scale, (-base[0] / scale, -base[1] / scale)
 
 
 class Frame:
@@ -652,7 +671,14 @@ class References:
         layout = doc.modelspace() if model else doc.layouts.get(name)
         if layout is None:
             return None, None, ["ezdxf has no such layout"]
-        if model:
+        own = (qcad_page(doc, layout) or librecad_page(doc)) if model else None
+        if own is not None:
+            (page, scale, (ox, oy)) = own
+            frame = Frame(page, scale, -ox * scale, -oy * scale, "the writer's own page")
+
+            def frame_of(_drawn):
+                return frame
+        elif model:
             def frame_of(drawn):
                 return model_frame(doc, drawn)
         else:
