@@ -119,7 +119,7 @@ QUILLET_BENCHMARK(dxfDrawing)
         std::printf("    ezdxf could not be timed: %s\n", ezdxf.readAllStandardError().constData());
     }
 
-    bool passed = checkAtLeast(QStringLiteral("reading speed"), megabytes / read.fastest * 1e3, 50,
+    bool passed = checkAtLeast(QStringLiteral("reading speed"), megabytes / read.fastest * 1e3, 90,
         QStringLiteral("MB/s"));
     passed = checkAtLeast(QStringLiteral("ezdxf's time to read and draw over ours"), theirs / ours,
                  20, QStringLiteral("times"))

@@ -5,12 +5,14 @@
 
 #include <QFontDatabase>
 #include <QFontMetricsF>
+#include <QGlyphRun>
 #include <QHash>
 #include <QImageReader>
 #include <QPaintEngine>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPolygonF>
+#include <QRawFont>
 #include <algorithm>
 #include <cmath>
 #include <optional>
@@ -33,11 +35,26 @@ namespace {
     // The stand-in's strokes are about this wide, in capital heights.
     constexpr double penShare = 0.1;
 
+    // Where a character of a stroke font's run goes in its cell, at the reference size.
+    struct GlyphCell {
+        double advance = 0;
+        bool ink = false;
+        // The glyph's origin from the cell's left, and its scales.
+        double offset = 0;
+        double widthScale = 1;
+        double heightScale = 1;
+        // The stand-in's own glyph, drawn without shaping; empty where another face has it.
+        QGlyphRun glyph;
+    };
+
     struct TextFont {
         QFont font;
         double capHeight = 0;
         // Set for a face standing in for a stroke font, whose widths runs keep.
         std::optional<FontMetrics> strokeMetrics;
+        QRawFont raw;
+        // By character: a sheet's texts repeat few of them many times.
+        QHash<char32_t, GlyphCell> cells;
     };
 
     class PictureCanvas {
@@ -141,11 +158,11 @@ namespace {
             painter.drawPath(path);
         }
 
-        const TextFont &textFont(const QString &name, bool cjk)
+        TextFont &textFont(const QString &name, bool cjk)
         {
             const QString key = cjk ? name + QLatin1String("\ncjk") : name;
-            auto found = fonts.constFind(key);
-            if (found != fonts.constEnd())
+            auto found = fonts.find(key);
+            if (found != fonts.end())
                 return *found;
             const FontChoice choice = chooseFont(name, QFontDatabase::families(), cjk);
             TextFont text;
@@ -155,6 +172,8 @@ namespace {
             text.font.setPixelSize(referencePixelSize);
             // Unhinted outlines keep text widths proportional between an image and a PDF.
             text.font.setHintingPreference(QFont::PreferNoHinting);
+            if (text.strokeMetrics)
+                text.raw = QRawFont::fromFont(text.font);
             text.capHeight = QFontMetricsF(text.font).capHeight();
             if (text.capHeight <= 0)
                 text.capHeight = referencePixelSize * 0.7;
@@ -167,7 +186,7 @@ namespace {
                 return;
             const bool cjk = std::any_of(text.text.cbegin(), text.text.cend(),
                 [](QChar c) { return c.unicode() >= 0x2e80 && !c.isSurrogate(); });
-            const TextFont &font = textFont(text.font, cjk);
+            TextFont &font = textFont(text.font, cjk);
             const QFontMetricsF metrics(font.font);
             // A stroke font's run is as long as the stroke font makes it, whatever the stand-in's
             // own advances, so that texts fill the boxes their drawing made for them and no more.
@@ -205,40 +224,69 @@ namespace {
         // where the stand-in's glyph is wider and a little widened where it is narrower:
         // stretching the whole run instead would widen narrow glyphs ("1", "I") to their cells.
         // Big-font (CJK) glyphs keep their proportions.
-        void drawInCells(
-            const QString &text, double x, const TextFont &font, const QFontMetricsF &metrics)
+        static GlyphCell glyphCell(
+            const QString &character, const TextFont &font, const QFontMetricsF &metrics)
         {
+            GlyphCell cell;
+            cell.advance = estimatedWidth(character, font.capHeight, 1, *font.strokeMetrics);
+            const bool wide = character.at(0).unicode() >= 0x2e80;
+            const auto [first, last] = strokeInk(character.at(0), *font.strokeMetrics);
+            // The stroke font's ink runs from its first stroke's middle to its last's; the
+            // stand-in's from edge to edge.
+            const double start = (first - (wide ? 0 : penShare / 2)) * font.capHeight;
+            const double room = (last - first + (wide ? 0 : penShare)) * font.capHeight;
+            const QRectF ink = metrics.tightBoundingRect(character);
+            if (!(ink.width() > 0))
+                return cell;
+            // A big-font glyph stands as high as the text; others take up to a quarter more
+            // width where the stroke font's glyph is wider, so that words do not fall apart
+            // into letters.
+            const double fit
+                = wide && ink.height() > 0 ? font.capHeight / ink.height() : maxWidening;
+            cell.ink = true;
+            cell.widthScale = std::min(fit, room / ink.width());
+            cell.heightScale = wide ? cell.widthScale : 1;
+            cell.offset
+                = start + (room - ink.width() * cell.widthScale) / 2 - ink.left() * cell.widthScale;
+            const char32_t code = character.toUcs4().value(0);
+            if (font.raw.isValid() && font.raw.supportsCharacter(code)) {
+                const QList<quint32> indexes = font.raw.glyphIndexesForString(character);
+                if (indexes.size() == 1) {
+                    cell.glyph.setRawFont(font.raw);
+                    cell.glyph.setGlyphIndexes(indexes);
+                    cell.glyph.setPositions({ QPointF() });
+                }
+            }
+            return cell;
+        }
+
+        void drawInCells(
+            const QString &text, double x, TextFont &font, const QFontMetricsF &metrics)
+        {
+            const QTransform run = painter.transform();
             for (qsizetype i = 0; i < text.size();) {
                 const qsizetype length
                     = text.at(i).isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
-                const QString character = text.mid(i, length);
-                i += length;
-                const double cell
-                    = estimatedWidth(character, font.capHeight, 1, *font.strokeMetrics);
-                const bool wide = character.at(0).unicode() >= 0x2e80;
-                const auto [first, last] = strokeInk(character.at(0), *font.strokeMetrics);
-                // The stroke font's ink runs from its first stroke's middle to its last's; the
-                // stand-in's from edge to edge.
-                const double start = (first - (wide ? 0 : penShare / 2)) * font.capHeight;
-                const double room = (last - first + (wide ? 0 : penShare)) * font.capHeight;
-                const QRectF ink = metrics.tightBoundingRect(character);
-                if (ink.width() > 0) {
-                    // A big-font glyph stands as high as the text; others take up to a quarter
-                    // more width where the stroke font's glyph is wider, so that words do not
-                    // fall apart into letters.
-                    const double fit
-                        = wide && ink.height() > 0 ? font.capHeight / ink.height() : maxWidening;
-                    const double widthScale = std::min(fit, room / ink.width());
-                    painter.save();
-                    painter.translate(
-                        x + start + (room - ink.width() * widthScale) / 2 - ink.left() * widthScale,
-                        0);
-                    painter.scale(widthScale, wide ? widthScale : 1);
-                    painter.drawText(QPointF(0, 0), character);
-                    painter.restore();
+                const char32_t code = length == 2
+                    ? QChar::surrogateToUcs4(text.at(i), text.at(i + 1))
+                    : char32_t(text.at(i).unicode());
+                auto found = font.cells.constFind(code);
+                if (found == font.cells.constEnd())
+                    found = font.cells.insert(code, glyphCell(text.mid(i, length), font, metrics));
+                const GlyphCell &cell = *found;
+                if (cell.ink) {
+                    painter.setTransform(QTransform::fromTranslate(x + cell.offset, 0)
+                                             .scale(cell.widthScale, cell.heightScale)
+                        * run);
+                    if (!cell.glyph.glyphIndexes().isEmpty())
+                        painter.drawGlyphRun(QPointF(), cell.glyph);
+                    else
+                        painter.drawText(QPointF(), text.mid(i, length));
                 }
-                x += cell;
+                x += cell.advance;
+                i += length;
             }
+            painter.setTransform(run);
         }
 
         void drawImage(const PictureImage &picture)
