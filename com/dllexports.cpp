@@ -9,14 +9,10 @@
 #include "registration.h"
 #include "serverobject.h"
 
-#include <atomic>
 #include <olectl.h>
 #include <string>
 
 namespace {
-
-std::atomic<long> liveObjects { 0 };
-std::atomic<long> locks { 0 };
 
 std::wstring modulePath()
 {
@@ -60,26 +56,6 @@ CLSID addInClass()
 }
 
 } // namespace
-
-void ModuleObjects::created()
-{
-    ++liveObjects;
-}
-
-void ModuleObjects::destroyed()
-{
-    --liveObjects;
-}
-
-void ModuleObjects::lock(bool locked)
-{
-    locked ? ++locks : --locks;
-}
-
-bool ModuleObjects::none()
-{
-    return liveObjects == 0 && locks == 0;
-}
 
 extern "C" {
 

@@ -8,6 +8,8 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QThread>
+#include <limits>
+#include <optional>
 
 namespace {
 
@@ -28,7 +30,8 @@ struct Parser {
             "  quillet-batch --merge-reports --report report.json r1.json r2.json r3.json "
             "r4.json"));
         parser.addOptions({ format, filenameFormat, sheets, output, destDirs, noDestDirs,
-            singleFile, quiet, dryRun, report, jobs, plan, runPlan, shard, mergeReports });
+            singleFile, quiet, dryRun, report, jobs, host, timeout, restartEvery, plan, runPlan,
+            shard, mergeReports });
         // Started by the call itself, never by users.
         worker.setFlags(QCommandLineOption::HiddenFromHelp);
         parser.addOption(worker);
@@ -81,6 +84,19 @@ struct Parser {
     const QCommandLineOption jobs { { "j", "jobs" },
         "Save in N worker processes side by side (default: the number of cores); 1 saves in "
         "this process. The log, the report, the files and the exit status do not depend on N.",
+        "N" };
+    const QCommandLineOption host { "host",
+        "stand-in (the default) | cad: the CAD host installed on this Windows machine saves its "
+        "own drawings (.SLDDRW), one instance of it for each process of the call, hidden; it "
+        "must be installed and licensed, and each instance may take a licence seat.",
+        "HOST" };
+    const QCommandLineOption timeout { "timeout",
+        "With --host cad: a drawing the host has not finished within S seconds (default 300) "
+        "is failed, its host stopped and a fresh one started for the next drawings.",
+        "S" };
+    const QCommandLineOption restartEvery { "restart-every",
+        "With --host cad: a fresh host after every N drawings, so that a long run does not "
+        "wear one host out.",
         "N" };
     QCommandLineOption worker { "worker",
         "A worker of a call with the same options: saves the drawings its call hands it, "
@@ -218,6 +234,16 @@ QString readMode(const Parser &p, BatchOptions &options)
     return {};
 }
 
+// A count from 1 to limit; none when the text is not one.
+std::optional<int> countOf(const QString &text, int limit)
+{
+    bool ok = false;
+    const int count = text.toInt(&ok);
+    if (!ok || count < 1 || count > limit)
+        return std::nullopt;
+    return count;
+}
+
 QString readJobs(const Parser &p, BatchOptions &options)
 {
     options.jobs = qMax(1, QThread::idealThreadCount());
@@ -228,16 +254,61 @@ QString readJobs(const Parser &p, BatchOptions &options)
     }
     if (!p.parser.isSet(p.jobs))
         return {};
-    bool ok = false;
-    const int count = p.parser.value(p.jobs).toInt(&ok);
     // More workers than this only queue for the same cores and memory.
     constexpr int maxJobs = 256;
-    if (!ok || count < 1 || count > maxJobs) {
+    const std::optional<int> count = countOf(p.parser.value(p.jobs), maxJobs);
+    if (!count) {
         return QStringLiteral("bad number of jobs \"%1\" (expected 1 to %2)")
             .arg(p.parser.value(p.jobs))
             .arg(maxJobs);
     }
-    options.jobs = count;
+    options.jobs = *count;
+    return {};
+}
+
+QString readHost(const Parser &p, BatchOptions &options)
+{
+    if (p.parser.isSet(p.host)) {
+        const QString name = p.parser.value(p.host);
+        if (name == QLatin1String("cad"))
+            options.host = BatchOptions::Host::Cad;
+        else if (name != QLatin1String("stand-in"))
+            return QStringLiteral("unknown host \"%1\" (expected stand-in or cad)").arg(name);
+    }
+    const bool cad = options.host == BatchOptions::Host::Cad;
+    for (const QCommandLineOption *option : { &p.timeout, &p.restartEvery }) {
+        if (p.parser.isSet(*option) && !cad)
+            return QStringLiteral("--%1 goes with --host cad").arg(option->names().constLast());
+    }
+    if (cad && options.mode == BatchOptions::Mode::MergeReports)
+        return QStringLiteral("--host does not go with --merge-reports");
+    // A day: longer than any drawing takes, short enough to end a run that hangs.
+    constexpr int maxTimeout = 86'400;
+    if (p.parser.isSet(p.timeout)) {
+        const std::optional<int> seconds = countOf(p.parser.value(p.timeout), maxTimeout);
+        if (!seconds) {
+            return QStringLiteral("bad timeout \"%1\" (expected 1 to %2 seconds)")
+                .arg(p.parser.value(p.timeout))
+                .arg(maxTimeout);
+        }
+        options.timeoutSeconds = *seconds;
+    }
+    if (p.parser.isSet(p.restartEvery)) {
+        const std::optional<int> count
+            = countOf(p.parser.value(p.restartEvery), std::numeric_limits<int>::max());
+        if (!count) {
+            return QStringLiteral("bad number of drawings \"%1\" (expected 1 or more)")
+                .arg(p.parser.value(p.restartEvery));
+        }
+        options.restartEvery = *count;
+    }
+#ifndef Q_OS_WIN
+    if (cad)
+        return QStringLiteral("--host cad needs Windows, where the CAD host runs");
+#endif
+    // Each process of the call runs a host of its own, with its memory and licence seat.
+    if (cad && !p.parser.isSet(p.jobs))
+        options.jobs = 1;
     return {};
 }
 
@@ -314,8 +385,8 @@ BatchCommandLine BatchCommandLine::parse(const QStringList &arguments)
 
     BatchCommandLine commandLine;
     readValues(p, commandLine.options);
-    for (const auto check : { readMode, readJobs, readFormats, readDestination, readDrives,
-             readDrawings, readReport }) {
+    for (const auto check : { readMode, readJobs, readHost, readFormats, readDestination,
+             readDrives, readDrawings, readReport }) {
         if (const QString why = check(p, commandLine.options); !why.isEmpty())
             return usageError(why);
     }

@@ -42,8 +42,16 @@ struct BatchOptions {
     // The shards' reports to merge, native files.
     QStringList reports;
     // Worker processes that save the drawings side by side; 1 saves them in this process. The
-    // default: the cores of the machine.
+    // default: the cores of the machine for the stand-in host, 1 for the CAD host.
     int jobs = 1;
+    // The host that opens and saves the drawings: the stand-in, or the CAD host installed on this
+    // machine (Windows only), one instance of it for each process of the call.
+    enum class Host { StandIn, Cad };
+    Host host = Host::StandIn;
+    // Seconds the CAD host may take over one drawing, from opening it to closing it.
+    int timeoutSeconds = 300;
+    // Drawings a CAD host saves before a fresh one takes over; 0 for no limit.
+    int restartEvery = 0;
 };
 
 // What the command line comes to: a run with its options, or a text to print instead.

@@ -2,6 +2,7 @@
 
 #include "addin/errortext.h"
 #include "addin/quilletmain.h"
+#include "batchhost.h"
 #include "batchplan.h"
 #include "batchreport.h"
 #include "console.h"
@@ -17,7 +18,7 @@
 #include "save/saverun.h"
 #include "save/savestate.h"
 #include "saveorder.h"
-#include "standinhost.h"
+#include "stagedsaves.h"
 #include "stopsignals.h"
 #include "workerchannel.h"
 #include "workerpool.h"
@@ -175,7 +176,7 @@ QString outputBase(const BatchOptions &options, const StoredChoices &stored)
     return stored.run.baseDir;
 }
 
-void openDrawing(StandInApplication &app, const QString &path)
+void openDrawing(BatchHost &host, const QString &path)
 {
     const QFileInfo info(path);
     if (!info.isFile()) {
@@ -185,22 +186,22 @@ void openDrawing(StandInApplication &app, const QString &path)
     const QString absolutePath = info.absoluteFilePath();
     onMappedDrive(absolutePath, QStringLiteral("drawing"));
     try {
-        app.open(absolutePath);
-    } catch (const std::exception &error) {
+        host.open(absolutePath);
+    } catch (const BatchHost::OpenFailure &failure) {
         throw BatchError { BatchStatus::RunError,
-            QStringLiteral("quillet-batch: ") + QString::fromUtf8(error.what()) };
+            QStringLiteral("quillet-batch: ") + failure.message, failure.number };
     }
 }
 
 // A dry run is the planning: the names and refusals of a run, nothing saved.
-int runDrawing(StandInApplication &app, const BatchOptions &options, const StoredChoices &stored,
+int runDrawing(BatchHost &host, const BatchOptions &options, const StoredChoices &stored,
     const QString &drawingPath, int outFmtIndex, bool dryRun, RunSurroundings &surroundings,
     DrawingRecord &record, SavedTargets &saved)
 {
-    openDrawing(app, drawingPath);
+    openDrawing(host, drawingPath);
     SaveState state;
     try {
-        state = openActiveDrawing(app.shared_from_this());
+        state = openActiveDrawing(host.application());
     } catch (const QuilletError &error) {
         throw BatchError { BatchStatus::RunError, ErrorText::loadFailure(error), error.number };
     }
@@ -284,23 +285,20 @@ enum class Echo { All, Errors, Nothing };
 // one drawing in one format each, that the call's modes share.
 class BatchCall {
 public:
-    BatchCall(StandInApplication &app, const BatchOptions &options)
-        : app(app)
+    BatchCall(BatchHost &host, const BatchOptions &options)
+        : host(host)
         , options(options)
         , console(!options.quiet)
         , stored(StoredChoices::read(QSettingsStore()))
     {
-        statusBar = QObject::connect(
-            app.frame().get(), &StandInFrame::statusBarTextChanged, [this](const QString &text) {
-                if (echo == Echo::All)
-                    console.printError(text);
-            });
-        // The host's own word on a drawing, such as what a DXF sheet could not show.
-        hostMessages
-            = QObject::connect(&app, &StandInApplication::message, [this](const QString &text) {
-                  if (echo == Echo::All)
-                      console.printError(QStringLiteral("quillet-batch: ") + text);
-              });
+        host.statusText = [this](const QString &text) {
+            if (echo == Echo::All)
+                console.printError(text);
+        };
+        host.message = [this](const QString &text) {
+            if (echo == Echo::All)
+                console.printError(QStringLiteral("quillet-batch: ") + text);
+        };
     }
     ~BatchCall() { detachFromHost(); }
     BatchCall(const BatchCall &) = delete;
@@ -309,8 +307,8 @@ public:
     // The host's words reach this call no more.
     void detachFromHost()
     {
-        QObject::disconnect(statusBar);
-        QObject::disconnect(hostMessages);
+        host.statusText = nullptr;
+        host.message = nullptr;
     }
 
     QList<int> formats() const
@@ -349,23 +347,40 @@ public:
             drawingCount, record.sheets, sheetDone);
         try {
             record.status = runDrawing(
-                app, options, stored, drawing, format, dryRun, surroundings, record, saved);
+                host, options, stored, drawing, format, dryRun, surroundings, record, saved);
         } catch (const BatchStopped &) {
             record.run = DrawingRecord::Run::Stopped;
-            app.closeAllDocuments();
+            host.closeAll();
             echo = Echo::All;
             throw;
         } catch (const BatchError &error) {
-            recordError(record, error.status, print(messageLine(error.message)), error.number);
+            if (!recordLostHost(drawing, record))
+                recordError(record, error.status, print(messageLine(error.message)), error.number);
         } catch (const QuilletError &error) {
             const QString line
                 = messageLine(ErrorText::commandFailure(error, Quilletmain::curProcName));
-            recordError(record, BatchStatus::RunError, print(line), error.number);
+            if (!recordLostHost(drawing, record))
+                recordError(record, BatchStatus::RunError, print(line), error.number);
         }
+        // Sheets the host failed to save as it went are the lost host's failure too.
+        if (record.status != BatchStatus::RunError)
+            recordLostHost(drawing, record);
         // Each run starts in an empty host, as if the drawing were opened on its own.
-        app.closeAllDocuments();
+        host.closeAll();
         echo = Echo::All;
         return record.status;
+    }
+
+    // The host was stopped or died over the drawing: that, not what the calls to it answered, is
+    // the drawing's failure. False when the host was not lost.
+    bool recordLostHost(const QString &drawing, DrawingRecord &record)
+    {
+        const QString why = host.lostOver(QFileInfo(drawing).fileName());
+        if (why.isEmpty())
+            return false;
+        recordError(record, BatchStatus::RunError,
+            print(messageLine(QStringLiteral("quillet-batch: ") + why)), 0);
+        return true;
     }
 
     // Returns line.
@@ -389,7 +404,7 @@ public:
         return status;
     }
 
-    StandInApplication &app;
+    BatchHost &host;
     const BatchOptions &options;
     Console console;
     const StoredChoices stored;
@@ -398,8 +413,6 @@ public:
 
 private:
     Echo echo = Echo::All;
-    QMetaObject::Connection statusBar;
-    QMetaObject::Connection hostMessages;
 };
 
 PlannedRun plannedRun(const DrawingRecord &record, std::optional<int> number)
@@ -677,7 +690,7 @@ int runWithWorkers(BatchCall &call, const BatchOptions &options, const DrawingAr
         // host messages are the copy's own to capture.
         start.body = [&, journal] {
             call.detachFromHost();
-            return runWorker(call.app, options, journal, sheetLines);
+            return runWorker(call.host, options, journal, sheetLines);
         };
         // A program started afresh reads the options from the call's own command line.
         start.program = QCoreApplication::applicationFilePath();
@@ -771,17 +784,18 @@ bool plantFault(const QString &drawing, bool inWorker)
 
 } // namespace
 
-int runBatch(StandInApplication &app, const BatchOptions &options)
+int runBatch(BatchHost &host, const BatchOptions &options)
 {
     Quilletmain::fillFromVersionResource();
     StopSignals::install();
-    BatchCall call(app, options);
+    BatchCall call(host, options);
     const QList<int> formats = call.formats();
     BatchReport report = call.report();
     // One call never writes a file twice: every run refuses the files of the runs before it.
     SavedTargets saved;
 
-    const DrawingArguments arguments = expandDrawingArguments(options.drawings);
+    const DrawingArguments arguments
+        = expandDrawingArguments(options.drawings, options.host == BatchOptions::Host::StandIn);
     int status = call.reportFolders(arguments.unreadableFolders, arguments.emptyFolders, report);
     const int drawingCount = int(arguments.drawings.size());
     // The drawing of each run in the report, but for the folders' entries.
@@ -821,11 +835,12 @@ int runBatch(StandInApplication &app, const BatchOptions &options)
     return call.writeReport([&] { return report.toJson(); }, status);
 }
 
-int planBatch(StandInApplication &app, const BatchOptions &options)
+int planBatch(BatchHost &host, const BatchOptions &options)
 {
     Quilletmain::fillFromVersionResource();
-    BatchCall call(app, options);
-    const DrawingArguments arguments = expandDrawingArguments(options.drawings);
+    BatchCall call(host, options);
+    const DrawingArguments arguments
+        = expandDrawingArguments(options.drawings, options.host == BatchOptions::Host::StandIn);
     BatchReport folders;
     int status = call.reportFolders(arguments.unreadableFolders, arguments.emptyFolders, folders);
     BatchPlan plan;
@@ -850,8 +865,8 @@ void answer(const QByteArray &lines)
 
 } // namespace
 
-int runWorker(StandInApplication &app, const BatchOptions &options, const QString &journalPath,
-    bool sheetLines)
+int runWorker(
+    BatchHost &host, const BatchOptions &options, const QString &journalPath, bool sheetLines)
 {
     Quilletmain::fillFromVersionResource();
     StopSignals::install();
@@ -859,8 +874,12 @@ int runWorker(StandInApplication &app, const BatchOptions &options, const QStrin
     // The answers are binary: no line end may be translated on their way to the call.
     _setmode(_fileno(stdout), _O_BINARY);
 #endif
-    app.stageSaves();
-    StagedSaves &staging = *app.stagedSaves();
+    StagedSaves *stagedSaves = host.stageSaves();
+    if (!stagedSaves) {
+        std::fputs("quillet-batch: this host saves with one job only (-j 1)\n", stderr);
+        return BatchStatus::Usage;
+    }
+    StagedSaves &staging = *stagedSaves;
     QFile journal(journalPath);
     if (!journal.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered)) {
         std::fputs(
@@ -875,7 +894,7 @@ int runWorker(StandInApplication &app, const BatchOptions &options, const QStrin
     staging.beforeStaging = [&](const QString &staged) {
         note(QByteArray::number(index) + ' ' + staged.toUtf8().toBase64());
     };
-    BatchCall call(app, options);
+    BatchCall call(host, options);
     QList<std::pair<bool, QString>> lines;
     call.console.captureInto(&lines);
     bool crash = false;
@@ -963,13 +982,13 @@ int runWorker(StandInApplication &app, const BatchOptions &options, const QStrin
     return BatchStatus::Saved;
 }
 
-int runPlanShard(StandInApplication &app, const BatchPlan &plan, const QByteArray &planDigest,
+int runPlanShard(BatchHost &host, const BatchPlan &plan, const QByteArray &planDigest,
     const std::optional<QString> &reportFile, const Shard &shard)
 {
     Quilletmain::fillFromVersionResource();
     BatchOptions options = plan.options;
     options.report = reportFile;
-    BatchCall call(app, options);
+    BatchCall call(host, options);
     BatchReport report = call.report();
     // Each run's drawing in the plan; the call's own entries come before every drawing.
     QList<int> planIndexes;

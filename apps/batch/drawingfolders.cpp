@@ -5,7 +5,7 @@
 
 namespace {
 
-void collectDrawings(const QString &folder, DrawingArguments &found)
+void collectDrawings(const QString &folder, bool withDxf, DrawingArguments &found)
 {
     // Entries in name order, each folder's drawings taken where its name falls: the drawings come
     // sorted by path, level by level.
@@ -21,17 +21,17 @@ void collectDrawings(const QString &folder, DrawingArguments &found)
         if (name == QLatin1String(".") || name == QLatin1String("..") || entry.isSymLink())
             continue;
         if (entry.isDir())
-            collectDrawings(entry.filePath(), found);
+            collectDrawings(entry.filePath(), withDxf, found);
         else if (entry.isFile()
             && (name.endsWith(QLatin1String(".SLDDRW"), Qt::CaseInsensitive)
-                || name.endsWith(QLatin1String(".dxf"), Qt::CaseInsensitive)))
+                || (withDxf && name.endsWith(QLatin1String(".dxf"), Qt::CaseInsensitive))))
             found.drawings.append(entry.filePath());
     }
 }
 
 } // namespace
 
-DrawingArguments expandDrawingArguments(const QStringList &arguments)
+DrawingArguments expandDrawingArguments(const QStringList &arguments, bool withDxf)
 {
     DrawingArguments found;
     for (const QString &argument : arguments) {
@@ -40,7 +40,7 @@ DrawingArguments expandDrawingArguments(const QStringList &arguments)
             continue;
         }
         const qsizetype before = found.drawings.size();
-        collectDrawings(QDir::cleanPath(argument), found);
+        collectDrawings(QDir::cleanPath(argument), withDxf, found);
         if (found.drawings.size() == before)
             found.emptyFolders.append(argument);
     }

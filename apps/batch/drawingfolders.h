@@ -13,7 +13,8 @@ struct DrawingArguments {
     QStringList unreadableFolders;
 };
 
-// Folders are searched at every depth for files whose names end in ".SLDDRW" or ".dxf" in any
-// case, and give their drawings sorted by path, level by level; symbolic links below a folder are
-// passed over, so the search never leaves it and finds no drawing twice.
-DrawingArguments expandDrawingArguments(const QStringList &arguments);
+// Folders are searched at every depth for files whose names end in ".SLDDRW" or, unless
+// withDxf is false, ".dxf", in any case, and give their drawings sorted by path, level by level;
+// symbolic links below a folder are passed over, so the search never leaves it and finds no
+// drawing twice.
+DrawingArguments expandDrawingArguments(const QStringList &arguments, bool withDxf = true);

@@ -1,14 +1,18 @@
 #include "addin/quilletmain.h"
+#include "batchhost.h"
 #include "batchplan.h"
 #include "batchreport.h"
 #include "batchrun.h"
+#ifdef Q_OS_WIN
+#include "cadbatchhost.h"
+#endif
 #include "console.h"
 #include "formats/outputformats.h"
 #include "platform/commandline.h"
 #include "platform/filesystemobject.h"
+#include "platform/quilleterror.h"
 #include "quilletversion.h"
 #include "sheetexport.h"
-#include "standinhost.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -148,6 +152,10 @@ int main(int argc, char **argv)
             return status;
         // A quiet shard of a plan that was not: the log is all --quiet leaves out.
         plan->options.quiet = plan->options.quiet || parsed.options.quiet;
+        // Which host saves a shard is the shard's choice: the names are the drawings' own.
+        plan->options.host = parsed.options.host;
+        plan->options.timeoutSeconds = parsed.options.timeoutSeconds;
+        plan->options.restartEvery = parsed.options.restartEvery;
     }
     const BatchOptions &options = plan ? plan->options : parsed.options;
     for (const auto &[letter, root] : options.drives)
@@ -158,7 +166,20 @@ int main(int argc, char **argv)
     const std::unique_ptr<QCoreApplication> app = runPaints(options)
         ? std::make_unique<QGuiApplication>(argc, argv)
         : std::make_unique<QCoreApplication>(argc, argv);
-    auto host = StandInApplication::create();
+    std::unique_ptr<BatchHost> host;
+#ifdef Q_OS_WIN
+    if (options.host == BatchOptions::Host::Cad) {
+        try {
+            host = cadBatchHost(options);
+        } catch (const QuilletError &error) {
+            writeConsoleText(
+                stderr, QStringLiteral("quillet-batch: ") + error.description + QLatin1Char('\n'));
+            return BatchStatus::RunError;
+        }
+    }
+#endif
+    if (!host)
+        host = standInBatchHost();
     switch (parsed.options.mode) {
     case BatchOptions::Mode::Plan:
         return planBatch(*host, options);

@@ -56,6 +56,11 @@ QString optionsText(const BatchCommandLine &commandLine)
             .arg(options.shardIndex)
             .arg(options.shardCount));
     add(options.mode == BatchOptions::Mode::MergeReports, "merge " + options.reports.join(' '));
+    add(options.host == BatchOptions::Host::Cad,
+        QStringLiteral("host cad jobs %1 timeout %2 restart-every %3")
+            .arg(options.jobs)
+            .arg(options.timeoutSeconds)
+            .arg(options.restartEvery));
     add(!options.drawings.isEmpty(), "drawings " + options.drawings.join(' '));
     return parts.join(" | ");
 }
@@ -157,5 +162,26 @@ INSTANTIATE_TEST_SUITE_P(Batch, BatchCommandLineTest,
             "error: --dest-dirs and --no-dest-dirs exclude each other" },
         OptionsCase { "DrivesBeforeDrawings", "--drive 1:=/srv",
             "error: bad drive mapping \"1:=/srv\" (expected X:=DIR)" },
-        OptionsCase { "DrawingsBeforeReport", "--report %D", "error: no drawing given" }),
+        OptionsCase { "DrawingsBeforeReport", "--report %D", "error: no drawing given" },
+        // The CAD host runs one instance a process: one process unless asked for more.
+        OptionsCase { "CadHost", "--host cad PUMP.SLDDRW",
+            windowsOr("host cad jobs 1 timeout 300 restart-every 0 | drawings PUMP.SLDDRW",
+                "error: --host cad needs Windows, where the CAD host runs") },
+        OptionsCase { "CadHostTimeoutRestartsAndJobs",
+            "--host cad --timeout 86400 --restart-every 1 -j 2 PUMP.SLDDRW",
+            windowsOr("host cad jobs 2 timeout 86400 restart-every 1 | drawings PUMP.SLDDRW",
+                "error: --host cad needs Windows, where the CAD host runs") },
+        OptionsCase { "StandInHostByName", "--host stand-in PUMP.SLDDRW", "drawings PUMP.SLDDRW" },
+        OptionsCase { "UnknownHost", "--host Cad A.SLDDRW",
+            "error: unknown host \"Cad\" (expected stand-in or cad)" },
+        OptionsCase { "TimeoutIsTheCadHosts", "--timeout 60 A.SLDDRW",
+            "error: --timeout goes with --host cad" },
+        OptionsCase { "RestartsAreTheCadHosts", "--host stand-in --restart-every 5 A.SLDDRW",
+            "error: --restart-every goes with --host cad" },
+        OptionsCase { "TimeoutPastADay", "--host cad --timeout 86401 A.SLDDRW",
+            "error: bad timeout \"86401\" (expected 1 to 86400 seconds)" },
+        OptionsCase { "NoRestartsAtZero", "--host cad --restart-every 0 A.SLDDRW",
+            "error: bad number of drawings \"0\" (expected 1 or more)" },
+        OptionsCase { "MergeHasNoHost", "--merge-reports --host cad r1.json",
+            "error: --host does not go with --merge-reports" }),
     [](const ::testing::TestParamInfo<OptionsCase> &info) { return std::string(info.param.name); });

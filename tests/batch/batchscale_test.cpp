@@ -242,5 +242,8 @@ TEST(DrawingFolders, FindDrawingsInPathOrderWithoutLeavingTheFolder)
             root + "/a/c/z.DXF", root + "/b.SLDDRW", "loose.SLDDRW", root + "/a/c/y.SlDdRw" }));
     EXPECT_EQ(found.unreadableFolders, QStringList { root + "/Locked" });
     EXPECT_EQ(found.emptyFolders, QStringList());
+    // The CAD host opens only its own drawings.
+    EXPECT_EQ(expandDrawingArguments({ root + "/a" }, false).drawings,
+        (QStringList { root + "/a/.hidden.SLDDRW", root + "/a/c/y.SlDdRw" }));
 }
 #endif
