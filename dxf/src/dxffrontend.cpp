@@ -473,8 +473,15 @@ namespace {
                 fill({ { c[0], c[1], c[3], c[2] } }, style.colour, ctx);
             }
         } else if (const auto *text = std::get_if<Text>(&e.shape)) {
-            if (e.type.compare(QLatin1String("ATTDEF"), Qt::CaseInsensitive) == 0 && !ctx.topLevel)
-                return;
+            if (e.type.compare(QLatin1String("ATTDEF"), Qt::CaseInsensitive) == 0) {
+                // In a block a definition only shapes its inserts' attributes; outside one it
+                // shows its tag, whatever its default value, as the CAD program shows it.
+                if (!ctx.topLevel)
+                    return;
+                Text tag = *text;
+                tag.text = text->tag;
+                return drawText(e, tag, e.common, ctx, layer);
+            }
             drawText(e, *text, e.common, ctx, layer);
         } else if (const auto *mtext = std::get_if<MText>(&e.shape)) {
             drawMText(e, *mtext, ctx, layer);
