@@ -79,3 +79,25 @@ TEST(DxfModelSheet, AttributeDefinitionsOutsideBlocksShowTheirTags)
     EXPECT_DOUBLE_EQ(sheet.paper.width(), 297);
     EXPECT_NEAR(sheet.paper.height(), 297 * 23 / 34.2, 1e-9);
 }
+
+// In txt a character takes one capital height and a full stop a third; the text's box ends with
+// the last glyph's ink, two thirds into its cell. "5.0" 3 high at x = 10 ends at 10 + 3 + 1 + 2,
+// so model space is 16 across and 10 high.
+TEST(DxfModelSheet, TxtTextsReachAsFarAsTheirLastGlyphsInk)
+{
+    const Drawing drawing = modelSpaceOf({}, R"(
+        0 TEXT
+        10 10
+        20 0
+        40 3
+        1 5.0
+        0 LINE
+        10 0
+        20 0
+        11 10
+        21 10
+    )");
+    const SheetInfo sheet = sheetsOf(drawing).front();
+    EXPECT_DOUBLE_EQ(sheet.paper.width(), 297);
+    EXPECT_NEAR(sheet.paper.height(), 297 * 10 / 16.0, 1e-9);
+}
