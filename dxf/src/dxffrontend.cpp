@@ -473,8 +473,15 @@ namespace {
                 fill({ { c[0], c[1], c[3], c[2] } }, style.colour, ctx);
             }
         } else if (const auto *text = std::get_if<Text>(&e.shape)) {
-            if (e.type.compare(QLatin1String("ATTDEF"), Qt::CaseInsensitive) == 0 && !ctx.topLevel)
-                return;
+            if (e.type.compare(QLatin1String("ATTDEF"), Qt::CaseInsensitive) == 0) {
+                // In a block a definition only shapes its inserts' attributes; outside one it
+                // shows its tag, whatever its default value, as the CAD program shows it.
+                if (!ctx.topLevel)
+                    return;
+                Text tag = *text;
+                tag.text = text->tag;
+                return drawText(e, tag, e.common, ctx, layer);
+            }
             drawText(e, *text, e.common, ctx, layer);
         } else if (const auto *mtext = std::get_if<MText>(&e.shape)) {
             drawMText(e, *mtext, ctx, layer);
@@ -1302,6 +1309,31 @@ Picture drawSheet(const Drawing &drawing, const SheetInfo &sheet, const QString 
 
 namespace {
 
+    // The text's box, as far as it reaches from its anchor along its baseline. A stroke font's
+    // box ends with its last glyph's ink, not with the room the glyph keeps after it, as the
+    // CAD program bounds the text.
+    template <typename Add> void addText(const TextRun &t, const Add &add)
+    {
+        const FontMetrics metrics = fontMetrics(t.font);
+        const double w = t.fitWidth > 0 ? t.fitWidth
+                                        : estimatedWidth(t.text, t.height, t.widthFactor, metrics);
+        const double from = t.anchor == TextRun::Anchor::Left ? 0
+            : t.anchor == TextRun::Anchor::Centre             ? -w / 2
+                                                              : -w;
+        double to = from + w;
+        if (t.fitWidth <= 0 && !t.text.isEmpty() && isStrokeFont(t.font)) {
+            const QChar last = t.text.back();
+            const double cell
+                = estimatedWidth(QStringView(&last, 1), t.height, t.widthFactor, metrics);
+            to += strokeInk(last, metrics).second * t.height * t.widthFactor - cell;
+        }
+        const double a = t.rotation * degrees;
+        const QPointF along(std::cos(a), std::sin(a)), up(-along.y(), along.x());
+        for (const QPointF corner :
+            { along * from, along * to, along * from + up * t.height, along * to + up * t.height })
+            add(t.position + corner);
+    }
+
     QRectF boundsOf(const Picture &picture)
     {
         double x0 = HUGE_VAL, y0 = HUGE_VAL, x1 = -HUGE_VAL, y1 = -HUGE_VAL;
@@ -1315,20 +1347,8 @@ namespace {
             else if (const auto *f = std::get_if<Fill>(&item))
                 for (const Points &ring : f->rings)
                     std::for_each(ring.begin(), ring.end(), add);
-            else if (const auto *t = std::get_if<TextRun>(&item)) {
-                // The text's box, as far as it reaches from its anchor along its baseline.
-                const double w = t->fitWidth > 0
-                    ? t->fitWidth
-                    : estimatedWidth(t->text, t->height, t->widthFactor, fontMetrics(t->font));
-                const double from = t->anchor == TextRun::Anchor::Left ? 0
-                    : t->anchor == TextRun::Anchor::Centre             ? -w / 2
-                                                                       : -w;
-                const double a = t->rotation * degrees;
-                const QPointF along(std::cos(a), std::sin(a)), up(-along.y(), along.x());
-                for (const QPointF corner : { along * from, along * (from + w),
-                         along * from + up * t->height, along * (from + w) + up * t->height })
-                    add(t->position + corner);
-            }
+            else if (const auto *t = std::get_if<TextRun>(&item))
+                addText(*t, add);
         }
         if (x0 > x1)
             return {};

@@ -47,7 +47,8 @@ viewport's view target is added to its view centre (ezdxf 0.18 ignores the targe
 Onshape places each sheet); the viewports of a layout that was not current when the file was
 saved, which keep id 0 and status 0 and which ezdxf 0.18 takes for off, are shown unless their
 flags say off. Known differences that stay: ezdxf 0.18 draws no IMAGE pixels, XLINE
-and RAY as short segments (the sheets where ezdxf is wrong stand in tests/data/dxf/README.md
+and RAY as short segments, texts in the CAD program's default font txt with a wider stand-in
+(the sheets where ezdxf is wrong stand in tests/data/dxf/README.md
 with the reason for each).
 
 Thresholds: 0.85 for the test drawings against ezdxf (dxf_fidelity), and for the corpus
