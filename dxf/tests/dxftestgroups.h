@@ -14,8 +14,9 @@ inline QByteArray groups(const QByteArray &compact)
         if (trimmedLine.isEmpty())
             continue;
         const qsizetype space = trimmedLine.indexOf(' ');
-        out += trimmedLine.left(space) + "\r\n" + (space < 0 ? "" : trimmedLine.mid(space + 1))
-            + "\r\n";
+        // A code alone is a group whose value is empty.
+        out += (space < 0 ? trimmedLine : trimmedLine.left(space)) + "\r\n"
+            + (space < 0 ? "" : trimmedLine.mid(space + 1)) + "\r\n";
     }
     return out;
 }
