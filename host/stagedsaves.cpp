@@ -26,12 +26,7 @@ bool StagedSaves::write(
     const QString &target, const std::function<bool(QIODevice &)> &write, QString *why)
 {
     const QFileInfo info(target);
-    // Hidden, and unique to this process and save, so that no other writer meets it; the
-    // extension stays, as the host reads a file by it.
-    QFile file(QStringLiteral("%1/.%2.%3-%4.%5")
-                   .arg(info.path(), info.completeBaseName(),
-                       QString::number(QCoreApplication::applicationPid()),
-                       QString::number(++written), info.suffix()));
+    QFile file(stagedName(info));
     if (beforeStaging)
         beforeStaging(file.fileName());
     // A save in place keeps the permissions of the file it replaces.
@@ -54,6 +49,36 @@ bool StagedSaves::write(
     }
     file.close();
     staged.append({ target, file.fileName() });
+    return true;
+}
+
+QString StagedSaves::stagedName(const QFileInfo &target)
+{
+    return QStringLiteral("%1/.%2.%3-%4.%5")
+        .arg(target.path(), target.completeBaseName(),
+            QString::number(QCoreApplication::applicationPid()), QString::number(++written),
+            target.suffix());
+}
+
+bool StagedSaves::stage(const QString &target,
+    const std::function<bool(const QString &staged, QString *why)> &save, QString *why)
+{
+    const QFileInfo info(target);
+    const QString name = stagedName(info);
+    if (beforeStaging)
+        beforeStaging(name);
+    if (!save(name, why)) {
+        QFile::remove(name);
+        return false;
+    }
+    // A host may answer that it saved and have written nothing.
+    if (!QFileInfo::exists(name)) {
+        *why = QStringLiteral("the host reported the file saved but wrote none");
+        return false;
+    }
+    if (info.exists())
+        QFile::setPermissions(name, info.permissions());
+    staged.append({ target, name });
     return true;
 }
 

@@ -4,6 +4,7 @@
 #include <QString>
 #include <functional>
 
+class QFileInfo;
 class QIODevice;
 
 // Saves held back from their targets: each file is written whole beside its target, under a
@@ -21,6 +22,10 @@ public:
     // permissions a save in place would give it. False, leaving nothing, when it cannot, with
     // the reason in why: the system's, or the one write gave there.
     bool write(const QString &target, const std::function<bool(QIODevice &)> &write, QString *why);
+    // The same for a save that writes the file itself: save is given the staged file's name and
+    // answers whether it wrote it, with its reason in why when not.
+    bool stage(const QString &target,
+        const std::function<bool(const QString &staged, QString *why)> &save, QString *why);
     // The file staged for the target, or empty.
     QString stagedFor(const QString &target) const;
     // In the order they were written.
@@ -36,6 +41,10 @@ public:
     static bool commit(const File &file, QString *why);
 
 private:
+    // Hidden, and unique to this process and save, so that no other writer meets it; the
+    // extension stays, as the host reads a file by it.
+    QString stagedName(const QFileInfo &target);
+
     QList<File> staged;
     int written = 0;
 };
