@@ -260,7 +260,7 @@ namespace {
                 long warnings = 0;
                 HostDocument *document = host->open(c.text(0), c.number(1), &errors, &warnings);
                 if (document)
-                    suffer(host, document->fault);
+                    applyFault(host, document->fault);
                 c.answer(document ? document->object : nullptr);
                 c.setOut(errorsAt, errors);
                 if (errorsAt == 4)
@@ -269,7 +269,7 @@ namespace {
         }
 
         // A hung or slow host does not pump messages: no other call gets in meanwhile.
-        static void suffer(HostPrivate *host, const HostFault &fault)
+        static void applyFault(HostPrivate *host, const HostFault &fault)
         {
             switch (fault.kind) {
             case HostFault::Hang:

@@ -69,8 +69,8 @@ struct Options {
     unsigned long startupMilliseconds = 0;
     // Told of each call and each violation as it happens, for a record that must outlive a host
     // that may be killed.
-    std::function<void(const Call &)> callObserver;
-    std::function<void(const std::wstring &)> violationObserver;
+    std::function<void(const Call &)> callObserver = nullptr;
+    std::function<void(const std::wstring &)> violationObserver = nullptr;
 };
 
 class HostPrivate;
