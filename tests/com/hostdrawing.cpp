@@ -111,6 +111,43 @@ namespace {
         return text + L"\r\n";
     }
 
+    std::wstring faultText(const HostFault &fault)
+    {
+        const std::wstring time = std::to_wstring(fault.milliseconds);
+        switch (fault.kind) {
+        case HostFault::Hang:
+            return L"hang";
+        case HostFault::Crash:
+            return L"crash";
+        case HostFault::Slow:
+            return L"slow=" + time;
+        case HostFault::Busy:
+            return L"busy=" + time;
+        case HostFault::None:
+            break;
+        }
+        return L"";
+    }
+
+    // False when the text names no fault.
+    bool readFault(const std::wstring &text, HostFault &fault)
+    {
+        if (text == L"hang" || text == L"crash") {
+            fault.kind = text == L"hang" ? HostFault::Hang : HostFault::Crash;
+            return true;
+        }
+        const bool slow = text.starts_with(L"slow=");
+        if (!slow && !text.starts_with(L"busy="))
+            return false;
+        const std::wstring time = text.substr(5);
+        if (time.empty() || time.size() > 9
+            || !std::all_of(time.begin(), time.end(), [](wchar_t c) { return iswdigit(c); }))
+            return false;
+        fault.kind = slow ? HostFault::Slow : HostFault::Busy;
+        fault.milliseconds = std::wcstoul(time.c_str(), nullptr, 10);
+        return true;
+    }
+
     std::string serialize(const HostDocument &document)
     {
         std::wstring text = line(L"type", { document.isDrawing() ? L"drawing" : L"part" });
@@ -129,6 +166,8 @@ namespace {
             if (document.activeView >= 0)
                 text += line(L"activeview", { sheet.views[document.activeView].name });
         }
+        if (document.fault.kind != HostFault::None)
+            text += line(L"fault", { faultText(document.fault) });
         return toUtf8(text);
     }
 
@@ -177,7 +216,10 @@ namespace {
                 document->activeSheet = size_t(indexOf(document->sheets, first));
             else if (key == L"activeview" && count == 1 && drawing)
                 activeView = first;
-            else
+            else if (key == L"fault" && count == 1) {
+                if (!readFault(first, document->fault))
+                    return nullptr;
+            } else
                 return nullptr;
             typed = true;
         }
@@ -258,8 +300,10 @@ namespace {
             add(Get, L"CustomInfo2", { String, String }, valueOf);
             // Setting a property that does not exist adds nothing: AddCustomInfo3 adds.
             add(Put, L"CustomInfo2", { String, String, String }, [document](Invocation &c) {
-                if (HostProperty *property = document->findProperty(c.text(0), c.text(1)))
+                if (HostProperty *property = document->findProperty(c.text(0), c.text(1))) {
                     property->value = c.text(2);
+                    document->modified = true;
+                }
             });
             add(Method, L"GetCustomInfoCount2", { String },
                 [this](Invocation &c) { c.answer(long(names(c.text(0)).size())); });
@@ -271,8 +315,10 @@ namespace {
                 [document](Invocation &c) {
                     const bool added = !c.text(1).empty() && document->hasConfiguration(c.text(0))
                         && !document->findProperty(c.text(0), c.text(1));
-                    if (added)
+                    if (added) {
                         document->properties.push_back({ c.text(0), c.text(1), c.text(3) });
+                        document->modified = true;
+                    }
                     c.answerFlag(added);
                 });
         }
@@ -577,9 +623,25 @@ bool HostPrivate::save(
         return false;
     q.saves.push_back({ target, version, options, sheetName(*document) });
     // Saving in the native format without the copy option makes the new file the document's.
-    if (native && !(options & saveAsCopy))
+    if (native && !(options & saveAsCopy)) {
         document->path = target;
+        document->modified = false;
+    }
     return true;
+}
+
+bool HostPrivate::closeAll(bool includeModified)
+{
+    bool allClosed = true;
+    for (const auto &document : documents) {
+        if (document->state != DocumentState::Open)
+            continue;
+        if (document->modified && !includeModified)
+            allClosed = false;
+        else
+            close(document.get());
+    }
+    return allClosed;
 }
 
 void writeTestDrawing(const std::wstring &folder)

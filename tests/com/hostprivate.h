@@ -3,6 +3,7 @@
 #include "strictdispatch.h"
 #include "stricthost.h"
 
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -37,6 +38,12 @@ struct HostSheet {
     StrictDispatch *sheetView = nullptr;
 };
 
+struct HostFault {
+    enum Kind { None, Hang, Crash, Slow, Busy };
+    Kind kind = None;
+    unsigned long milliseconds = 0;
+};
+
 // Open: listed and activatable. Loaded: only because a drawing's view shows it.
 enum class DocumentState { Open, Loaded, Closed };
 
@@ -49,6 +56,9 @@ struct HostDocument {
     size_t activeSheet = 0;
     int activeView = -1; // of the active sheet's views; -1: the sheet itself
     DocumentState state = DocumentState::Open;
+    HostFault fault;
+    // Changed since it was read or last saved in its own format.
+    bool modified = false;
     StrictDispatch *object = nullptr;
     StrictDispatch *extension = nullptr;
     StrictDispatch *selectionManager = nullptr;
@@ -66,11 +76,18 @@ public:
     HostPrivate(Host &q, Options options);
     ~HostPrivate();
 
-    void violation(const std::wstring &text) override { q.violations.push_back(text); }
+    void violation(const std::wstring &text) override
+    {
+        q.violations.push_back(text);
+        if (options.violationObserver)
+            options.violationObserver(text);
+    }
     void logCall(const std::wstring &object, const std::wstring &member,
         std::vector<std::wstring> args) override
     {
         q.calls.push_back({ object, member, std::move(args) });
+        if (options.callObserver)
+            options.callObserver(q.calls.back());
     }
     bool offers(const std::wstring &member, bool current) const override;
     const std::wstring *failure(const std::wstring &member) const override;
@@ -94,6 +111,8 @@ public:
     void close(HostDocument *document);
     bool save(
         HostDocument *document, const std::wstring &name, long version, long options, long *errors);
+    // Closes every open document, or only the unmodified ones; whether none is left open.
+    bool closeAll(bool includeModified);
 
     Host &q;
     Options options;
@@ -107,6 +126,13 @@ public:
     long nextCommandId = 1;
     std::vector<std::pair<std::wstring, Microsoft::WRL::ComPtr<ISwAddin>>> addIns; // by CLSID
     long nextCookie = 100;
+    unsigned long long created = 0;
+    // What a client set through the application's properties.
+    bool userControl = false;
+    bool userControlBackground = false;
+    bool commandInProgress = false;
+    long frameState = 0;
+    std::map<long, bool> documentVisible; // by document type; shown unless set
 
     // Connects the add-in of the class; the failure, or "" when it connected.
     std::wstring connect(const CLSID &clsid, Microsoft::WRL::ComPtr<ISwAddin> &addIn);

@@ -87,6 +87,7 @@ public:
     long long bigNumber(size_t index) const { return at(index).llVal; }
     std::wstring text(size_t index) const { return textOf(at(index).bstrVal); }
     IDispatch *object(size_t index) const { return at(index).pdispVal; }
+    bool flag(size_t index) const { return at(index).boolVal != VARIANT_FALSE; }
     void setOut(size_t index, long value) const { *at(index).plVal = value; }
 
     void answer(long value);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cwchar>
+#include <stdexcept>
 
 using Microsoft::WRL::ComPtr;
 
@@ -70,6 +71,29 @@ namespace {
         return window;
     }
 
+    const wchar_t *const togglesKey = L"Software\\Quillet Test Host\\Toggles";
+
+    // A toggle never set is off.
+    bool toggle(long number)
+    {
+        DWORD value = 0;
+        DWORD size = sizeof value;
+        const LSTATUS read = RegGetValueW(HKEY_CURRENT_USER, togglesKey,
+            std::to_wstring(number).c_str(), RRF_RT_REG_DWORD, nullptr, &value, &size);
+        if (read != ERROR_SUCCESS && read != ERROR_FILE_NOT_FOUND)
+            throw std::runtime_error("cannot read a toggle");
+        return read == ERROR_SUCCESS && value != 0;
+    }
+
+    void setToggle(long number, bool on)
+    {
+        const DWORD value = on ? 1 : 0;
+        if (RegSetKeyValueW(HKEY_CURRENT_USER, togglesKey, std::to_wstring(number).c_str(),
+                REG_DWORD, &value, sizeof value)
+            != ERROR_SUCCESS)
+            throw std::runtime_error("cannot store a toggle");
+    }
+
     const wchar_t *const menuNames[]
         = { L"&File", L"&Edit", L"&View", L"&Insert", L"&Tools", L"&Window", L"&Help" };
 
@@ -125,12 +149,69 @@ namespace {
             addCurrent(Method, L"OpenDoc6", { String, Long, Long, String, LongOut, LongOut },
                 opener(host, 4));
             add(Method, L"OpenDocSilent", { String, Long, LongOut }, opener(host, 2));
-            addKnown({ L"AddMenuItem4", L"AddMenuItem3", L"AddMenuItem", L"AddMenu",
-                L"RemoveUserMenu", L"RemoveFromMenu", L"IActiveDoc2", L"ActivateDoc", L"QuitDoc",
-                L"OpenDoc7", L"OpenDoc", L"ExitApp", L"RevisionNumber" });
+            addKnown(
+                { L"AddMenuItem4", L"AddMenuItem3", L"AddMenuItem", L"AddMenu", L"RemoveUserMenu",
+                    L"RemoveFromMenu", L"IActiveDoc2", L"ActivateDoc", L"OpenDoc7", L"OpenDoc" });
+            addSession(host);
         }
 
     private:
+        // What a program that drives the host from outside uses: to see that it is ready, to
+        // keep it quiet, and to end it.
+        void addSession(HostPrivate *host)
+        {
+            using enum Param;
+            using enum MemberKind;
+            add(Get, L"Visible", {}, [host](Invocation &c) {
+                c.answerFlag(host->window && IsWindowVisible(host->window));
+            });
+            add(Put, L"Visible", { Bool }, [host](Invocation &c) {
+                if (host->window)
+                    ShowWindow(host->window, c.flag(0) ? SW_SHOW : SW_HIDE);
+            });
+            addFlag(L"UserControl", &host->userControl);
+            addFlag(L"UserControlBackground", &host->userControlBackground);
+            addFlag(L"CommandInProgress", &host->commandInProgress);
+            add(Get, L"FrameState", {}, [host](Invocation &c) { c.answer(host->frameState); });
+            add(Put, L"FrameState", { Long },
+                [host](Invocation &c) { host->frameState = c.number(0); });
+            add(Method, L"DocumentVisible", { Bool, Long },
+                [host](Invocation &c) { host->documentVisible[c.number(1)] = c.flag(0); });
+            add(Method, L"GetDocumentVisible", { Long }, [host](Invocation &c) {
+                const auto found = host->documentVisible.find(c.number(0));
+                c.answerFlag(found == host->documentVisible.end() || found->second);
+            });
+            add(Get, L"StartupProcessCompleted", {}, [host](Invocation &c) {
+                c.answerFlag(GetTickCount64() - host->created >= host->options.startupMilliseconds);
+            });
+            add(Method, L"GetProcessID", {},
+                [](Invocation &c) { c.answer(long(GetCurrentProcessId())); });
+            add(Method, L"RevisionNumber", {},
+                [](Invocation &c) { c.answer(std::wstring(L"33.0.0")); });
+            add(Method, L"CloseAllDocuments", { Bool },
+                [host](Invocation &c) { c.answerFlag(host->closeAll(c.flag(0))); });
+            // Closes without saving, as CloseDoc does in this host.
+            add(Method, L"QuitDoc", { String }, [host](Invocation &c) {
+                HostDocument *document
+                    = c.text(0).empty() ? host->active : host->findOpen(c.text(0));
+                if (document)
+                    host->close(document);
+            });
+            // The host's message loop ends; the call's answer still reaches the caller.
+            add(Method, L"ExitApp", {}, [](Invocation &) { PostQuitMessage(0); });
+            add(Method, L"SetUserPreferenceToggle", { Long, Bool },
+                [](Invocation &c) { setToggle(c.number(0), c.flag(1)); });
+            add(Method, L"GetUserPreferenceToggle", { Long },
+                [](Invocation &c) { c.answerFlag(toggle(c.number(0))); });
+        }
+
+        void addFlag(const wchar_t *name, bool *value)
+        {
+            add(MemberKind::Get, name, {}, [value](Invocation &c) { c.answerFlag(*value); });
+            add(MemberKind::Put, name, { Param::Bool },
+                [value](Invocation &c) { *value = c.flag(0); });
+        }
+
         static bool registerCallback(
             HostPrivate *host, long long moduleHandle, IDispatch *object, long cookie)
         {
@@ -178,11 +259,34 @@ namespace {
                 long errors = 0;
                 long warnings = 0;
                 HostDocument *document = host->open(c.text(0), c.number(1), &errors, &warnings);
+                if (document)
+                    applyFault(host, document->fault);
                 c.answer(document ? document->object : nullptr);
                 c.setOut(errorsAt, errors);
                 if (errorsAt == 4)
                     c.setOut(5, warnings);
             };
+        }
+
+        // A hung or slow host does not pump messages: no other call gets in meanwhile.
+        static void applyFault(HostPrivate *host, const HostFault &fault)
+        {
+            switch (fault.kind) {
+            case HostFault::Hang:
+                for (;;)
+                    Sleep(INFINITE);
+            case HostFault::Crash:
+                TerminateProcess(GetCurrentProcess(), 3);
+                break;
+            case HostFault::Slow:
+                Sleep(fault.milliseconds);
+                break;
+            case HostFault::Busy:
+                host->q.busyUntil = GetTickCount64() + fault.milliseconds;
+                break;
+            case HostFault::None:
+                break;
+            }
         }
     };
 
@@ -206,6 +310,7 @@ HostPrivate::HostPrivate(Host &q, Options options)
     : q(q)
     , options(std::move(options))
 {
+    created = GetTickCount64();
     application = create<ApplicationObject>(this);
     frame = create<FrameObject>(this);
     window = createFrameWindow(&q.paintCount);
@@ -259,6 +364,11 @@ Host::~Host()
 HWND Host::mainWindow()
 {
     return d->window;
+}
+
+IDispatch *Host::application()
+{
+    return d->application;
 }
 
 bool Host::openDocument(const std::wstring &path)

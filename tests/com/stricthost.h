@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <oaidl.h>
@@ -64,6 +65,12 @@ struct Options {
     std::set<std::wstring, FoldedLess> missing;
     // Member name -> the description of the exception it raises.
     std::map<std::wstring, std::wstring, FoldedLess> throwing;
+    // For so long after the host is made, StartupProcessCompleted answers false.
+    unsigned long startupMilliseconds = 0;
+    // Told of each call and each violation as it happens, for a record that must outlive a host
+    // that may be killed.
+    std::function<void(const Call &)> callObserver = nullptr;
+    std::function<void(const std::wstring &)> violationObserver = nullptr;
 };
 
 class HostPrivate;
@@ -77,7 +84,13 @@ class HostPrivate;
 //   sheet=<name>                      (drawings, in order)
 //   view=<view name>|<model path>|<configuration>   (of the sheet above)
 //   active=<sheet>  activeview=<view name of the active sheet>
-// Nothing is ever selected in its documents.
+//   fault=hang | fault=crash | fault=slow=<ms> | fault=busy=<ms>
+// A fault acts when the document is opened by OpenDoc6 or OpenDocSilent: the call never returns
+// (it sleeps without pumping messages), the process ends at once with status 3, the call sleeps
+// that long first, or the host is busy for that long after the call returns (busyUntil).
+// Nothing is ever selected in its documents. System options (GetUserPreferenceToggle) are kept
+// per user, as DWORDs named by their number in HKCU\Software\Quillet Test Host\Toggles, so
+// that hosts side by side share them.
 class Host {
 public:
     // The caller has initialised COM (single-threaded apartment) already.
@@ -87,6 +100,8 @@ public:
     Host &operator=(const Host &) = delete;
 
     HWND mainWindow();
+    // The application object, as the host hands it to add-ins and to other processes.
+    IDispatch *application();
 
     // Opens (or finds open) and activates; false if the file is not a readable host document.
     bool openDocument(const std::wstring &path);
@@ -123,6 +138,9 @@ public:
     long callbackCookie = 0;
     // WM_PAINT messages the main window handled.
     int paintCount = 0;
+    // Until this GetTickCount64() the host is busy: a host serving other processes asks their
+    // calls to be retried later.
+    unsigned long long busyUntil = 0;
 
 private:
     std::unique_ptr<HostPrivate> d;
