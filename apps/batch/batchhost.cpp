@@ -30,10 +30,10 @@ public:
         }
     }
     void closeAll() override { app->closeAllDocuments(); }
-    StagedSaves *stageSaves() override
+    StagedSaves &stageSaves() override
     {
         app->stageSaves();
-        return app->stagedSaves();
+        return *app->stagedSaves();
     }
 
 private:

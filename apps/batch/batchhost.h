@@ -21,9 +21,8 @@ public:
     virtual void open(const QString &path) = 0;
     // Each drawing starts in an empty host, as if it were opened on its own.
     virtual void closeAll() = 0;
-    // Saves from here on are staged beside their targets (see StagedSaves); none when this host
-    // cannot stage them.
-    virtual StagedSaves *stageSaves() = 0;
+    // Saves from here on are staged beside their targets (see StagedSaves).
+    virtual StagedSaves &stageSaves() = 0;
     // When the host was lost over the drawing now ending (stopped or died), why, as its failure;
     // empty when it was not. A lost host is replaced before the next drawing.
     virtual QString lostOver(const QString &drawing)

@@ -874,12 +874,7 @@ int runWorker(
     // The answers are binary: no line end may be translated on their way to the call.
     _setmode(_fileno(stdout), _O_BINARY);
 #endif
-    StagedSaves *stagedSaves = host.stageSaves();
-    if (!stagedSaves) {
-        std::fputs("quillet-batch: this host saves with one job only (-j 1)\n", stderr);
-        return BatchStatus::Usage;
-    }
-    StagedSaves &staging = *stagedSaves;
+    StagedSaves &staging = host.stageSaves();
     QFile journal(journalPath);
     if (!journal.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered)) {
         std::fputs(

@@ -5,6 +5,8 @@
 #include "dispatchobject.h"
 #include "hostprocess.h"
 #include "platform/quilleterror.h"
+#include "stagedsaves.h"
+#include "stagingapplication.h"
 
 #include <QFileInfo>
 #include <QList>
@@ -154,7 +156,10 @@ public:
             CoUninitialize();
     }
 
-    std::shared_ptr<CadApplication> application() override { return app; }
+    std::shared_ptr<CadApplication> application() override
+    {
+        return staging ? stagingApplication(app, *staging) : app;
+    }
 
     void open(const QString &path) override
     {
@@ -218,7 +223,7 @@ public:
             stop();
     }
 
-    StagedSaves *stageSaves() override { return nullptr; }
+    StagedSaves &stageSaves() override { return staging.emplace(); }
 
     QString lostOver(const QString &drawing) override
     {
@@ -344,6 +349,7 @@ private:
     bool documentsVisible = true;
     // The user's options changed, with their values before.
     QList<std::pair<long, bool>> toggles;
+    std::optional<StagedSaves> staging;
 };
 
 } // namespace
