@@ -101,7 +101,7 @@ logging.getLogger("matplotlib.font_manager").setLevel(logging.ERROR)
 
 # Cached references are kept by the drawing, the dpi and this: change it with anything that
 # changes how a reference is framed or drawn.
-REFERENCE_VERSION = "3"
+REFERENCE_VERSION = "4"
 
 # A channel below this is ink; antialiased edges of thin lines stay ink at low resolutions.
 NEAR_WHITE = 230
@@ -226,7 +226,9 @@ def show_viewports_of_other_layouts(doc):
 def qcad_page(doc, layout):
     """QCAD's own page of a space, from its block record's extended data: ((width, height) of
     the page as seen, scale, (offset x, offset y)), or None. QCAD plots by it; the plot settings
-    it writes beside it are defaults."""
+    it writes beside it are defaults, but for the paper of a layout whose page names none: that
+    is the layout's own media (which its limits span), turned as the page says. Model space has
+    no media of its own to fall back on."""
     try:
         record = doc.block_records.get(layout.block_record_name)
         xdata = record.get_xdata("QCAD") if record is not None and record.has_xdata("QCAD") \
@@ -238,8 +240,14 @@ def qcad_page(doc, layout):
         if code == 1000 and isinstance(value, str) and value.startswith("PageSettings/"):
             key, _, setting = value[len("PageSettings/"):].partition(":")
             settings[key] = setting.strip()
+    if not settings:
+        return None
+    width = finite(settings.get("PaperWidth"), 0)
+    height = finite(settings.get("PaperHeight"), 0)
+    if (width <= 0 or height <= 0) and layout.dxf_layout is not None and layout.name != "Model":
+        width = finite(layout.dxf_layout.dxf.get("paper_width"), 0)
+        height = finite(layout.dxf_layout.dxf.get("paper_height"), 0)
     try:
-        width, height = float(settings["PaperWidth"]), float(settings["PaperHeight"])
         ratio = settings.get("Scale", "1").split(":")
         scale = float(ratio[0]) / (float(ratio[1]) if len(ratio) == 2 else 1.0)
         offset = (float(settings.get("OffsetX", 0)), float(settings.get("OffsetY", 0)))
