@@ -923,12 +923,13 @@ namespace {
             }
             if (recordHandle)
                 drawing.blockNamesByRecord.insert(recordHandle, recordName);
-            // A page without its paper is not one to plot by.
-            if (page && page->paperWidth > 0 && page->paperHeight > 0) {
-                if (recordName.compare(u"*Model_Space", Qt::CaseInsensitive) == 0)
+            // A layout's page may leave its paper to the layout's plot settings; model space has
+            // none to take it from, so its page without paper is not one to plot by.
+            if (page && recordName.compare(u"*Model_Space", Qt::CaseInsensitive) == 0) {
+                if (page->paperWidth > 0 && page->paperHeight > 0)
                     drawing.modelPage = page;
-                else if (recordHandle)
-                    ownPages.insert(recordHandle, *page);
+            } else if (page && recordHandle) {
+                ownPages.insert(recordHandle, *page);
             }
         }
     }

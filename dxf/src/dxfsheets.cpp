@@ -135,14 +135,20 @@ namespace {
         return sheet;
     }
 
-    // A space on the page its writer keeps for it; false when that page is not usable.
-    bool onOwnPage(const std::optional<OwnPage> &page, SheetInfo &sheet)
+    // A space on the page its writer keeps for it; false when that page is not usable. QCAD
+    // leaves out a paper that was never chosen for the layout: the page is then on media, the
+    // layout's own paper (which its limits span), turned as the page says.
+    bool onOwnPage(const std::optional<OwnPage> &page, QSizeF media, SheetInfo &sheet)
     {
-        if (!page || !usable(page->paperWidth) || !usable(page->paperHeight) || !usable(page->scale)
-            || !std::isfinite(page->offset.x()) || !std::isfinite(page->offset.y()))
+        if (!page || !usable(page->scale) || !std::isfinite(page->offset.x())
+            || !std::isfinite(page->offset.y()))
             return false;
-        const double longer = std::max(page->paperWidth, page->paperHeight),
-                     shorter = std::min(page->paperWidth, page->paperHeight);
+        const bool ownPaper = usable(page->paperWidth) && usable(page->paperHeight);
+        const double width = ownPaper ? page->paperWidth : media.width(),
+                     height = ownPaper ? page->paperHeight : media.height();
+        if (!usable(width) || !usable(height))
+            return false;
+        const double longer = std::max(width, height), shorter = std::min(width, height);
         sheet.paper = page->landscape ? QSizeF(longer, shorter) : QSizeF(shorter, longer);
         const double s = page->scale;
         sheet.toPaper = QTransform(s, 0, 0, s, -page->offset.x() * s, -page->offset.y() * s);
@@ -156,7 +162,7 @@ namespace {
         sheet.layout = &layout;
         // The writer plots by its own page where it keeps one; its plot settings are then only
         // defaults it wrote for other programs.
-        if (onOwnPage(layout.ownPage, sheet))
+        if (onOwnPage(layout.ownPage, QSizeF(layout.paperWidth, layout.paperHeight), sheet))
             return sheet;
         if (!usable(layout.paperWidth) || !usable(layout.paperHeight))
             return limitsSheet(drawing, layout, sheet);
@@ -220,7 +226,7 @@ namespace {
     {
         SheetInfo sheet;
         sheet.name = QStringLiteral("Model");
-        if (onOwnPage(drawing.modelPage, sheet))
+        if (onOwnPage(drawing.modelPage, QSizeF(), sheet))
             return sheet;
         // What model space draws, not the header's extents, which writers leave stale.
         QRectF extents = modelSpaceBounds(drawing);

@@ -156,8 +156,9 @@ double estimatedWidth(QStringView text, double capHeight, double widthFactor, Fo
         const bool wide = u >= 0x2e80;
         switch (metrics) {
         case FontMetrics::Txt:
-            // An "I" is narrower and a full stop a third, as the CAD program's own plots show.
-            heights += u == 'I' ? 2.0 / 3 : u == '.' ? 1.0 / 3 : 1;
+            // An "I" is narrower, and an "i", an "l" and a full stop narrower still, as the CAD
+            // program's own plots of txt texts show.
+            heights += u == 'I' ? 2.0 / 3 : u == 'l' ? 0.5 : u == 'i' || u == '.' ? 1.0 / 3 : 1;
             break;
         case FontMetrics::Simplex:
             heights += wide ? 1 : (ascii ? simplexAdvances[u - 32] : 20) / simplexCapUnits;

@@ -691,7 +691,8 @@ TEST(DxfReader, ReadsTheTestDrawings)
 }
 
 // QCAD keeps the page it plots a space by in the space's block record; the plot settings it also
-// writes are defaults. Settings of other applications, and pages without paper, are not pages.
+// writes are defaults. Settings of other applications are not pages; a layout's page without
+// paper is kept (its paper is the layout's media), model space's is not.
 TEST(DxfReader, ReadsTheWritersOwnPageOfALayoutAndOfModelSpace)
 {
     const Drawing drawing = readDrawing(groups(R"(
@@ -754,7 +755,8 @@ TEST(DxfReader, ReadsTheWritersOwnPageOfALayoutAndOfModelSpace)
     EXPECT_TRUE(page.landscape);
     EXPECT_EQ(page.scale, 0.5);
     EXPECT_EQ(page.offset, QPointF(-3.95, -2.5));
-    EXPECT_FALSE(drawing.layouts[1].ownPage);
+    ASSERT_TRUE(drawing.layouts[1].ownPage);
+    EXPECT_EQ(drawing.layouts[1].ownPage->paperWidth, 0);
     ASSERT_TRUE(drawing.modelPage);
     EXPECT_EQ(drawing.modelPage->scale, 1.37);
     EXPECT_FALSE(drawing.modelPage->landscape);

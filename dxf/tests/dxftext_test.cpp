@@ -206,6 +206,11 @@ TEST(DxfText, StrokeFontsKeepTheirCadWidth)
     const auto [i0, i1] = inkColumns(runAt(QStringLiteral("IIII"), QStringLiteral("txt")));
     EXPECT_NEAR((i1 - i0) / 10.0, 20, 1.5);
     EXPECT_NEAR(i0, 100 + 10 * 2 / 9.0 * 10, 10);
+    // Lower case too: an "l" takes half a cell, an "i" and a full stop a third (the CAD
+    // program's plot of "Confidential and Proprietary" and "Thu." in txt), so the last "H" of
+    // "HiHlH.H" starts 41.7 mm on, not 60.
+    const auto [n0, n1] = inkColumns(runAt(QStringLiteral("HiHlH.H"), QStringLiteral("txt")));
+    EXPECT_NEAR((n1 - n0) / 10.0, 125.0 / 3 + 20.0 / 3, 1.5);
     // Simplex spacing: "HI" advances 22 + 8 units where a capital is 21 high, and the outer
     // side bearings (4 units each) have no ink.
     const auto [s0, s1] = inkColumns(runAt(QStringLiteral("HIHI"), QStringLiteral("romans.shx")));

@@ -18,7 +18,8 @@ against two references that know nothing of how we mapped it:
   it for "scaled to fit"; the offset turns with the plot as the margins do (the layouts' limits
   show it); an inch layout whose scale only fits the paper read as millimetres per unit is read
   so; a layout QCAD keeps a page for in its block record's extended data is on that page, as
-  QCAD plots it; paper space without plot settings (R12) is its limits, 1 unit to 1 mm.
+  QCAD plots it (on the layout's own media where that page names no paper); paper space
+  without plot settings (R12) is its limits, 1 unit to 1 mm.
   Model space is on the page its writer keeps for it where there is one (QCAD's, as for layouts;
   LibreCAD's print setup: $PLIMMIN-$PLIMMAX paper, $PSVPSCALE, the origin at $PINSBASE), else
   what ezdxf's bounding box says it draws (never the header's extents, which
@@ -42,7 +43,8 @@ misplaced, turned or mis-scaled.
 Where Debian's ezdxf 0.18 differs from how the CAD program prints, the reference is corrected:
 each viewport's artists are clipped to its outline; layers that are not plotted are off; layers
 missing from the layer table are added (ezdxf draws nothing on them; electric_r12 and
-cadmapper_sample were blank); an R12 viewport's view is read from its extended data; a plan
+cadmapper_sample were blank); dimensions written without their block (QCAD) are given one by
+ezdxf's dimension renderer; an R12 viewport's view is read from its extended data; a plan
 viewport's view target is added to its view centre (ezdxf 0.18 ignores the target, by which
 Onshape places each sheet); the viewports of a layout that was not current when the file was
 saved, which keep id 0 and status 0 and which ezdxf 0.18 takes for off, are shown unless their
@@ -102,7 +104,7 @@ logging.getLogger("matplotlib.font_manager").setLevel(logging.ERROR)
 
 # Cached references are kept by the drawing, the dpi and this: change it with anything that
 # changes how a reference is framed or drawn.
-REFERENCE_VERSION = "3"
+REFERENCE_VERSION = "5"
 
 # A channel below this is ink; antialiased edges of thin lines stay ink at low resolutions.
 NEAR_WHITE = 230
@@ -157,6 +159,21 @@ def add_missing_layers(doc):
         if name and name.lower() not in names:
             doc.layers.add(name)
             names.add(name.lower())
+
+
+def render_dimensions_without_blocks(doc):
+    # ezdxf 0.18 draws a dimension only from its block; QCAD writes its dimensions without one
+    # and draws them from their definition, as its own plot of qcad_flange_2layouts shows. Such
+    # dimensions are given a block by ezdxf's own dimension renderer.
+    for layout in doc.layouts:
+        for dimension in layout.query("DIMENSION"):
+            name = dimension.dxf.get("geometry")
+            if name and name in doc.blocks:
+                continue
+            try:
+                dimension.override().render()
+            except Exception:  # noqa: BLE001 - one ezdxf cannot render stays undrawn, as before
+                pass
 
 
 def read_r12_viewports(doc, path):
@@ -227,7 +244,9 @@ def show_viewports_of_other_layouts(doc):
 def qcad_page(doc, layout):
     """QCAD's own page of a space, from its block record's extended data: ((width, height) of
     the page as seen, scale, (offset x, offset y)), or None. QCAD plots by it; the plot settings
-    it writes beside it are defaults."""
+    it writes beside it are defaults, but for the paper of a layout whose page names none: that
+    is the layout's own media (which its limits span), turned as the page says. Model space has
+    no media of its own to fall back on."""
     try:
         record = doc.block_records.get(layout.block_record_name)
         xdata = record.get_xdata("QCAD") if record is not None and record.has_xdata("QCAD") \
@@ -239,8 +258,14 @@ def qcad_page(doc, layout):
         if code == 1000 and isinstance(value, str) and value.startswith("PageSettings/"):
             key, _, setting = value[len("PageSettings/"):].partition(":")
             settings[key] = setting.strip()
+    if not settings:
+        return None
+    width = finite(settings.get("PaperWidth"), 0)
+    height = finite(settings.get("PaperHeight"), 0)
+    if (width <= 0 or height <= 0) and layout.dxf_layout is not None and layout.name != "Model":
+        width = finite(layout.dxf_layout.dxf.get("paper_width"), 0)
+        height = finite(layout.dxf_layout.dxf.get("paper_height"), 0)
     try:
-        width, height = float(settings["PaperWidth"]), float(settings["PaperHeight"])
         ratio = settings.get("Scale", "1").split(":")
         scale = float(ratio[0]) / (float(ratio[1]) if len(ratio) == 2 else 1.0)
         offset = (float(settings.get("OffsetX", 0)), float(settings.get("OffsetY", 0)))
@@ -633,6 +658,7 @@ def load_reference(drawing):
         doc, _ = ezdxf.recover.readfile(drawing)
     hide_unplotted_layers(doc)
     add_missing_layers(doc)
+    render_dimensions_without_blocks(doc)
     read_r12_viewports(doc, drawing)
     move_view_targets(doc)
     show_viewports_of_other_layouts(doc)

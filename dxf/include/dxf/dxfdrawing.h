@@ -507,8 +507,9 @@ struct TextStyle {
 };
 
 // The page QCAD keeps for a space in its block record's extended data, by which it plots that
-// space instead of the plot settings: the paper in mm as named (turned when landscape), paper mm
-// per drawing unit, and the drawing point at the paper's lower-left corner.
+// space instead of the plot settings: the paper in mm as named (turned when landscape; 0 when the
+// page names none), paper mm per drawing unit, and the drawing point at the paper's lower-left
+// corner.
 struct OwnPage {
     double paperWidth = 0;
     double paperHeight = 0;
