@@ -67,7 +67,15 @@ bool StagedSaves::stage(const QString &target,
     const QString name = stagedName(info);
     if (beforeStaging)
         beforeStaging(name);
-    if (!save(name, why)) {
+    bool saved = false;
+    try {
+        saved = save(name, why);
+    } catch (...) {
+        // A save cut short (its host lost) leaves no part of a file behind.
+        QFile::remove(name);
+        throw;
+    }
+    if (!saved) {
         QFile::remove(name);
         return false;
     }

@@ -156,9 +156,11 @@ public:
             CoUninitialize();
     }
 
+    // Every save goes through a staged file: in a worker for the call to rename into place, in
+    // the call itself renamed at once, so that a host lost during a save leaves no torn file.
     std::shared_ptr<CadApplication> application() override
     {
-        return staging ? stagingApplication(app, *staging) : app;
+        return stagingApplication(app, staging, !staged);
     }
 
     void open(const QString &path) override
@@ -223,7 +225,11 @@ public:
             stop();
     }
 
-    StagedSaves &stageSaves() override { return staging.emplace(); }
+    StagedSaves &stageSaves() override
+    {
+        staged = true;
+        return staging;
+    }
 
     QString lostOver(const QString &drawing) override
     {
@@ -349,7 +355,9 @@ private:
     bool documentsVisible = true;
     // The user's options changed, with their values before.
     QList<std::pair<long, bool>> toggles;
-    std::optional<StagedSaves> staging;
+    StagedSaves staging;
+    // The call renames the staged files into place.
+    bool staged = false;
 };
 
 } // namespace

@@ -2,13 +2,16 @@
 
 #include "stagedsaves.h"
 
+#include <QFile>
+
 namespace {
 
 class StagingDocument : public CadDocument {
 public:
-    StagingDocument(std::shared_ptr<CadDocument> document, StagedSaves &staging)
+    StagingDocument(std::shared_ptr<CadDocument> document, StagedSaves &staging, bool inPlace)
         : document(std::move(document))
         , staging(staging)
+        , inPlace(inPlace)
     {
     }
 
@@ -16,12 +19,21 @@ public:
         const QString &pathName, int version, int options, int &errors, int &warnings) override
     {
         QString why;
-        return staging.stage(
-            pathName,
-            [&](const QString &staged, QString *) {
-                return document->SaveToPath(staged, version, options, errors, warnings);
-            },
-            &why);
+        if (!staging.stage(
+                pathName,
+                [&](const QString &staged, QString *) {
+                    return document->SaveToPath(staged, version, options, errors, warnings);
+                },
+                &why))
+            return false;
+        if (!inPlace)
+            return true;
+        const StagedSaves::File file = staging.files().constLast();
+        staging.clear();
+        if (StagedSaves::commit(file, &why))
+            return true;
+        QFile::remove(file.staged);
+        return false;
     }
 
     int DocumentType() override { return document->DocumentType(); }
@@ -76,13 +88,15 @@ public:
 private:
     std::shared_ptr<CadDocument> document;
     StagedSaves &staging;
+    bool inPlace;
 };
 
 class StagingApplication : public CadApplication {
 public:
-    StagingApplication(std::shared_ptr<CadApplication> host, StagedSaves &staging)
+    StagingApplication(std::shared_ptr<CadApplication> host, StagedSaves &staging, bool inPlace)
         : host(std::move(host))
         , staging(staging)
+        , inPlace(inPlace)
     {
     }
 
@@ -125,7 +139,7 @@ private:
     {
         if (!document)
             return nullptr;
-        return std::make_shared<StagingDocument>(std::move(document), staging);
+        return std::make_shared<StagingDocument>(std::move(document), staging, inPlace);
     }
     // A target saved in this run is, until its call renames it into place, its staged file.
     QString onDisk(const QString &pathName) const
@@ -136,12 +150,13 @@ private:
 
     std::shared_ptr<CadApplication> host;
     StagedSaves &staging;
+    bool inPlace;
 };
 
 } // namespace
 
 std::shared_ptr<CadApplication> stagingApplication(
-    std::shared_ptr<CadApplication> host, StagedSaves &staging)
+    std::shared_ptr<CadApplication> host, StagedSaves &staging, bool inPlace)
 {
-    return std::make_shared<StagingApplication>(std::move(host), staging);
+    return std::make_shared<StagingApplication>(std::move(host), staging, inPlace);
 }

@@ -22,9 +22,11 @@ export WINEPATH="$(wine_path "$qt/bin");$(wine_path /usr/lib/gcc/x86_64-w64-ming
 export QT_PLUGIN_PATH=$(wine_path "$qt/plugins") QT_QPA_PLATFORM=offscreen
 $wine wineboot --init >/dev/null 2>&1
 $wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+# The prefix is whole only once its server has settled.
+/usr/lib/wine/wineserver -w
 $wine "$build/bin/SLDWORKS.exe" /regserver
 
-slow=400
+slow=1000
 drawings() {
     local folder=$1 count=$2 i
     mkdir -p "$folder"
@@ -33,7 +35,7 @@ drawings() {
             "$slow" >"$folder/D$i.SLDDRW"
     done
 }
-n=16
+n=12
 drawings "$work/small" $n
 drawings "$work/large" $((2 * n))
 
