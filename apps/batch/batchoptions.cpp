@@ -18,8 +18,10 @@ struct Parser {
     Parser()
     {
         parser.setApplicationDescription(QStringLiteral(
-            "Names and saves the sheets of stand-in drawings with the Quillet save pipeline, "
-            "without dialogs. Options left out take the choices stored by the main dialog.\n"
+            "Names and saves the sheets of stand-in drawings (or, with --host cad on Windows, of "
+            "the "
+            "CAD host's own drawings) with the Quillet save pipeline, without dialogs. Options "
+            "left out take the choices stored by the main dialog.\n"
             "Exit status: 0 every file saved, 1 a save failed, 2 a drawing could not be saved, "
             "64 bad usage; with several drawings or formats the highest.\n"
             "Across processes or machines: plan the call once, save its shards anywhere, merge "
