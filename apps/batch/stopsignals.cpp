@@ -9,19 +9,19 @@
 
 namespace {
 
-std::atomic<int> request { 0 };
+std::atomic<int> stopRequest { 0 };
 
 #ifdef _WIN32
 BOOL WINAPI onConsoleEvent(DWORD event)
 {
     // Ctrl+C is the interrupt; the others end the console's programs, as SIGTERM does.
-    request.store(event == CTRL_C_EVENT ? SIGINT : SIGTERM);
+    stopRequest.store(event == CTRL_C_EVENT ? SIGINT : SIGTERM);
     return TRUE;
 }
 #else
 extern "C" void onSignal(int signal)
 {
-    request.store(signal);
+    stopRequest.store(signal);
 }
 #endif
 
@@ -46,7 +46,12 @@ void install()
 
 int received()
 {
-    return request.load();
+    return stopRequest.load();
+}
+
+void request(int signal)
+{
+    stopRequest.store(signal);
 }
 
 } // namespace StopSignals

@@ -9,6 +9,8 @@ namespace StopSignals {
 void install();
 // The signal that asked to stop (SIGINT 2, SIGTERM 15), or 0.
 int received();
+// Asks to stop as that signal would; for a test to play a signal where it cannot send one.
+void request(int signal);
 // The exit status of a batch stopped by that signal: 128 plus its number.
 inline int exitStatus(int signal)
 {

@@ -142,7 +142,8 @@ protected:
 
 TEST_F(CadHostBatch, SavesAFolderWithOneHostOrTwoAlike)
 {
-    const BatchRun one = runCad({ "-j", "1" });
+    const BatchRun one = runCad({ "-j", "1", "--report", "run.json" });
+    const QByteArray report = readNative(drive.native("run.json"));
     EXPECT_EQ(one.status, 0) << one.err.join('\n').toStdString();
     const QMap<QString, QByteArray> files = filesBelow(drive.native("Out"));
     EXPECT_EQ(files.keys(),
@@ -157,10 +158,11 @@ TEST_F(CadHostBatch, SavesAFolderWithOneHostOrTwoAlike)
     drive.mkdir("Out");
     QDir(log.path()).removeRecursively();
     QDir().mkpath(log.path());
-    const BatchRun two = runCad({ "-j", "2" });
+    const BatchRun two = runCad({ "-j", "2", "--report", "run.json" });
     EXPECT_EQ(two.status, 0);
     EXPECT_EQ(two.out, one.out);
     EXPECT_EQ(two.err, one.err);
+    EXPECT_EQ(readNative(drive.native("run.json")), report);
     EXPECT_EQ(filesBelow(drive.native("Out")), files);
     // A host for each worker; a worker handed no drawing starts none.
     const QMap<QString, QStringList> records = hostRecords();
@@ -253,6 +255,23 @@ TEST_F(CadHostBatch, AKilledCallTakesItsHostWithIt)
     call.waitForFinished();
     callKilled = true;
     EXPECT_TRUE(noHostWithin(5000));
+}
+
+// A stop request, here played as B starts: the call ends after the sheet in hand, as any call
+// does, and ends its host, whose options go back.
+TEST_F(CadHostBatch, AStoppedCallEndsItsHost)
+{
+    addedEnvironment.insert("QUILLET_BATCH_WORKER_FAULT", "stop:B.SLDDRW");
+    const BatchRun result = runCad({ "-j", "1", "-q" });
+    EXPECT_EQ(result.status, 143);
+    EXPECT_EQ(result.err.value(result.err.size() - 1),
+        "quillet-batch: stopped by SIGTERM after 1 of 3 drawings");
+    // A's sheets and B's first, each whole.
+    EXPECT_EQ(tree(drive.native("Out")),
+        (QStringList { "A_Sheet1.PDF", "A_Sheet2.PDF", "B_Sheet1.PDF" }));
+    const QMap<QString, QStringList> records = hostRecords();
+    ASSERT_EQ(records.size(), 1);
+    EXPECT_EQ(records.first().constLast(), "exit");
 }
 
 } // namespace
