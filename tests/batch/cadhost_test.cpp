@@ -1,6 +1,7 @@
 #include "batchfixture.h"
 
 #include <QDeadlineTimer>
+#include <QJsonDocument>
 #include <QRegularExpression>
 #include <QThread>
 #include <gtest/gtest.h>
@@ -255,6 +256,33 @@ TEST_F(CadHostBatch, AKilledCallTakesItsHostWithIt)
     call.waitForFinished();
     callKilled = true;
     EXPECT_TRUE(noHostWithin(5000));
+}
+
+// A plan made in the CAD host, saved in two shards by hosts of their own, merges into the report
+// one run writes.
+TEST_F(CadHostBatch, PlansAndShardsSaveAsOneRun)
+{
+    const BatchRun one = runCad({ "--report", "run.json" });
+    ASSERT_EQ(one.status, 0);
+    const QMap<QString, QByteArray> files = filesBelow(drive.native("Out"));
+    ASSERT_TRUE(QDir(drive.native("Out")).removeRecursively());
+    drive.mkdir("Out");
+
+    EXPECT_EQ(runCad({ "--plan", "plan.json" }).status, 0);
+    for (const char *shard : { "1/2", "2/2" }) {
+        const QString report = QStringLiteral("r%1.json").arg(QChar(shard[0]));
+        EXPECT_EQ(run({ "--host", "cad", "--run-plan", "plan.json", "--shard", shard, "--report",
+                          report })
+                      .status,
+            0);
+    }
+    EXPECT_EQ(filesBelow(drive.native("Out")), files);
+    const BatchRun merged
+        = run({ "--merge-reports", "--report", "merged.json", "r1.json", "r2.json" });
+    EXPECT_EQ(merged.status, 0);
+    // The plan names its own call in the merged report; the drawings' runs are the same.
+    EXPECT_EQ(QJsonDocument::fromJson(readNative(drive.native("merged.json")))["drawings"],
+        QJsonDocument::fromJson(readNative(drive.native("run.json")))["drawings"]);
 }
 
 // A stop request, here played as B starts: the call ends after the sheet in hand, as any call
