@@ -1,14 +1,11 @@
 #include "batchfixture.h"
+#include "testprocesses.h"
 
 #include <QDeadlineTimer>
 #include <QJsonDocument>
 #include <QRegularExpression>
 #include <QThread>
 #include <gtest/gtest.h>
-#include <windows.h>
-
-// After windows.h, whose types it uses.
-#include <tlhelp32.h>
 
 // quillet-batch --host cad against a host of our own that runs as the real one does, in a process
 // of its own registered under the host's class: the same files and lines as any run, a host of
@@ -17,38 +14,11 @@
 
 namespace {
 
-// The test host's processes now running.
-QList<DWORD> hostProcesses()
-{
-    QList<DWORD> found;
-    const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    PROCESSENTRY32W entry {};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = Process32FirstW(snapshot, &entry); more;
-         more = Process32NextW(snapshot, &entry)) {
-        if (_wcsicmp(entry.szExeFile, L"SLDWORKS.exe") == 0)
-            found.append(entry.th32ProcessID);
-    }
-    CloseHandle(snapshot);
-    return found;
-}
-
-void killHosts()
-{
-    for (const DWORD id : hostProcesses()) {
-        if (const HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id)) {
-            TerminateProcess(process, 1);
-            WaitForSingleObject(process, 5000);
-            CloseHandle(process);
-        }
-    }
-}
-
 // A host ends a moment after the call that ended it.
 bool noHostWithin(int milliseconds)
 {
     const QDeadlineTimer deadline(milliseconds);
-    while (!hostProcesses().isEmpty()) {
+    while (!TestProcesses::hosts().empty()) {
         if (deadline.hasExpired())
             return false;
         QThread::msleep(50);
@@ -80,7 +50,7 @@ protected:
     void SetUp() override
     {
         Batch::SetUp();
-        killHosts();
+        TestProcesses::killHosts();
         drive.mkdir("Drawings");
         for (const char *name : { "A", "B", "C" })
             writeDrawing(name, {});
@@ -99,7 +69,7 @@ protected:
     void TearDown() override
     {
         EXPECT_TRUE(noHostWithin(5000)) << "a host outlived its call";
-        killHosts();
+        TestProcesses::killHosts();
         // A call that is killed cannot put the user's options back.
         if (!callKilled) {
             EXPECT_EQ(toggleValues(), togglesBefore);
@@ -251,7 +221,7 @@ TEST_F(CadHostBatch, AKilledCallTakesItsHostWithIt)
         && !(hostRecords().size() == 1
             && hostRecords().first().constLast() == "call SldWorks.OpenDoc6"))
         QThread::msleep(50);
-    ASSERT_EQ(hostProcesses().size(), 1);
+    ASSERT_EQ(TestProcesses::hosts().size(), 1u);
     call.kill();
     call.waitForFinished();
     callKilled = true;

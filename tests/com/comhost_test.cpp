@@ -4,6 +4,7 @@
 
 #include "quilletversion.h"
 #include "stricthost.h"
+#include "testprocesses.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -54,18 +55,7 @@ std::string readFile(const fs::path &path)
 // Runs a program of the system and answers its exit code.
 DWORD runProgram(std::wstring commandLine)
 {
-    STARTUPINFOW startup {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process {};
-    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-            &startup, &process))
-        return DWORD(-1);
-    WaitForSingleObject(process.hProcess, 60000);
-    DWORD code = DWORD(-1);
-    GetExitCodeProcess(process.hProcess, &code);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return code;
+    return TestProcesses::run(std::move(commandLine), 60000);
 }
 
 struct RegistryValue {

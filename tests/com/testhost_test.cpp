@@ -5,6 +5,7 @@
 #include "hostserver.h"
 #include "strictdispatch.h"
 #include "stricthost.h"
+#include "testprocesses.h"
 
 #include <atomic>
 #include <chrono>
@@ -14,7 +15,6 @@
 #include <iostream>
 #include <sstream>
 #include <thread>
-#include <tlhelp32.h>
 #include <windows.h>
 #include <wrl/client.h>
 
@@ -36,19 +36,7 @@ fs::path hostProgram()
 // Runs the host program with the arguments and answers its exit code.
 DWORD runHost(const std::wstring &arguments)
 {
-    std::wstring commandLine = L"\"" + hostProgram().wstring() + L"\" " + arguments;
-    STARTUPINFOW startup {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process {};
-    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-            &startup, &process))
-        return DWORD(-1);
-    WaitForSingleObject(process.hProcess, 10000);
-    DWORD code = DWORD(-1);
-    GetExitCodeProcess(process.hProcess, &code);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return code;
+    return TestProcesses::run(L"\"" + hostProgram().wstring() + L"\" " + arguments, 10000);
 }
 
 // The default value of a key of the 64-bit view, "" when there is none.
@@ -186,21 +174,6 @@ ComPtr<IDispatch> registeredAs(const std::wstring &displayName)
     return nullptr;
 }
 
-std::vector<DWORD> hostProcesses()
-{
-    std::vector<DWORD> found;
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    PROCESSENTRY32W entry {};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = Process32FirstW(snapshot, &entry); more;
-         more = Process32NextW(snapshot, &entry)) {
-        if (_wcsicmp(entry.szExeFile, L"SLDWORKS.exe") == 0)
-            found.push_back(entry.th32ProcessID);
-    }
-    CloseHandle(snapshot);
-    return found;
-}
-
 using Clock = std::chrono::steady_clock;
 
 long long millisecondsSince(Clock::time_point start)
@@ -235,7 +208,7 @@ protected:
             CloseHandle(process.hThread);
             CloseHandle(process.hProcess);
         }
-        EXPECT_EQ(hostProcesses(), std::vector<DWORD>());
+        EXPECT_EQ(TestProcesses::hosts(), std::vector<DWORD>());
         std::error_code ignored;
         fs::remove_all(folder.parent_path(), ignored);
     }
