@@ -192,8 +192,9 @@ public:
             document = app->OpenDocument(
                 path, drawingType, openSilentReadOnly, QString(), errors, warnings);
             // A document opened hidden need not become the active one by itself.
+            int activateErrors = 0;
             if (document)
-                app->ActivateDocument(path, true, errors);
+                app->ActivateDocument(path, true, activateErrors);
         } catch (const QuilletError &error) {
             throw OpenFailure { lostOver(name).isEmpty() ? error.description : lostOver(name),
                 error.number };

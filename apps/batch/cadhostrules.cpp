@@ -28,22 +28,6 @@ int retryDelay(std::uint32_t rejectType, std::uint32_t elapsedMs, std::uint32_t 
     return wait;
 }
 
-bool hostGone(std::uint32_t result)
-{
-    switch (result) {
-    case 0x800706BA: // RPC_S_SERVER_UNAVAILABLE
-    case 0x800706BE: // RPC_S_CALL_FAILED
-    case 0x800706BF: // RPC_S_CALL_FAILED_DNE
-    case 0x80010108: // RPC_E_DISCONNECTED
-    case 0x800401FD: // CO_E_OBJNOTCONNECTED
-    case 0x80010012: // RPC_E_SERVER_DIED_DNE
-    case 0x80010007: // RPC_E_SERVER_DIED
-        return true;
-    default:
-        return false;
-    }
-}
-
 namespace {
 
     // The causes a user can act on, in the order they are named.

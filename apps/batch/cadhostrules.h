@@ -15,10 +15,6 @@ QString serverExecutable(const QString &localServer32);
 // (rejectType 2), which is retried until the deadline; a call it rejects outright (1) is not.
 int retryDelay(std::uint32_t rejectType, std::uint32_t elapsedMs, std::uint32_t deadlineMs);
 
-// Whether a failed call's result says the host's process is gone or no longer answers, rather
-// than that the host refused the call.
-bool hostGone(std::uint32_t result);
-
 // Why the host could not open a drawing, from OpenDoc6's error bits: "" when the bits name no
 // cause the user can act on.
 QString openErrorText(long errors);

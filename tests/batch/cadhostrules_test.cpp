@@ -28,15 +28,6 @@ TEST(CadHostRules, ABusyHostIsAskedAgainUntilTheDeadlineAndARejectionIsFinal)
     EXPECT_EQ(retryDelay(0, 0, 300'000), -1);
 }
 
-TEST(CadHostRules, OnlyResultsOfALostServerSayTheHostIsGone)
-{
-    for (const std::uint32_t gone : { 0x800706BAu, 0x800706BEu, 0x80010108u, 0x800401FDu })
-        EXPECT_TRUE(hostGone(gone)) << std::hex << gone;
-    // Busy, refused or failed calls are the host's answers: it is still there.
-    for (const std::uint32_t answered : { 0x80010001u, 0x8001010Au, 0x80020009u, 0x80004005u, 0u })
-        EXPECT_FALSE(hostGone(answered)) << std::hex << answered;
-}
-
 TEST(CadHostRules, OpenErrorsNameTheirCausesAndTheUnwellHost)
 {
     EXPECT_EQ(openErrorText(2), "file not found");
