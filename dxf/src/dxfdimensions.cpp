@@ -1,5 +1,6 @@
 #include "dxfdimensions.h"
 
+#include "dxfgeometry.h"
 #include "dxftextlayout.h"
 
 #include <QPointF>
@@ -13,22 +14,6 @@ namespace {
 
     constexpr double pi = std::numbers::pi;
     constexpr double degrees = pi / 180;
-
-    double length(QPointF v)
-    {
-        return std::hypot(v.x(), v.y());
-    }
-
-    QPointF unit(QPointF v)
-    {
-        const double l = length(v);
-        return l > 0 ? v / l : QPointF();
-    }
-
-    double dot(QPointF a, QPointF b)
-    {
-        return a.x() * b.x() + a.y() * b.y();
-    }
 
     QPointF normal(QPointF v)
     {

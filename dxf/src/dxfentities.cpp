@@ -1,5 +1,6 @@
 #include "dxfentities.h"
 
+#include "dxfgeometry.h"
 #include "dxftextlayout.h"
 
 #include <QPointF>
@@ -12,22 +13,6 @@
 namespace dxf {
 
 namespace {
-
-    double length(QPointF v)
-    {
-        return std::hypot(v.x(), v.y());
-    }
-
-    QPointF unit(QPointF v)
-    {
-        const double l = length(v);
-        return l > 0 ? v / l : QPointF();
-    }
-
-    double dot(QPointF a, QPointF b)
-    {
-        return a.x() * b.x() + a.y() * b.y();
-    }
 
     Vec3 vec(QPointF p)
     {

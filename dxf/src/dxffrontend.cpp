@@ -27,11 +27,6 @@ namespace {
     constexpr qint64 maxHatchSegments = 200000;
     constexpr double degrees = std::numbers::pi / 180;
 
-    double length(QPointF v)
-    {
-        return std::hypot(v.x(), v.y());
-    }
-
     bool finite3(const Vec3 &v)
     {
         return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);

@@ -13,10 +13,6 @@ namespace {
     constexpr int maxSegments = 4096;
     constexpr int maxSplineSamples = 20000;
 
-    double length(QPointF v)
-    {
-        return std::hypot(v.x(), v.y());
-    }
     double cross(QPointF a, QPointF b)
     {
         return a.x() * b.y() - a.y() * b.x();

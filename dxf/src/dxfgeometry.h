@@ -6,12 +6,30 @@
 
 #include <QPointF>
 #include <QRectF>
+#include <cmath>
 #include <functional>
 #include <vector>
 
 namespace dxf {
 
 using Points = std::vector<QPointF>;
+
+inline double length(QPointF v)
+{
+    return std::hypot(v.x(), v.y());
+}
+
+// The vector's direction, or none for a zero vector.
+inline QPointF unit(QPointF v)
+{
+    const double l = length(v);
+    return l > 0 ? v / l : QPointF();
+}
+
+inline double dot(QPointF a, QPointF b)
+{
+    return a.x() * b.x() + a.y() * b.y();
+}
 
 // Segments for an arc of that sweep (radians) so that its chord error on paper stays near
 // 0.05 mm; radiusOnPaper in mm. 0 when the values are not finite.
