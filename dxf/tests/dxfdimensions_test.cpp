@@ -20,20 +20,7 @@ Picture drawn(
         + "0 SECTION\n2 TABLES\n0 TABLE\n2 DIMSTYLE\n" + dimensionStyles + "0 ENDTAB\n0 ENDSEC\n"
         + "0 SECTION\n2 ENTITIES\n" + entities + "0 ENDSEC\n0 EOF\n");
     const Drawing drawing = readDrawing(file, QStringLiteral("t.dxf"));
-    SheetInfo sheet;
-    sheet.name = QStringLiteral("Model");
-    sheet.paper = QSizeF(200, 100);
-    return drawSheet(drawing, sheet, QString());
-}
-
-template <typename T> std::vector<T> itemsOf(const Picture &picture)
-{
-    std::vector<T> result;
-    for (const PictureItem &item : picture.items) {
-        if (const auto *t = std::get_if<T>(&item))
-            result.push_back(*t);
-    }
-    return result;
+    return drawSheet(drawing, plainSheet(), QString());
 }
 
 std::vector<std::vector<QPointF>> strokePoints(const Picture &picture)

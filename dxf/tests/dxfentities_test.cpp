@@ -26,16 +26,6 @@ Picture drawn(const QByteArray &header, const QByteArray &entities, const QByteA
     return drawSheet(drawing, sheet, QString());
 }
 
-template <typename T> std::vector<T> itemsOf(const Picture &picture)
-{
-    std::vector<T> result;
-    for (const PictureItem &item : picture.items) {
-        if (const auto *t = std::get_if<T>(&item))
-            result.push_back(*t);
-    }
-    return result;
-}
-
 using Points = std::vector<QPointF>;
 
 void expectPoints(const Points &actual, const Points &expected)

@@ -1,5 +1,6 @@
 #include "dxf/dxffrontend.h"
 #include "dxf/dxfsheets.h"
+#include "dxftestgroups.h"
 
 #include <cmath>
 #include <gtest/gtest.h>
@@ -28,35 +29,6 @@ Layer layer(const QString &name, int colour)
     l.name = name;
     l.colour = colour;
     return l;
-}
-
-// A sheet that draws drawing units as paper mm.
-SheetInfo plainSheet()
-{
-    SheetInfo sheet;
-    sheet.name = QStringLiteral("Model");
-    sheet.paper = QSizeF(200, 100);
-    return sheet;
-}
-
-std::vector<Stroke> strokes(const Picture &picture)
-{
-    std::vector<Stroke> result;
-    for (const PictureItem &item : picture.items) {
-        if (const auto *s = std::get_if<Stroke>(&item))
-            result.push_back(*s);
-    }
-    return result;
-}
-
-template <typename T> std::vector<T> itemsOf(const Picture &picture)
-{
-    std::vector<T> result;
-    for (const PictureItem &item : picture.items) {
-        if (const auto *t = std::get_if<T>(&item))
-            result.push_back(*t);
-    }
-    return result;
 }
 
 Layout layout(const QString &name, int tabOrder, const QString &block)
@@ -278,7 +250,7 @@ TEST(DxfFrontEnd, ColoursThroughByLayerByBlockAndLayerZero)
     white.common.trueColour = 0xffffff;
     drawing.modelSpace = { e, byBlockAtTop, white, line(0, 7, 1, 7) };
 
-    const std::vector<Stroke> s = strokes(drawSheet(drawing, plainSheet(), {}));
+    const std::vector<Stroke> s = itemsOf<Stroke>(drawSheet(drawing, plainSheet(), {}));
     ASSERT_EQ(s.size(), 6u);
     EXPECT_EQ(s[0].colour, qRgb(255, 0, 0));
     EXPECT_EQ(s[1].colour, qRgb(0, 255, 0));
@@ -290,7 +262,7 @@ TEST(DxfFrontEnd, ColoursThroughByLayerByBlockAndLayerZero)
 
     // A frozen layer hides the whole insert, even its layer-0 entities.
     drawing.layers[QStringLiteral("RED")].frozen = true;
-    EXPECT_EQ(strokes(drawSheet(drawing, plainSheet(), {})).size(), 3u);
+    EXPECT_EQ(itemsOf<Stroke>(drawSheet(drawing, plainSheet(), {})).size(), 3u);
 }
 
 TEST(DxfFrontEnd, ViewportScalesClipsAndLeavesOutItsFrozenLayers)
@@ -309,7 +281,7 @@ TEST(DxfFrontEnd, ViewportScalesClipsAndLeavesOutItsFrozenLayers)
 
     const SheetInfo sheet = sheetsOf(drawing).front();
     const Picture picture = drawSheet(drawing, sheet, {});
-    const std::vector<Stroke> s = strokes(picture);
+    const std::vector<Stroke> s = itemsOf<Stroke>(picture);
     ASSERT_EQ(s.size(), 1u);
     ASSERT_EQ(s[0].points.size(), 2u);
     EXPECT_EQ(s[0].points[0], QPointF(30, 52));
@@ -318,7 +290,7 @@ TEST(DxfFrontEnd, ViewportScalesClipsAndLeavesOutItsFrozenLayers)
 
     // The view centre is relative to the view's target: the same viewport aimed 2 units down.
     std::get<Viewport>(drawing.activePaperSpace[1].shape).viewTarget = { 0, -2, 0 };
-    EXPECT_EQ(strokes(drawSheet(drawing, sheet, {})).at(0).points[0], QPointF(30, 56));
+    EXPECT_EQ(itemsOf<Stroke>(drawSheet(drawing, sheet, {})).at(0).points[0], QPointF(30, 56));
     std::get<Viewport>(drawing.activePaperSpace[1].shape).viewTarget = {};
 
     // A layout that was not current keeps its viewports with id and status 0, its own first:
@@ -328,7 +300,7 @@ TEST(DxfFrontEnd, ViewportScalesClipsAndLeavesOutItsFrozenLayers)
         std::get<Viewport>(e.shape).status = 0;
     }
     drawing.version = QStringLiteral("AC1027");
-    EXPECT_EQ(strokes(drawSheet(drawing, sheet, {})).size(), 1u);
+    EXPECT_EQ(itemsOf<Stroke>(drawSheet(drawing, sheet, {})).size(), 1u);
     EXPECT_EQ(sheetsOf(drawing).front().name, QStringLiteral("Sheet"));
     drawing.version = QStringLiteral("AC1009");
     EXPECT_TRUE(drawSheet(drawing, sheet, {}).items.empty());
@@ -366,7 +338,7 @@ TEST(DxfFrontEnd, BlocksThatCannotBeDrawnAreCounted)
               entity(Unsupported { QStringLiteral("3DSOLID") }, QStringLiteral("3DSOLID")) };
 
     const Picture picture = drawSheet(drawing, plainSheet(), {});
-    EXPECT_EQ(strokes(picture).size(), 1u);
+    EXPECT_EQ(itemsOf<Stroke>(picture).size(), 1u);
     EXPECT_EQ(picture.skipped,
         (QList<std::pair<QString, int>> { { QStringLiteral("3DSOLID"), 1 },
             { QStringLiteral("INSERT (missing block)"), 1 },
@@ -386,7 +358,7 @@ TEST(DxfFrontEnd, DashesFollowTheLinetypeAndItsScales)
     e.common.linetype = QStringLiteral("Dashed");
     drawing.modelSpace = { e };
 
-    const std::vector<Stroke> s = strokes(drawSheet(drawing, plainSheet(), {}));
+    const std::vector<Stroke> s = itemsOf<Stroke>(drawSheet(drawing, plainSheet(), {}));
     ASSERT_EQ(s.size(), 7u);
     for (size_t i = 0; i < s.size(); ++i) {
         ASSERT_EQ(s[i].points.size(), 2u);
@@ -403,12 +375,12 @@ TEST(DxfFrontEnd, DashesFollowTheLinetypeAndItsScales)
     std::get<Viewport>(vp.shape).viewHeight = 40;
     drawing.activePaperSpace = { viewport(1), vp };
     const SheetInfo sheet = sheetsOf(drawing).front();
-    const std::vector<Stroke> seen = strokes(drawSheet(drawing, sheet, {}));
+    const std::vector<Stroke> seen = itemsOf<Stroke>(drawSheet(drawing, sheet, {}));
     ASSERT_EQ(seen.size(), 4u);
     EXPECT_DOUBLE_EQ(seen[1].points[0].x() - seen[0].points[0].x(), 15);
     EXPECT_DOUBLE_EQ(seen[0].points[1].x() - seen[0].points[0].x(), 10);
     drawing.paperLinetypeScaling = false;
-    EXPECT_EQ(strokes(drawSheet(drawing, sheet, {})).size(), 7u);
+    EXPECT_EQ(itemsOf<Stroke>(drawSheet(drawing, sheet, {})).size(), 7u);
 }
 
 TEST(DxfFrontEnd, PolylineBulgesAreArcsEndingAtTheNextVertex)
@@ -417,7 +389,7 @@ TEST(DxfFrontEnd, PolylineBulgesAreArcsEndingAtTheNextVertex)
     Polyline p;
     p.vertices = { { { 0, 0, 0 }, 0, 0, 1 }, { { 10, 0, 0 }, 0, 0, 0 }, { { 10, 10, 0 } } };
     drawing.modelSpace = { entity(p, QStringLiteral("LWPOLYLINE")) };
-    const std::vector<Stroke> s = strokes(drawSheet(drawing, plainSheet(), {}));
+    const std::vector<Stroke> s = itemsOf<Stroke>(drawSheet(drawing, plainSheet(), {}));
     ASSERT_EQ(s.size(), 1u);
     const std::vector<QPointF> &points = s[0].points;
     EXPECT_EQ(points.front(), QPointF(0, 0));
@@ -529,7 +501,7 @@ TEST(DxfFrontEnd, HatchesFillRingsOrDrawTheirPatternInside)
     ASSERT_EQ(fills[0].rings.size(), 2u);
     EXPECT_EQ(fills[0].rings[0].size(), 5u);
     EXPECT_EQ(fills[0].rings[1].front(), QPointF(7, 5));
-    const std::vector<Stroke> s = strokes(picture);
+    const std::vector<Stroke> s = itemsOf<Stroke>(picture);
     ASSERT_EQ(s.size(), 10u);
     for (size_t i = 0; i < s.size(); ++i) {
         EXPECT_EQ(s[i].points.front(), QPointF(-0.5, double(i)));
@@ -549,7 +521,7 @@ TEST(DxfFrontEnd, HatchesFillRingsOrDrawTheirPatternInside)
     drawing.modelSpace = { entity(slanted, QStringLiteral("HATCH")) };
     const Picture thin = drawSheet(drawing, plainSheet(), {});
     EXPECT_TRUE(thin.skipped.isEmpty());
-    const std::vector<Stroke> dashes = strokes(thin);
+    const std::vector<Stroke> dashes = itemsOf<Stroke>(thin);
     EXPECT_GT(dashes.size(), 7000u);
     for (const Stroke &dash : dashes) {
         for (QPointF p : dash.points) {
@@ -569,7 +541,7 @@ TEST(DxfFrontEnd, HatchesFillRingsOrDrawTheirPatternInside)
     fine.patternLines = { { 0, {}, { 0, 0.5 }, { 0.25, -0.25 } } };
     drawing.modelSpace = { entity(fine, QStringLiteral("HATCH")) };
     const Picture dense = drawSheet(drawing, plainSheet(), {});
-    EXPECT_TRUE(strokes(dense).empty());
+    EXPECT_TRUE(itemsOf<Stroke>(dense).empty());
     const std::vector<Fill> tone = itemsOf<Fill>(dense);
     ASSERT_EQ(tone.size(), 1u);
     EXPECT_EQ(tone[0].colour, qRgb(191, 191, 191));
@@ -582,7 +554,7 @@ TEST(DxfFrontEnd, HatchesFillRingsOrDrawTheirPatternInside)
     fine.patternLines[0].offset = QPointF(3, 0);
     drawing.modelSpace = { entity(fine, QStringLiteral("HATCH")) };
     const Picture unusable = drawSheet(drawing, plainSheet(), {});
-    EXPECT_EQ(strokes(unusable).size(), 1u);
+    EXPECT_EQ(itemsOf<Stroke>(unusable).size(), 1u);
     EXPECT_EQ(unusable.skipped,
         (QList<std::pair<QString, int>> { { QStringLiteral("HATCH (pattern unusable)"), 1 } }));
 }
@@ -640,7 +612,7 @@ TEST(DxfFrontEnd, ArrayedInsertsStepAlongColumnsThenRows)
     drawing.modelSpace = { entity(array, QStringLiteral("INSERT")) };
 
     std::vector<QPointF> starts;
-    for (const Stroke &s : strokes(drawSheet(drawing, plainSheet(), {})))
+    for (const Stroke &s : itemsOf<Stroke>(drawSheet(drawing, plainSheet(), {})))
         starts.push_back(s.points.front());
     EXPECT_EQ(starts,
         (std::vector<QPointF> {

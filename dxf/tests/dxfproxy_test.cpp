@@ -1,6 +1,7 @@
 #include "dxf/dxffrontend.h"
 #include "dxf/dxfreader.h"
 #include "dxf/dxfsheets.h"
+#include "dxftestgroups.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -132,20 +133,7 @@ QByteArray proxyDrawing(const QByteArray &graphics, const QByteArray &more = {})
 
 Picture drawModel(const Drawing &drawing)
 {
-    SheetInfo sheet;
-    sheet.name = QStringLiteral("Model");
-    sheet.paper = QSizeF(200, 100);
-    return drawSheet(drawing, sheet, QString());
-}
-
-template <typename T> std::vector<T> itemsOf(const Picture &picture)
-{
-    std::vector<T> result;
-    for (const PictureItem &item : picture.items) {
-        if (const auto *t = std::get_if<T>(&item))
-            result.push_back(*t);
-    }
-    return result;
+    return drawSheet(drawing, plainSheet(), QString());
 }
 
 constexpr QRgb green = 0xff00ff00;

@@ -1,6 +1,10 @@
 #pragma once
 
+#include "dxf/dxfpicture.h"
+#include "dxf/dxfsheets.h"
+
 #include <QByteArray>
+#include <vector>
 
 namespace dxf {
 
@@ -19,6 +23,26 @@ inline QByteArray groups(const QByteArray &compact)
             + (space < 0 ? "" : trimmedLine.mid(space + 1)) + "\r\n";
     }
     return out;
+}
+
+// A sheet that draws drawing units as paper mm.
+inline SheetInfo plainSheet()
+{
+    SheetInfo sheet;
+    sheet.name = QStringLiteral("Model");
+    sheet.paper = QSizeF(200, 100);
+    return sheet;
+}
+
+// The picture's items of one kind, in drawing order.
+template <typename T> std::vector<T> itemsOf(const Picture &picture)
+{
+    std::vector<T> result;
+    for (const PictureItem &item : picture.items) {
+        if (const auto *t = std::get_if<T>(&item))
+            result.push_back(*t);
+    }
+    return result;
 }
 
 } // namespace dxf

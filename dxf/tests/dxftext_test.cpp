@@ -21,14 +21,6 @@ QByteArray withCodePage(const char *version, const char *page, const QByteArray 
         + groups("0 ENDSEC\n0 SECTION\n2 ENTITIES") + entities + groups("0 ENDSEC\n0 EOF");
 }
 
-SheetInfo plainSheet()
-{
-    SheetInfo sheet;
-    sheet.name = QStringLiteral("Model");
-    sheet.paper = QSizeF(200, 100);
-    return sheet;
-}
-
 std::vector<TextRun> runsOf(const Drawing &drawing)
 {
     std::vector<TextRun> runs;
