@@ -196,8 +196,8 @@ public:
             if (document)
                 app->ActivateDocument(path, true, activateErrors);
         } catch (const QuilletError &error) {
-            throw OpenFailure { lostOver(name).isEmpty() ? error.description : lostOver(name),
-                error.number };
+            const QString lostHost = lostOver(name);
+            throw OpenFailure { lostHost.isEmpty() ? error.description : lostHost, error.number };
         }
         if (!document) {
             if (CadHostRules::hostUnwell(errors))
